@@ -1,0 +1,48 @@
+#include "platform/file_util.h"
+
+#include <algorithm>
+
+namespace tarvel {
+
+bool ReadFileBytes(CPlatform& platform, const std::string& path, Bytes* contents, std::size_t limit) {
+    contents->clear();
+    std::unique_ptr<CFile> file = platform.Open(path, OpenMode::kRead);
+    if (!file) return false;
+    std::uint8_t chunk[65536];
+    while (contents->size() < limit) {
+        std::size_t want = std::min(sizeof chunk, limit - contents->size());
+        std::size_t got = 0;
+        if (!file->Read(chunk, want, &got)) return false;
+        if (got == 0) break;
+        contents->insert(contents->end(), chunk, chunk + got);
+    }
+    return file->Close();
+}
+
+bool WriteNewFile(CPlatform& platform, const std::string& path, const Bytes& contents) {
+    std::unique_ptr<CFile> file = platform.Open(path, OpenMode::kWrite);
+    if (!file) return false;
+    bool ok = file->Write(contents.data(), contents.size());
+    ok = ok && file->Flush();
+    ok = file->Close() && ok;
+    if (!ok) platform.Remove(path);
+    return ok;
+}
+
+bool ReplaceFile(CPlatform& platform, const std::string& path, const std::string& tempPath,
+                 const Bytes& contents) {
+    if (!WriteNewFile(platform, tempPath, contents)) return false;
+    if (!platform.Rename(tempPath, path)) {
+        platform.Remove(tempPath);
+        return false;
+    }
+    return true;
+}
+
+std::string JoinPath(const std::string& dir, const std::string& name) {
+    if (dir.empty()) return name;
+    if (dir.back() == '/') return dir + name;
+    return dir + "/" + name;
+}
+
+}  // namespace tarvel

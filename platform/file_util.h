@@ -1,0 +1,34 @@
+// Whole-file helpers over CPlatform, shared by every rewrite of a portfolio.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace tarvel {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Reads at most `limit` bytes of the file into *contents. Returns false when
+// the file cannot be opened or a read fails.
+bool ReadFileBytes(CPlatform& platform, const std::string& path, Bytes* contents,
+                   std::size_t limit = SIZE_MAX);
+
+// Writes `contents` to a file created or truncated at `path`, flushes and
+// closes it. On failure the file is removed again.
+bool WriteNewFile(CPlatform& platform, const std::string& path, const Bytes& contents);
+
+// Replaces the file at `path` by `contents`: writes them completely under
+// `tempPath`, flushes and closes that copy, then renames it over `path`. The
+// old file is never deleted first, so on every failure it stays whole and the
+// temporary copy is removed. Returns true when the rename succeeded.
+bool ReplaceFile(CPlatform& platform, const std::string& path, const std::string& tempPath,
+                 const Bytes& contents);
+
+// `dir` and `name` joined by one "/" ("" joins to `name` alone).
+std::string JoinPath(const std::string& dir, const std::string& name);
+
+}  // namespace tarvel

@@ -1,0 +1,184 @@
+#include "pricedb/find_security.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <set>
+#include <vector>
+
+#include "platform/file_util.h"
+
+namespace tarvel {
+namespace {
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
+        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+std::string FieldText(const std::uint8_t* field, std::size_t width) {
+    const void* zero = std::memchr(field, 0, width);
+    std::size_t length = zero ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(zero) - field) : width;
+    return std::string(reinterpret_cast<const char*>(field), length);
+}
+
+bool Matches(const std::uint8_t* record, std::string_view symbol) {
+    std::string name = FieldText(record + kRecName, kTextFieldWidth);
+    TrimTrailingSpaces(name);
+    if (EqualNoCase(symbol, name)) return true;
+    int k = CountChar(symbol, ' ');
+    std::size_t span = WordSpanLength(record + kRecSymbol, kTextFieldWidth, ' ', k + 1);
+    std::string_view symbolText(reinterpret_cast<const char*>(record + kRecSymbol), span);
+    return EqualNoCase(symbol, symbolText);
+}
+
+// A sub-directory name that stays inside the directory it stands in.
+bool IsSafeName(const std::string& name) {
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
+}
+
+struct Level {
+    std::string path;  // ends in "/" unless it is "" (the current directory)
+    bool enterable = true;
+    long position = 0;  // 0: not searched; 1..count: seek "<DIR>" from here; count + 1: done
+};
+
+struct OpenedMaster {
+    Bytes bytes;
+    long count = 0;
+    long RecordsPresent() const { return static_cast<long>(bytes.size() / kMasterRecordSize) - 1; }
+    const std::uint8_t* Record(long i) const { return bytes.data() + kMasterRecordSize * static_cast<std::size_t>(i); }
+};
+
+// Reads the header and at most `securityCount` records of the level's MASTER.
+bool OpenMaster(CPlatform& platform, const Level& level, OpenedMaster* master) {
+    if (!level.enterable) return false;
+    std::optional<std::string> name = platform.FindName(level.path, "master");
+    if (!name) return false;
+    std::string path = level.path + *name;
+    if (path.size() > kMaxWalkPath) return false;
+    Bytes header;
+    if (!ReadFileBytes(platform, path, &header, kMasterRecordSize) || header.size() < kMasterRecordSize) {
+        return false;
+    }
+    long count = DecodeMasterHeader(header.data()).securityCount;
+    std::size_t limit = kMasterRecordSize * static_cast<std::size_t>(std::max(count, 0L) + 1);
+    if (!ReadFileBytes(platform, path, &master->bytes, limit) || master->bytes.size() < kMasterRecordSize) {
+        return false;
+    }
+    master->count = count;
+    return true;
+}
+
+}  // namespace
+
+int CountChar(std::string_view text, char c) {
+    int n = 0;
+    for (char x : text) n += x == c ? 1 : 0;
+    return n;
+}
+
+void TrimTrailingSpaces(std::string& text) {
+    std::size_t end = text.find_last_not_of(' ');
+    text.erase(end == std::string::npos ? 0 : end + 1);
+}
+
+std::size_t WordSpanLength(const std::uint8_t* field, std::size_t width, char c, int k) {
+    int seen = 0;
+    for (std::size_t i = 0; i < width; ++i) {
+        if (field[i] == 0) return i;
+        if (field[i] == static_cast<std::uint8_t>(c) && ++seen == k) return i;
+    }
+    return width;
+}
+
+std::int16_t FindSecurity(CPlatform& platform, const std::string& directory, std::string_view symbol,
+                          MasterRecordBytes* record, std::string* recordDir) {
+    std::vector<Level> levels(1);
+    levels[0].path = directory;
+    if (!directory.empty() && directory.back() != '/') levels[0].path += '/';
+    std::set<std::string> visited;
+    auto firstVisit = [&](const std::string& path) {
+        std::string canonical = platform.CanonicalPath(path);
+        return !canonical.empty() && visited.insert(canonical).second;
+    };
+    levels[0].enterable = firstVisit(directory.empty() ? "." : directory);
+
+    for (;;) {
+        Level& level = levels.back();
+        OpenedMaster master;
+        if (!OpenMaster(platform, level, &master)) {
+            level.position = 1;
+            master.count = 0;
+        } else {
+            bool readable = true;
+            if (level.position == 0) {
+                long i = 1;
+                for (; i <= master.count; ++i) {
+                    if (i > master.RecordsPresent()) {
+                        readable = false;
+                        break;
+                    }
+                    const std::uint8_t* r = master.Record(i);
+                    if (IsDirectoryEntry(r)) {
+                        if (level.position == 0) level.position = i;
+                    } else if (Matches(r, symbol)) {
+                        std::memcpy(record->data(), r, kMasterRecordSize);
+                        for (std::size_t offset : {kRecFirstDate, kRecLastDate}) {
+                            StoredNumber stored;
+                            std::memcpy(stored.data(), r + offset, 4);
+                            auto bits = std::bit_cast<std::uint32_t>(DecodeStoredNumber(stored));
+                            for (int b = 0; b < 4; ++b) (*record)[offset + b] = static_cast<std::uint8_t>(bits >> (8 * b));
+                        }
+                        *recordDir = level.path;
+                        return kFindFound;
+                    }
+                }
+                if (!readable) {
+                    level.position = 1;
+                    master.count = 0;
+                } else if (level.position == 0) {
+                    level.position = master.count + 1;
+                }
+            }
+            if (readable && level.position <= master.count) {
+                bool entered = false;
+                while (level.position <= master.count) {
+                    if (level.position > master.RecordsPresent()) return kFindEndedEarly;
+                    const std::uint8_t* r = master.Record(level.position);
+                    ++level.position;
+                    if (!IsDirectoryEntry(r)) continue;
+                    std::string name = FieldText(r + kRecName, kDirNameLength);
+                    TrimTrailingSpaces(name);
+                    Level sub;
+                    sub.enterable = false;
+                    if (levels.size() <= static_cast<std::size_t>(kMaxDirectoryDepth) && IsSafeName(name)) {
+                        std::optional<std::string> actual = platform.FindName(level.path, name);
+                        if (actual) {
+                            sub.path = level.path + *actual + "/";
+                            sub.enterable = sub.path.size() + 6 <= kMaxWalkPath &&
+                                            firstVisit(sub.path);
+                        }
+                    }
+                    levels.push_back(std::move(sub));
+                    entered = true;
+                    break;
+                }
+                if (entered) continue;
+            }
+        }
+        Level& current = levels.back();
+        if (current.position >= master.count + 1) {
+            if (levels.size() == 1) return kFindNotFound;
+            levels.pop_back();
+        }
+    }
+}
+
+}  // namespace tarvel

@@ -1,0 +1,47 @@
+// Looking a symbol up in a portfolio tree.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/platform.h"
+#include "pricedb/layout.h"
+
+namespace tarvel {
+
+inline constexpr std::int16_t kFindFound = 0;
+inline constexpr std::int16_t kFindEndedEarly = -4;  // a MASTER ended while "<DIR>" entries were sought
+inline constexpr std::int16_t kFindNotFound = -8;
+
+// Deepest sub-directory level the walk enters (the portfolio is level 0).
+inline constexpr int kMaxDirectoryDepth = 33;
+// Longest "<directory>/master" path the walk opens; a level whose path would
+// be longer is treated as one without a MASTER.
+inline constexpr std::size_t kMaxWalkPath = 4095;
+
+// Searches `directory`'s MASTER and, through its "<DIR>" entries, those of
+// its sub-directories: the ordinary records of a MASTER in file order, then
+// each sub-directory wholly, in the order of its entry. The first record whose
+// name or symbol equals `symbol` without regard to ASCII case wins.
+//
+// Returns kFindFound and stores the record (its two dates decoded into
+// little-endian single-precision values) in *record and the path of the
+// directory holding it, ending in "/", in *recordDir. Otherwise returns
+// kFindNotFound or kFindEndedEarly and leaves both untouched. Reads only
+// whole records inside the file, never follows a "<DIR>" name holding "/" or
+// naming "." or "..", never enters a directory twice and never goes below
+// kMaxDirectoryDepth.
+std::int16_t FindSecurity(CPlatform& platform, const std::string& directory, std::string_view symbol,
+                          MasterRecordBytes* record, std::string* recordDir);
+
+// Number of occurrences of `c` in `text`.
+int CountChar(std::string_view text, char c);
+// Removes trailing spaces in place.
+void TrimTrailingSpaces(std::string& text);
+// Characters of `field` (at most `width`, ending at a zero byte) before the
+// k-th occurrence of `c`; the whole text when it holds fewer than k.
+std::size_t WordSpanLength(const std::uint8_t* field, std::size_t width, char c, int k);
+
+}  // namespace tarvel

@@ -1,0 +1,78 @@
+#include "pricedb/layout.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace tarvel {
+namespace {
+
+void PutText(std::uint8_t* field, std::string_view text) {
+    std::string_view cut = CutToCharBoundary(text, kTextFieldWidth);
+    std::memset(field, ' ', kTextFieldWidth);
+    std::memcpy(field, cut.data(), cut.size());
+}
+
+}  // namespace
+
+MasterHeader DecodeMasterHeader(const std::uint8_t* header) {
+    return {static_cast<std::int16_t>(ReadU16(header + kHeaderSecurityCount)),
+            static_cast<std::int16_t>(ReadU16(header + kHeaderFileNumberMark))};
+}
+
+void EncodeMasterHeader(const MasterHeader& header, std::uint8_t* bytes) {
+    WriteU16(bytes + kHeaderSecurityCount, static_cast<std::uint16_t>(header.securityCount));
+    WriteU16(bytes + kHeaderFileNumberMark, static_cast<std::uint16_t>(header.fileNumberMark));
+}
+
+MasterRecordBytes EncodeMasterRecord(const MasterRecord& record) {
+    MasterRecordBytes bytes{};
+    bytes[kRecFileNumber] = record.fileNumber;
+    WriteU16(&bytes[kRecFileType], kFileTypeSecurity);
+    bytes[kRecRecordLength] = static_cast<std::uint8_t>(4 * record.fieldCount);
+    bytes[kRecFieldCount] = record.fieldCount;
+    PutText(&bytes[kRecName], record.name);
+    std::copy(record.firstDate.begin(), record.firstDate.end(), &bytes[kRecFirstDate]);
+    std::copy(record.lastDate.begin(), record.lastDate.end(), &bytes[kRecLastDate]);
+    bytes[kRecTimeFrame] = kTimeFrameDaily;
+    PutText(&bytes[kRecSymbol], record.symbol);
+    return bytes;
+}
+
+bool IsDirectoryEntry(const std::uint8_t* record) {
+    return std::memcmp(record + kRecDirMark, "<DIR>", 5) == 0 && record[kRecName] != ' ';
+}
+
+std::string_view CutToCharBoundary(std::string_view text, std::size_t width) {
+    if (text.size() <= width) return text;
+    std::size_t end = width;
+    // Step back over continuation bytes (10xxxxxx) to the start of the
+    // character that would be split.
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+    return text.substr(0, end);
+}
+
+std::string MakeDataHeader(int fieldCount) {
+    std::string header;
+    for (int i = 0; i < fieldCount; ++i) header.append("\x00\x00\x01\x00", 4);
+    return header;
+}
+
+std::string MakeFieldDescription(const bool (&fieldOn)[kFieldCount]) {
+    static constexpr const char* kLabels[kFieldCount] = {"DATE", "OPEN", "HIGH", "LOW", "CLOSE", "VOL", "OI"};
+    std::string text;
+    for (int i = 0; i < kFieldCount; ++i) {
+        if (!fieldOn[i]) continue;
+        text += '"';
+        text += kLabels[i];
+        text += '"';
+        text += i == 0 ? ",0,0" : ",4,4";
+        text += "\r\n";
+    }
+    return text;
+}
+
+std::string DataFileName(int fileNumber) { return "F" + std::to_string(fileNumber) + ".DAT"; }
+std::string DescriptionFileName(int fileNumber) { return "F" + std::to_string(fileNumber) + ".DOP"; }
+std::string DataTempName(int fileNumber) { return "F" + std::to_string(fileNumber) + ".NEW"; }
+
+}  // namespace tarvel

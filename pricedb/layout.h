@@ -1,0 +1,102 @@
+// Byte layouts of the portfolio files: MASTER (53-byte records) and
+// F<n>.DAT (records of 4 * fieldCount bytes). Everything is encoded byte by
+// byte, little-endian; nothing relies on struct packing. docs/FILE_FORMATS.md
+// has the same tables.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "pricedb/stored_number.h"
+
+namespace tarvel {
+
+inline constexpr std::size_t kMasterRecordSize = 53;
+inline constexpr int kMaxSecurities = 255;
+inline constexpr int kMaxPriceRecords = 65534;
+inline constexpr int kFieldCount = 7;  // Date, Open, High, Low, Close, Volume, Open Int
+inline constexpr std::size_t kTextFieldWidth = 16;
+
+// MasterHeader offsets.
+inline constexpr std::size_t kHeaderSecurityCount = 0;   // 2 bytes
+inline constexpr std::size_t kHeaderFileNumberMark = 2;  // 2 bytes
+
+// MasterRecord offsets.
+inline constexpr std::size_t kRecFileNumber = 0;
+inline constexpr std::size_t kRecFileType = 1;  // 2 bytes
+inline constexpr std::size_t kRecRecordLength = 3;
+inline constexpr std::size_t kRecFieldCount = 4;
+inline constexpr std::size_t kRecName = 7;  // 16 bytes
+inline constexpr std::size_t kRecFirstDate = 25;
+inline constexpr std::size_t kRecLastDate = 29;
+inline constexpr std::size_t kRecTimeFrame = 33;
+inline constexpr std::size_t kRecSymbol = 36;  // 16 bytes
+inline constexpr std::size_t kRecDirMark = 18;  // "<DIR>" in name characters 11..15
+inline constexpr std::size_t kDirNameLength = 8;
+
+static_assert(kRecName + kTextFieldWidth == 23);
+static_assert(kRecSymbol + kTextFieldWidth == kMasterRecordSize - 1);
+static_assert(kRecDirMark + 5 == kRecName + kTextFieldWidth);
+
+inline constexpr std::uint16_t kFileTypeSecurity = 101;  // written as 0x65, 0x00
+inline constexpr std::uint8_t kTimeFrameDaily = 'D';
+
+// DataHeader: recordCount at offset 2 of its first 4-byte group.
+inline constexpr std::size_t kDataHeaderRecordCount = 2;
+
+using MasterRecordBytes = std::array<std::uint8_t, kMasterRecordSize>;
+
+struct MasterHeader {
+    std::int16_t securityCount = 0;
+    std::int16_t fileNumberMark = 0;
+};
+
+// A security's record as the converter writes it.
+struct MasterRecord {
+    std::uint8_t fileNumber = 0;
+    std::uint8_t fieldCount = 0;  // recordLength is 4 * fieldCount
+    std::string name;
+    std::string symbol;
+    StoredNumber firstDate{};
+    StoredNumber lastDate{};
+};
+
+inline std::uint16_t ReadU16(const std::uint8_t* p) {
+    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
+inline void WriteU16(std::uint8_t* p, std::uint16_t value) {
+    p[0] = static_cast<std::uint8_t>(value);
+    p[1] = static_cast<std::uint8_t>(value >> 8);
+}
+
+// Reads the two counters of the first 53 bytes of MASTER.
+MasterHeader DecodeMasterHeader(const std::uint8_t* header);
+// Overwrites the two counters, leaving the other 49 bytes as they are.
+void EncodeMasterHeader(const MasterHeader& header, std::uint8_t* bytes);
+
+// All 53 bytes: reserved bytes zero, text space-padded and cut to 16 bytes
+// without splitting a UTF-8 character.
+MasterRecordBytes EncodeMasterRecord(const MasterRecord& record);
+
+// True for a "<DIR>" entry: "<DIR>" at bytes 18..22 and byte 7 not a space.
+bool IsDirectoryEntry(const std::uint8_t* record);
+
+// `text` cut to at most `width` bytes at a UTF-8 character boundary.
+std::string_view CutToCharBoundary(std::string_view text, std::size_t width);
+
+// F<n>.DAT header of a new file: fieldCount groups of 00 00 01 00.
+std::string MakeDataHeader(int fieldCount);
+
+// F<n>.DOP: one line per enabled field, CR LF line ends.
+std::string MakeFieldDescription(const bool (&fieldOn)[kFieldCount]);
+
+// File names inside a portfolio.
+inline constexpr const char* kMasterName = "MASTER";
+std::string DataFileName(int fileNumber);        // F<n>.DAT
+std::string DescriptionFileName(int fileNumber);  // F<n>.DOP
+std::string DataTempName(int fileNumber);        // F<n>.NEW
+
+}  // namespace tarvel

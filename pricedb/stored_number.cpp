@@ -1,0 +1,82 @@
+#include "pricedb/stored_number.h"
+
+#include <bit>
+#include <cmath>
+
+namespace tarvel {
+namespace {
+
+constexpr int kDaysBeforeMonth[12] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
+
+// Stored exponents 1 and 2 have no IEEE normal counterpart (the bit move would
+// wrap the exponent); they are reached only through denormal floats.
+StoredNumber EncodeTiny(float value) {
+    int exponent = 0;
+    float mantissa = std::frexp(std::fabs(value), &exponent);  // value = m * 2^exponent, m in [0.5, 1)
+    int stored = exponent + 128;
+    if (stored < 1) return {0, 0, 0, 0};
+    auto fraction = static_cast<std::uint32_t>(std::ldexp(mantissa * 2.0f - 1.0f, 23));
+    std::uint8_t sign = std::signbit(value) ? 0x80 : 0x00;
+    return {static_cast<std::uint8_t>(fraction), static_cast<std::uint8_t>(fraction >> 8),
+            static_cast<std::uint8_t>(((fraction >> 16) & 0x7F) | sign), static_cast<std::uint8_t>(stored)};
+}
+
+}  // namespace
+
+StoredNumber EncodeStoredNumber(float value) {
+    if (value == 0.0f || std::isnan(value)) return {0, 0, 0, 0};
+    auto bits = std::bit_cast<std::uint32_t>(value);
+    std::uint8_t sign = static_cast<std::uint8_t>((bits >> 24) & 0x80);
+    std::uint32_t exponent = (bits >> 23) & 0xFF;
+    if (exponent >= 254) return {0xFF, 0xFF, static_cast<std::uint8_t>(0x7F | sign), 0xFF};
+    if (exponent == 0) return EncodeTiny(value);
+    return {static_cast<std::uint8_t>(bits), static_cast<std::uint8_t>(bits >> 8),
+            static_cast<std::uint8_t>(((bits >> 16) & 0x7F) | sign), static_cast<std::uint8_t>(exponent + 2)};
+}
+
+float DecodeStoredNumber(const StoredNumber& stored) {
+    if (stored[3] == 0) return 0.0f;
+    std::uint32_t fraction = stored[0] | (stored[1] << 8) | ((stored[2] & 0x7Fu) << 16);
+    bool negative = (stored[2] & 0x80) != 0;
+    if (stored[3] < 3) {
+        float magnitude = std::ldexp(1.0f + std::ldexp(static_cast<float>(fraction), -23), stored[3] - 129);
+        return negative ? -magnitude : magnitude;
+    }
+    std::uint32_t exponent = stored[3] - 2u;
+    std::uint32_t bits = (negative ? 0x80000000u : 0u) | (exponent << 23) | fraction;
+    return std::bit_cast<float>(bits);
+}
+
+std::uint16_t MakeDateNumber(std::int16_t year, std::int16_t month, std::int16_t day) {
+    int y = year > 1900 ? year - 1900 : year;
+    if (y < 61 || y > 240 || month < 1 || month > 12 || day < 0 || day > 31) return 0;
+    int n = day + kDaysBeforeMonth[month - 1] + ((y - 61) * 1461) / 4;
+    if (month > 2 && y % 4 == 0) ++n;
+    if (n < 1 || n > 65535) return 0;
+    return static_cast<std::uint16_t>(n);
+}
+
+SplitDate SplitDateNumber(std::uint16_t dateNumber) {
+    if (dateNumber == 0) return {0, 0, 0};
+    int n = dateNumber;
+    int c = (4 * n - 1) / 1461;
+    int dayOfYear = n - (c * 1461) / 4;
+    int y = c + 61;
+    int month = 12;
+    int before = 0;
+    for (; month >= 1; --month) {
+        before = kDaysBeforeMonth[month - 1] + (month > 2 && y % 4 == 0 ? 1 : 0);
+        if (before < dayOfYear) break;
+    }
+    return {static_cast<std::int16_t>(y), static_cast<std::int16_t>(month),
+            static_cast<std::int16_t>(dayOfYear - before)};
+}
+
+StoredNumber MakeStoredDate(std::uint16_t dateNumber) {
+    if (dateNumber == 0) return {0, 0, 0, 0};
+    SplitDate date = SplitDateNumber(dateNumber);
+    auto value = static_cast<float>(date.year * 10000 + date.month * 100 + date.day);
+    return EncodeStoredNumber(value);
+}
+
+}  // namespace tarvel

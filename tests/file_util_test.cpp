@@ -1,0 +1,76 @@
+#include <gtest/gtest.h>
+
+#include "platform/file_util.h"
+#include "tests/support/fake_platform.h"
+#include "tests/support/temp_dir.h"
+
+namespace tarvel {
+namespace {
+
+using test::CFaultyPlatform;
+using test::CTempDir;
+
+TEST(ReplaceFile, ReplacesWithoutLeavingTheTemporary) {
+    CTempDir dir;
+    test::WriteFile(dir / "MASTER", "old");
+    CFaultyPlatform platform;
+    ASSERT_TRUE(ReplaceFile(platform, dir / "MASTER", dir / "MASTER.NEW", Bytes{'n', 'e', 'w'}));
+    EXPECT_EQ(test::ReadFile(dir / "MASTER"), "new");
+    EXPECT_EQ(test::ListDir(dir.path()), std::vector<std::string>{"MASTER"});
+    // No delete before the rename: open, write, flush, close, rename.
+    EXPECT_EQ(platform.log(), (std::vector<std::string>{"open", "write", "flush", "close", "rename"}));
+}
+
+TEST(ReplaceFile, AnyFailingStepLeavesTheOldFileWhole) {
+    CFaultyPlatform counter;
+    {
+        CTempDir dir;
+        test::WriteFile(dir / "MASTER", "old contents");
+        ASSERT_TRUE(ReplaceFile(counter, dir / "MASTER", dir / "MASTER.NEW", Bytes(1000, 'x')));
+    }
+    for (long k = 1; k <= counter.operations(); ++k) {
+        SCOPED_TRACE(counter.log()[static_cast<std::size_t>(k - 1)]);
+        CTempDir dir;
+        test::WriteFile(dir / "MASTER", "old contents");
+        CFaultyPlatform platform;
+        platform.FailAt(k);
+        EXPECT_FALSE(ReplaceFile(platform, dir / "MASTER", dir / "MASTER.NEW", Bytes(1000, 'x')));
+        EXPECT_EQ(test::ReadFile(dir / "MASTER"), "old contents");
+        EXPECT_EQ(test::ListDir(dir.path()), std::vector<std::string>{"MASTER"});
+    }
+}
+
+TEST(PosixPlatform, FindsNamesExactlyFirstThenInAnyCase) {
+    CTempDir dir;
+    test::WriteFile(dir / "master", "a");
+    auto platform = MakePosixPlatform();
+    EXPECT_EQ(platform->FindName(dir.path(), "MASTER"), "master");
+    test::WriteFile(dir / "MASTER", "b");
+    EXPECT_EQ(platform->FindName(dir.path(), "MASTER"), "MASTER");
+    EXPECT_EQ(platform->FindName(dir.path(), "F1.DAT"), std::nullopt);
+}
+
+TEST(PosixPlatform, ADirectoryDoesNotOpenAsAFile) {
+    CTempDir dir;
+    auto platform = MakePosixPlatform();
+    EXPECT_EQ(platform->Open(dir.path(), OpenMode::kRead), nullptr);
+    EXPECT_TRUE(platform->IsDirectory(dir.path()));
+}
+
+TEST(PosixPlatform, MakesOneLevelOnly) {
+    CTempDir dir;
+    auto platform = MakePosixPlatform();
+    EXPECT_FALSE(platform->MakeDirectory(dir / "a/b"));
+    EXPECT_TRUE(platform->MakeDirectory(dir / "a"));
+    EXPECT_TRUE(platform->IsDirectory(dir / "a"));
+}
+
+TEST(PosixPlatform, LocalDateIsEightCharacters) {
+    std::string date = MakePosixPlatform()->LocalDate();
+    ASSERT_EQ(date.size(), 8u);
+    EXPECT_EQ(date[2], '/');
+    EXPECT_EQ(date[5], '/');
+}
+
+}  // namespace
+}  // namespace tarvel

@@ -1,0 +1,91 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "pricedb/layout.h"
+#include "tests/support/temp_dir.h"
+
+namespace tarvel {
+namespace {
+
+std::string AsString(const MasterRecordBytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
+
+TEST(MasterRecord, WritesEveryByte) {
+    MasterRecord record;
+    record.fileNumber = 7;
+    record.fieldCount = 5;
+    record.name = "A NAME OF TWENTY CHR";  // cut to 16
+    record.symbol = "IBM";
+    record.firstDate = {0x50, 0x2A, 0x74, 0x94};
+    record.lastDate = {0x01, 0x02, 0x03, 0x04};
+    std::string expected;
+    expected += '\x07';
+    expected += std::string("\x65\x00", 2);  // file type 101, little-endian
+    expected += '\x14';                      // record length 20
+    expected += '\x05';                      // field count
+    expected += std::string(2, '\0');
+    expected += "A NAME OF TWENTY";
+    expected += std::string(2, '\0');
+    expected += "\x50\x2A\x74\x94";
+    expected += "\x01\x02\x03\x04";
+    expected += 'D';
+    expected += std::string(2, '\0');
+    expected += "IBM             ";
+    expected += '\0';
+    ASSERT_EQ(expected.size(), kMasterRecordSize);
+    EXPECT_EQ(test::Hex(AsString(EncodeMasterRecord(record))), test::Hex(expected));
+}
+
+TEST(MasterRecord, CutsUtf8TextAtACharacterBoundary) {
+    MasterRecord record;
+    record.name = "ABCDEFGHIJKLMN\xC3\xA9Z";   // the 2-byte é would straddle byte 16
+    record.symbol = "\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC";  // six 3-byte €
+    MasterRecordBytes bytes = EncodeMasterRecord(record);
+    EXPECT_EQ(AsString(bytes).substr(kRecName, 16), "ABCDEFGHIJKLMN\xC3\xA9");
+    EXPECT_EQ(AsString(bytes).substr(kRecSymbol, 16),
+              "\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC ");
+    record.name = "ABCDEFGHIJKLMNO\xC3\xA9";
+    EXPECT_EQ(AsString(EncodeMasterRecord(record)).substr(kRecName, 16), "ABCDEFGHIJKLMNO ");
+}
+
+TEST(MasterRecord, RecognisesDirectoryEntries) {
+    std::string record(kMasterRecordSize, '\0');
+    record.replace(kRecName, 16, "DATA       <DIR>");
+    EXPECT_TRUE(IsDirectoryEntry(reinterpret_cast<const std::uint8_t*>(record.data())));
+    record[kRecName] = ' ';
+    EXPECT_FALSE(IsDirectoryEntry(reinterpret_cast<const std::uint8_t*>(record.data())));
+    record.replace(kRecName, 16, "DATA       <DIR ");
+    EXPECT_FALSE(IsDirectoryEntry(reinterpret_cast<const std::uint8_t*>(record.data())));
+}
+
+TEST(MasterHeader, RewritesOnlyTheCounters) {
+    std::string header(kMasterRecordSize, '\x5A');
+    auto* bytes = reinterpret_cast<std::uint8_t*>(header.data());
+    EncodeMasterHeader({258, -1}, bytes);
+    EXPECT_EQ(test::Hex(header.substr(0, 5)), "02 01 FF FF 5A");
+    EXPECT_EQ(header.substr(4), std::string(49, '\x5A'));
+    MasterHeader decoded = DecodeMasterHeader(bytes);
+    EXPECT_EQ(decoded.securityCount, 258);
+    EXPECT_EQ(decoded.fileNumberMark, -1);
+}
+
+TEST(DataFiles, HeaderAndFieldDescriptionBytes) {
+    EXPECT_EQ(MakeDataHeader(5), std::string("\0\0\1\0\0\0\1\0\0\0\1\0\0\0\1\0\0\0\1\0", 20));
+    const bool all[kFieldCount] = {true, true, true, true, true, true, true};
+    EXPECT_EQ(MakeFieldDescription(all),
+              "\"DATE\",0,0\r\n\"OPEN\",4,4\r\n\"HIGH\",4,4\r\n\"LOW\",4,4\r\n\"CLOSE\",4,4\r\n\"VOL\",4,4\r\n"
+              "\"OI\",4,4\r\n");
+    const bool dateCloseVolume[kFieldCount] = {true, false, false, false, true, true, false};
+    EXPECT_EQ(MakeFieldDescription(dateCloseVolume), "\"DATE\",0,0\r\n\"CLOSE\",4,4\r\n\"VOL\",4,4\r\n");
+    const bool noDate[kFieldCount] = {false, false, false, false, true, true, false};
+    EXPECT_EQ(MakeFieldDescription(noDate), "\"CLOSE\",4,4\r\n\"VOL\",4,4\r\n");
+}
+
+TEST(DataFiles, Names) {
+    EXPECT_EQ(DataFileName(7), "F7.DAT");
+    EXPECT_EQ(DescriptionFileName(255), "F255.DOP");
+    EXPECT_EQ(DataTempName(12), "F12.NEW");
+}
+
+}  // namespace
+}  // namespace tarvel

@@ -1,0 +1,67 @@
+// A conversion job over a temporary portfolio, with recording test doubles.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "convert/converter.h"
+#include "tests/support/fake_platform.h"
+#include "tests/support/portfolio_check.h"
+#include "tests/support/temp_dir.h"
+
+namespace tarvel::test {
+
+class ConversionTest : public ::testing::Test {
+public:
+    ConversionTest() {
+        std::filesystem::create_directory(m_dir / "out");
+        m_out = m_dir / "out";
+        m_input = m_dir / "input.txt";
+    }
+
+    // A job with every field on in columns 1..7, comma, MMDDYY, new MASTER.
+    std::unique_ptr<CConverter> MakeJob(const std::string& symbol = "IBM", const std::string& name = "INTL BUSINESS") {
+        auto job = std::make_unique<CConverter>(m_platform, m_prompt, m_settings);
+        job->m_strPathIn = m_input;
+        job->SetPathOut(m_out);
+        job->SetSymbol(symbol);
+        job->SetName(name);
+        job->SetDelimiter(',');
+        job->m_nDateFormat = 9;
+        for (int i = 0; i < kFieldCount; ++i) {
+            job->m_bFieldOn[i] = 1;
+            job->m_nFieldColumn[i] = i;
+        }
+        return job;
+    }
+
+    int Convert(const std::string& input, CConverter& job) {
+        WriteFile(m_input, input);
+        return job.Run();
+    }
+
+    std::string Out(const std::string& name) const { return ReadFile(m_out + "/" + name); }
+    std::vector<std::string> Messages() const {
+        std::vector<std::string> texts;
+        for (const ShownBox& box : m_prompt.shown) texts.push_back(box.text);
+        return texts;
+    }
+    void ExpectConsistent() const { EXPECT_EQ(CheckPortfolio(m_out), ""); }
+
+    CTempDir m_dir;
+    std::string m_out;
+    std::string m_input;
+    CFaultyPlatform m_platform;
+    CRecordingPrompt m_prompt;
+    CRecordingSettings m_settings;
+};
+
+// Stored number bytes of `value` as a string.
+inline std::string Stored(float value) {
+    StoredNumber s = EncodeStoredNumber(value);
+    return std::string(s.begin(), s.end());
+}
+
+}  // namespace tarvel::test

@@ -1,0 +1,80 @@
+// Test doubles for the platform layer: a platform that passes every call to
+// the real one and can fail any single operation, a prompt that records and
+// answers message boxes, and a settings writer that records.
+#pragma once
+
+#include <deque>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "convert/converter.h"
+#include "platform/platform.h"
+#include "platform/prompt.h"
+
+namespace tarvel::test {
+
+class CFaultyPlatform : public CPlatform {
+public:
+    CFaultyPlatform();
+
+    // Makes operation number `k` (counted from 1 over every counted call) fail;
+    // 0 fails none.
+    void FailAt(long k) { m_failAt = k; }
+    long operations() const { return m_count; }
+    // "open", "read", "write", "flush", "close", "rename", "remove", "copy",
+    // "chdir", "getcwd", "mkdir", "lock", one per counted call.
+    const std::vector<std::string>& log() const { return m_log; }
+    void SetToday(std::string date) { m_today = std::move(date); }
+
+    // Counts the call and returns false when it is the one to fail.
+    bool Pass(const char* operation);
+
+    std::unique_ptr<CFile> Open(const std::string& path, OpenMode mode) override;
+    bool Rename(const std::string& from, const std::string& to) override;
+    bool Remove(const std::string& path) override;
+    bool Copy(const std::string& from, const std::string& to) override;
+    bool SetCurrentDirectory(const std::string& path) override;
+    bool GetCurrentDirectory(std::string* path) override;
+    bool MakeDirectory(const std::string& path) override;
+    bool IsDirectory(const std::string& path) override;
+    std::unique_ptr<CDirectoryLock> LockDirectory(const std::string& path) override;
+    std::optional<std::string> FindName(const std::string& dir, const std::string& name) override;
+    std::string CanonicalPath(const std::string& path) override;
+    std::string LocalDate() override;
+
+private:
+    std::unique_ptr<CPlatform> m_real;
+    long m_failAt = 0;
+    long m_count = 0;
+    std::vector<std::string> m_log;
+    std::string m_today = "12/06/26";
+};
+
+struct ShownBox {
+    std::string text;
+    int type;
+    bool operator==(const ShownBox&) const = default;
+};
+
+class CRecordingPrompt : public CPrompt {
+public:
+    int MessageBox(const std::string& text, int type) override;
+    // Answers for the next Yes/No boxes, in order; Yes when none is left.
+    void AnswerNext(int button) { m_answers.push_back(button); }
+    std::vector<ShownBox> shown;
+
+private:
+    std::deque<int> m_answers;
+};
+
+class CRecordingSettings : public CSettingsWriter {
+public:
+    void WriteString(const char* section, const char* name, const std::string& value) override {
+        written.push_back({std::string(section) + "/" + name, value});
+    }
+    std::vector<std::pair<std::string, std::string>> written;
+};
+
+}  // namespace tarvel::test

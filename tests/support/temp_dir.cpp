@@ -1,0 +1,60 @@
+#include "tests/support/temp_dir.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace tarvel::test {
+
+CTempDir::CTempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "tarvel-test-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    m_path = pattern;
+}
+
+CTempDir::~CTempDir() {
+    std::error_code ec;
+    std::filesystem::permissions(m_path, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
+    std::filesystem::remove_all(m_path, ec);
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream contents;
+    contents << in.rdbuf();
+    return contents.str();
+}
+
+bool FileExists(const std::string& path) { return std::filesystem::exists(path); }
+
+std::vector<std::string> ListDir(const std::string& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string Hex(const std::string& bytes) {
+    std::string text;
+    char buffer[4];
+    for (unsigned char c : bytes) {
+        std::snprintf(buffer, sizeof buffer, "%02X ", c);
+        text += buffer;
+    }
+    if (!text.empty()) text.pop_back();
+    return text;
+}
+
+}  // namespace tarvel::test

@@ -1,0 +1,31 @@
+// A temporary directory for one test, removed with everything in it.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace tarvel::test {
+
+class CTempDir {
+public:
+    CTempDir();
+    ~CTempDir();
+    CTempDir(const CTempDir&) = delete;
+    CTempDir& operator=(const CTempDir&) = delete;
+
+    const std::string& path() const { return m_path; }
+    std::string operator/(const std::string& name) const { return m_path + "/" + name; }
+
+private:
+    std::string m_path;
+};
+
+void WriteFile(const std::string& path, const std::string& bytes);
+std::string ReadFile(const std::string& path);
+bool FileExists(const std::string& path);
+// Sorted names of the entries of `dir`.
+std::vector<std::string> ListDir(const std::string& dir);
+// Space-separated hex of `bytes`, for readable failures.
+std::string Hex(const std::string& bytes);
+
+}  // namespace tarvel::test
