@@ -76,7 +76,48 @@ bool OpenMaster(CPlatform& platform, const Level& level, OpenedMaster* master) {
     return true;
 }
 
+void ListLevel(CPlatform& platform, const Level& level, int depth, std::set<std::string>& visited,
+               std::vector<ListedSecurity>& out) {
+    OpenedMaster master;
+    if (!OpenMaster(platform, level, &master)) return;
+    long last = std::min(master.count, master.RecordsPresent());
+    for (long i = 1; i <= last; ++i) {
+        const std::uint8_t* r = master.Record(i);
+        if (IsDirectoryEntry(r)) continue;
+        ListedSecurity listed{level.path, {}};
+        std::memcpy(listed.record.data(), r, kMasterRecordSize);
+        out.push_back(std::move(listed));
+    }
+    for (long i = 1; i <= last; ++i) {
+        const std::uint8_t* r = master.Record(i);
+        if (!IsDirectoryEntry(r) || depth >= kMaxDirectoryDepth) continue;
+        std::string name = FieldText(r + kRecName, kDirNameLength);
+        TrimTrailingSpaces(name);
+        if (!IsSafeName(name)) continue;
+        std::optional<std::string> actual = platform.FindName(level.path, name);
+        if (!actual) continue;
+        Level sub;
+        sub.path = level.path + *actual + "/";
+        std::string canonical = platform.CanonicalPath(sub.path);
+        if (sub.path.size() + 6 > kMaxWalkPath || canonical.empty() || !visited.insert(canonical).second) continue;
+        ListLevel(platform, sub, depth + 1, visited, out);
+    }
+}
+
 }  // namespace
+
+std::vector<ListedSecurity> ListPortfolio(CPlatform& platform, const std::string& directory) {
+    std::vector<ListedSecurity> out;
+    Level top;
+    top.path = directory;
+    if (!directory.empty() && directory.back() != '/') top.path += '/';
+    std::set<std::string> visited;
+    std::string canonical = platform.CanonicalPath(directory.empty() ? "." : directory);
+    if (canonical.empty()) return out;
+    visited.insert(canonical);
+    ListLevel(platform, top, 0, visited, out);
+    return out;
+}
 
 int CountChar(std::string_view text, char c) {
     int n = 0;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/platform.h"
 #include "pricedb/layout.h"
@@ -35,6 +36,16 @@ inline constexpr std::size_t kMaxWalkPath = 4095;
 // kMaxDirectoryDepth.
 std::int16_t FindSecurity(CPlatform& platform, const std::string& directory, std::string_view symbol,
                           MasterRecordBytes* record, std::string* recordDir);
+
+struct ListedSecurity {
+    std::string directory;  // ends in "/"
+    MasterRecordBytes record;  // as stored: dates not decoded
+};
+
+// Every ordinary record of the portfolio tree in the look-up's order, with
+// the same limits as FindSecurity: the records a MASTER's header counts (as
+// far as the file holds them), then each sub-directory wholly.
+std::vector<ListedSecurity> ListPortfolio(CPlatform& platform, const std::string& directory);
 
 // Number of occurrences of `c` in `text`.
 int CountChar(std::string_view text, char c);

@@ -1,0 +1,104 @@
+#include "settings/conversion_settings.h"
+
+#include <QString>
+#include <set>
+
+namespace tarvel {
+namespace {
+
+struct FieldKeys {
+    const char* on;   // nullptr for Date and Close
+    const char* column;
+    int defaultColumn;
+};
+
+constexpr FieldKeys kKeys[kFieldCount] = {
+    {nullptr, "DateCol", 1}, {"OpenOn", "OpenCol", 2}, {"HiOn", "HiCol", 3}, {"LoOn", "LoCol", 4},
+    {nullptr, "CloCol", 5},  {"VolOn", "VolCol", 6},   {"OIOn", "OICol", 7}};
+
+}  // namespace
+
+CConversionSettings LoadConversionSettings(const CSettingsStore& store) {
+    CConversionSettings s;
+    s.strDateFormat = store.GetString("Setting", "DateFormat", "MMDDYY");
+    s.nExist = store.GetInt("Setting", "Exist", 0);
+    s.nDelimiter = store.GetInt("Setting", "Delimiter", 0);
+    s.strPathOut = store.GetString("Convert", "PathOut", "");
+    s.strSymbol = store.GetString("Convert", "Symbol", "");
+    s.strName = store.GetString("Convert", "Name", "");
+    s.bSkipOn = store.GetInt("Setting", "SkipOn", 0);
+    s.nSkipRows = store.GetInt("Setting", "SkipRows", 0);
+    for (int f = 0; f < kFieldCount; ++f) {
+        if (kKeys[f].on != nullptr) s.bFieldOn[f] = store.GetInt("Setting", kKeys[f].on, 1);
+        s.nColumn[f] = store.GetInt("Setting", kKeys[f].column, kKeys[f].defaultColumn);
+    }
+    return s;
+}
+
+void SaveSettingValues(CSettingsStore& store, const CConversionSettings& s) {
+    store.WriteString("Setting", "DateFormat", s.strDateFormat);
+    store.WriteInt("Setting", "Delimiter", s.nDelimiter);
+    store.WriteInt("Setting", "Exist", s.nExist);
+    store.WriteInt("Setting", "SkipOn", s.bSkipOn);
+    store.WriteInt("Setting", "SkipRows", s.nSkipRows);
+    for (int f = 0; f < kFieldCount; ++f) {
+        if (kKeys[f].on != nullptr) store.WriteInt("Setting", kKeys[f].on, s.bFieldOn[f]);
+        store.WriteInt("Setting", kKeys[f].column, s.nColumn[f]);
+    }
+}
+
+void FillConverter(const CConversionSettings& s, const std::string& pathIn, int dateFormat, CConverter& job) {
+    job.m_strPathIn = pathIn;
+    job.m_nDateFormat = dateFormat;
+    job.SetPathOut(s.strPathOut);
+    job.SetSymbol(s.strSymbol);
+    job.SetName(s.strName);
+    job.SetDelimiter(s.nDelimiter == 1 ? '\t' : s.nDelimiter == 2 ? ' ' : ',');
+    job.m_bSkipOn = s.bSkipOn;
+    job.m_nSkipRows = s.nSkipRows;
+    job.m_bUseExistingMaster = s.nExist == 0 ? 1 : 0;
+    for (int f = 0; f < kFieldCount; ++f) {
+        job.m_bFieldOn[f] = f == kDate || f == kClose ? 1 : s.bFieldOn[f];
+        job.m_nFieldColumn[f] = s.nColumn[f] - 1;
+    }
+}
+
+std::string RangeMessage(int low, int high) {
+    return "Please enter an integer between " + std::to_string(low) + " and " + std::to_string(high) + ".";
+}
+
+std::string LengthMessage(int limit) { return "Please enter no more than " + std::to_string(limit) + " characters."; }
+
+int CharacterCount(const std::string& text) {
+    int count = 0;
+    for (unsigned char c : text) count += (c & 0xC0) != 0x80 ? 1 : 0;
+    return count;
+}
+
+std::optional<std::string> CheckTakenValues(const CConversionSettings& s) {
+    for (int column : s.nColumn) {
+        if (column < 1 || column > kMaxColumns) return RangeMessage(1, kMaxColumns);
+    }
+    if (CharacterCount(s.strName) > kMaxNameLength) return LengthMessage(kMaxNameLength);
+    if (CharacterCount(s.strPathOut) > kMaxPathLength) return LengthMessage(kMaxPathLength);
+    if (CharacterCount(s.strSymbol) > kMaxSymbolLength) return LengthMessage(kMaxSymbolLength);
+    if (s.nSkipRows < 0 || s.nSkipRows > kMaxSkipRows) return RangeMessage(0, kMaxSkipRows);
+    if (CharacterCount(s.strDateFormat) > kMaxDateFormatLength) return LengthMessage(kMaxDateFormatLength);
+    return std::nullopt;
+}
+
+std::optional<std::string> CheckAndNormalise(CConversionSettings& s) {
+    std::set<int> used;
+    for (int f = 0; f < kFieldCount; ++f) {
+        bool counts = f == kDate || f == kClose || s.bFieldOn[f];
+        if (counts && !used.insert(s.nColumn[f]).second) return std::string(kDuplicateColumnsMessage);
+    }
+    std::size_t end = s.strSymbol.find_last_not_of(' ');
+    s.strSymbol.erase(end == std::string::npos ? 0 : end + 1);
+    if (s.strSymbol.empty()) return std::string(kInvalidSymbolMessage);
+    s.strSymbol = QString::fromStdString(s.strSymbol).toUpper().toStdString();
+    if (s.strPathOut.find_first_not_of(' ') == std::string::npos) return std::string(kEnterPathMessage);
+    return std::nullopt;
+}
+
+}  // namespace tarvel

@@ -1,0 +1,72 @@
+// The twenty values of a conversion as the settings store keeps them, the
+// checks the settings dialog makes when it takes them, and the filling of a
+// conversion job from them. Shared by the desktop program's convert command
+// and by tarvel-cli.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "convert/converter.h"
+#include "settings/settings_store.h"
+
+namespace tarvel {
+
+struct CConversionSettings {
+    std::string strDateFormat = "MMDDYY";
+    int nExist = 0;      // 0 "Use Existing Master", 1 "Make New Master"
+    int nDelimiter = 0;  // 0 comma, 1 tab, 2 space
+    std::string strPathOut;
+    std::string strSymbol;
+    std::string strName;
+    int bSkipOn = 0;
+    int nSkipRows = 0;
+    // Per field in field order; the Date and Close flags are always 1.
+    int bFieldOn[kFieldCount] = {1, 1, 1, 1, 1, 1, 1};
+    int nColumn[kFieldCount] = {1, 2, 3, 4, 5, 6, 7};  // 1-based
+};
+
+// Loads the twenty values in the order the convert command reads them, each
+// with its default.
+CConversionSettings LoadConversionSettings(const CSettingsStore& store);
+
+// Writes the seventeen "Setting" values: "DateFormat", then "Delimiter",
+// "Exist", "SkipOn", "SkipRows", "DateCol", "OpenOn", "OpenCol", "HiOn",
+// "HiCol", "LoOn", "LoCol", "CloCol", "VolOn", "VolCol", "OIOn", "OICol".
+void SaveSettingValues(CSettingsStore& store, const CConversionSettings& settings);
+
+// Fills `job` as the convert command does: paths, symbol, name, delimiter,
+// master choice, skip rows, flags and zero-based columns. `pathIn` and
+// `dateFormat` come from the view (or the command line).
+void FillConverter(const CConversionSettings& settings, const std::string& pathIn, int dateFormat, CConverter& job);
+
+// Messages of the checks.
+inline constexpr const char* kDuplicateColumnsMessage = "Duplicate columns specified\nCorrect or disable";
+inline constexpr const char* kInvalidSymbolMessage = "You did not enter a valid symbol";
+inline constexpr const char* kEnterPathMessage = "Please enter path";
+std::string RangeMessage(int low, int high);
+std::string LengthMessage(int limit);
+inline constexpr const char* kWholeNumberMessage = "Please enter a positive whole number.";
+
+// Limits the dialog enforces.
+inline constexpr int kMaxSymbolLength = 16;
+inline constexpr int kMaxNameLength = 16;
+inline constexpr int kMaxPathLength = 200;
+inline constexpr int kMaxDateFormatLength = 12;
+inline constexpr int kMaxSkipRows = 200;
+
+// Number of characters (not bytes) of UTF-8 text.
+int CharacterCount(const std::string& text);
+
+// The checks of taking the values, member by member in the dialog's order:
+// columns 1..20, then name, path and symbol lengths, skip rows 0..200, date
+// format length. Returns the message of the first that fails.
+std::optional<std::string> CheckTakenValues(const CConversionSettings& settings);
+
+// OK's checks after taking: duplicate columns among Date, Close and the
+// enabled fields; a symbol left empty by trimming; an empty or blank path.
+// Trims the symbol on the right and upper-cases it. Returns the message of
+// the first that fails.
+std::optional<std::string> CheckAndNormalise(CConversionSettings& settings);
+
+}  // namespace tarvel

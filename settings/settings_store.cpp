@@ -1,0 +1,104 @@
+#include "settings/settings_store.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QStringList>
+#include <climits>
+
+namespace tarvel {
+namespace {
+
+// Bytes a value may hold with its terminating NUL.
+constexpr qsizetype kReadLimit = 260;
+
+QString Key(const char* section, const char* name) {
+    return QString::fromUtf8(section) + QLatin1Char('/') + QString::fromUtf8(name);
+}
+
+// Reads one value; false when it is missing or too long.
+bool ReadValue(const QString& file, const char* section, const char* name, std::string* text) {
+    QSettings settings(file, QSettings::IniFormat);
+    QVariant value = settings.value(Key(section, name));
+    if (!value.isValid()) return false;
+    // A hand-edited value holding commas reads as a list; it is still one text.
+    QString string = value.typeId() == QMetaType::QStringList ? value.toStringList().join(QLatin1String(", "))
+                                                              : value.toString();
+    QByteArray bytes = string.toUtf8();
+    if (bytes.size() + 1 > kReadLimit) return false;
+    *text = bytes.toStdString();
+    return true;
+}
+
+int WriteValue(const QString& file, const char* section, const char* name, const std::string& text) {
+    QSettings settings(file, QSettings::IniFormat);
+    settings.setValue(Key(section, name), QString::fromStdString(text));
+    settings.sync();
+    return settings.status() == QSettings::NoError ? 1 : 0;
+}
+
+}  // namespace
+
+QString SettingsFileName() {
+    QByteArray path = qgetenv("TARVEL_SETTINGS");
+    if (!path.isEmpty()) return QString::fromLocal8Bit(path);
+    return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Hollark Software"),
+                     QStringLiteral("Tarvel"))
+        .fileName();
+}
+
+bool ScanInt(const std::string& text, int* value) {
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    if (i >= text.size() || text[i] < '0' || text[i] > '9') return false;
+    long long number = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        number = std::min(number * 10 + (text[i] - '0'), static_cast<long long>(INT_MAX) + 1);
+    }
+    if (negative) number = -number;
+    *value = static_cast<int>(std::clamp(number, static_cast<long long>(INT_MIN), static_cast<long long>(INT_MAX)));
+    return true;
+}
+
+CSettingsStore::CSettingsStore() : m_fileName(SettingsFileName()) {}
+
+CSettingsStore::~CSettingsStore() = default;
+
+int CSettingsStore::CreateKey(bool* createdNew, const std::string& basePath) {
+    m_strBasePath = basePath;
+    *createdNew = false;
+    QFileInfo info(m_fileName);
+    if (info.exists()) return info.isFile() ? 1 : 0;
+    QDir().mkpath(info.absolutePath());
+    QFile file(m_fileName);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) return QFileInfo(m_fileName).isFile() ? 1 : 0;
+    file.close();
+    *createdNew = true;
+    return 1;
+}
+
+int CSettingsStore::GetInt(const char* section, const char* name, int defaultValue) const {
+    std::string text;
+    int value = 0;
+    if (!ReadValue(m_fileName, section, name, &text) || !ScanInt(text, &value)) return defaultValue;
+    return value;
+}
+
+std::string CSettingsStore::GetString(const char* section, const char* name, const std::string& defaultValue) const {
+    std::string text;
+    return ReadValue(m_fileName, section, name, &text) ? text : defaultValue;
+}
+
+int CSettingsStore::WriteInt(const char* section, const char* name, int value) {
+    return WriteValue(m_fileName, section, name, std::to_string(value));
+}
+
+int CSettingsStore::WriteString(const char* section, const char* name, const std::string& text) {
+    return WriteValue(m_fileName, section, name, text);
+}
+
+}  // namespace tarvel

@@ -1,0 +1,158 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+
+#include "cli/cli.h"
+#include "settings/settings_store.h"
+#include "tests/qt/settings_env.h"
+#include "tests/support/portfolio_check.h"
+
+namespace tarvel {
+namespace {
+
+struct Outcome {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+Outcome Cli(std::vector<std::string> args) {
+    args.insert(args.begin(), "tarvel-cli");
+    std::vector<const char*> argv;
+    for (const std::string& a : args) argv.push_back(a.c_str());
+    std::ostringstream out, err;
+    int status = RunCli(static_cast<int>(argv.size()), argv.data(), out, err);
+    return {status, out.str(), err.str()};
+}
+
+class CliTest : public ::testing::Test {
+protected:
+    CliTest() {
+        m_out = m_env / "pf";
+        std::filesystem::create_directory(m_out);
+        m_input = m_env / "prices.csv";
+        test::WriteFile(m_input,
+                        "Date,Open,High,Low,Close,Volume\n"
+                        "010500,25.5,26.25,25,26,12000\n"
+                        "010600,26,27.125,25.5,26.5,13000\n");
+    }
+    Outcome Convert(std::vector<std::string> extra) {
+        std::vector<std::string> args = {"convert", m_input, "--out", m_out, "--symbol", "ibm", "--new-master",
+                                         "--skip", "1", "--no-oi"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        return Cli(args);
+    }
+    test::CSettingsEnv m_env;
+    std::string m_out;
+    std::string m_input;
+};
+
+TEST_F(CliTest, ConvertsAndReadsBack) {
+    Outcome convert = Convert({"--name", "Intl Business"});
+    EXPECT_EQ(convert.status, 0);
+    EXPECT_EQ(convert.out, "Conversion completed successfully!\n");
+    EXPECT_EQ(convert.err, "");
+    EXPECT_EQ(test::CheckPortfolio(m_out), "");
+
+    Outcome exported = Cli({"export", m_out, "IBM"});
+    EXPECT_EQ(exported.status, 0);
+    EXPECT_EQ(exported.out,
+              "DATE,OPEN,HIGH,LOW,CLOSE,VOL\n2000-01-05,25.5,26.25,25,26,12000\n2000-01-06,26,27.125,25.5,26.5,13000\n");
+
+    Outcome listed = Cli({"list", m_out});
+    EXPECT_EQ(listed.status, 0);
+    EXPECT_NE(listed.out.find("  1  IBM               Intl Business          6  2000-01-05  2000-01-06        2\n"),
+              std::string::npos)
+        << listed.out;
+
+    CSettingsStore store;
+    EXPECT_EQ(store.GetString("Convert", "Symbol", ""), "IBM");
+    EXPECT_EQ(store.GetString("Convert", "PathOut", ""), std::filesystem::canonical(m_out).string());
+    EXPECT_EQ(store.GetString("Convert", "PathIn", ""), m_input);
+    EXPECT_EQ(store.GetString("Setting", "SkipOn", "unsaved"), "unsaved");  // only --save writes "Setting"
+}
+
+TEST_F(CliTest, SaveKeepsTheSettingValuesForTheNextRun) {
+    ASSERT_EQ(Convert({"--save", "--date-format", "mmdd"}).status, 0);
+    CSettingsStore store;
+    EXPECT_EQ(store.GetString("Setting", "DateFormat", ""), "MMDDYY");
+    EXPECT_EQ(store.GetInt("Setting", "SkipOn", 0), 1);
+    EXPECT_EQ(store.GetInt("Setting", "SkipRows", 0), 1);
+    EXPECT_EQ(store.GetInt("Setting", "OIOn", 1), 0);
+    EXPECT_EQ(store.GetInt("Setting", "Exist", 0), 1);
+    // The next run takes everything from the store: a second security in the same portfolio.
+    Outcome next = Cli({"convert", m_input, "--symbol", "MSFT", "--existing-master"});
+    EXPECT_EQ(next.status, 0) << next.err;
+    EXPECT_EQ(Cli({"export", m_out, "MSFT"}).out, Cli({"export", m_out, "IBM"}).out);
+}
+
+TEST_F(CliTest, OptionsMapOntoTheConversion) {
+    test::WriteFile(m_input, "junk\n2000-1-5\t7\t1\t2\n2000-1-6\t8\t3\t4\n");
+    Outcome convert = Cli({"convert", m_input, "--out", m_out, "--symbol", "X", "--new-master", "--delimiter", "tab",
+                           "--date-format", "ccyy_m", "--skip", "1", "--close-col", "2", "--open-col", "3",
+                           "--high-col", "4", "--no-low", "--no-volume", "--no-oi"});
+    ASSERT_EQ(convert.status, 0) << convert.err;
+    EXPECT_EQ(Cli({"export", m_out, "X"}).out, "DATE,OPEN,HIGH,CLOSE\n2000-01-05,1,2,7\n2000-01-06,3,4,8\n");
+}
+
+TEST_F(CliTest, SettingsChecksRefuseBeforeAnythingIsWritten) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string err;
+    };
+    const Case cases[] = {
+        {{"--open-col", "1"}, "Tarvel: Duplicate columns specified\nCorrect or disable\n"},
+        {{"--close-col", "21"}, "Tarvel: Please enter an integer between 1 and 20.\n"},
+        {{"--skip", "201"}, "Tarvel: Please enter an integer between 0 and 200.\n"},
+        {{"--symbol", "   "}, "Tarvel: You did not enter a valid symbol\n"},
+        {{"--symbol", "ABCDEFGHIJKLMNOPQ"}, "Tarvel: Please enter no more than 16 characters.\n"},
+        {{"--out", " "}, "Tarvel: Please enter path\n"},
+        {{"--date-format", "QQ"}, "tarvel-cli: unknown date format \"QQ\"; see tarvel-cli convert --help\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.err);
+        Outcome outcome = Convert(c.args);
+        EXPECT_EQ(outcome.status, 2);
+        EXPECT_EQ(outcome.err, c.err);
+        EXPECT_EQ(outcome.out, "");
+        EXPECT_TRUE(test::ListDir(m_out).empty());
+        EXPECT_FALSE(test::FileExists(m_env.file()));
+    }
+}
+
+TEST_F(CliTest, AFailedConversionPrintsItsMessagesAndExitsOne) {
+    Outcome outcome = Cli({"convert", m_input, "--out", m_out, "--symbol", "IBM", "--existing-master"});
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.err, "Tarvel: Path specified does not point to a Master file\n");
+    EXPECT_EQ(outcome.out, "Conversion failed.\n");
+}
+
+TEST_F(CliTest, UsageErrorsHelpAndVersion) {
+    EXPECT_EQ(Cli({}).status, 2);
+    EXPECT_EQ(Cli({"convert"}).status, 2);
+    EXPECT_EQ(Cli({"convert", "x", "--delimiter", "semicolon"}).status, 2);
+    EXPECT_EQ(Cli({"convert", "x", "--no-open", "--open-col", "3"}).status, 2);
+    Outcome version = Cli({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "tarvel-cli 1.6.0\n");
+    Outcome help = Cli({"convert", "--help"});
+    EXPECT_EQ(help.status, 0);
+    for (const char* text : {"--date-format", "--no-skip", "--oi-col", "--save", "Exit status"}) {
+        EXPECT_NE(help.out.find(text), std::string::npos) << text;
+    }
+}
+
+TEST_F(CliTest, ReadersReportWhatIsMissing) {
+    EXPECT_EQ(Cli({"export", m_out, "IBM"}).status, 1);
+    EXPECT_EQ(Cli({"list", m_env / "nowhere"}).status, 1);
+    ASSERT_EQ(Convert({}).status, 0);
+    Outcome missing = Cli({"export", m_out, "NOPE"});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err, "tarvel-cli: no security NOPE in " + m_out + "\n");
+    EXPECT_EQ(Cli({"export", m_out, "IBM", "--output", m_env / "ibm.csv"}).status, 0);
+    EXPECT_EQ(test::ReadFile(m_env / "ibm.csv"), Cli({"export", m_out, "IBM"}).out);
+}
+
+}  // namespace
+}  // namespace tarvel

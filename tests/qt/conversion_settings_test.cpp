@@ -1,0 +1,168 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <optional>
+
+#include "settings/conversion_settings.h"
+#include "tests/qt/settings_env.h"
+#include "tests/support/fake_platform.h"
+
+namespace tarvel {
+namespace {
+
+TEST(ConversionSettings, DefaultsEnableEveryFieldInColumnsOneToSeven) {
+    test::CSettingsEnv env;
+    CSettingsStore store;
+    CConversionSettings s = LoadConversionSettings(store);
+    test::CFaultyPlatform platform;
+    test::CRecordingPrompt prompt;
+    test::CRecordingSettings writer;
+    CConverter job(platform, prompt, writer);
+    FillConverter(s, "/in.txt", 9, job);
+    EXPECT_EQ(std::string(job.m_szDelimiter), ",");
+    EXPECT_EQ(job.m_bUseExistingMaster, 1);
+    for (int f = 0; f < kFieldCount; ++f) {
+        EXPECT_EQ(job.m_bFieldOn[f], 1);
+        EXPECT_EQ(job.m_nFieldColumn[f], f);
+    }
+    EXPECT_EQ(s.strDateFormat, "MMDDYY");
+    EXPECT_EQ(job.m_nDateFormat, 9);
+    EXPECT_EQ(job.m_strPathIn, "/in.txt");
+}
+
+TEST(ConversionSettings, MapsChoicesOntoTheJob) {
+    struct Case {
+        int delimiter, exist;
+        const char* expectedDelimiter;
+        int useExisting;
+    };
+    const Case cases[] = {{0, 0, ",", 1}, {1, 1, "\t", 0}, {2, 5, " ", 0}, {-1, -1, ",", 0}, {7, 0, ",", 1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.delimiter << "/" << c.exist);
+        CConversionSettings s;
+        s.nDelimiter = c.delimiter;
+        s.nExist = c.exist;
+        s.bFieldOn[kDate] = s.bFieldOn[kClose] = 0;  // Date and Close are always taken
+        s.bFieldOn[kOpen] = 0;
+        s.nColumn[kDate] = 1;
+        test::CFaultyPlatform platform;
+        test::CRecordingPrompt prompt;
+        test::CRecordingSettings writer;
+        CConverter job(platform, prompt, writer);
+        FillConverter(s, "", 1, job);
+        EXPECT_EQ(std::string(job.m_szDelimiter), c.expectedDelimiter);
+        EXPECT_EQ(job.m_bUseExistingMaster, c.useExisting);
+        EXPECT_EQ(job.m_bFieldOn[kDate], 1);
+        EXPECT_EQ(job.m_bFieldOn[kClose], 1);
+        EXPECT_EQ(job.m_bFieldOn[kOpen], 0);
+        EXPECT_EQ(job.m_nFieldColumn[kDate], 0);
+    }
+}
+
+TEST(ConversionSettings, SavesAndReloadsEverySettingValue) {
+    test::CSettingsEnv env;
+    CSettingsStore store;
+    CConversionSettings s;
+    s.strDateFormat = "DDMMCCYY";
+    s.nExist = 1;
+    s.nDelimiter = 2;
+    s.bSkipOn = 1;
+    s.nSkipRows = 17;
+    for (int f = 0; f < kFieldCount; ++f) {
+        s.nColumn[f] = 20 - f;
+        s.bFieldOn[f] = f % 2;
+    }
+    s.strSymbol = "NOT SAVED";
+    SaveSettingValues(store, s);
+    CConversionSettings back = LoadConversionSettings(store);
+    EXPECT_EQ(back.strDateFormat, "DDMMCCYY");
+    EXPECT_EQ(back.nExist, 1);
+    EXPECT_EQ(back.nDelimiter, 2);
+    EXPECT_EQ(back.bSkipOn, 1);
+    EXPECT_EQ(back.nSkipRows, 17);
+    EXPECT_EQ(back.strSymbol, "");  // "Convert" values are the job's to write
+    for (int f = 0; f < kFieldCount; ++f) {
+        EXPECT_EQ(back.nColumn[f], 20 - f);
+        if (f != kDate && f != kClose) {
+            EXPECT_EQ(back.bFieldOn[f], f % 2);
+        }
+    }
+}
+
+TEST(ConversionSettings, ChecksAsTheDialogTakesValues) {
+    struct Case {
+        const char* name;
+        std::function<void(CConversionSettings&)> change;
+        std::optional<std::string> message;
+    };
+    const Case cases[] = {
+        {"defaults", [](CConversionSettings&) {}, std::nullopt},
+        {"column 20", [](CConversionSettings& s) { s.nColumn[kOpenInt] = 20; }, std::nullopt},
+        {"column 21", [](CConversionSettings& s) { s.nColumn[kOpenInt] = 21; }, RangeMessage(1, 20)},
+        {"column 0 of a disabled field", [](CConversionSettings& s) { s.nColumn[kOpen] = 0; s.bFieldOn[kOpen] = 0; },
+         RangeMessage(1, 20)},
+        {"skip 200", [](CConversionSettings& s) { s.nSkipRows = 200; }, std::nullopt},
+        {"skip 201 while off", [](CConversionSettings& s) { s.nSkipRows = 201; s.bSkipOn = 0; }, RangeMessage(0, 200)},
+        {"name of 16", [](CConversionSettings& s) { s.strName = std::string(16, 'n'); }, std::nullopt},
+        {"name of 17", [](CConversionSettings& s) { s.strName = std::string(17, 'n'); }, LengthMessage(16)},
+        {"symbol of 17", [](CConversionSettings& s) { s.strSymbol = std::string(17, 's'); }, LengthMessage(16)},
+        {"path of 201", [](CConversionSettings& s) { s.strPathOut = std::string(201, 'p'); }, LengthMessage(200)},
+        {"date format of 13", [](CConversionSettings& s) { s.strDateFormat = "MMDDYYMMDDYYX"; }, LengthMessage(12)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CConversionSettings s;
+        s.strSymbol = "IBM";
+        s.strPathOut = "/tmp";
+        c.change(s);
+        EXPECT_EQ(CheckTakenValues(s), c.message);
+    }
+    CConversionSettings s;
+    s.strName = "\xC3\x84\xC3\x84\xC3\x84\xC3\x84\xC3\x84\xC3\x84\xC3\x84\xC3\x84\xC3\x84\xC3\x84\xC3\x84\xC3\x84"
+                "\xC3\x84\xC3\x84\xC3\x84\xC3\x84";  // 16 characters, 32 bytes
+    EXPECT_EQ(CheckTakenValues(s), std::nullopt);
+}
+
+TEST(ConversionSettings, OkChecksDuplicatesSymbolAndPath) {
+    struct Case {
+        const char* name;
+        std::function<void(CConversionSettings&)> change;
+        std::optional<std::string> message;
+    };
+    const Case cases[] = {
+        {"date and close share a column with every box cleared",
+         [](CConversionSettings& s) {
+             for (int f : {kOpen, kHigh, kLow, kVolume, kOpenInt}) s.bFieldOn[f] = 0;
+             s.nColumn[kClose] = 1;
+         },
+         kDuplicateColumnsMessage},
+        {"cleared open shares the date's column",
+         [](CConversionSettings& s) {
+             s.bFieldOn[kOpen] = 0;
+             s.nColumn[kOpen] = 1;
+         },
+         std::nullopt},
+        {"checked open shares the date's column", [](CConversionSettings& s) { s.nColumn[kOpen] = 1; },
+         kDuplicateColumnsMessage},
+        {"blank symbol", [](CConversionSettings& s) { s.strSymbol = "   "; }, kInvalidSymbolMessage},
+        {"blank path", [](CConversionSettings& s) { s.strPathOut = "  "; }, kEnterPathMessage},
+        {"empty path", [](CConversionSettings& s) { s.strPathOut = ""; }, kEnterPathMessage},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CConversionSettings s;
+        s.strSymbol = "IBM";
+        s.strPathOut = "/tmp";
+        c.change(s);
+        EXPECT_EQ(CheckAndNormalise(s), c.message);
+    }
+    CConversionSettings s;
+    s.strSymbol = "  brk a  ";
+    s.strPathOut = "/tmp ";
+    EXPECT_EQ(CheckAndNormalise(s), std::nullopt);
+    EXPECT_EQ(s.strSymbol, "  BRK A");
+    EXPECT_EQ(s.strPathOut, "/tmp ");
+}
+
+}  // namespace
+}  // namespace tarvel

@@ -1,0 +1,29 @@
+// Points the settings store and the legacy INI look-up at a temporary
+// directory for one test.
+#pragma once
+
+#include <cstdlib>
+#include <string>
+
+#include "tests/support/temp_dir.h"
+
+namespace tarvel::test {
+
+class CSettingsEnv {
+public:
+    CSettingsEnv() {
+        ::setenv("TARVEL_SETTINGS", (m_dir / "Tarvel.conf").c_str(), 1);
+        ::setenv("TARVEL_LEGACY_INI_DIR", m_dir.path().c_str(), 1);
+    }
+    ~CSettingsEnv() {
+        ::unsetenv("TARVEL_SETTINGS");
+        ::unsetenv("TARVEL_LEGACY_INI_DIR");
+    }
+    std::string file() const { return m_dir / "Tarvel.conf"; }
+    std::string operator/(const std::string& name) const { return m_dir / name; }
+
+private:
+    CTempDir m_dir;
+};
+
+}  // namespace tarvel::test
