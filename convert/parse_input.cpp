@@ -30,15 +30,15 @@ int CConverter::ParseInput() {
     if (!input) return Fail("Cannot open the input file " + m_strPathIn);
 
     CLineReader reader(*input, kMaxLinePiece);
-    std::array<std::string, kMaxColumns> tokens;
-    tokens.fill("123");
-    static const std::string kNoColumn;
-    auto column = [&](int field) -> const std::string& {
+    m_pendingRecords.clear();
+    m_pendingRecords.reserve(static_cast<std::size_t>(4 * m_nFieldCount) * 4096);
+    CTokenTable tokens;
+    auto column = [&](int field) -> std::string_view {
         int index = m_nFieldColumn[field];
-        return index >= 0 && index < kMaxColumns ? tokens[static_cast<std::size_t>(index)] : kNoColumn;
+        return index >= 0 && index < kMaxColumns ? tokens[index] : std::string_view();
     };
 
-    std::string piece;
+    std::string_view piece;
     int lineNumber = 0;
     if (m_bSkipOn) {
         for (int i = 0; i < m_nSkipRows && reader.Next(&piece); ++i) ++lineNumber;
@@ -52,7 +52,7 @@ int CConverter::ParseInput() {
         ++lineNumber;
         if (SplitColumns(LineText(piece), m_szDelimiter[0], tokens) == 0) continue;
 
-        const std::string& dateText = column(kDate);
+        std::string_view dateText = column(kDate);
         if (dateText.size() >= 20) {
             stop = true;
             m_prompt.MessageBox("The date in line " + std::to_string(lineNumber) +

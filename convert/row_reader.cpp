@@ -1,6 +1,8 @@
 #include "convert/row_reader.h"
 
 #include <charconv>
+#include <cstdint>
+#include <cstring>
 #include <cmath>
 #include <string>
 
@@ -31,24 +33,52 @@ bool CLineReader::Fill() {
     return got > 0;
 }
 
-bool CLineReader::Next(std::string* piece) {
+bool CLineReader::Next(std::string_view* piece) {
     for (;;) {
         std::size_t available = m_buffer.size() - m_start;
         std::size_t window = std::min(available, m_limit);
         std::size_t feed = m_buffer.find('\n', m_start);
         if (feed != std::string::npos && feed - m_start < window) {
-            piece->assign(m_buffer, m_start, feed - m_start + 1);
+            *piece = std::string_view(m_buffer).substr(m_start, feed - m_start + 1);
             m_start = feed + 1;
             return true;
         }
         if (available >= m_limit || (m_end && available > 0)) {
-            piece->assign(m_buffer, m_start, window);
+            *piece = std::string_view(m_buffer).substr(m_start, window);
             m_start += window;
             return true;
         }
         if (m_end || m_failed) return false;
         Fill();
     }
+}
+
+CTokenTable::CTokenTable() {
+    for (int i = 0; i < kSize; ++i) Set(i, "123");
+}
+
+void CTokenTable::Set(int column, std::string_view text) {
+    std::size_t length = std::min(text.size(), sizeof m_text[column]);
+    std::memcpy(m_text[column], text.data(), length);
+    m_length[column] = length;
+}
+
+int SplitColumns(std::string_view line, char delimiter, CTokenTable& tokens) {
+    const char* p = line.data();
+    const char* const end = p + line.size();
+    int n = 0;
+    while (n < CTokenTable::kSize) {
+        while (p < end && *p == delimiter) ++p;
+        if (p >= end) break;
+        const char* start = p;
+        if (delimiter == '\0') {
+            p = end;
+        } else {
+            while (p < end && *p != delimiter) ++p;
+        }
+        tokens.Set(n++, std::string_view(start, static_cast<std::size_t>(p - start)));
+    }
+    return n;
 }
 
 std::string_view LineText(std::string_view piece) {
@@ -62,46 +92,54 @@ std::string_view LineText(std::string_view piece) {
 }
 
 float ReadLeadingNumber(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
-    std::size_t start = i;
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    while (p < end && (*p == ' ' || (*p >= '\t' && *p <= '\r'))) ++p;
     bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    std::size_t digitsStart = i;
-    while (i < text.size() && IsDigit(text[i])) ++i;
-    std::size_t digits = i - digitsStart;
-    if (i < text.size() && text[i] == '.') {
-        ++i;
-        std::size_t fractionStart = i;
-        while (i < text.size() && IsDigit(text[i])) ++i;
-        digits += i - fractionStart;
-    }
-    if (digits == 0) return 0.0f;
-    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
-        std::size_t e = i + 1;
-        if (e < text.size() && (text[e] == '+' || text[e] == '-')) ++e;
-        if (e < text.size() && IsDigit(text[e])) {
-            i = e;
-            while (i < text.size() && IsDigit(text[i])) ++i;
+    if (p < end && (*p == '+' || *p == '-')) negative = *p++ == '-';
+    const char* const numberStart = p;  // from_chars takes no sign; it is applied here
+    std::uint64_t mantissa = 0;
+    int digits = 0, fraction = 0;
+    for (; p < end && IsDigit(*p); ++p, ++digits) mantissa = mantissa * 10 + static_cast<std::uint64_t>(*p - '0');
+    if (p < end && *p == '.') {
+        for (++p; p < end && IsDigit(*p); ++p, ++digits, ++fraction) {
+            mantissa = mantissa * 10 + static_cast<std::uint64_t>(*p - '0');
         }
     }
-    // from_chars takes no '+' and no leading white space; the sign is applied here.
-    std::size_t numberStart = start + (i > start && (text[start] == '+' || text[start] == '-') ? 1 : 0);
-    float value = 0.0f;
-    auto [end, error] = std::from_chars(text.data() + numberStart, text.data() + i, value, std::chars_format::general);
-    if (error == std::errc::result_out_of_range) {
-        // Beyond single precision: huge or tiny. Read as double to tell which;
-        // beyond double too, the exponent's sign tells.
-        double wide = 0.0;
-        auto [wideEnd, wideError] =
-            std::from_chars(text.data() + numberStart, text.data() + i, wide, std::chars_format::general);
-        (void)wideEnd;
-        bool huge = wideError == std::errc{} ? std::fabs(wide) >= 1.0
-                                             : text.substr(numberStart, i - numberStart).find("e-") == std::string_view::npos &&
-                                                   text.substr(numberStart, i - numberStart).find("E-") == std::string_view::npos;
-        value = huge ? INFINITY : 0.0f;
+    if (digits == 0) return 0.0f;
+    bool exponent = false;
+    if (p < end && (*p == 'e' || *p == 'E')) {
+        const char* e = p + 1;
+        if (e < end && (*e == '+' || *e == '-')) ++e;
+        if (e < end && IsDigit(*e)) {
+            exponent = true;
+            for (p = e; p < end && IsDigit(*p); ++p) {
+            }
+        }
     }
-    (void)end;
+    // Up to seven digits with up to ten after the point: both the digits and
+    // the power of ten are exact floats, so one division gives the correctly
+    // rounded value. Everything else goes the general way.
+    static constexpr float kPowersOfTen[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+    float value = 0.0f;
+    if (!exponent && digits <= 7 && fraction <= 10) {
+        value = static_cast<float>(mantissa) / kPowersOfTen[fraction];
+    } else {
+        auto [parsed, error] = std::from_chars(numberStart, p, value, std::chars_format::general);
+        (void)parsed;
+        if (error == std::errc::result_out_of_range) {
+            // Beyond single precision: huge or tiny. Read as double to tell
+            // which; beyond double too, the exponent's sign tells.
+            double wide = 0.0;
+            auto [wideEnd, wideError] = std::from_chars(numberStart, p, wide, std::chars_format::general);
+            (void)wideEnd;
+            std::string_view number(numberStart, static_cast<std::size_t>(p - numberStart));
+            bool huge = wideError == std::errc{} ? std::fabs(wide) >= 1.0
+                                                 : number.find("e-") == std::string_view::npos &&
+                                                       number.find("E-") == std::string_view::npos;
+            value = huge ? INFINITY : 0.0f;
+        }
+    }
     return negative ? -value : value;
 }
 

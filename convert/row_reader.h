@@ -1,7 +1,6 @@
 // The pieces of ParseInput that read text: lines in pieces, columns, numbers.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -16,9 +15,10 @@ class CLineReader {
 public:
     CLineReader(CFile& file, std::size_t limit);
 
-    // Stores the next piece, line feed included, in *piece. Returns false at
-    // the end of the file or on a read error (then Failed() is true).
-    bool Next(std::string* piece);
+    // Points *piece at the next piece, line feed included; the view stays
+    // valid until the next call. Returns false at the end of the file or on a
+    // read error (then Failed() is true).
+    bool Next(std::string_view* piece);
     bool Failed() const { return m_failed; }
 
 private:
@@ -36,23 +36,28 @@ private:
 // a line feed, or a carriage return and line feed.
 std::string_view LineText(std::string_view piece);
 
-// Splits `line` at `delimiter` as strtok does: a run of delimiters counts as
-// one and no empty column is produced. Columns 0..n-1 overwrite tokens[0..n-1];
-// columns past the table's size are ignored. Returns n. A NUL delimiter
-// leaves the whole line as one column.
-template <std::size_t N>
-int SplitColumns(std::string_view line, char delimiter, std::array<std::string, N>& tokens) {
-    std::size_t n = 0, i = 0;
-    while (n < N) {
-        while (i < line.size() && line[i] == delimiter) ++i;
-        if (i >= line.size()) break;
-        std::size_t end = delimiter == '\0' ? std::string_view::npos : line.find(delimiter, i);
-        if (end == std::string_view::npos) end = line.size();
-        tokens[n++].assign(line.data() + i, end - i);
-        i = end;
+// The texts of the columns of the current row. Entries start as "123"; a row
+// overwrites only the columns it has, so the others keep the text of the
+// latest earlier row that had them.
+class CTokenTable {
+public:
+    static constexpr int kSize = 20;
+    CTokenTable();
+    std::string_view operator[](int column) const {
+        return {m_text[column], m_length[column]};
     }
-    return static_cast<int>(n);
-}
+    void Set(int column, std::string_view text);
+
+private:
+    char m_text[kSize][300];
+    std::size_t m_length[kSize];
+};
+
+// Splits `line` at `delimiter` as strtok does: a run of delimiters counts as
+// one and no empty column is produced. Columns 0..n-1 overwrite the table's
+// entries; columns past its size are ignored. Returns n. A NUL delimiter
+// leaves the whole line as one column. `line` is at most 299 bytes.
+int SplitColumns(std::string_view line, char delimiter, CTokenTable& tokens);
 
 // Reads a number as the "%f" conversion of formatted input does, in the C
 // locale whatever the process's locale: leading white space skipped, then the

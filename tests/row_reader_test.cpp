@@ -15,8 +15,8 @@ std::vector<std::string> Pieces(const std::string& contents, std::size_t limit =
     auto file = platform->Open(dir / "in.txt", OpenMode::kRead);
     CLineReader reader(*file, limit);
     std::vector<std::string> pieces;
-    std::string piece;
-    while (reader.Next(&piece)) pieces.push_back(piece);
+    std::string_view piece;
+    while (reader.Next(&piece)) pieces.emplace_back(piece);
     EXPECT_FALSE(reader.Failed());
     return pieces;
 }
@@ -46,8 +46,7 @@ TEST(LineText, RemovesLineEndsAndStopsAtZeroBytes) {
 }
 
 TEST(SplitColumns, DelimiterRunsCountAsOne) {
-    std::array<std::string, 20> tokens;
-    tokens.fill("123");
+    CTokenTable tokens;
     EXPECT_EQ(SplitColumns("1,,2", ',', tokens), 2);
     EXPECT_EQ(tokens[0], "1");
     EXPECT_EQ(tokens[1], "2");

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages Tarvel builds and tests with; only what is
+# missing, so a second run costs nothing. Runs apt-get as root, else via sudo.
+set -euo pipefail
+
+packages=(
+    g++ cmake ninja-build pkg-config
+    qt6-base-dev libgl-dev
+    libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev
+)
+if [[ "${1:-}" == "--ci" ]]; then
+    # Sanitizer and fuzz builds, screenshots under a virtual X server.
+    packages+=(clang libclang-rt-14-dev xvfb xauth x11-apps imagemagick)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+as_root=()
+[[ "$(id -u)" -eq 0 ]] || as_root=(sudo)
+export DEBIAN_FRONTEND=noninteractive
+"${as_root[@]}" apt-get update -qq
+"${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
