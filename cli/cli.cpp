@@ -32,17 +32,6 @@ private:
     std::ostream& m_err;
 };
 
-class CStoreWriter : public CSettingsWriter {
-public:
-    explicit CStoreWriter(CSettingsStore& store) : m_store(store) {}
-    void WriteString(const char* section, const char* name, const std::string& value) override {
-        m_store.WriteString(section, name, value);
-    }
-
-private:
-    CSettingsStore& m_store;
-};
-
 struct FieldOptions {
     const char* name;
     int field;
@@ -147,7 +136,7 @@ int RunConvert(const ConvertOptions& o, std::ostream& out, std::ostream& err) {
     std::error_code ec;
     std::string input = std::filesystem::absolute(o.input, ec).string();
     auto platform = MakePosixPlatform();
-    CStoreWriter writer(store);
+    CStoreSettingsWriter writer(store);
     CConverter job(*platform, prompt, writer);
     FillConverter(s, ec ? o.input : input, dateFormat, job);
     if (job.Run() == 0) {

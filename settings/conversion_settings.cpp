@@ -87,12 +87,17 @@ std::optional<std::string> CheckTakenValues(const CConversionSettings& s) {
     return std::nullopt;
 }
 
-std::optional<std::string> CheckAndNormalise(CConversionSettings& s) {
+bool HasDuplicateColumns(const CConversionSettings& s) {
     std::set<int> used;
     for (int f = 0; f < kFieldCount; ++f) {
         bool counts = f == kDate || f == kClose || s.bFieldOn[f];
-        if (counts && !used.insert(s.nColumn[f]).second) return std::string(kDuplicateColumnsMessage);
+        if (counts && !used.insert(s.nColumn[f]).second) return true;
     }
+    return false;
+}
+
+std::optional<std::string> CheckAndNormalise(CConversionSettings& s) {
+    if (HasDuplicateColumns(s)) return std::string(kDuplicateColumnsMessage);
     std::size_t end = s.strSymbol.find_last_not_of(' ');
     s.strSymbol.erase(end == std::string::npos ? 0 : end + 1);
     if (s.strSymbol.empty()) return std::string(kInvalidSymbolMessage);

@@ -26,6 +26,18 @@ struct CConversionSettings {
     int nColumn[kFieldCount] = {1, 2, 3, 4, 5, 6, 7};  // 1-based
 };
 
+// Records what a conversion wrote in the settings store.
+class CStoreSettingsWriter : public CSettingsWriter {
+public:
+    explicit CStoreSettingsWriter(CSettingsStore& store) : m_store(store) {}
+    void WriteString(const char* section, const char* name, const std::string& value) override {
+        m_store.WriteString(section, name, value);
+    }
+
+private:
+    CSettingsStore& m_store;
+};
+
 // Loads the twenty values in the order the convert command reads them, each
 // with its default.
 CConversionSettings LoadConversionSettings(const CSettingsStore& store);
@@ -62,6 +74,9 @@ int CharacterCount(const std::string& text);
 // columns 1..20, then name, path and symbol lengths, skip rows 0..200, date
 // format length. Returns the message of the first that fails.
 std::optional<std::string> CheckTakenValues(const CConversionSettings& settings);
+
+// Whether two of the columns of Date, Close and the enabled fields are equal.
+bool HasDuplicateColumns(const CConversionSettings& settings);
 
 // OK's checks after taking: duplicate columns among Date, Close and the
 // enabled fields; a symbol left empty by trimming; an empty or blank path.

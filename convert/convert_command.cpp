@@ -1,0 +1,34 @@
+// The convert command of the log view: load the settings, show the dialog,
+// and on OK save them, run one conversion and log its outcome.
+#include <QApplication>
+
+#include "settings/conversion_settings.h"
+#include "settings/settings_dialog.h"
+#include "shell/tarvel_app.h"
+#include "shell/tarvel_view.h"
+
+namespace tarvel {
+
+void CTarvelView::OnSettings() {
+    CTarvelApp& app = m_app;
+    CSettingsDlg dialog(app.prompt(), app.platform(), &m_nDateFormat, window());
+    dialog.FromSettings(LoadConversionSettings(*app.m_pSettings));
+    if (m_runSettingsDialog(dialog) != QDialog::Accepted) return;
+
+    CConversionSettings settings = dialog.ToSettings();
+    SaveSettingValues(*app.m_pSettings, settings);
+    CStoreSettingsWriter writer(*app.m_pSettings);
+    CConverter job(app.platform(), app.prompt(), writer);
+    FillConverter(settings, m_strPathIn.toStdString(), m_nDateFormat, job);
+
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    if (job.Run() == 0) {
+        AppendToLog(QStringLiteral("\r\nConversion completed successfully!"));
+        m_beep();
+    } else {
+        AppendToLog(QStringLiteral("\r\nConversion failed."));
+    }
+    QApplication::restoreOverrideCursor();
+}
+
+}  // namespace tarvel

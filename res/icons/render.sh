@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Renders the toolbar images and icons from their SVG sources (ImageMagick).
+# The PNG files are committed; run this after changing a source.
+set -euo pipefail
+cd "$(dirname "$0")"
+for f in open settings clear; do convert -background none $f.svg -resize 32x30 $f.png; done
+# The question mark is drawn directly: its arc fills in ImageMagick's SVG reader.
+convert -size 32x30 xc:none -stroke '#1a4fa0' -strokewidth 4 -fill none -draw "arc 10,3 22,15 170,400" \
+    -draw "line 20,13 16,17" -draw "line 16,17 16,20" -stroke none -fill '#1a4fa0' -draw "circle 16,26 16,23.5" about.png
+convert -background none tarvel.svg -resize 64x64 tarvel.png
+convert -background none document.svg -resize 64x64 document.png
+convert -background none hand.svg hand.png

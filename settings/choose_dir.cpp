@@ -1,0 +1,141 @@
+#include "settings/choose_dir.h"
+
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QGridLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QStorageInfo>
+
+#include "res/resource_ids.h"
+
+namespace tarvel {
+
+CChooseDir::CChooseDir(CPrompt& prompt, CPlatform& platform, const QString& start, QWidget* parent)
+    : QDialog(parent), m_editDir(new QLineEdit(this)), m_list(new QListWidget(this)), m_drives(new QComboBox(this)),
+      m_prompt(prompt), m_platform(platform) {
+    setWindowTitle(QStringLiteral("Choose Directory"));
+    setObjectName(QString::number(res::IDD_CHOOSEDIR));
+    m_editDir->setObjectName(QString::number(res::IDC_DIRECTORY_NAME));
+
+    auto* nameLabel = new QLabel(QStringLiteral("Directory &name:"), this);
+    nameLabel->setBuddy(m_editDir);
+    auto* drivesLabel = new QLabel(QStringLiteral("Dri&ves:"), this);
+    drivesLabel->setBuddy(m_drives);
+    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    ok->setDefault(true);
+    connect(ok, &QPushButton::clicked, this, &CChooseDir::accept);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+
+    auto* grid = new QGridLayout(this);
+    grid->addWidget(nameLabel, 0, 0);
+    grid->addWidget(m_editDir, 1, 0);
+    grid->addWidget(m_list, 2, 0);
+    grid->addWidget(drivesLabel, 3, 0);
+    grid->addWidget(m_drives, 4, 0);
+    auto* buttons = new QVBoxLayout;
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    buttons->addStretch();
+    grid->addLayout(buttons, 0, 1, 5, 1);
+    resize(400, 320);
+
+    // The file-system root, the home directory and every mounted volume.
+    QStringList drives = {QStringLiteral("/"), QDir::homePath()};
+    for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
+        if (volume.isValid() && volume.isReady() && !drives.contains(volume.rootPath())) drives << volume.rootPath();
+    }
+    m_drives->addItems(drives);
+
+    QString startDir = start;
+    if (startDir.isEmpty() || !m_platform.IsDirectory(startDir.toStdString())) startDir = QDir::currentPath();
+    SetListedDirectory(QDir(startDir).absolutePath());
+    connect(m_list, &QListWidget::currentRowChanged, this, [this] { OnLBSelChangedNotify(); });
+    connect(m_list, &QListWidget::itemDoubleClicked, this,
+            [this](QListWidgetItem* item) { SetListedDirectory(DirectoryText(m_list->row(item))); });
+    connect(m_drives, &QComboBox::activated, this,
+            [this](int index) { SetListedDirectory(m_drives->itemText(index)); });
+    m_list->setFocus();
+    m_bFirstPaint = 1;
+}
+
+void CChooseDir::SetListedDirectory(const QString& path) {
+    m_current = QDir::cleanPath(path);
+    m_bQuietSelection = true;
+    m_list->clear();
+    QStringList parts = m_current.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    m_list->addItem(QStringLiteral("/"));
+    QString indent = QStringLiteral("  ");
+    for (const QString& part : parts) {
+        m_list->addItem(indent + part);
+        m_list->item(m_list->count() - 1)->setData(Qt::UserRole, part);
+        indent += QStringLiteral("  ");
+    }
+    m_list->item(0)->setData(Qt::UserRole, QStringLiteral("/"));
+    m_levels = m_list->count();
+    const QStringList subdirectories =
+        QDir(m_current).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name | QDir::IgnoreCase);
+    for (const QString& sub : subdirectories) {
+        m_list->addItem(indent + sub);
+        m_list->item(m_list->count() - 1)->setData(Qt::UserRole, sub);
+    }
+    m_bQuietSelection = false;
+    m_list->setCurrentRow(m_levels - 1);
+}
+
+QString CChooseDir::DirectoryText(int row) const {
+    if (row < 0 || row >= m_list->count()) return {};
+    if (row >= m_levels) {
+        QString base = m_current.endsWith(QLatin1Char('/')) ? m_current : m_current + QLatin1Char('/');
+        return base + m_list->item(row)->data(Qt::UserRole).toString();
+    }
+    // The root as it stands, the second level appended directly, later ones
+    // after a separator.
+    QString text = QStringLiteral("/");
+    for (int i = 1; i <= row; ++i) {
+        if (i > 1) text += QLatin1Char('/');
+        text += m_list->item(i)->data(Qt::UserRole).toString();
+    }
+    return text;
+}
+
+void CChooseDir::OnLBSelChangedNotify() {
+    if (m_bQuietSelection || m_list->currentRow() < 0) return;
+    m_strDir = DirectoryText(m_list->currentRow());
+    m_editDir->setText(m_strDir);
+}
+
+void CChooseDir::paintEvent(QPaintEvent* event) {
+    QDialog::paintEvent(event);
+    if (!m_bFirstPaint) return;
+    m_bFirstPaint = 0;
+    // The list shows its top; the field keeps the starting directory.
+    m_bQuietSelection = true;
+    m_list->setCurrentRow(0);
+    m_bQuietSelection = false;
+}
+
+bool CChooseDir::OnFileNameOK() {
+    m_strDir = m_editDir->text();
+    const std::string text = m_strDir.toStdString();
+    if (text.find_first_of("*?|<>\"") != std::string::npos) {
+        m_prompt.MessageBox(text + " is not a valid pathname.", kMbOk);
+        return false;
+    }
+    if (m_platform.SetCurrentDirectory(text)) return true;
+    if (m_prompt.MessageBox("Directory " + text + " does not exist.\nCreate this directory?", kMbYesNo) != kIdYes) {
+        return false;
+    }
+    if (!m_platform.MakeDirectory(text)) {
+        m_prompt.MessageBox("There was a problem creating " + text + ".\nThe new directory was not created.", kMbOk);
+        return false;
+    }
+    return true;
+}
+
+void CChooseDir::accept() {
+    if (OnFileNameOK()) QDialog::accept();
+}
+
+}  // namespace tarvel

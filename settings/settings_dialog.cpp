@@ -1,0 +1,338 @@
+#include "settings/settings_dialog.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+#include "convert/date_text.h"
+#include "res/resource_ids.h"
+#include "settings/choose_dir.h"
+
+namespace tarvel {
+namespace {
+
+template <typename T>
+T* Control(T* widget, int id) {
+    widget->setObjectName(QString::number(id));
+    return widget;
+}
+
+// An unsigned decimal integer, blanks around it and a plus sign allowed.
+bool ParseUnsigned(const QString& text, long long* value) {
+    QString digits = text.trimmed();
+    if (digits.startsWith(QLatin1Char('+'))) digits.remove(0, 1);
+    if (digits.isEmpty() || digits.size() > 10) return false;
+    for (QChar c : digits) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9')) return false;
+    }
+    long long number = digits.toLongLong();
+    if (number > 4294967295LL) return false;
+    *value = number;
+    return true;
+}
+
+void CheckRadio(QButtonGroup& group, int index) {
+    group.setExclusive(false);
+    for (QAbstractButton* b : group.buttons()) b->setChecked(group.id(b) == index);
+    group.setExclusive(true);
+}
+
+}  // namespace
+
+CSettingsDlg::CSettingsDlg(CPrompt& prompt, CPlatform& platform, int* dateFormat, QWidget* parent)
+    : QDialog(parent), m_prompt(prompt), m_platform(platform), m_pDateFormat(dateFormat) {
+    using namespace res;
+    setWindowTitle(QStringLiteral("Conversion Settings"));
+    setObjectName(QString::number(IDD_SETTINGS));
+
+    m_ok = Control(new QPushButton(QStringLiteral("OK"), this), 1);
+    m_cancel = Control(new QPushButton(QStringLiteral("Cancel"), this), 2);
+    m_ok->setDefault(true);
+
+    // Fields and columns.
+    auto* fields = new QGroupBox(QStringLiteral("Input File: Supported Fields and Column Assignments"), this);
+    auto* fieldGrid = new QGridLayout(fields);
+    m_checkOpen = Control(new QCheckBox(QStringLiteral("Open"), fields), IDC_OPEN_ON);
+    m_checkHigh = Control(new QCheckBox(QStringLiteral("High"), fields), IDC_HIGH_ON);
+    m_checkLow = Control(new QCheckBox(QStringLiteral("Low"), fields), IDC_LOW_ON);
+    m_checkVolume = Control(new QCheckBox(QStringLiteral("Volume"), fields), IDC_VOL_ON);
+    m_checkOpenInt = Control(new QCheckBox(QStringLiteral("Open Int"), fields), IDC_OI_ON);
+    QWidget* captions[kFieldCount] = {new QLabel(QStringLiteral("Date"), fields), m_checkOpen, m_checkHigh, m_checkLow,
+                                      new QLabel(QStringLiteral("Close"), fields), m_checkVolume, m_checkOpenInt};
+    const int columnIds[kFieldCount] = {IDC_DATE_COL, IDC_OPEN_COL, IDC_HIGH_COL, IDC_LOW_COL,
+                                        IDC_CLOSE_COL, IDC_VOL_COL, IDC_OI_COL};
+    const int spinIds[kFieldCount] = {IDC_DATE_SPIN, IDC_OPEN_SPIN, IDC_HIGH_SPIN, IDC_LOW_SPIN,
+                                      IDC_CLOSE_SPIN, IDC_VOL_SPIN, IDC_OI_SPIN};
+    for (int f = 0; f < kFieldCount; ++f) {
+        m_column[f] = Control(new QLineEdit(fields), columnIds[f]);
+        m_column[f]->setMaximumWidth(48);
+        m_spin[f] = Control(new CSpinButton(m_column[f], fields), spinIds[f]);
+        auto* cell = new QHBoxLayout;
+        cell->setSpacing(1);
+        cell->addWidget(m_column[f]);
+        cell->addWidget(m_spin[f]);
+        fieldGrid->addWidget(captions[f], 0, f);
+        fieldGrid->addLayout(cell, 1, f);
+    }
+
+    // Delimiter, date format, skip rows.
+    auto* detail = new QGroupBox(QStringLiteral("Input File: Detail Settings"), this);
+    auto* detailGrid = new QGridLayout(detail);
+    detailGrid->addWidget(new QLabel(QStringLiteral("Which Column Delimiter Character?"), detail), 0, 0, 1, 3);
+    m_comma = Control(new QRadioButton(QStringLiteral("Comma"), detail), IDC_COMMA);
+    m_tab = Control(new QRadioButton(QStringLiteral("Tab"), detail), IDC_TAB);
+    m_space = Control(new QRadioButton(QStringLiteral("Space"), detail), IDC_SPACE);
+    for (auto [button, index] : {std::pair{m_comma, 0}, std::pair{m_tab, 1}, std::pair{m_space, 2}}) {
+        m_delimiterGroup.addButton(button, index);
+        detailGrid->addWidget(button, 1, index);
+    }
+    detailGrid->addWidget(new QLabel(QStringLiteral("Date Format"), detail), 0, 3);
+    m_dateFormat = Control(new QComboBox(detail), IDC_DATE_FORMAT);
+    m_dateFormat->setEditable(true);
+    m_dateFormat->setInsertPolicy(QComboBox::NoInsert);
+    m_dateFormat->setCompleter(nullptr);
+    for (const char* name : kDateFormatNames) m_dateFormat->addItem(QString::fromLatin1(name));
+    detailGrid->addWidget(m_dateFormat, 1, 3);
+    m_checkSkip = Control(new QCheckBox(QStringLiteral("Skip Rows"), detail), IDC_SKIP_ON);
+    detailGrid->addWidget(m_checkSkip, 0, 4);
+    m_skipRows = Control(new QLineEdit(detail), IDC_SKIP_ROWS);
+    m_skipRows->setMaximumWidth(48);
+    m_skipSpin = Control(new CSpinButton(m_skipRows, detail), IDC_SKIP_SPIN);
+    auto* skipCell = new QHBoxLayout;
+    skipCell->setSpacing(1);
+    skipCell->addWidget(m_skipRows);
+    skipCell->addWidget(m_skipSpin);
+    skipCell->addStretch();
+    detailGrid->addLayout(skipCell, 1, 4);
+
+    // Output directory.
+    auto* output = new QGroupBox(QStringLiteral("Output File: Path to Output Files"), this);
+    auto* outputGrid = new QGridLayout(output);
+    outputGrid->addWidget(new QLabel(QStringLiteral("Directory Path"), output), 0, 0);
+    m_path = Control(new QLineEdit(output), IDC_PATH);
+    m_browse = Control(new QPushButton(QStringLiteral("Browse..."), output), IDC_BROWSE);
+    outputGrid->addWidget(m_path, 1, 0);
+    outputGrid->addWidget(m_browse, 1, 1);
+
+    // Master, symbol, name.
+    auto* security = new QGroupBox(QStringLiteral("Output File: Detail Settings"), this);
+    auto* securityGrid = new QGridLayout(security);
+    securityGrid->addWidget(new QLabel(QStringLiteral("How to use a Master File in this Directory?"), security), 0, 0,
+                            1, 2);
+    m_existing = Control(new QRadioButton(QStringLiteral("Use Existing Master"), security), IDC_EXISTING_MASTER);
+    m_new = Control(new QRadioButton(QStringLiteral("Make New Master"), security), IDC_NEW_MASTER);
+    m_masterGroup.addButton(m_existing, 0);
+    m_masterGroup.addButton(m_new, 1);
+    securityGrid->addWidget(m_existing, 1, 0);
+    securityGrid->addWidget(m_new, 1, 1);
+    securityGrid->addWidget(new QLabel(QStringLiteral("Symbol"), security), 0, 2);
+    securityGrid->addWidget(new QLabel(QStringLiteral("Name"), security), 0, 3);
+    m_symbol = Control(new QLineEdit(security), IDC_SYMBOL);
+    m_name = Control(new QLineEdit(security), IDC_NAME);
+    securityGrid->addWidget(m_symbol, 1, 2);
+    securityGrid->addWidget(m_name, 1, 3);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(m_ok);
+    buttons->addWidget(m_cancel);
+    auto* layout = new QVBoxLayout(this);
+    for (QGroupBox* group : {fields, detail, output, security}) layout->addWidget(group);
+    layout->addLayout(buttons);
+
+    // OK comes first in the tab order, so Enter confirms the preset values.
+    setTabOrder(m_ok, m_cancel);
+    setTabOrder(m_cancel, m_column[kDate]);
+
+    connect(m_ok, &QPushButton::clicked, this, &CSettingsDlg::OnOK);
+    connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_browse, &QPushButton::clicked, this, &CSettingsDlg::OnBrowse);
+    for (QCheckBox* box : {m_checkOpen, m_checkHigh, m_checkLow, m_checkVolume, m_checkOpenInt, m_checkSkip}) {
+        connect(box, &QCheckBox::clicked, this, [this, box] { OnCheckBox(box); });
+    }
+}
+
+void CSettingsDlg::FromSettings(const CConversionSettings& s) {
+    m_strDateFormat = QString::fromStdString(s.strDateFormat);
+    m_nExist = s.nExist;
+    m_nDelimiter = s.nDelimiter;
+    m_strPathOut = QString::fromStdString(s.strPathOut);
+    m_strSymbol = QString::fromStdString(s.strSymbol);
+    m_strName = QString::fromStdString(s.strName);
+    m_bSkipOn = s.bSkipOn;
+    m_nSkipRows = s.nSkipRows;
+    m_nDateCol = s.nColumn[kDate];
+    m_bOpenOn = s.bFieldOn[kOpen];
+    m_nOpenCol = s.nColumn[kOpen];
+    m_bHiOn = s.bFieldOn[kHigh];
+    m_nHiCol = s.nColumn[kHigh];
+    m_bLoOn = s.bFieldOn[kLow];
+    m_nLoCol = s.nColumn[kLow];
+    m_nCloCol = s.nColumn[kClose];
+    m_bVolOn = s.bFieldOn[kVolume];
+    m_nVolCol = s.nColumn[kVolume];
+    m_bOIOn = s.bFieldOn[kOpenInt];
+    m_nOICol = s.nColumn[kOpenInt];
+}
+
+CConversionSettings CSettingsDlg::ToSettings() const {
+    CConversionSettings s;
+    s.strDateFormat = m_strDateFormat.toStdString();
+    s.nExist = m_nExist;
+    s.nDelimiter = m_nDelimiter;
+    s.strPathOut = m_strPathOut.toStdString();
+    s.strSymbol = m_strSymbol.toStdString();
+    s.strName = m_strName.toStdString();
+    s.bSkipOn = m_bSkipOn;
+    s.nSkipRows = static_cast<int>(m_nSkipRows);
+    const long long columns[kFieldCount] = {m_nDateCol, m_nOpenCol, m_nHiCol, m_nLoCol, m_nCloCol, m_nVolCol, m_nOICol};
+    const int on[kFieldCount] = {1, m_bOpenOn, m_bHiOn, m_bLoOn, 1, m_bVolOn, m_bOIOn};
+    for (int f = 0; f < kFieldCount; ++f) {
+        s.nColumn[f] = static_cast<int>(columns[f]);
+        s.bFieldOn[f] = on[f];
+    }
+    return s;
+}
+
+void CSettingsDlg::ShowValues() {
+    m_checkHigh->setChecked(m_bHiOn);
+    m_checkLow->setChecked(m_bLoOn);
+    m_checkOpenInt->setChecked(m_bOIOn);
+    m_checkOpen->setChecked(m_bOpenOn);
+    m_checkVolume->setChecked(m_bVolOn);
+    const long long columns[kFieldCount] = {m_nDateCol, m_nOpenCol, m_nHiCol, m_nLoCol, m_nCloCol, m_nVolCol, m_nOICol};
+    for (int f = 0; f < kFieldCount; ++f) m_column[f]->setText(QString::number(columns[f]));
+    CheckRadio(m_masterGroup, m_nExist);
+    m_name->setMaxLength(kMaxNameLength);
+    m_name->setText(m_strName);
+    m_path->setMaxLength(kMaxPathLength);
+    m_path->setText(m_strPathOut);
+    m_symbol->setMaxLength(kMaxSymbolLength);
+    m_symbol->setText(m_strSymbol);
+    m_skipRows->setText(QString::number(m_nSkipRows));
+    m_checkSkip->setChecked(m_bSkipOn);
+    CheckRadio(m_delimiterGroup, m_nDelimiter);
+    int entry = FindDateFormat(m_strDateFormat.toStdString());
+    if (entry > 0) {
+        m_dateFormat->setCurrentIndex(entry - 1);
+    } else {
+        // No entry begins with the text: it stands in the field as it is; on
+        // opening nothing is selected, later the selection stays.
+        if (!m_bOpened) m_dateFormat->setCurrentIndex(-1);
+        m_dateFormat->setEditText(m_strDateFormat);
+    }
+}
+
+bool CSettingsDlg::Refuse(QWidget* control, const std::string& message) {
+    m_prompt.MessageBox(message, kMbOk);
+    control->setFocus();
+    if (auto* edit = qobject_cast<QLineEdit*>(control)) edit->selectAll();
+    if (auto* combo = qobject_cast<QComboBox*>(control); combo && combo->lineEdit()) combo->lineEdit()->selectAll();
+    return false;
+}
+
+bool CSettingsDlg::TakeValues() {
+    m_bHiOn = m_checkHigh->isChecked();
+    m_bLoOn = m_checkLow->isChecked();
+    m_bOIOn = m_checkOpenInt->isChecked();
+    m_bOpenOn = m_checkOpen->isChecked();
+    m_bVolOn = m_checkVolume->isChecked();
+    long long* columns[kFieldCount] = {&m_nDateCol, &m_nOpenCol, &m_nHiCol, &m_nLoCol, &m_nCloCol, &m_nVolCol, &m_nOICol};
+    for (int f = 0; f < kFieldCount; ++f) {
+        long long value = 0;
+        if (!ParseUnsigned(m_column[f]->text(), &value)) return Refuse(m_column[f], kWholeNumberMessage);
+        *columns[f] = value;
+        if (value < 1 || value > kMaxColumns) return Refuse(m_column[f], RangeMessage(1, kMaxColumns));
+    }
+    m_nExist = m_masterGroup.checkedId();
+    if (m_name->text().size() > kMaxNameLength) return Refuse(m_name, LengthMessage(kMaxNameLength));
+    m_strName = m_name->text();
+    if (m_path->text().size() > kMaxPathLength) return Refuse(m_path, LengthMessage(kMaxPathLength));
+    m_strPathOut = m_path->text();
+    if (m_symbol->text().size() > kMaxSymbolLength) return Refuse(m_symbol, LengthMessage(kMaxSymbolLength));
+    m_strSymbol = m_symbol->text();
+    long long skip = 0;
+    if (!ParseUnsigned(m_skipRows->text(), &skip)) return Refuse(m_skipRows, kWholeNumberMessage);
+    m_nSkipRows = skip;
+    if (skip > kMaxSkipRows) return Refuse(m_skipRows, RangeMessage(0, kMaxSkipRows));
+    m_bSkipOn = m_checkSkip->isChecked();
+    m_nDelimiter = m_delimiterGroup.checkedId();
+    if (m_dateFormat->currentText().size() > kMaxDateFormatLength) {
+        return Refuse(m_dateFormat, LengthMessage(kMaxDateFormatLength));
+    }
+    m_strDateFormat = m_dateFormat->currentText();
+    return true;
+}
+
+void CSettingsDlg::UpdateEnabling() {
+    const std::pair<QCheckBox*, int> boxes[] = {{m_checkOpen, kOpen}, {m_checkHigh, kHigh}, {m_checkLow, kLow},
+                                                {m_checkVolume, kVolume}, {m_checkOpenInt, kOpenInt}};
+    for (auto [box, field] : boxes) {
+        m_column[field]->setEnabled(box->isChecked());
+        m_spin[field]->setEnabled(box->isChecked());
+    }
+    m_skipRows->setEnabled(m_checkSkip->isChecked());
+    m_skipSpin->setEnabled(m_checkSkip->isChecked());
+}
+
+void CSettingsDlg::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (m_bOpened) return;
+    ShowValues();
+    m_skipSpin->SetRange(0, kMaxSkipRows);
+    for (CSpinButton* spin : m_spin) spin->SetRange(1, kMaxColumns);
+    UpdateEnabling();
+    m_bOpened = true;
+    m_ok->setFocus();
+}
+
+void CSettingsDlg::OnCheckBox(QCheckBox* box) {
+    TakeValues();
+    UpdateEnabling();
+    if (!box->isChecked()) {
+        QLineEdit* field = box == m_checkSkip ? m_skipRows
+                           : box == m_checkOpen ? m_column[kOpen]
+                           : box == m_checkHigh ? m_column[kHigh]
+                           : box == m_checkLow ? m_column[kLow]
+                           : box == m_checkVolume ? m_column[kVolume]
+                                                  : m_column[kOpenInt];
+        field->setText(box == m_checkSkip ? QStringLiteral("0") : QStringLiteral("1"));
+    }
+}
+
+bool CSettingsDlg::RunChooser(CChooseDir& chooser) { return chooser.exec() == QDialog::Accepted; }
+
+void CSettingsDlg::OnBrowse() {
+    TakeValues();  // a failure has shown its message; the chooser opens all the same
+    CChooseDir chooser(m_prompt, m_platform, m_strPathOut, this);
+    if (!RunChooser(chooser)) return;
+    m_strPathOut = chooser.m_strDir;
+    ShowValues();
+}
+
+void CSettingsDlg::OnOK() {
+    if (!TakeValues()) return;
+    if (HasDuplicateColumns(ToSettings())) {
+        m_prompt.MessageBox(kDuplicateColumnsMessage, kMbOk);
+        return;
+    }
+    if (!TakeValues()) return;
+    while (m_strSymbol.endsWith(QLatin1Char(' '))) m_strSymbol.chop(1);
+    if (m_strSymbol.isEmpty()) {
+        m_prompt.MessageBox(kInvalidSymbolMessage, kMbOk);
+        return;
+    }
+    m_strSymbol = m_strSymbol.toUpper();
+    ShowValues();
+    if (m_strPathOut.count(QLatin1Char(' ')) == m_strPathOut.size()) {  // empty or blanks only
+        m_prompt.MessageBox(kEnterPathMessage, kMbOk);
+        return;
+    }
+    if (m_pDateFormat != nullptr) *m_pDateFormat = m_dateFormat->currentIndex() + 1;
+    TakeValues();
+    accept();
+}
+
+}  // namespace tarvel

@@ -1,0 +1,104 @@
+// "Conversion Settings": where the user says how the input is laid out and
+// where the new security goes. Shows the twenty values it is given, checks
+// them member by member when taking them, and on OK hands the chosen date
+// format number to the log view.
+#pragma once
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "platform/platform.h"
+#include "platform/prompt.h"
+#include "settings/conversion_settings.h"
+#include "settings/spin_button.h"
+
+namespace tarvel {
+
+class CChooseDir;
+
+class CSettingsDlg : public QDialog {
+public:
+    // `dateFormat` is the view's date format number, set by OK.
+    CSettingsDlg(CPrompt& prompt, CPlatform& platform, int* dateFormat, QWidget* parent = nullptr);
+
+    void FromSettings(const CConversionSettings& settings);
+    CConversionSettings ToSettings() const;
+
+    // Puts every member into its control.
+    void ShowValues();
+    // Reads every control into its member in the dialog's order; at the first
+    // that fails shows its message, focuses its control and returns false.
+    bool TakeValues();
+    void OnOK();
+    void OnBrowse();
+    void OnCheckBox(QCheckBox* box);
+
+    // Runs the directory chooser modally; tests replace it.
+    virtual bool RunChooser(CChooseDir& chooser);
+
+    int m_bHiOn = 0;
+    int m_bLoOn = 0;
+    int m_bOIOn = 0;
+    int m_bOpenOn = 0;
+    int m_bVolOn = 0;
+    long long m_nDateCol = 0;
+    long long m_nOpenCol = 0;
+    long long m_nHiCol = 0;
+    long long m_nLoCol = 0;
+    long long m_nCloCol = 0;
+    long long m_nVolCol = 0;
+    long long m_nOICol = 0;
+    int m_nExist = -1;
+    QString m_strName;
+    QString m_strPathOut;
+    QString m_strSymbol;
+    long long m_nSkipRows = 0;
+    int m_bSkipOn = 0;
+    int m_nDelimiter = -1;
+    QString m_strDateFormat;
+
+    // Controls, by the ids of dialog 130 (objectName is the id).
+    QCheckBox* m_checkOpen;
+    QCheckBox* m_checkHigh;
+    QCheckBox* m_checkLow;
+    QCheckBox* m_checkVolume;
+    QCheckBox* m_checkOpenInt;
+    QCheckBox* m_checkSkip;
+    QLineEdit* m_column[kFieldCount];
+    CSpinButton* m_spin[kFieldCount];
+    QLineEdit* m_skipRows;
+    CSpinButton* m_skipSpin;
+    QRadioButton* m_existing;
+    QRadioButton* m_new;
+    QRadioButton* m_comma;
+    QRadioButton* m_tab;
+    QRadioButton* m_space;
+    QComboBox* m_dateFormat;
+    QLineEdit* m_path;
+    QLineEdit* m_symbol;
+    QLineEdit* m_name;
+    QPushButton* m_browse;
+    QPushButton* m_ok;
+    QPushButton* m_cancel;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    bool Refuse(QWidget* control, const std::string& message);
+    void UpdateEnabling();
+
+    CPrompt& m_prompt;
+    CPlatform& m_platform;
+    int* m_pDateFormat;
+    QButtonGroup m_masterGroup;
+    QButtonGroup m_delimiterGroup;
+    bool m_bOpened = false;
+};
+
+}  // namespace tarvel

@@ -1,0 +1,73 @@
+// The main window: menu, toolbar, one-pane status bar, the log view; title
+// always "Tarvel". Restores its placement from section "Screen" and saves it
+// when closed.
+#pragma once
+
+#include <QAction>
+#include <QMainWindow>
+#include <QMap>
+#include <QRect>
+#include <QSize>
+#include <QToolBar>
+
+#include "shell/tarvel_doc.h"
+#include "shell/tarvel_view.h"
+
+namespace tarvel {
+
+class CTarvelApp;
+
+// The placement the window opens with: the saved one when cx, cy > 0,
+// x, y >= 0 and cx, cy, x, y are within the work area's width and height;
+// otherwise 85 % of the work area (the single-precision 0.85), centred.
+QRect ComputePlacement(int x, int y, int cx, int cy, QSize workArea);
+
+class CMainFrame : public QMainWindow {
+public:
+    explicit CMainFrame(CTarvelApp& app);
+
+    CTarvelView& view() { return *m_pView; }
+    CTarvelDoc& document() { return m_document; }
+    QAction* action(int id) const { return m_actions.value(id); }
+    QToolBar* toolBar() const { return m_wndToolBar; }
+
+    // Applies the enabling rules ("Settings..." while a file is open).
+    void UpdateCommandUI();
+    void UpdateRecentFileMenu();
+    // Saves the placement (unless minimised) as closing does.
+    void OnClose();
+    // Opens the help page; returns the address it asked the desktop to open.
+    QUrl OnHelp();
+    void OnContextHelp();
+    bool InHelpMode() const { return m_bHelpMode; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QAction* AddCommand(int id, const QString& text, const char* prompt, const QString& icon = QString(),
+                        const QList<QKeySequence>& keys = {});
+    void CreateActions();
+    void CreateMenus();
+    void CreateToolBar();
+    void CreateStatusBar();
+    void PreCreateWindow();
+
+    CTarvelApp& m_app;
+    CTarvelView* m_pView;  // owned as the central widget
+    CTarvelDoc m_document;
+    QToolBar* m_wndToolBar = nullptr;
+    QMap<int, QAction*> m_actions;
+    QMenu* m_fileMenu = nullptr;
+    QAction* m_recentSeparator = nullptr;
+    QList<QAction*> m_recentActions;
+    QRect m_placement;
+    bool m_bPlaced = false;
+    bool m_bHelpMode = false;
+};
+
+}  // namespace tarvel

@@ -1,0 +1,83 @@
+#include "shell/tarvel_app.h"
+
+#include <QTimer>
+
+#include "shell/about_dlg.h"
+#include "shell/main_frame.h"
+#include "shell/tarvel_doc.h"
+
+static void InitResources() { Q_INIT_RESOURCE(resources); }
+
+namespace tarvel {
+namespace {
+
+CTarvelApp* g_app = nullptr;
+constexpr const char* kRecentSection = "Recent File List";
+
+}  // namespace
+
+CTarvelApp* TarvelApp() { return g_app; }
+
+CTarvelApp::CTarvelApp(CPlatform& platform, CPrompt& prompt) : m_platform(platform), m_prompt(prompt) {
+    InitResources();
+    g_app = this;
+}
+
+CTarvelApp::~CTarvelApp() {
+    m_pMainWnd.reset();
+    delete m_pSettings;
+    if (g_app == this) g_app = nullptr;
+}
+
+bool CTarvelApp::InitInstance(const QStringList& arguments) {
+    m_pSettings = new CSettingsStore;
+    bool created = false;
+    if (m_pSettings->CreateKey(&created, "Software\\Hollark Software\\Tarvel") && created) m_pSettings->ImportIni();
+
+    for (int i = 1; i <= kRecentFiles; ++i) {
+        std::string key = "File" + std::to_string(i);
+        std::string path = m_pSettings->GetString(kRecentSection, key.c_str(), "");
+        if (!path.empty()) m_recentFiles.append(QString::fromStdString(path));
+    }
+
+    m_pMainWnd = std::make_unique<CMainFrame>(*this);
+    m_pMainWnd->show();
+    if (!arguments.isEmpty()) {
+        // The file is opened once the window is up, as from the menu.
+        QString path = arguments.first();
+        QTimer::singleShot(0, m_pMainWnd.get(), [this, path] { OpenDocumentFile(path); });
+    }
+    return true;
+}
+
+int CTarvelApp::ExitInstance(int exitCode) {
+    m_pMainWnd.reset();
+    delete m_pSettings;
+    m_pSettings = nullptr;
+    return exitCode;
+}
+
+void CTarvelApp::OnAppAbout() {
+    CAboutDlg about(&m_bVisitedMail, &m_bVisitedWeb, m_pMainWnd.get());
+    about.exec();
+}
+
+bool CTarvelApp::OpenDocumentFile(const QString& path) {
+    if (!m_pMainWnd->document().OnOpenDocument(path)) return false;
+    AddToRecentFileList(path);
+    return true;
+}
+
+void CTarvelApp::AddToRecentFileList(const QString& path) {
+    m_recentFiles.removeAll(path);
+    m_recentFiles.prepend(path);
+    while (m_recentFiles.size() > kRecentFiles) m_recentFiles.removeLast();
+    for (int i = 0; i < kRecentFiles; ++i) {
+        std::string key = "File" + std::to_string(i + 1);
+        m_pSettings->WriteString(kRecentSection, key.c_str(),
+                                 i < m_recentFiles.size() ? m_recentFiles[i].toStdString() : std::string());
+    }
+    if (m_pMainWnd) m_pMainWnd->UpdateRecentFileMenu();
+}
+
+}  // namespace tarvel

@@ -1,0 +1,24 @@
+#include "shell/tarvel_doc.h"
+
+#include "shell/tarvel_app.h"
+#include "shell/tarvel_view.h"
+
+namespace tarvel {
+
+bool CTarvelDoc::OnNewDocument() {
+    m_view.OnClearWindow();
+    return true;
+}
+
+bool CTarvelDoc::OnOpenDocument(const QString& path) {
+    CTarvelApp& app = *TarvelApp();
+    if (!app.platform().Open(path.toStdString(), OpenMode::kRead)) {
+        app.prompt().MessageBox("Cannot open " + path.toStdString() + ".", kMbOk);
+        return false;
+    }
+    m_view.SetPathIn(path);
+    m_view.OnPreviewFile();
+    return true;
+}
+
+}  // namespace tarvel

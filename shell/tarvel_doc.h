@@ -1,0 +1,26 @@
+// The document: stands for the opened input file, holds nothing of its own
+// and never writes the file.
+#pragma once
+
+#include <QString>
+
+namespace tarvel {
+
+class CTarvelView;
+
+class CTarvelDoc {
+public:
+    explicit CTarvelDoc(CTarvelView& view) : m_view(view) {}
+
+    // Empties the log; the path of the file opened last stays.
+    bool OnNewDocument();
+    // Checks that `path` opens for reading (telling the user when it does
+    // not), hands it to the view and previews it, which leads into the
+    // settings dialog and the conversion. Returns false when it does not open.
+    bool OnOpenDocument(const QString& path);
+
+private:
+    CTarvelView& m_view;
+};
+
+}  // namespace tarvel

@@ -1,0 +1,70 @@
+#include "shell/tarvel_view.h"
+
+#include <QApplication>
+#include <QScrollBar>
+#include <QTextCursor>
+
+#include "convert/row_reader.h"
+#include "settings/settings_dialog.h"
+#include "shell/tarvel_app.h"
+
+namespace tarvel {
+
+CTarvelView::CTarvelView(CTarvelApp& app, QWidget* parent)
+    : QPlainTextEdit(parent),
+      m_runSettingsDialog([](CSettingsDlg& dialog) { return dialog.exec(); }),
+      m_beep([] { QApplication::beep(); }),
+      m_app(app) {
+    setReadOnly(true);
+    setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setUndoRedoEnabled(false);
+    setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+}
+
+void CTarvelView::AppendToLog(const QString& text) {
+    QTextCursor end(document());
+    end.movePosition(QTextCursor::End);
+    setTextCursor(end);
+    ensureCursorVisible();
+    QString lines = text;
+    lines.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    end.insertText(lines);
+    setTextCursor(end);
+    ensureCursorVisible();
+    document()->setModified(false);
+}
+
+void CTarvelView::OnClearWindow() {
+    setPlainText(QString());
+    document()->setModified(false);
+}
+
+void CTarvelView::SetPathIn(const QString& path) {
+    m_strPathIn = path;
+    if (m_onPathChanged) m_onPathChanged();
+}
+
+void CTarvelView::OnPreviewFile() {
+    setUpdatesEnabled(false);
+    std::unique_ptr<CFile> file = m_app.platform().Open(m_strPathIn.toStdString(), OpenMode::kRead);
+    OnClearWindow();
+    AppendToLog(QStringLiteral("To help you with the conversion settings, your file...\r\n\r\n\t") + m_strPathIn +
+                QStringLiteral("\r\n\r\nlooks like this...\r\n\r\n"));
+    if (!file) {
+        setUpdatesEnabled(true);
+        m_app.prompt().MessageBox("Cannot open the input file " + m_strPathIn.toStdString(), kMbOk);
+        return;
+    }
+    CLineReader reader(*file, kMaxLinePiece);
+    std::string_view piece;
+    for (int count = 0; count < kPreviewPieces && reader.Next(&piece); ++count) {
+        std::string_view line = LineText(piece);
+        AppendToLog(QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size())) + QStringLiteral("\r\n"));
+    }
+    file.reset();
+    setUpdatesEnabled(true);
+    OnSettings();
+}
+
+}  // namespace tarvel

@@ -1,0 +1,46 @@
+// The log: a read-only, word-wrapped text window. It also holds the path of
+// the file opened last and the date format number chosen last, and runs the
+// convert command.
+#pragma once
+
+#include <QPlainTextEdit>
+#include <functional>
+
+namespace tarvel {
+
+class CTarvelApp;
+class CSettingsDlg;
+
+class CTarvelView : public QPlainTextEdit {
+public:
+    CTarvelView(CTarvelApp& app, QWidget* parent);
+
+    // Appends `text` at the end ("\r\n" is a line end), scrolls to it and
+    // leaves the document unmodified.
+    void AppendToLog(const QString& text);
+    void OnClearWindow();
+    // Whether "Settings..." is enabled: a file has been opened.
+    bool OnUpdateSettings() const { return !m_strPathIn.isEmpty(); }
+    // The convert command: settings dialog, then on OK the conversion.
+    void OnSettings();
+    // Writes the opened file's first lines into the log, then runs OnSettings.
+    void OnPreviewFile();
+    void SetPathIn(const QString& path);
+
+    QString m_strPathIn;
+    int m_nDateFormat = 1;
+
+    // Runs the settings dialog modally and returns its result; tests replace it.
+    std::function<int(CSettingsDlg&)> m_runSettingsDialog;
+    std::function<void()> m_onPathChanged;
+    // The information beep of a successful conversion; tests count it.
+    std::function<void()> m_beep;
+
+private:
+    CTarvelApp& m_app;
+};
+
+// The preview's first lines: at most 10 pieces of at most 299 bytes.
+inline constexpr int kPreviewPieces = 10;
+
+}  // namespace tarvel
