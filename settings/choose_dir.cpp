@@ -48,14 +48,15 @@ CChooseDir::CChooseDir(CPrompt& prompt, CPlatform& platform, const QString& star
     }
     m_drives->addItems(drives);
 
-    QString startDir = start;
-    if (startDir.isEmpty() || !m_platform.IsDirectory(startDir.toStdString())) startDir = QDir::currentPath();
-    SetListedDirectory(QDir(startDir).absolutePath());
     connect(m_list, &QListWidget::currentRowChanged, this, [this] { OnLBSelChangedNotify(); });
     connect(m_list, &QListWidget::itemDoubleClicked, this,
             [this](QListWidgetItem* item) { SetListedDirectory(DirectoryText(m_list->row(item))); });
     connect(m_drives, &QComboBox::activated, this,
             [this](int index) { SetListedDirectory(m_drives->itemText(index)); });
+    // The starting directory's entry is selected, so the field shows its path.
+    QString startDir = start;
+    if (startDir.isEmpty() || !m_platform.IsDirectory(startDir.toStdString())) startDir = QDir::currentPath();
+    SetListedDirectory(QDir(startDir).absolutePath());
     m_list->setFocus();
     m_bFirstPaint = 1;
 }

@@ -30,7 +30,7 @@ QRect ComputePlacement(int x, int y, int cx, int cy, QSize workArea) {
     return QRect((w - width) / 2, (h - height) / 2, width, height);
 }
 
-CMainFrame::CMainFrame(CTarvelApp& app) : m_app(app), m_pView(new CTarvelView(app, this)), m_document(*m_pView) {
+CMainFrame::CMainFrame(CTarvelApp& app) : m_app(app), m_pView(new CTarvelView(app, this)), m_document(app, *m_pView) {
     setWindowTitle(QString::fromLatin1(res::kAppTitle));
     setWindowIcon(QIcon(QStringLiteral(":/icons/tarvel.png")));
     setCentralWidget(m_pView);
@@ -258,10 +258,15 @@ void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void CMainFrame::dropEvent(QDropEvent* event) {
-    QString path = event->mimeData()->urls().first().toLocalFile();
-    event->acceptProposedAction();
+    if (OnDropFiles(event->mimeData())) event->acceptProposedAction();
+}
+
+bool CMainFrame::OnDropFiles(const QMimeData* mime) {
+    if (!mime->hasUrls() || !mime->urls().first().isLocalFile()) return false;
+    QString path = mime->urls().first().toLocalFile();
     // Opened after the drop returns, so the source application is not held.
     QTimer::singleShot(0, this, [this, path] { m_app.OpenDocumentFile(path); });
+    return true;
 }
 
 }  // namespace tarvel

@@ -40,6 +40,8 @@ public:
     QUrl OnHelp();
     void OnContextHelp();
     bool InHelpMode() const { return m_bHelpMode; }
+    // Opens the first local file of a drop, once the drop has returned.
+    bool OnDropFiles(const QMimeData* mime);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -11,7 +11,7 @@ bool CTarvelDoc::OnNewDocument() {
 }
 
 bool CTarvelDoc::OnOpenDocument(const QString& path) {
-    CTarvelApp& app = *TarvelApp();
+    CTarvelApp& app = m_app;
     if (!app.platform().Open(path.toStdString(), OpenMode::kRead)) {
         app.prompt().MessageBox("Cannot open " + path.toStdString() + ".", kMbOk);
         return false;

@@ -6,11 +6,12 @@
 
 namespace tarvel {
 
+class CTarvelApp;
 class CTarvelView;
 
 class CTarvelDoc {
 public:
-    explicit CTarvelDoc(CTarvelView& view) : m_view(view) {}
+    CTarvelDoc(CTarvelApp& app, CTarvelView& view) : m_app(app), m_view(view) {}
 
     // Empties the log; the path of the file opened last stays.
     bool OnNewDocument();
@@ -20,6 +21,7 @@ public:
     bool OnOpenDocument(const QString& path);
 
 private:
+    CTarvelApp& m_app;
     CTarvelView& m_view;
 };
 

@@ -1,0 +1,163 @@
+#include <QAction>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QToolBar>
+
+#include "res/resource_ids.h"
+#include "tests/qt/gui_test_support.h"
+
+using namespace tarvel;
+
+class AppTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void importsTheLegacyIniOnlyWhenTheKeyIsNew() {
+        test::CSettingsEnv env;
+        test::WriteFile(env / "Tarvel.INI", "[Setting]\nDateCol=3\n");
+        test::CFaultyPlatform platform;
+        test::CRecordingPrompt prompt;
+        {
+            CTarvelApp app(platform, prompt);
+            QVERIFY(app.InitInstance({}));
+            QCOMPARE(app.m_pSettings->GetInt("Setting", "DateCol", 1), 3);
+            app.ExitInstance(0);
+        }
+        QVERIFY(test::FileExists(env.file()));
+        test::WriteFile(env / "Tarvel.INI", "[Setting]\nDateCol=9\nSkipRows=4\n");
+        CTarvelApp again(platform, prompt);
+        QVERIFY(again.InitInstance({}));
+        QCOMPARE(again.m_pSettings->GetInt("Setting", "DateCol", 1), 3);
+        QCOMPARE(again.m_pSettings->GetInt("Setting", "SkipRows", 0), 0);
+    }
+
+    void aKeyCreatedWithoutAnyValueStillCountsAsExisting() {
+        test::CSettingsEnv env;
+        test::CFaultyPlatform platform;
+        test::CRecordingPrompt prompt;
+        { CTarvelApp(platform, prompt).InitInstance({}); }
+        test::WriteFile(env / "Tarvel.INI", "[Setting]\nDateCol=5\n");
+        CTarvelApp app(platform, prompt);
+        app.InitInstance({});
+        QCOMPARE(app.m_pSettings->GetInt("Setting", "DateCol", 1), 1);
+    }
+
+    void startsWithAnEmptyLogAndSettingsDisabled() {
+        test::CAppFixture f;
+        QCOMPARE(f.frame().windowTitle(), QStringLiteral("Tarvel"));
+        QCOMPARE(f.view().toPlainText(), QString());
+        QVERIFY(f.view().isReadOnly());
+        QVERIFY(!f.frame().action(res::ID_FILE_SETTINGS)->isEnabled());
+        QVERIFY(f.frame().action(res::ID_VIEW_CLEARWINDOW)->isEnabled());
+        QCOMPARE(f.frame().statusBar()->currentMessage(), QStringLiteral("For Help, press F1"));
+        QStringList toolbar;
+        for (QAction* a : f.frame().toolBar()->actions()) toolbar << (a->isSeparator() ? "|" : a->data().toString());
+        QCOMPARE(toolbar, (QStringList{"57601", "32771", "32774", "|", "57664"}));
+        QCOMPARE(f.frame().action(res::ID_FILE_SETTINGS)->toolTip(), QStringLiteral("Settings"));
+        QCOMPARE(f.frame().action(res::ID_FILE_SETTINGS)->statusTip(), QStringLiteral("File conversion settings"));
+        QStringList menus;
+        for (QAction* a : f.frame().menuBar()->actions()) menus << a->text();
+        QCOMPARE(menus, (QStringList{"&File", "&View", "&Help"}));
+    }
+
+    void placement_data() {
+        QTest::addColumn<QList<int>>("saved");  // x, y, cx, cy
+        QTest::addColumn<QSize>("workArea");
+        QTest::addColumn<QRect>("expected");
+        QTest::newRow("nothing saved, 1024x740") << QList<int>{0, 0, 0, 0} << QSize(1024, 740) << QRect(77, 55, 870, 629);
+        QTest::newRow("nothing saved, 800x572") << QList<int>{0, 0, 0, 0} << QSize(800, 572) << QRect(60, 43, 680, 486);
+        QTest::newRow("nothing saved, 640x480") << QList<int>{0, 0, 0, 0} << QSize(640, 480) << QRect(48, 36, 544, 408);
+        QTest::newRow("cx equal to W kept") << QList<int>{0, 0, 800, 500} << QSize(800, 572) << QRect(0, 0, 800, 500);
+        QTest::newRow("cx of W + 1 replaced") << QList<int>{0, 0, 801, 500} << QSize(800, 572) << QRect(60, 43, 680, 486);
+        QTest::newRow("x 500 with cx W kept") << QList<int>{500, 0, 800, 500} << QSize(800, 572) << QRect(500, 0, 800, 500);
+        QTest::newRow("negative x replaced") << QList<int>{-1, 0, 400, 300} << QSize(800, 572) << QRect(60, 43, 680, 486);
+        QTest::newRow("zero height replaced") << QList<int>{10, 10, 400, 0} << QSize(800, 572) << QRect(60, 43, 680, 486);
+        QTest::newRow("from a larger screen") << QList<int>{1900, 1000, 1600, 900} << QSize(1024, 740)
+                                               << QRect(77, 55, 870, 629);
+    }
+    void placement() {
+        QFETCH(QList<int>, saved);
+        QFETCH(QSize, workArea);
+        QFETCH(QRect, expected);
+        QCOMPARE(ComputePlacement(saved[0], saved[1], saved[2], saved[3], workArea), expected);
+    }
+
+    void opensAtTheSavedPlacementAndSavesItOnClose() {
+        test::CSettingsEnv env;
+        CSettingsStore store;
+        store.WriteInt("Screen", "x", 40);
+        store.WriteInt("Screen", "y", 30);
+        store.WriteInt("Screen", "cx", 500);
+        store.WriteInt("Screen", "cy", 400);
+        test::CFaultyPlatform platform;
+        test::CRecordingPrompt prompt;
+        CTarvelApp app(platform, prompt);
+        app.InitInstance({});
+        CMainFrame& frame = *app.mainFrame();
+        QCOMPARE(frame.frameGeometry(), QRect(40, 30, 500, 400));
+        frame.move(-20, 70);
+        frame.resize(640, 410);
+        QRect outer = frame.frameGeometry();
+        QVERIFY(outer.left() < 0);
+        QVERIFY(frame.close());
+        QCOMPARE(store.GetInt("Screen", "x", -9), 0);
+        QCOMPARE(store.GetInt("Screen", "y", -9), outer.top());
+        QCOMPARE(store.GetInt("Screen", "cx", -9), outer.width());
+        QCOMPARE(store.GetInt("Screen", "cy", -9), outer.height());
+    }
+
+    void aMinimisedWindowSavesNothing() {
+        test::CAppFixture f;
+        f.frame().showMinimized();
+        if (!f.frame().isMinimized()) QSKIP("the platform cannot minimise");
+        f.frame().OnClose();
+        QCOMPARE(f.app.m_pSettings->GetInt("Screen", "cx", -9), -9);
+    }
+
+    void logAppendsWithoutModifyingAndClearKeepsThePath() {
+        test::CAppFixture f;
+        for (int i = 0; i < 1000; ++i) f.view().AppendToLog(QStringLiteral("line %1\r\n").arg(i));
+        QVERIFY(!f.view().document()->isModified());
+        QVERIFY(f.view().toPlainText().endsWith(QStringLiteral("line 999\n")));
+        QCOMPARE(f.view().toPlainText().count(QLatin1Char('\n')), 1000);
+        f.view().SetPathIn(QStringLiteral("/some/file.txt"));
+        QVERIFY(f.frame().action(res::ID_FILE_SETTINGS)->isEnabled());
+        f.frame().action(res::ID_VIEW_CLEARWINDOW)->trigger();
+        QCOMPARE(f.view().toPlainText(), QString());
+        QCOMPARE(f.view().m_strPathIn, QStringLiteral("/some/file.txt"));
+        QVERIFY(f.frame().action(res::ID_FILE_SETTINGS)->isEnabled());
+        // Ctrl+N empties the log too and keeps the path.
+        f.view().AppendToLog(QStringLiteral("x"));
+        f.frame().action(res::ID_FILE_NEW)->trigger();
+        QCOMPARE(f.view().toPlainText(), QString());
+        QCOMPARE(f.view().m_strPathIn, QStringLiteral("/some/file.txt"));
+    }
+
+    void typingIntoTheLogChangesNothing() {
+        test::CAppFixture f;
+        f.view().AppendToLog(QStringLiteral("keep"));
+        f.view().setFocus();
+        QTest::keyClicks(&f.view(), QStringLiteral("abc"));
+        QTest::keyClick(&f.view(), Qt::Key_Backspace);
+        f.frame().action(res::ID_EDIT_PASTE)->trigger();
+        f.frame().action(res::ID_EDIT_CUT)->trigger();
+        QCOMPARE(f.view().toPlainText(), QStringLiteral("keep"));
+    }
+
+    void keepsFourRecentFilesAcrossRuns() {
+        test::CAppFixture f;
+        for (int i = 1; i <= 5; ++i) f.app.AddToRecentFileList(QStringLiteral("/data/file%1.txt").arg(i));
+        QCOMPARE(f.app.RecentFiles(), (QStringList{"/data/file5.txt", "/data/file4.txt", "/data/file3.txt",
+                                                   "/data/file2.txt"}));
+        f.app.AddToRecentFileList(QStringLiteral("/data/file3.txt"));
+        QCOMPARE(f.app.RecentFiles().first(), QStringLiteral("/data/file3.txt"));
+        test::CRecordingPrompt prompt;
+        CTarvelApp second(f.platform, prompt);
+        second.InitInstance({});
+        QCOMPARE(second.RecentFiles(), f.app.RecentFiles());
+    }
+};
+
+QObject* NewAppTest() { return new AppTest; }
+
+#include "app_test.moc"

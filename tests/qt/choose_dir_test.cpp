@@ -1,0 +1,98 @@
+#include <filesystem>
+
+#include "settings/choose_dir.h"
+#include "tests/qt/gui_test_support.h"
+
+using namespace tarvel;
+
+class ChooseDirTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { m_cwd = QDir::currentPath(); }
+    void cleanup() { QDir::setCurrent(m_cwd); }
+
+    void listsTheLevelsThenTheSubDirectories() {
+        test::CTempDir dir;
+        std::filesystem::create_directories(dir / "start/inner/b");
+        std::filesystem::create_directories(dir / "start/inner/A");
+        test::CFaultyPlatform platform;
+        test::CRecordingPrompt prompt;
+        QString start = QString::fromStdString(dir / "start/inner");
+        CChooseDir chooser(prompt, platform, start);
+        QCOMPARE(chooser.m_editDir->text(), start);
+        int levels = chooser.levelCount();
+        QCOMPARE(chooser.m_list->count(), levels + 2);
+        QCOMPARE(chooser.DirectoryText(0), QStringLiteral("/"));
+        QCOMPARE(chooser.DirectoryText(1), QStringLiteral("/") + start.section(QLatin1Char('/'), 1, 1));
+        QCOMPARE(chooser.DirectoryText(levels - 1), start);
+        QCOMPARE(chooser.DirectoryText(levels), start + QStringLiteral("/A"));
+        QCOMPARE(chooser.DirectoryText(levels + 1), start + QStringLiteral("/b"));
+        // The first paint moves the highlight to the root; the field keeps the start.
+        chooser.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&chooser));
+        QTRY_COMPARE(chooser.m_bFirstPaint, 0);
+        QCOMPARE(chooser.m_list->currentRow(), 0);
+        QCOMPARE(chooser.m_editDir->text(), start);
+        // Selecting shows the entry's path; double-clicking enters it.
+        chooser.m_list->setCurrentRow(levels + 1);
+        QCOMPARE(chooser.m_editDir->text(), start + QStringLiteral("/b"));
+        chooser.SetListedDirectory(chooser.DirectoryText(levels + 1));
+        QCOMPARE(chooser.listedDirectory(), start + QStringLiteral("/b"));
+        QCOMPARE(chooser.m_list->count(), levels + 1);
+    }
+
+    void okChecksCreatesOrRefuses_data() {
+        QTest::addColumn<QString>("typed");  // "@" stands for the temporary directory
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<QStringList>("messages");
+        QTest::addColumn<bool>("created");
+        QTest::newRow("existing with a slash") << "@/" << 0 << true << QStringList{} << false;
+        QTest::newRow("forbidden character") << "@/a*b" << 0 << false << QStringList{"@/a*b is not a valid pathname."}
+                                             << false;
+        QTest::newRow("quote") << "@/\"x\"" << 0 << false << QStringList{"@/\"x\" is not a valid pathname."} << false;
+        QTest::newRow("new, Yes") << "@/new" << int(kIdYes) << true
+                                  << QStringList{"Directory @/new does not exist.\nCreate this directory?"} << true;
+        QTest::newRow("new, No") << "@/new" << int(kIdNo) << false
+                                 << QStringList{"Directory @/new does not exist.\nCreate this directory?"} << false;
+        QTest::newRow("two levels deep") << "@/x/y" << int(kIdYes) << false
+                                         << QStringList{"Directory @/x/y does not exist.\nCreate this directory?",
+                                                        "There was a problem creating @/x/y.\nThe new directory was not "
+                                                        "created."}
+                                         << false;
+        QTest::newRow("empty") << "" << int(kIdYes) << false
+                               << QStringList{"Directory  does not exist.\nCreate this directory?",
+                                              "There was a problem creating .\nThe new directory was not created."}
+                               << false;
+    }
+    void okChecksCreatesOrRefuses() {
+        QFETCH(QString, typed);
+        QFETCH(int, answer);
+        QFETCH(bool, accepted);
+        QFETCH(QStringList, messages);
+        QFETCH(bool, created);
+        test::CTempDir dir;
+        QString base = QString::fromStdString(dir.path());
+        test::CFaultyPlatform platform;
+        test::CRecordingPrompt prompt;
+        if (answer) prompt.AnswerNext(answer);
+        CChooseDir chooser(prompt, platform, base);
+        chooser.m_editDir->setText(typed.replace(QLatin1Char('@'), base));
+        QCOMPARE(chooser.OnFileNameOK(), accepted);
+        QStringList shown;
+        for (const std::string& text : test::Texts(prompt)) shown << QString::fromStdString(text);
+        QCOMPARE(shown, messages.replaceInStrings(QStringLiteral("@"), base));
+        QCOMPARE(chooser.m_strDir, typed);
+        QCOMPARE(QFileInfo::exists(base + QStringLiteral("/new")), created);
+        QVERIFY(!QFileInfo::exists(base + QStringLiteral("/x")));
+        if (accepted && !created) QCOMPARE(QDir::currentPath(), QDir(typed).canonicalPath());
+    }
+
+private:
+    QString m_cwd;
+};
+
+QObject* NewChooseDirTest() { return new ChooseDirTest; }
+
+#include "choose_dir_test.moc"

@@ -1,0 +1,248 @@
+#include <QMimeData>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "pricedb/stored_number.h"
+#include "res/resource_ids.h"
+#include "settings/settings_dialog.h"
+#include "tests/qt/gui_test_support.h"
+#include "tests/support/portfolio_check.h"
+
+using namespace tarvel;
+
+namespace {
+
+const QString kHeader = QStringLiteral("To help you with the conversion settings, your file...\n\n\t%1\n\nlooks like this...\n\n");
+
+// Counts the dialogs the convert command shows and answers them.
+struct CDialogScript {
+    int shown = 0;
+    int result = QDialog::Rejected;
+    std::function<void(CSettingsDlg&)> act;
+    void Install(CTarvelView& view) {
+        view.m_runSettingsDialog = [this](CSettingsDlg& dialog) {
+            ++shown;
+            dialog.show();
+            if (act) act(dialog);
+            return result == QDialog::Accepted ? dialog.result() : int(QDialog::Rejected);
+        };
+    }
+};
+
+std::string StoredBytes(float value) {
+    StoredNumber s = EncodeStoredNumber(value);
+    return std::string(s.begin(), s.end());
+}
+
+}  // namespace
+
+class DocumentTest : public QObject {
+    Q_OBJECT
+
+    QString Write(test::CSettingsEnv& env, const std::string& name, const std::string& contents) {
+        test::WriteFile(env / name, contents);
+        return QString::fromStdString(env / name);
+    }
+
+private slots:
+    void init() { m_cwd = QDir::currentPath(); }
+    void cleanup() { QDir::setCurrent(m_cwd); }
+
+    void previewsAtMostTenPiecesThenOpensTheDialog_data() {
+        QTest::addColumn<QString>("contents");
+        QTest::addColumn<QString>("shown");
+        QString twentyFive, ten;
+        for (int i = 1; i <= 25; ++i) twentyFive += QStringLiteral("line %1\n").arg(i);
+        for (int i = 1; i <= 10; ++i) ten += QStringLiteral("line %1\n").arg(i);
+        QString long700 = QString(700, QLatin1Char('x'));
+        QTest::newRow("empty") << "" << "";
+        QTest::newRow("three lines, CR LF and LF") << "a,1\r\nb,2\nc,3\n" << "a,1\nb,2\nc,3\n";
+        QTest::newRow("twenty-five lines") << twentyFive << ten;
+        QTest::newRow("a line of 700") << long700 + "\nnext\n"
+                                       << QString(299, 'x') + "\n" + QString(299, 'x') + "\n" + QString(102, 'x') +
+                                              "\nnext\n";
+        QTest::newRow("no line end at the end") << "a\nlast" << "a\nlast\n";
+    }
+    void previewsAtMostTenPiecesThenOpensTheDialog() {
+        QFETCH(QString, contents);
+        QFETCH(QString, shown);
+        test::CAppFixture f;
+        CDialogScript script;
+        script.Install(f.view());
+        QString path = Write(f.env, "input.txt", contents.toStdString());
+        QVERIFY(f.app.OpenDocumentFile(path));
+        QCOMPARE(f.view().toPlainText(), kHeader.arg(path) + shown);
+        QCOMPARE(script.shown, 1);
+        QCOMPARE(f.view().m_strPathIn, path);
+        QVERIFY(f.frame().action(res::ID_FILE_SETTINGS)->isEnabled());
+        // Cancel saved nothing, yet the file is a recent one.
+        QCOMPARE(f.app.m_pSettings->GetString("Setting", "DateFormat", "none"), std::string("none"));
+        QCOMPARE(f.app.RecentFiles(), QStringList{path});
+        QVERIFY(f.prompt.shown.empty());
+    }
+
+    void aFileThatDoesNotOpenChangesNothing() {
+        test::CAppFixture f;
+        CDialogScript script;
+        script.Install(f.view());
+        f.view().AppendToLog(QStringLiteral("before"));
+        QString missing = QString::fromStdString(f.env / "missing.txt");
+        QVERIFY(!f.app.OpenDocumentFile(missing));
+        QCOMPARE(f.view().toPlainText(), QStringLiteral("before"));
+        QCOMPARE(f.view().m_strPathIn, QString());
+        QCOMPARE(script.shown, 0);
+        QCOMPARE(test::Texts(f.prompt), std::vector<std::string>{"Cannot open " + missing.toStdString() + "."});
+        QVERIFY(f.app.RecentFiles().isEmpty());
+    }
+
+    void aFileThatCannotBeReopenedShowsTheHeaderAndAMessage() {
+        test::CAppFixture f;
+        CDialogScript script;
+        script.Install(f.view());
+        QString path = Write(f.env, "input.txt", "a\n");
+        f.platform.FailAt(f.platform.operations() + 2);  // the preview's open, after the document's
+        QVERIFY(f.app.OpenDocumentFile(path));
+        QCOMPARE(f.view().toPlainText(), kHeader.arg(path));
+        QCOMPARE(test::Texts(f.prompt), std::vector<std::string>{"Cannot open the input file " + path.toStdString()});
+        QCOMPARE(script.shown, 0);
+    }
+
+    void okSavesEverySettingEvenWhenTheConversionFails() {
+        test::CAppFixture f;
+        CDialogScript script;
+        script.result = QDialog::Accepted;
+        script.act = [&](CSettingsDlg& d) {
+            d.m_path->setText(QString::fromStdString(f.env / "nowhere"));
+            d.m_symbol->setText(QStringLiteral("ibm"));
+            d.m_tab->setChecked(true);
+            d.OnOK();
+        };
+        script.Install(f.view());
+        QString path = Write(f.env, "input.txt", "010500,1,2,3,4,5,6\n");
+        QVERIFY(f.app.OpenDocumentFile(path));
+        QVERIFY(f.view().toPlainText().endsWith(QStringLiteral("\nConversion failed.")));
+        QCOMPARE(f.beeps, 0);
+        CSettingsStore& store = *f.app.m_pSettings;
+        QCOMPARE(store.GetString("Setting", "DateFormat", ""), std::string("MMDDYY"));
+        QCOMPARE(store.GetInt("Setting", "Delimiter", -1), 1);
+        for (const char* key : {"Exist", "SkipOn", "SkipRows", "DateCol", "OpenOn", "OpenCol", "HiOn", "HiCol", "LoOn",
+                                "LoCol", "CloCol", "VolOn", "VolCol", "OIOn", "OICol"}) {
+            QVERIFY2(store.GetInt("Setting", key, -99) != -99, key);
+        }
+        // The job failed its first check: "Convert" stays as it was.
+        QCOMPARE(store.GetString("Convert", "Symbol", "none"), std::string("none"));
+        QCOMPARE(test::Texts(f.prompt), std::vector<std::string>{"Path does not exist"});
+    }
+
+    void convertsAnExampleEndToEndWithEnter() {
+        test::CAppFixture f;
+        std::string portfolio = f.env / "portfolio";
+        std::filesystem::create_directory(portfolio);
+        CSettingsStore& store = *f.app.m_pSettings;
+        store.WriteString("Convert", "PathOut", portfolio);
+        store.WriteString("Convert", "Symbol", "acme");
+        store.WriteString("Convert", "Name", "Acme Corp");
+        store.WriteInt("Setting", "Exist", 1);
+        store.WriteInt("Setting", "SkipOn", 1);
+        store.WriteInt("Setting", "SkipRows", 1);
+        store.WriteInt("Setting", "OIOn", 0);
+        store.WriteString("Setting", "DateFormat", "ccyymmdd");
+        CDialogScript script;
+        script.result = QDialog::Accepted;
+        script.act = [](CSettingsDlg& d) { QTest::keyClick(&d, Qt::Key_Return); };
+        script.Install(f.view());
+        QString input = QStringLiteral(TARVEL_EXAMPLES_DIR "/acme-daily.csv");
+        QVERIFY(f.app.OpenDocumentFile(input));
+        QVERIFY2(f.view().toPlainText().endsWith(QStringLiteral("\nConversion completed successfully!")),
+                 qPrintable(f.view().toPlainText().right(200)));
+        QCOMPARE(f.beeps, 1);
+        QVERIFY(f.prompt.shown.empty());
+        QCOMPARE(f.view().m_nDateFormat, 8);
+        QCOMPARE(test::CheckPortfolio(portfolio), std::string());
+
+        // F1.DAT holds every row of the file, as the file states it.
+        std::ifstream csv(input.toStdString());
+        std::string line, expected;
+        std::getline(csv, line);  // header
+        int rows = 0;
+        while (std::getline(csv, line)) {
+            std::istringstream cells(line);
+            std::string cell;
+            std::getline(cells, cell, ',');
+            int ymd = std::stoi(cell);
+            expected += StoredBytes(static_cast<float>((ymd / 10000 - 1900) * 10000 + ymd % 10000));
+            while (std::getline(cells, cell, ',')) expected += StoredBytes(std::stof(cell));
+            ++rows;
+        }
+        std::string header = std::string("\0\0", 2) + char(rows + 1) + '\0' + std::string("\0\0\1\0", 4) +
+                             std::string("\0\0\1\0", 4) + std::string("\0\0\1\0", 4) + std::string("\0\0\1\0", 4) +
+                             std::string("\0\0\1\0", 4);
+        QCOMPARE(test::Hex(test::ReadFile(portfolio + "/F1.DAT")), test::Hex(header + expected));
+        std::string master = test::ReadFile(portfolio + "/MASTER");
+        QCOMPARE(master.size(), size_t(106));
+        QCOMPARE(master.substr(53 + 36, 16), std::string("ACME            "));
+        QCOMPARE(master.substr(53 + 7, 16), std::string("Acme Corp       "));
+        QCOMPARE(store.GetString("Convert", "Symbol", ""), std::string("ACME"));
+    }
+
+    void openingTheSameFileAgainConvertsAgain() {
+        test::CAppFixture f;
+        CDialogScript script;
+        script.Install(f.view());
+        QString path = Write(f.env, "input.txt", "a\n");
+        f.app.OpenDocumentFile(path);
+        f.app.OpenDocumentFile(path);
+        QCOMPARE(script.shown, 2);
+        f.frame().action(res::ID_FILE_SETTINGS)->trigger();
+        QCOMPARE(script.shown, 3);
+    }
+
+    void saveNeverTouchesTheOpenedFile() {
+        test::CAppFixture f;
+        CDialogScript script;
+        script.Install(f.view());
+        QString path = Write(f.env, "input.txt", "010500,1\n");
+        f.app.OpenDocumentFile(path);
+        auto before = std::filesystem::last_write_time(path.toStdString());
+        f.frame().action(res::ID_FILE_SAVE)->trigger();
+        QTest::keyClick(&f.frame(), Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(test::ReadFile(path.toStdString()), std::string("010500,1\n"));
+        QVERIFY(std::filesystem::last_write_time(path.toStdString()) == before);
+    }
+
+    void aDroppedFileOrOneOnTheCommandLineIsOpened() {
+        QString path;
+        {
+            test::CAppFixture f;
+            CDialogScript script;
+            script.Install(f.view());
+            path = Write(f.env, "dropped.txt", "d\n");
+            QMimeData data;
+            data.setUrls({QUrl::fromLocalFile(path)});
+            QVERIFY(f.frame().acceptDrops());
+            QVERIFY(f.frame().OnDropFiles(&data));
+            QTRY_COMPARE(script.shown, 1);
+            QCOMPARE(f.view().m_strPathIn, path);
+        }
+        test::CSettingsEnv env;
+        QString named = QString::fromStdString(env / "named.txt");
+        test::WriteFile(env / "named.txt", "n\n");
+        test::CFaultyPlatform platform;
+        test::CRecordingPrompt prompt;
+        CTarvelApp app(platform, prompt);
+        app.InitInstance({named});
+        CDialogScript script;
+        script.Install(app.mainFrame()->view());
+        QTRY_COMPARE(script.shown, 1);
+        QVERIFY(app.mainFrame()->isVisible());
+        QCOMPARE(app.mainFrame()->view().toPlainText(), kHeader.arg(named) + QStringLiteral("n\n"));
+    }
+
+private:
+    QString m_cwd;
+};
+
+QObject* NewDocumentTest() { return new DocumentTest; }
+
+#include "document_test.moc"

@@ -1,0 +1,25 @@
+#include <QApplication>
+#include <QtTest>
+#include <memory>
+
+#include "tests/qt/gui_test_support.h"
+
+namespace tarvel::test {
+
+std::vector<std::string> Texts(const CRecordingPrompt& prompt) {
+    std::vector<std::string> texts;
+    for (const ShownBox& box : prompt.shown) texts.push_back(box.text);
+    return texts;
+}
+
+}  // namespace tarvel::test
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    int failures = 0;
+    for (auto make : {NewAppTest, NewLinkAboutTest, NewSettingsDialogTest, NewChooseDirTest, NewDocumentTest}) {
+        std::unique_ptr<QObject> test(make());
+        failures += QTest::qExec(test.get(), argc, argv);
+    }
+    return failures == 0 ? 0 : 1;
+}

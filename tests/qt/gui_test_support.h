@@ -1,0 +1,41 @@
+// Shared pieces of the widget tests: a settings store in a temporary
+// directory and an application object whose message boxes are recorded.
+#pragma once
+
+#include <QObject>
+#include <QtTest>
+#include <memory>
+
+#include "shell/main_frame.h"
+#include "shell/tarvel_app.h"
+#include "tests/qt/settings_env.h"
+#include "tests/support/fake_platform.h"
+
+namespace tarvel::test {
+
+// A started application over a temporary settings store.
+struct CAppFixture {
+    CAppFixture(const QStringList& arguments = {}) : app(platform, prompt) {
+        app.InitInstance(arguments);
+        frame().view().m_beep = [this] { ++beeps; };
+    }
+    CMainFrame& frame() { return *app.mainFrame(); }
+    CTarvelView& view() { return frame().view(); }
+
+    CSettingsEnv env;
+    CFaultyPlatform platform;
+    CRecordingPrompt prompt;
+    CTarvelApp app;
+    int beeps = 0;
+};
+
+std::vector<std::string> Texts(const CRecordingPrompt& prompt);
+
+}  // namespace tarvel::test
+
+// Test classes, each run by gui_main.
+QObject* NewAppTest();
+QObject* NewLinkAboutTest();
+QObject* NewSettingsDialogTest();
+QObject* NewChooseDirTest();
+QObject* NewDocumentTest();

@@ -1,0 +1,128 @@
+#include <QGroupBox>
+#include <QLabel>
+#include <QMouseEvent>
+
+#include "res/resource_ids.h"
+#include "shell/about_dlg.h"
+#include "shell/static_link.h"
+#include "tests/qt/gui_test_support.h"
+
+using namespace tarvel;
+
+namespace {
+
+// A link label whose opener and beep are recorded.
+struct CLinkFixture {
+    explicit CLinkFixture(const QString& text, bool opens = true) {
+        link.setText(text);
+        link.m_pVisited = &visited;
+        link.m_openUrl = [this, opens](const QUrl& url) {
+            opened << url.toString();
+            return opens;
+        };
+        link.m_beep = [this] { ++beeps; };
+        link.resize(200, 20);
+        link.show();
+    }
+    CStaticLink link;
+    int visited = 0;
+    QStringList opened;
+    int beeps = 0;
+};
+
+void MoveTo(QWidget& widget, QPoint point) {
+    QMouseEvent move(QEvent::MouseMove, point, widget.mapToGlobal(point), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(&widget, &move);
+}
+
+}  // namespace
+
+class LinkAboutTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void showsTheFollowedFlagsColour() {
+        CLinkFixture f(QStringLiteral("https://tarvel.example.org/"));
+        QCOMPARE(f.link.CurrentColor(), QColor(0, 0, 255));
+        QVERIFY(f.link.font().underline());
+        f.visited = 1;
+        QCOMPARE(f.link.CurrentColor(), QColor(128, 0, 128));
+        f.visited = 2;  // only 1 means followed
+        QCOMPARE(f.link.CurrentColor(), QColor(0, 0, 255));
+    }
+
+    void opensMailAddressesWithOneMailtoPrefix() {
+        CLinkFixture f(QString::fromLatin1(res::kMailAddress));
+        f.link.OnClicked();
+        f.link.OnClicked();
+        QCOMPARE(f.opened, (QStringList{"mailto:tarvel-support@example.org", "mailto:tarvel-support@example.org"}));
+        QCOMPARE(f.visited, 1);
+        QCOMPARE(f.link.CurrentColor(), QColor(128, 0, 128));
+    }
+
+    void otherAddressesOpenUnchanged() {
+        CLinkFixture f(QStringLiteral("someone@example.net"));
+        f.link.OnClicked();
+        QCOMPARE(f.opened, QStringList{"someone@example.net"});
+    }
+
+    void aFailedOpenBeepsAndStaysBlue() {
+        CLinkFixture f(QStringLiteral("https://tarvel.example.org/"), false);
+        f.link.OnClicked();
+        f.link.OnClicked();
+        QCOMPARE(f.beeps, 2);
+        QCOMPARE(f.visited, 0);
+        QCOMPARE(f.link.CurrentColor(), QColor(0, 0, 255));
+    }
+
+    void pausesPointerChangesForASecondAfterAClick() {
+        CLinkFixture f(QStringLiteral("https://tarvel.example.org/"));
+        MoveTo(f.link, QPoint(5, 5));
+        QCOMPARE(f.link.m_bCaptured, 1);
+        QCOMPARE(f.link.cursor().shape(), Qt::BitmapCursor);
+        f.link.OnClicked();
+        QCOMPARE(f.link.m_bCaptured, 0);
+        QCOMPARE(f.link.m_bJustClicked, 1);
+        MoveTo(f.link, QPoint(6, 6));
+        QCOMPARE(f.link.m_bCaptured, 0);
+        QTRY_COMPARE_WITH_TIMEOUT(f.link.m_bJustClicked, 0, 3000);
+        MoveTo(f.link, QPoint(7, 7));
+        QCOMPARE(f.link.m_bCaptured, 1);
+        MoveTo(f.link, QPoint(500, 7));
+        QCOMPARE(f.link.m_bCaptured, 0);
+        QCOMPARE(f.link.cursor().shape(), Qt::ArrowCursor);
+    }
+
+    void aboutBoxTextsAndFollowedLinksLastTheRun() {
+        test::CAppFixture f;
+        f.app.m_bVisitedWeb = 1;
+        CAboutDlg about(&f.app.m_bVisitedMail, &f.app.m_bVisitedWeb);
+        QCOMPARE(about.windowTitle(), QStringLiteral("About Tarvel"));
+        QStringList texts;
+        for (QLabel* label : about.findChildren<QLabel*>()) texts << label->text();
+        for (const char* expected : {"Tarvel Version 1.6",
+                                     "Converts historical financial data in ASCII form to data in MetaStock or "
+                                     "CompuTrac format",
+                                     "tarvel-support@example.org", "https://tarvel.example.org/"}) {
+            QVERIFY2(texts.contains(QString::fromLatin1(expected)), expected);
+        }
+        QStringList groups;
+        for (QGroupBox* box : about.findChildren<QGroupBox*>()) groups << box->title();
+        QCOMPARE(groups, (QStringList{"What Tarvel Does", "Legal Stuff"}));
+        auto* legal = about.findChild<QLabel*>(QStringLiteral("1004"));
+        QVERIFY(legal);
+        QCOMPARE(legal->text(), about.m_strLegal);
+        // A sentence, two line feeds, then the two notices joined by two spaces on one line.
+        QStringList lines = about.m_strLegal.split(QLatin1Char('\n'));
+        QCOMPARE(lines.size(), 7);
+        QCOMPARE(lines[1], QString());
+        QVERIFY(lines[4].endsWith(QStringLiteral("holder.  CompuTrac is a registered")));
+        QVERIFY(!about.m_strLegal.endsWith(QLatin1Char('\n')));
+        QCOMPARE(about.m_wndWebLink.CurrentColor(), QColor(128, 0, 128));
+        QCOMPARE(about.m_wndMailLink.CurrentColor(), QColor(0, 0, 255));
+    }
+};
+
+QObject* NewLinkAboutTest() { return new LinkAboutTest; }
+
+#include "link_about_test.moc"

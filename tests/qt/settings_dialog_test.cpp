@@ -1,0 +1,266 @@
+#include "res/resource_ids.h"
+#include "settings/choose_dir.h"
+#include "settings/settings_dialog.h"
+#include "tests/qt/gui_test_support.h"
+
+using namespace tarvel;
+
+namespace {
+
+// An open dialog over recording doubles, preset with `settings`.
+struct CDialogFixture {
+    explicit CDialogFixture(const CConversionSettings& settings = Defaults())
+        : dialog(prompt, platform, &dateFormat) {
+        dialog.FromSettings(settings);
+        dialog.show();
+    }
+    static CConversionSettings Defaults() {
+        CConversionSettings s;
+        s.strPathOut = "/tmp";
+        s.strSymbol = "ibm";
+        return s;
+    }
+    void Type(QLineEdit* edit, const QString& text) {
+        edit->selectAll();
+        QTest::keyClicks(edit, text);
+    }
+    std::vector<std::string> messages() const { return test::Texts(prompt); }
+
+    test::CFaultyPlatform platform;
+    test::CRecordingPrompt prompt;
+    int dateFormat = 1;
+    CSettingsDlg dialog;
+};
+
+}  // namespace
+
+class SettingsDialogTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void opensWithTheDefaults() {
+        CConversionSettings defaults;
+        CDialogFixture f(defaults);
+        CSettingsDlg& d = f.dialog;
+        for (QCheckBox* box : {d.m_checkOpen, d.m_checkHigh, d.m_checkLow, d.m_checkVolume, d.m_checkOpenInt}) {
+            QVERIFY(box->isChecked());
+        }
+        for (int i = 0; i < kFieldCount; ++i) QCOMPARE(d.m_column[i]->text(), QString::number(i + 1));
+        QVERIFY(d.m_comma->isChecked());
+        QVERIFY(d.m_existing->isChecked());
+        QCOMPARE(d.m_dateFormat->currentText(), QStringLiteral("MMDDYY"));
+        QCOMPARE(d.m_dateFormat->currentIndex(), 8);
+        QCOMPARE(d.m_dateFormat->count(), 12);
+        QCOMPARE(d.m_dateFormat->itemText(0), QStringLiteral("YY_MM_DD"));
+        QVERIFY(!d.m_checkSkip->isChecked());
+        QCOMPARE(d.m_skipRows->text(), QStringLiteral("0"));
+        QVERIFY(!d.m_skipRows->isEnabled());
+        QCOMPARE(d.m_path->text(), QString());
+        QCOMPARE(d.m_symbol->maxLength(), 16);
+        QCOMPARE(d.m_path->maxLength(), 200);
+        QCOMPARE(d.focusWidget(), d.m_ok);
+        QCOMPARE(d.windowTitle(), QStringLiteral("Conversion Settings"));
+        QVERIFY(d.findChild<QWidget*>(QStringLiteral("1039")) == d.m_dateFormat);
+    }
+
+    void enterAcceptsThePresetValues() {
+        CDialogFixture f;
+        QTest::keyClick(&f.dialog, Qt::Key_Return);
+        QCOMPARE(f.dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(f.dateFormat, 9);
+        QCOMPARE(f.dialog.m_strSymbol, QStringLiteral("IBM"));
+        QVERIFY(f.messages().empty());
+    }
+
+    void refusesDuplicateColumnsOfEnabledFields_data() {
+        QTest::addColumn<int>("field");
+        QTest::addColumn<int>("column");
+        QTest::addColumn<bool>("clearBox");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("close on date's column, boxes cleared") << int(kClose) << 1 << true << true;
+        QTest::newRow("cleared open on date's column") << int(kOpen) << 1 << true << false;
+        QTest::newRow("checked high on low's column") << int(kHigh) << 4 << false << true;
+        QTest::newRow("open int in column 20") << int(kOpenInt) << 20 << false << false;
+    }
+    void refusesDuplicateColumnsOfEnabledFields() {
+        QFETCH(int, field);
+        QFETCH(int, column);
+        QFETCH(bool, clearBox);
+        QFETCH(bool, refused);
+        CDialogFixture f;
+        CSettingsDlg& d = f.dialog;
+        if (clearBox) {
+            for (QCheckBox* box : {d.m_checkOpen, d.m_checkHigh, d.m_checkLow, d.m_checkVolume, d.m_checkOpenInt}) {
+                QTest::mouseClick(box, Qt::LeftButton);
+            }
+        }
+        d.m_column[field]->setEnabled(true);
+        f.Type(d.m_column[field], QString::number(column));
+        d.OnOK();
+        QCOMPARE(d.result(), refused ? int(QDialog::Rejected) : int(QDialog::Accepted));
+        QCOMPARE(f.messages(), refused ? std::vector<std::string>{"Duplicate columns specified\nCorrect or disable"}
+                                       : std::vector<std::string>{});
+    }
+
+    void clearingOpenSetsOneSoOkReportsDuplicatesUntilChanged() {
+        CDialogFixture f;
+        CSettingsDlg& d = f.dialog;
+        QTest::mouseClick(d.m_checkOpen, Qt::LeftButton);
+        QCOMPARE(d.m_column[kOpen]->text(), QStringLiteral("1"));
+        QVERIFY(!d.m_column[kOpen]->isEnabled());
+        QTest::mouseClick(d.m_checkOpen, Qt::LeftButton);
+        QVERIFY(d.m_column[kOpen]->isEnabled());
+        QCOMPARE(d.m_column[kOpen]->text(), QStringLiteral("1"));
+        d.OnOK();
+        QCOMPARE(f.messages(), std::vector<std::string>{"Duplicate columns specified\nCorrect or disable"});
+        f.Type(d.m_column[kOpen], QStringLiteral("2"));
+        d.OnOK();
+        QCOMPARE(d.result(), int(QDialog::Accepted));
+        // Clearing "Skip Rows" puts 0 in its field.
+        CDialogFixture g;
+        QTest::mouseClick(g.dialog.m_checkSkip, Qt::LeftButton);
+        QVERIFY(g.dialog.m_skipRows->isEnabled());
+        g.Type(g.dialog.m_skipRows, QStringLiteral("7"));
+        QTest::mouseClick(g.dialog.m_checkSkip, Qt::LeftButton);
+        QCOMPARE(g.dialog.m_skipRows->text(), QStringLiteral("0"));
+        QVERIFY(!g.dialog.m_skipSpin->isEnabled());
+    }
+
+    void refusesValuesOutsideTheirRangesWithFocus_data() {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("column 21") << "1019" << "21" << "Please enter an integer between 1 and 20.";
+        QTest::newRow("column 0") << "1004" << "0" << "Please enter an integer between 1 and 20.";
+        QTest::newRow("column -1") << "1010" << "-1" << "Please enter a positive whole number.";
+        QTest::newRow("column x") << "1025" << "x" << "Please enter a positive whole number.";
+        QTest::newRow("skip 201") << "1033" << "201" << "Please enter an integer between 0 and 200.";
+        QTest::newRow("column 20") << "1019" << "20" << "";
+        QTest::newRow("skip 200") << "1033" << "200" << "";
+        QTest::newRow("column blanks and plus") << "1004" << " +1 " << "";
+    }
+    void refusesValuesOutsideTheirRangesWithFocus() {
+        QFETCH(QString, control);
+        QFETCH(QString, text);
+        QFETCH(QString, message);
+        CDialogFixture f;
+        auto* edit = f.dialog.findChild<QLineEdit*>(control);
+        QVERIFY(edit);
+        edit->setEnabled(true);
+        edit->setText(text);
+        f.dialog.OnOK();
+        if (message.isEmpty()) {
+            QCOMPARE(f.dialog.result(), int(QDialog::Accepted));
+            return;
+        }
+        QCOMPARE(f.messages(), std::vector<std::string>{message.toStdString()});
+        QCOMPARE(f.dialog.focusWidget(), edit);
+        QCOMPARE(edit->selectedText(), text);
+        QCOMPARE(f.dialog.result(), int(QDialog::Rejected));
+    }
+
+    void aPresetValueOutsideItsRangeIsShownAndRefused() {
+        CConversionSettings s = CDialogFixture::Defaults();
+        s.nSkipRows = 300;
+        s.bSkipOn = 0;
+        CDialogFixture f(s);
+        QCOMPARE(f.dialog.m_skipRows->text(), QStringLiteral("300"));
+        QVERIFY(!f.dialog.m_skipRows->isEnabled());
+        f.dialog.OnOK();
+        QCOMPARE(f.messages(), std::vector<std::string>{"Please enter an integer between 0 and 200."});
+        // The spin button steps into the range, never silently.
+        f.dialog.m_skipSpin->Step(1);
+        QCOMPARE(f.dialog.m_skipRows->text(), QStringLiteral("200"));
+    }
+
+    void trimsAndUpperCasesTheSymbol() {
+        CDialogFixture f;
+        f.Type(f.dialog.m_symbol, QStringLiteral("  brk a  "));
+        f.Type(f.dialog.m_name, QStringLiteral("Berkshire"));
+        f.dialog.OnOK();
+        QCOMPARE(f.dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(f.dialog.m_strSymbol, QStringLiteral("  BRK A"));
+        QCOMPARE(f.dialog.m_symbol->text(), QStringLiteral("  BRK A"));
+        QCOMPARE(f.dialog.m_strName, QStringLiteral("Berkshire"));
+    }
+
+    void refusesBlankSymbolAndPath() {
+        CDialogFixture f;
+        f.Type(f.dialog.m_symbol, QStringLiteral("   "));
+        f.dialog.OnOK();
+        f.Type(f.dialog.m_symbol, QStringLiteral("X"));
+        f.Type(f.dialog.m_path, QStringLiteral("   "));
+        f.dialog.OnOK();
+        QCOMPARE(f.messages(), (std::vector<std::string>{"You did not enter a valid symbol", "Please enter path"}));
+        QCOMPARE(f.dialog.result(), int(QDialog::Rejected));
+        f.Type(f.dialog.m_path, QStringLiteral("/tmp  "));
+        f.dialog.OnOK();
+        QCOMPARE(f.dialog.m_strPathOut, QStringLiteral("/tmp  "));  // kept as entered
+    }
+
+    void completesAndNumbersTheDateFormat_data() {
+        QTest::addColumn<QString>("preset");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("number");
+        QTest::newRow("preset mm") << "mm" << "" << "MM_DD_YY" << 3;
+        QTest::newRow("preset mmddyy") << "mmddyy" << "" << "MMDDYY" << 9;
+        QTest::newRow("typed mmdd") << "MMDDYY" << "mmdd" << "MMDDYY" << 9;
+        QTest::newRow("typed ccyy") << "MMDDYY" << "ccyy" << "CCYY_MM_DD" << 2;
+        QTest::newRow("preset unknown") << "XYZ" << "" << "XYZ" << 0;
+        QTest::newRow("typed unknown keeps the selection") << "DDMMYY" << "Q" << "Q" << 11;
+    }
+    void completesAndNumbersTheDateFormat() {
+        QFETCH(QString, preset);
+        QFETCH(QString, typed);
+        QFETCH(QString, text);
+        QFETCH(int, number);
+        CConversionSettings s = CDialogFixture::Defaults();
+        s.strDateFormat = preset.toStdString();
+        CDialogFixture f(s);
+        if (!typed.isEmpty()) {
+            f.dialog.m_dateFormat->lineEdit()->selectAll();
+            QTest::keyClicks(f.dialog.m_dateFormat->lineEdit(), typed);
+        }
+        f.dialog.OnOK();
+        QCOMPARE(f.dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(f.dialog.m_strDateFormat, text);
+        QCOMPARE(f.dateFormat, number);
+    }
+
+    void refusesADateFormatTextOverTwelve() {
+        CDialogFixture f;
+        f.dialog.m_dateFormat->setEditText(QStringLiteral("ABCDEFGHIJKLM"));
+        f.dialog.OnOK();
+        QCOMPARE(f.messages(), std::vector<std::string>{"Please enter no more than 12 characters."});
+        QCOMPARE(f.dialog.focusWidget(), static_cast<QWidget*>(f.dialog.m_dateFormat));
+    }
+
+    void browseTakesTheChosenDirectory() {
+        class CChoosing : public CSettingsDlg {
+        public:
+            using CSettingsDlg::CSettingsDlg;
+            bool RunChooser(CChooseDir& chooser) override {
+                started = chooser.m_editDir->text();
+                chooser.m_strDir = QStringLiteral("/chosen");
+                return true;
+            }
+            QString started;
+        };
+        test::CFaultyPlatform platform;
+        test::CRecordingPrompt prompt;
+        int dateFormat = 1;
+        CChoosing dialog(prompt, platform, &dateFormat);
+        dialog.FromSettings(CDialogFixture::Defaults());
+        dialog.show();
+        dialog.m_column[kDate]->setText(QStringLiteral("99"));  // a failing value does not stop Browse
+        dialog.OnBrowse();
+        QCOMPARE(dialog.started, QStringLiteral("/tmp"));
+        QCOMPARE(dialog.m_path->text(), QStringLiteral("/chosen"));
+        QCOMPARE(test::Texts(prompt), std::vector<std::string>{"Please enter an integer between 1 and 20."});
+    }
+};
+
+QObject* NewSettingsDialogTest() { return new SettingsDialogTest; }
+
+#include "settings_dialog_test.moc"
