@@ -1,0 +1,83 @@
+// Draws the program's windows into PNG files for the documentation:
+//   tarvel_screenshots OUTPUT_DIR EXAMPLES_DIR
+// Run it under a real X server (scripts/screenshots.sh uses xvfb-run).
+#include <QApplication>
+#include <QDir>
+#include <QTest>
+#include <QTimer>
+#include <cstdlib>
+
+#include "settings/choose_dir.h"
+#include "settings/settings_dialog.h"
+#include "shell/about_dlg.h"
+#include "shell/main_frame.h"
+#include "shell/qt_prompt.h"
+#include "shell/tarvel_app.h"
+
+using namespace tarvel;
+
+namespace {
+
+void Save(QWidget& widget, const QString& file) {
+    widget.show();
+    widget.raise();
+    for (int i = 0; i < 10; ++i) QApplication::processEvents();
+    QTest::qWait(200);
+    if (!widget.grab().save(file)) qFatal("cannot write %s", qPrintable(file));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    if (argc != 3) qFatal("usage: tarvel_screenshots OUTPUT_DIR EXAMPLES_DIR");
+    // Absolute: the conversion changes the current directory.
+    const QString out = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
+    const QString examples = QDir(QString::fromLocal8Bit(argv[2])).absolutePath();
+    QDir work(QDir::tempPath() + QStringLiteral("/tarvel-screenshots"));
+    work.removeRecursively();
+    work.mkpath(QStringLiteral("portfolio"));
+    ::setenv("TARVEL_SETTINGS", qPrintable(work.filePath(QStringLiteral("Tarvel.conf"))), 1);
+    ::setenv("TARVEL_LEGACY_INI_DIR", qPrintable(work.path()), 1);
+
+    auto platform = MakePosixPlatform();
+    CQtPrompt prompt;
+    CTarvelApp app(*platform, prompt);
+    app.InitInstance({});
+    CMainFrame& frame = *app.mainFrame();
+    frame.resize(760, 460);
+    Save(frame, out + QStringLiteral("/main-window.png"));
+
+    CAboutDlg about(&app.m_bVisitedMail, &app.m_bVisitedWeb, &frame);
+    Save(about, out + QStringLiteral("/about-box.png"));
+    about.close();
+
+    int dateFormat = 1;
+    CSettingsDlg defaults(prompt, *platform, &dateFormat, &frame);
+    defaults.FromSettings(CConversionSettings());
+    Save(defaults, out + QStringLiteral("/settings-dialog.png"));
+    defaults.close();
+
+    CChooseDir chooser(prompt, *platform, examples, &frame);
+    Save(chooser, out + QStringLiteral("/choose-directory.png"));
+    chooser.close();
+
+    // A conversion of an example, accepted with Enter.
+    CSettingsStore& store = *app.m_pSettings;
+    store.WriteString("Convert", "PathOut", work.filePath(QStringLiteral("portfolio")).toStdString());
+    store.WriteString("Convert", "Symbol", "ACME");
+    store.WriteString("Convert", "Name", "Acme Corp");
+    store.WriteInt("Setting", "Exist", 1);
+    store.WriteInt("Setting", "SkipOn", 1);
+    store.WriteInt("Setting", "SkipRows", 1);
+    store.WriteInt("Setting", "OIOn", 0);
+    store.WriteString("Setting", "DateFormat", "CCYYMMDD");
+    frame.view().m_runSettingsDialog = [&](CSettingsDlg& dialog) {
+        Save(dialog, out + QStringLiteral("/settings-dialog-example.png"));
+        QTest::keyClick(&dialog, Qt::Key_Return);
+        return dialog.result();
+    };
+    app.OpenDocumentFile(examples + QStringLiteral("/acme-daily.csv"));
+    Save(frame, out + QStringLiteral("/main-after-conversion.png"));
+    return frame.view().toPlainText().endsWith(QStringLiteral("Conversion completed successfully!")) ? 0 : 1;
+}
