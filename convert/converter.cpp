@@ -110,9 +110,12 @@ int CConverter::CheckDuplicateSymbol() {
     if (!m_bUseExistingMaster) return 0;
     MasterRecordBytes record;
     std::string directory;
-    if (FindSecurity(m_platform, m_szPathOut, m_szSymbol, &record, &directory) == kFindFound) {
+    bool unreadable = false;
+    if (FindSecurity(m_platform, m_szPathOut, m_szSymbol, &record, &directory, &unreadable) == kFindFound) {
         return Fail("Duplicate Symbol Failure");
     }
+    // A MASTER that could not be read proves nothing about duplicates.
+    if (unreadable) return Fail("Cannot read the Master file " + std::string(m_szMasterPath));
     return 0;
 }
 

@@ -57,21 +57,25 @@ struct OpenedMaster {
 };
 
 // Reads the header and at most `securityCount` records of the level's MASTER.
-bool OpenMaster(CPlatform& platform, const Level& level, OpenedMaster* master) {
+// Sets *unreadable when the file is there but a read failed.
+bool OpenMaster(CPlatform& platform, const Level& level, OpenedMaster* master, bool* unreadable = nullptr) {
     if (!level.enterable) return false;
     std::optional<std::string> name = platform.FindName(level.path, "master");
     if (!name) return false;
+    if (unreadable != nullptr) *unreadable = true;
     std::string path = level.path + *name;
     if (path.size() > kMaxWalkPath) return false;
     Bytes header;
-    if (!ReadFileBytes(platform, path, &header, kMasterRecordSize) || header.size() < kMasterRecordSize) {
-        return false;
-    }
+    if (!ReadFileBytes(platform, path, &header, kMasterRecordSize)) return false;
+    if (unreadable != nullptr) *unreadable = false;
+    if (header.size() < kMasterRecordSize) return false;
     long count = DecodeMasterHeader(header.data()).securityCount;
     std::size_t limit = kMasterRecordSize * static_cast<std::size_t>(std::max(count, 0L) + 1);
-    if (!ReadFileBytes(platform, path, &master->bytes, limit) || master->bytes.size() < kMasterRecordSize) {
+    if (!ReadFileBytes(platform, path, &master->bytes, limit)) {
+        if (unreadable != nullptr) *unreadable = true;
         return false;
     }
+    if (master->bytes.size() < kMasterRecordSize) return false;
     master->count = count;
     return true;
 }
@@ -140,7 +144,8 @@ std::size_t WordSpanLength(const std::uint8_t* field, std::size_t width, char c,
 }
 
 std::int16_t FindSecurity(CPlatform& platform, const std::string& directory, std::string_view symbol,
-                          MasterRecordBytes* record, std::string* recordDir) {
+                          MasterRecordBytes* record, std::string* recordDir, bool* unreadable) {
+    if (unreadable != nullptr) *unreadable = false;
     std::vector<Level> levels(1);
     levels[0].path = directory;
     if (!directory.empty() && directory.back() != '/') levels[0].path += '/';
@@ -154,7 +159,8 @@ std::int16_t FindSecurity(CPlatform& platform, const std::string& directory, std
     for (;;) {
         Level& level = levels.back();
         OpenedMaster master;
-        if (!OpenMaster(platform, level, &master)) {
+        bool* topUnreadable = levels.size() == 1 && level.position == 0 ? unreadable : nullptr;
+        if (!OpenMaster(platform, level, &master, topUnreadable)) {
             level.position = 1;
             master.count = 0;
         } else {

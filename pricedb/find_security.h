@@ -34,8 +34,12 @@ inline constexpr std::size_t kMaxWalkPath = 4095;
 // whole records inside the file, never follows a "<DIR>" name holding "/" or
 // naming "." or "..", never enters a directory twice and never goes below
 // kMaxDirectoryDepth.
+//
+// When `unreadable` is given, it is set to whether the portfolio's own MASTER
+// exists but could not be read, so that a caller can tell a failed read from
+// an absent symbol.
 std::int16_t FindSecurity(CPlatform& platform, const std::string& directory, std::string_view symbol,
-                          MasterRecordBytes* record, std::string* recordDir);
+                          MasterRecordBytes* record, std::string* recordDir, bool* unreadable = nullptr);
 
 struct ListedSecurity {
     std::string directory;  // ends in "/"

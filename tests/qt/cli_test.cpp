@@ -28,7 +28,7 @@ Outcome Cli(std::vector<std::string> args) {
 
 class CliTest : public ::testing::Test {
 protected:
-    CliTest() {
+    CliTest() : m_cwd(std::filesystem::current_path()) {
         m_out = m_env / "pf";
         std::filesystem::create_directory(m_out);
         m_input = m_env / "prices.csv";
@@ -43,6 +43,9 @@ protected:
         args.insert(args.end(), extra.begin(), extra.end());
         return Cli(args);
     }
+    ~CliTest() override { std::filesystem::current_path(m_cwd); }
+
+    std::filesystem::path m_cwd;
     test::CSettingsEnv m_env;
     std::string m_out;
     std::string m_input;

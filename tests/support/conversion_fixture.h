@@ -15,11 +15,14 @@ namespace tarvel::test {
 
 class ConversionTest : public ::testing::Test {
 public:
-    ConversionTest() {
+    ConversionTest() : m_cwd(std::filesystem::current_path()) {
         std::filesystem::create_directory(m_dir / "out");
         m_out = m_dir / "out";
         m_input = m_dir / "input.txt";
     }
+
+    // A conversion leaves the process in the portfolio, which is about to go.
+    ~ConversionTest() override { std::filesystem::current_path(m_cwd); }
 
     // A job with every field on in columns 1..7, comma, MMDDYY, new MASTER.
     std::unique_ptr<CConverter> MakeJob(const std::string& symbol = "IBM", const std::string& name = "INTL BUSINESS") {
@@ -50,6 +53,7 @@ public:
     }
     void ExpectConsistent() const { EXPECT_EQ(CheckPortfolio(m_out), ""); }
 
+    std::filesystem::path m_cwd;
     CTempDir m_dir;
     std::string m_out;
     std::string m_input;
