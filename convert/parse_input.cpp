@@ -40,15 +40,24 @@ int CConverter::ParseInput() {
 
     std::string_view piece;
     int lineNumber = 0;
+    // A UTF-8 byte order mark, as spreadsheets write one, is no part of the
+    // first line's text.
+    bool first = true;
+    auto next = [&] {
+        if (!reader.Next(&piece)) return false;
+        if (first && piece.starts_with("\xEF\xBB\xBF")) piece.remove_prefix(3);
+        first = false;
+        return true;
+    };
     if (m_bSkipOn) {
-        for (int i = 0; i < m_nSkipRows && reader.Next(&piece); ++i) ++lineNumber;
+        for (int i = 0; i < m_nSkipRows && next(); ++i) ++lineNumber;
     }
 
     int rowCount = 0;
     bool stop = false, mismatch = false, firstRowSeen = false, full = false;
     int unreadableRows = 0, firstUnreadableLine = 0;
     StoredNumber firstDate{}, lastDate{};
-    while (!stop && !full && reader.Next(&piece)) {
+    while (!stop && !full && next()) {
         ++lineNumber;
         if (SplitColumns(LineText(piece), m_szDelimiter[0], tokens) == 0) continue;
 

@@ -342,5 +342,33 @@ TEST_F(ConversionTest, CutsUtf8SymbolAndNameAtACharacterBoundary) {
     EXPECT_EQ(m_settings.written[2].second, "\xC3\x84PFEL\xC3\x84PFEL\xC3\x84PF");
 }
 
+TEST_F(ConversionTest, IgnoresAByteOrderMarkBeforeTheFirstLine) {
+    auto job = MakeJob();
+    ASSERT_EQ(Convert("\xEF\xBB\xBF" "010500,1,2,3,4,5,6\n", *job), 0);
+    EXPECT_EQ(Out("F1.DAT").substr(28, 4), Stored(1000105.0f));
+    // Skipped as part of a header line all the same.
+    auto skipping = MakeJob("MSFT");
+    skipping->m_bUseExistingMaster = 1;
+    skipping->m_bSkipOn = 1;
+    skipping->m_nSkipRows = 1;
+    ASSERT_EQ(Convert("\xEF\xBB\xBF" "Date,Open\n010500,1,2,3,4,5,6\n", *skipping), 0);
+    EXPECT_EQ(Out("F2.DAT").size(), 56u);
+}
+
+TEST_F(ConversionTest, AMasterThatCannotBeReadDuringTheDuplicateCheckStopsTheRun) {
+    std::string master = test::MasterFile({test::SecurityRecord(1, "IBM")});
+    test::WriteFile(m_out + "/MASTER", master);
+    // The second open of the run is the duplicate check's read of MASTER.
+    auto job = MakeJob();
+    job->m_bUseExistingMaster = 1;
+    m_platform.FailAt(5);
+    EXPECT_EQ(Convert("010500,1,2,3,4,5,6\n", *job), 1);
+    ASSERT_EQ(m_platform.log().size(), 5u);
+    EXPECT_EQ(m_platform.log()[4], "open");
+    EXPECT_EQ(Messages(), V{"Cannot read the Master file " + std::filesystem::canonical(m_out).string() + "/MASTER"});
+    EXPECT_EQ(Out("MASTER"), master);
+    EXPECT_EQ(test::ListDir(m_out), V{"MASTER"});
+}
+
 }  // namespace
 }  // namespace tarvel
