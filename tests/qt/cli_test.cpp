@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <sstream>
 
-#include "cli/cli.h"
+#include "tests/qt/cli_runner.h"
 #include "settings/settings_store.h"
 #include "tests/qt/settings_env.h"
 #include "tests/support/portfolio_check.h"
@@ -11,20 +11,8 @@
 namespace tarvel {
 namespace {
 
-struct Outcome {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-Outcome Cli(std::vector<std::string> args) {
-    args.insert(args.begin(), "tarvel-cli");
-    std::vector<const char*> argv;
-    for (const std::string& a : args) argv.push_back(a.c_str());
-    std::ostringstream out, err;
-    int status = RunCli(static_cast<int>(argv.size()), argv.data(), out, err);
-    return {status, out.str(), err.str()};
-}
+using test::Cli;
+using test::Outcome;
 
 class CliTest : public ::testing::Test {
 protected:

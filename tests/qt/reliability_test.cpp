@@ -8,7 +8,7 @@
 #include <set>
 #include <sstream>
 
-#include "cli/cli.h"
+#include "tests/qt/cli_runner.h"
 #include "pricedb/find_security.h"
 #include "pricedb/portfolio.h"
 #include "tests/qt/settings_env.h"
@@ -21,20 +21,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-Outcome Cli(std::vector<std::string> args) {
-    args.insert(args.begin(), "tarvel-cli");
-    std::vector<const char*> argv;
-    for (const std::string& a : args) argv.push_back(a.c_str());
-    std::ostringstream out, err;
-    int status = RunCli(static_cast<int>(argv.size()), argv.data(), out, err);
-    return {status, out.str(), err.str()};
-}
+using test::Cli;
+using test::Outcome;
 
 std::string RandomBytes(std::size_t size, unsigned seed) {
     std::mt19937 random(seed);
