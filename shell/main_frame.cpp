@@ -30,7 +30,11 @@ QRect ComputePlacement(int x, int y, int cx, int cy, QSize workArea) {
     return QRect((w - width) / 2, (h - height) / 2, width, height);
 }
 
-CMainFrame::CMainFrame(CTarvelApp& app) : m_app(app), m_pView(new CTarvelView(app, this)), m_document(app, *m_pView) {
+CMainFrame::CMainFrame(CTarvelApp& app)
+    : m_openUrl([](const QUrl& url) { return QDesktopServices::openUrl(url); }),
+      m_app(app),
+      m_pView(new CTarvelView(app, this)),
+      m_document(app, *m_pView) {
     setWindowTitle(QString::fromLatin1(res::kAppTitle));
     setWindowIcon(QIcon(QStringLiteral(":/icons/tarvel.png")));
     setCentralWidget(m_pView);
@@ -229,7 +233,7 @@ QUrl CMainFrame::OnHelp() {
             break;
         }
     }
-    if (page.isEmpty() || !QDesktopServices::openUrl(page)) QApplication::beep();
+    if (page.isEmpty() || !m_openUrl(page)) QApplication::beep();
     return page;
 }
 

@@ -9,6 +9,8 @@
 #include <QRect>
 #include <QSize>
 #include <QToolBar>
+#include <QUrl>
+#include <functional>
 
 #include "shell/tarvel_doc.h"
 #include "shell/tarvel_view.h"
@@ -38,6 +40,8 @@ public:
     void OnClose();
     // Opens the help page; returns the address it asked the desktop to open.
     QUrl OnHelp();
+    // Opens an address with the desktop; QDesktopServices by default.
+    std::function<bool(const QUrl&)> m_openUrl;
     void OnContextHelp();
     bool InHelpMode() const { return m_bHelpMode; }
     // Opens the first local file of a drop, once the drop has returned.

@@ -156,6 +156,33 @@ private slots:
         second.InitInstance({});
         QCOMPARE(second.RecentFiles(), f.app.RecentFiles());
     }
+
+    void helpKeysReachTheHelpPage() {
+        test::CAppFixture f;
+        QList<QUrl> opened;
+        f.frame().m_openUrl = [&](const QUrl& url) {
+            opened << url;
+            return true;
+        };
+        f.frame().action(res::ID_HELP)->trigger();
+        f.frame().action(res::ID_HELP_FINDER)->trigger();
+        QCOMPARE(opened.size(), 2);
+        QVERIFY(opened[0].isLocalFile());
+        QVERIFY(opened[0].toLocalFile().endsWith(QStringLiteral("help/index.html")));
+        QVERIFY(QFileInfo::exists(opened[0].toLocalFile()));
+        // Shift+F1: help mode until the next pick, which opens help; Escape only ends it.
+        f.frame().action(res::ID_CONTEXT_HELP)->trigger();
+        QVERIFY(f.frame().InHelpMode());
+        QCOMPARE(f.frame().statusBar()->currentMessage(), QStringLiteral("Select an object on which to get Help"));
+        QTest::mouseClick(&f.view(), Qt::LeftButton);
+        QVERIFY(!f.frame().InHelpMode());
+        QCOMPARE(opened.size(), 3);
+        f.frame().action(res::ID_CONTEXT_HELP)->trigger();
+        QTest::keyClick(&f.view(), Qt::Key_Escape);
+        QVERIFY(!f.frame().InHelpMode());
+        QCOMPARE(opened.size(), 3);
+        QCOMPARE(f.frame().statusBar()->currentMessage(), QStringLiteral("For Help, press F1"));
+    }
 };
 
 QObject* NewAppTest() { return new AppTest; }
