@@ -103,7 +103,15 @@ public:
     }
 
     bool Rename(const std::string& from, const std::string& to) override {
-        return ::rename(from.c_str(), to.c_str()) == 0;
+        if (::rename(from.c_str(), to.c_str()) != 0) return false;
+        // Make the new name durable too: sync the directory that holds it.
+        std::string dir = std::filesystem::path(to).parent_path().string();
+        int fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd >= 0) {
+            ::fsync(fd);
+            ::close(fd);
+        }
+        return true;
     }
 
     bool Remove(const std::string& path) override { return ::unlink(path.c_str()) == 0; }

@@ -11,22 +11,17 @@ static void InitResources() { Q_INIT_RESOURCE(resources); }
 namespace tarvel {
 namespace {
 
-CTarvelApp* g_app = nullptr;
 constexpr const char* kRecentSection = "Recent File List";
 
 }  // namespace
 
-CTarvelApp* TarvelApp() { return g_app; }
-
 CTarvelApp::CTarvelApp(CPlatform& platform, CPrompt& prompt) : m_platform(platform), m_prompt(prompt) {
     InitResources();
-    g_app = this;
 }
 
 CTarvelApp::~CTarvelApp() {
     m_pMainWnd.reset();
     delete m_pSettings;
-    if (g_app == this) g_app = nullptr;
 }
 
 bool CTarvelApp::InitInstance(const QStringList& arguments) {

@@ -49,7 +49,4 @@ private:
     std::unique_ptr<CMainFrame> m_pMainWnd;
 };
 
-// The one application object of the run.
-CTarvelApp* TarvelApp();
-
 }  // namespace tarvel
