@@ -134,9 +134,14 @@ void CConverter::AppendPriceRecord(std::uint8_t /*fileNumber*/) {
     // Records collect in memory and reach F<n>.DAT whole, with their count,
     // in UpdateRecordCount: the file on disk never holds a count that
     // disagrees with its records.
+    std::uint8_t record[4 * kFieldCount];
+    std::size_t length = 0;
     for (int i = 0; i < kFieldCount; ++i) {
-        if (m_bFieldOn[i]) m_pendingRecords.insert(m_pendingRecords.end(), m_record[i].begin(), m_record[i].end());
+        if (!m_bFieldOn[i]) continue;
+        std::memcpy(record + length, m_record[i].data(), 4);
+        length += 4;
     }
+    m_pendingRecords.insert(m_pendingRecords.end(), record, record + length);
 }
 
 int CConverter::UpdateMasterDates(const StoredNumber& firstDate, const StoredNumber& lastDate,

@@ -37,14 +37,25 @@ bool CLineReader::Next(std::string_view* piece) {
     for (;;) {
         std::size_t available = m_buffer.size() - m_start;
         std::size_t window = std::min(available, m_limit);
-        std::size_t feed = m_buffer.find('\n', m_start);
-        if (feed != std::string::npos && feed - m_start < window) {
-            *piece = std::string_view(m_buffer).substr(m_start, feed - m_start + 1);
-            m_start = feed + 1;
+        const char* begin = m_buffer.data() + m_start;
+        std::size_t end = 0;
+        while (end < window && begin[end] != '\n' && begin[end] != '\r') ++end;
+        if (end < window) {
+            std::size_t length = end + 1;
+            if (begin[end] == '\r') {
+                // CR LF is one line end; so is a CR alone, as old files have.
+                if (end + 1 == available && !m_end && !m_failed) {
+                    Fill();  // the next byte decides
+                    continue;
+                }
+                if (end + 1 < available && begin[end + 1] == '\n' && end + 1 < m_limit) ++length;
+            }
+            *piece = std::string_view(begin, length);
+            m_start += length;
             return true;
         }
         if (available >= m_limit || (m_end && available > 0)) {
-            *piece = std::string_view(m_buffer).substr(m_start, window);
+            *piece = std::string_view(begin, window);
             m_start += window;
             return true;
         }
@@ -84,10 +95,8 @@ int SplitColumns(std::string_view line, char delimiter, CTokenTable& tokens) {
 std::string_view LineText(std::string_view piece) {
     std::size_t zero = piece.find('\0');
     if (zero != std::string_view::npos) piece = piece.substr(0, zero);
-    if (!piece.empty() && piece.back() == '\n') {
-        piece.remove_suffix(1);
-        if (!piece.empty() && piece.back() == '\r') piece.remove_suffix(1);
-    }
+    if (!piece.empty() && piece.back() == '\n') piece.remove_suffix(1);
+    if (!piece.empty() && piece.back() == '\r') piece.remove_suffix(1);
     return piece;
 }
 

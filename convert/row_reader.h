@@ -10,7 +10,9 @@
 namespace tarvel {
 
 // Reads a file line by line as fgets with a 300-byte buffer does: a piece is
-// at most `limit` bytes and ends after a line feed where one comes first.
+// at most `limit` bytes and ends after a line end where one comes first. A
+// line end is a line feed, a carriage return and line feed, or a carriage
+// return alone (files from systems that end lines so).
 class CLineReader {
 public:
     CLineReader(CFile& file, std::size_t limit);
@@ -33,7 +35,7 @@ private:
 };
 
 // Removes what a line's text ends with: everything from a zero byte on, then
-// a line feed, or a carriage return and line feed.
+// its line end.
 std::string_view LineText(std::string_view piece);
 
 // The texts of the columns of the current row. Entries start as "123"; a row

@@ -25,11 +25,16 @@ TEST(LineReader, ReadsLinesInPiecesOfAtMostTheLimit) {
     using V = std::vector<std::string>;
     EXPECT_EQ(Pieces(""), V{});
     EXPECT_EQ(Pieces("a\nb\r\n\nlast"), (V{"a\n", "b\r\n", "\n", "last"}));
+    // A carriage return alone ends a line too; inside CR LF it does not end two.
+    EXPECT_EQ(Pieces("a\rb\r\rc\r\nd\r"), (V{"a\r", "b\r", "\r", "c\r\n", "d\r"}));
     std::string line700(700, 'x');
     EXPECT_EQ(Pieces(line700 + "\nz\n"),
               (V{std::string(299, 'x'), std::string(299, 'x'), std::string(102, 'x') + "\n", "z\n"}));
     // A line of exactly 299 characters leaves its line feed as a piece of its own.
     EXPECT_EQ(Pieces(std::string(299, 'y') + "\n"), (V{std::string(299, 'y'), "\n"}));
+    // A CR LF pair split by the chunk boundary is still one line end.
+    std::string split(65535, 'z');
+    EXPECT_EQ(Pieces(split + "\r\nq", 1 << 20), (V{split + "\r\n", "q"}));
     // Lines cross the reader's internal chunks whole.
     std::string many;
     for (int i = 0; i < 20000; ++i) many += "0105" + std::to_string(i % 100) + ",1,2\n";
@@ -41,7 +46,7 @@ TEST(LineReader, ReadsLinesInPiecesOfAtMostTheLimit) {
 TEST(LineText, RemovesLineEndsAndStopsAtZeroBytes) {
     EXPECT_EQ(LineText("abc\n"), "abc");
     EXPECT_EQ(LineText("abc\r\n"), "abc");
-    EXPECT_EQ(LineText("abc\r"), "abc\r");  // a lone carriage return is text
+    EXPECT_EQ(LineText("abc\r"), "abc");
     EXPECT_EQ(LineText(std::string_view("ab\0c\n", 5)), "ab");
 }
 

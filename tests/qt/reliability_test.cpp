@@ -108,6 +108,11 @@ TEST_F(HostileInputTest, CROnlyFilesAndLargeNumbersStoreWhatTheyCan) {
     Outcome exported = Cli({"export", m_out, "HOST"});
     EXPECT_EQ(exported.out, "DATE,OPEN,HIGH,LOW,CLOSE,VOL,OI\n"
                             "2000-01-05,1.7014117e+38,-1.7014117e+38,0,0,0,7\n");
+    // Every row of a file whose lines end in a carriage return alone.
+    ASSERT_EQ(Convert("010500,1,2,3,4,5,6\r010600,1,2,3,4,5,6\r010700,1,2,3,4,5,6\r", {"--symbol", "CR"}).status, 0);
+    EXPECT_EQ(Cli({"export", m_out, "CR"}).out,
+              "DATE,OPEN,HIGH,LOW,CLOSE,VOL,OI\n2000-01-05,1,2,3,4,5,6\n2000-01-06,1,2,3,4,5,6\n"
+              "2000-01-07,1,2,3,4,5,6\n");
 }
 
 TEST_F(HostileInputTest, Utf8SymbolAndNameAreCutAtACharacterBoundary) {
