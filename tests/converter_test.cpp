@@ -56,6 +56,7 @@ TEST_F(ConversionTest, AddsToAnExistingMasterUnderTheLowestFreeNumber) {
     std::string r1 = test::SecurityRecord(1, "AAA"), r2 = test::SecurityRecord(2, "BBB"),
                 r4 = test::SecurityRecord(4, "DDD");
     test::WriteFile(m_out + "/MASTER", test::MasterFile({r1, r2, r4}, 3, 4));
+    test::WriteFile(m_out + "/MASTER.BAK", "an older backup");
     auto job = MakeJob();
     job->m_bUseExistingMaster = 1;
     job->m_bFieldOn[kOpen] = job->m_bFieldOn[kHigh] = job->m_bFieldOn[kLow] = job->m_bFieldOn[kOpenInt] = 0;

@@ -1,4 +1,5 @@
 #include <QAction>
+#include <QClipboard>
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QToolBar>
@@ -142,6 +143,9 @@ private slots:
         f.frame().action(res::ID_EDIT_PASTE)->trigger();
         f.frame().action(res::ID_EDIT_CUT)->trigger();
         QCOMPARE(f.view().toPlainText(), QStringLiteral("keep"));
+        f.view().selectAll();
+        f.frame().action(res::ID_EDIT_COPY)->trigger();
+        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("keep"));
     }
 
     void keepsFourRecentFilesAcrossRuns() {
