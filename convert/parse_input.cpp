@@ -31,7 +31,9 @@ int CConverter::ParseInput() {
 
     CLineReader reader(*input, kMaxLinePiece);
     m_pendingRecords.clear();
-    m_pendingRecords.reserve(static_cast<std::size_t>(4 * m_nFieldCount) * 4096);
+    // Room for the most records a file can hold; pages are touched only as
+    // records arrive, and the buffer never moves.
+    m_pendingRecords.reserve(static_cast<std::size_t>(4 * m_nFieldCount) * kMaxPriceRecords);
     CTokenTable tokens;
     auto column = [&](int field) -> std::string_view {
         int index = m_nFieldColumn[field];

@@ -20,9 +20,15 @@ bool ReadFileBytes(CPlatform& platform, const std::string& path, Bytes* contents
 }
 
 bool WriteNewFile(CPlatform& platform, const std::string& path, const Bytes& contents) {
+    return WriteNewFile(platform, path, {std::span<const std::uint8_t>(contents)});
+}
+
+bool WriteNewFile(CPlatform& platform, const std::string& path,
+                  std::initializer_list<std::span<const std::uint8_t>> pieces) {
     std::unique_ptr<CFile> file = platform.Open(path, OpenMode::kWrite);
     if (!file) return false;
-    bool ok = file->Write(contents.data(), contents.size());
+    bool ok = true;
+    for (std::span<const std::uint8_t> piece : pieces) ok = ok && file->Write(piece.data(), piece.size());
     ok = ok && file->Flush();
     ok = file->Close() && ok;
     if (!ok) platform.Remove(path);
@@ -31,7 +37,12 @@ bool WriteNewFile(CPlatform& platform, const std::string& path, const Bytes& con
 
 bool ReplaceFile(CPlatform& platform, const std::string& path, const std::string& tempPath,
                  const Bytes& contents) {
-    if (!WriteNewFile(platform, tempPath, contents)) return false;
+    return ReplaceFile(platform, path, tempPath, {std::span<const std::uint8_t>(contents)});
+}
+
+bool ReplaceFile(CPlatform& platform, const std::string& path, const std::string& tempPath,
+                 std::initializer_list<std::span<const std::uint8_t>> pieces) {
+    if (!WriteNewFile(platform, tempPath, pieces)) return false;
     if (!platform.Rename(tempPath, path)) {
         platform.Remove(tempPath);
         return false;

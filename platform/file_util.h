@@ -3,6 +3,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -20,6 +22,9 @@ bool ReadFileBytes(CPlatform& platform, const std::string& path, Bytes* contents
 // Writes `contents` to a file created or truncated at `path`, flushes and
 // closes it. On failure the file is removed again.
 bool WriteNewFile(CPlatform& platform, const std::string& path, const Bytes& contents);
+// The same for contents given in pieces, written one after the other.
+bool WriteNewFile(CPlatform& platform, const std::string& path,
+                  std::initializer_list<std::span<const std::uint8_t>> pieces);
 
 // Replaces the file at `path` by `contents`: writes them completely under
 // `tempPath`, flushes and closes that copy, then renames it over `path`. The
@@ -27,6 +32,8 @@ bool WriteNewFile(CPlatform& platform, const std::string& path, const Bytes& con
 // temporary copy is removed. Returns true when the rename succeeded.
 bool ReplaceFile(CPlatform& platform, const std::string& path, const std::string& tempPath,
                  const Bytes& contents);
+bool ReplaceFile(CPlatform& platform, const std::string& path, const std::string& tempPath,
+                 std::initializer_list<std::span<const std::uint8_t>> pieces);
 
 // `dir` and `name` joined by one "/" ("" joins to `name` alone).
 std::string JoinPath(const std::string& dir, const std::string& name);

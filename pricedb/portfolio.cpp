@@ -108,8 +108,7 @@ int UpdateRecordCount(CPlatform& platform, CPrompt& prompt, const std::string& d
     }
     data.resize(data.size() / length * length);
     WriteU16(data.data() + kDataHeaderRecordCount, static_cast<std::uint16_t>(recordCount + 1));
-    data.insert(data.end(), pending.begin(), pending.end());
-    if (!ReplaceFile(platform, dataPath, tempPath, data)) {
+    if (!ReplaceFile(platform, dataPath, tempPath, {std::span<const std::uint8_t>(data), std::span(pending)})) {
         prompt.MessageBox(CannotWriteMessage(dataPath), kMbOk);
         return 1;
     }
