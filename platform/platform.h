@@ -16,7 +16,6 @@ namespace tarvel {
 enum class OpenMode {
     kRead,    // existing file, read only
     kWrite,   // created, or truncated when it exists
-    kAppend,  // created when missing, every write goes to the end
 };
 
 // An open file. Destroying it closes it without reporting; call Close() to

@@ -87,7 +87,6 @@ public:
         switch (mode) {
             case OpenMode::kRead: flags |= O_RDONLY; break;
             case OpenMode::kWrite: flags |= O_WRONLY | O_CREAT | O_TRUNC; break;
-            case OpenMode::kAppend: flags |= O_WRONLY | O_CREAT | O_APPEND; break;
         }
         int fd;
         do {
