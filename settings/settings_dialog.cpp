@@ -205,12 +205,15 @@ void CSettingsDlg::ShowValues() {
     const long long columns[kFieldCount] = {m_nDateCol, m_nOpenCol, m_nHiCol, m_nLoCol, m_nCloCol, m_nVolCol, m_nOICol};
     for (int f = 0; f < kFieldCount; ++f) m_column[f]->setText(QString::number(columns[f]));
     CheckRadio(m_masterGroup, m_nExist);
-    m_name->setMaxLength(kMaxNameLength);
-    m_name->setText(m_strName);
-    m_path->setMaxLength(kMaxPathLength);
-    m_path->setText(m_strPathOut);
-    m_symbol->setMaxLength(kMaxSymbolLength);
-    m_symbol->setText(m_strSymbol);
+    // The limits stop typing past them; a longer preset text is shown whole
+    // (a cut path would name another directory) and refused when taken.
+    auto showText = [](QLineEdit* edit, const QString& text, int limit) {
+        edit->setMaxLength(std::max(limit, static_cast<int>(text.size())));
+        edit->setText(text);
+    };
+    showText(m_name, m_strName, kMaxNameLength);
+    showText(m_path, m_strPathOut, kMaxPathLength);
+    showText(m_symbol, m_strSymbol, kMaxSymbolLength);
     m_skipRows->setText(QString::number(m_nSkipRows));
     m_checkSkip->setChecked(m_bSkipOn);
     CheckRadio(m_delimiterGroup, m_nDelimiter);

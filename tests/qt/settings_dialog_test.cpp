@@ -173,6 +173,19 @@ private slots:
         QCOMPARE(f.dialog.m_skipRows->text(), QStringLiteral("200"));
     }
 
+    void aPresetTextOverItsLimitIsShownWholeAndRefused() {
+        CConversionSettings s = CDialogFixture::Defaults();
+        s.strPathOut = "/" + std::string(240, 'p');
+        CDialogFixture f(s);
+        QCOMPARE(f.dialog.m_path->text().size(), 241);
+        f.dialog.OnOK();
+        QCOMPARE(f.messages(), std::vector<std::string>{"Please enter no more than 200 characters."});
+        QCOMPARE(f.dialog.focusWidget(), static_cast<QWidget*>(f.dialog.m_path));
+        // Typing stops at the limit.
+        f.Type(f.dialog.m_symbol, QString(20, QLatin1Char('s')));
+        QCOMPARE(f.dialog.m_symbol->text().size(), 16);
+    }
+
     void trimsAndUpperCasesTheSymbol() {
         CDialogFixture f;
         f.Type(f.dialog.m_symbol, QStringLiteral("  brk a  "));
