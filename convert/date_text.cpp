@@ -52,7 +52,7 @@ std::uint16_t ParseDateText(std::string_view text, int format) {
     char buffer[11] = {};
     std::string normal;
     if (IsNumericOnlyFormat(format)) {
-        normal = text;
+        std::memcpy(buffer, text.data(), text.size());  // at most 10 characters
     } else {
         std::size_t first = text.size(), last = text.size();
         for (std::size_t i = 0; i < text.size(); ++i) {
@@ -80,7 +80,7 @@ std::uint16_t ParseDateText(std::string_view text, int format) {
             normal = TwoDigitPart(part1) + "/" + TwoDigitPart(part2) + "/" + TwoDigitPart(part3);
         }
     }
-    std::memcpy(buffer, normal.data(), std::min(normal.size(), sizeof buffer - 1));
+    if (!normal.empty()) std::memcpy(buffer, normal.data(), std::min(normal.size(), sizeof buffer - 1));
 
     const FormatPositions& at = kPositions[format - 1];
     int offset = at.century >= 0 ? (ReadPiece(buffer, at.century) - 19) * 100 : 0;

@@ -38,8 +38,9 @@ bool CLineReader::Next(std::string_view* piece) {
         std::size_t available = m_buffer.size() - m_start;
         std::size_t window = std::min(available, m_limit);
         const char* begin = m_buffer.data() + m_start;
-        std::size_t end = 0;
-        while (end < window && begin[end] != '\n' && begin[end] != '\r') ++end;
+        const void* feed = std::memchr(begin, '\n', window);
+        std::size_t end = feed ? static_cast<std::size_t>(static_cast<const char*>(feed) - begin) : window;
+        if (const void* cr = std::memchr(begin, '\r', end)) end = static_cast<std::size_t>(static_cast<const char*>(cr) - begin);
         if (end < window) {
             std::size_t length = end + 1;
             if (begin[end] == '\r') {

@@ -8,9 +8,24 @@ namespace {
 
 constexpr int kDaysBeforeMonth[12] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
 
+// kMonthOfDay[leap][d]: the month (1..12) of day d (1..366) of a common or leap year.
+constexpr auto kMonthOfDay = [] {
+    std::array<std::array<std::uint8_t, 367>, 2> table{};
+    for (int leap = 0; leap < 2; ++leap) {
+        for (int day = 1; day <= 366; ++day) {
+            int month = 12;
+            while (month > 1 && kDaysBeforeMonth[month - 1] + (month > 2 ? leap : 0) >= day) --month;
+            table[static_cast<std::size_t>(leap)][static_cast<std::size_t>(day)] = static_cast<std::uint8_t>(month);
+        }
+    }
+    return table;
+}();
+
+}  // namespace
+
 // Stored exponents 1 and 2 have no IEEE normal counterpart (the bit move would
 // wrap the exponent); they are reached only through denormal floats.
-StoredNumber EncodeTiny(float value) {
+StoredNumber detail::EncodeTiny(float value) {
     int exponent = 0;
     float mantissa = std::frexp(std::fabs(value), &exponent);  // value = m * 2^exponent, m in [0.5, 1)
     int stored = exponent + 128;
@@ -19,19 +34,6 @@ StoredNumber EncodeTiny(float value) {
     std::uint8_t sign = std::signbit(value) ? 0x80 : 0x00;
     return {static_cast<std::uint8_t>(fraction), static_cast<std::uint8_t>(fraction >> 8),
             static_cast<std::uint8_t>(((fraction >> 16) & 0x7F) | sign), static_cast<std::uint8_t>(stored)};
-}
-
-}  // namespace
-
-StoredNumber EncodeStoredNumber(float value) {
-    if (value == 0.0f || std::isnan(value)) return {0, 0, 0, 0};
-    auto bits = std::bit_cast<std::uint32_t>(value);
-    std::uint8_t sign = static_cast<std::uint8_t>((bits >> 24) & 0x80);
-    std::uint32_t exponent = (bits >> 23) & 0xFF;
-    if (exponent >= 254) return {0xFF, 0xFF, static_cast<std::uint8_t>(0x7F | sign), 0xFF};
-    if (exponent == 0) return EncodeTiny(value);
-    return {static_cast<std::uint8_t>(bits), static_cast<std::uint8_t>(bits >> 8),
-            static_cast<std::uint8_t>(((bits >> 16) & 0x7F) | sign), static_cast<std::uint8_t>(exponent + 2)};
 }
 
 float DecodeStoredNumber(const StoredNumber& stored) {
@@ -62,12 +64,10 @@ SplitDate SplitDateNumber(std::uint16_t dateNumber) {
     int c = (4 * n - 1) / 1461;
     int dayOfYear = n - (c * 1461) / 4;
     int y = c + 61;
-    int month = 12;
-    int before = 0;
-    for (; month >= 1; --month) {
-        before = kDaysBeforeMonth[month - 1] + (month > 2 && y % 4 == 0 ? 1 : 0);
-        if (before < dayOfYear) break;
-    }
+    bool leap = y % 4 == 0;
+    // The month is the last one whose days-before count is below the day of the year.
+    int month = kMonthOfDay[leap ? 1 : 0][dayOfYear];
+    int before = kDaysBeforeMonth[month - 1] + (month > 2 && leap ? 1 : 0);
     return {static_cast<std::int16_t>(y), static_cast<std::int16_t>(month),
             static_cast<std::int16_t>(dayOfYear - before)};
 }

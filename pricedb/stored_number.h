@@ -10,6 +10,7 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstdint>
 
 namespace tarvel {
@@ -18,8 +19,14 @@ using StoredNumber = std::array<std::uint8_t, 4>;
 
 // NaN and both zeros give four zero bytes. A magnitude of 2^127 or more,
 // infinities included, gives the largest finite stored number of its sign; a
-// magnitude too small for the stored format gives zero.
-StoredNumber EncodeStoredNumber(float value);
+// magnitude too small for the stored format gives zero. Inline: it runs for
+// every field of every row.
+inline StoredNumber EncodeStoredNumber(float value);
+
+namespace detail {
+// Denormal floats, whose stored exponent would be 1 or 2 or below.
+StoredNumber EncodeTiny(float value);
+}  // namespace detail
 float DecodeStoredNumber(const StoredNumber& stored);
 
 // `year` is years since 1900 or, above 1900, a full year. Returns 0 for a date
@@ -39,5 +46,16 @@ SplitDate SplitDateNumber(std::uint16_t dateNumber);
 
 // Date number 0 gives four zero bytes.
 StoredNumber MakeStoredDate(std::uint16_t dateNumber);
+
+inline StoredNumber EncodeStoredNumber(float value) {
+    if (value == 0.0f || value != value) return {0, 0, 0, 0};
+    auto bits = std::bit_cast<std::uint32_t>(value);
+    auto sign = static_cast<std::uint8_t>((bits >> 24) & 0x80);
+    std::uint32_t exponent = (bits >> 23) & 0xFF;
+    if (exponent >= 254) return {0xFF, 0xFF, static_cast<std::uint8_t>(0x7F | sign), 0xFF};
+    if (exponent == 0) return detail::EncodeTiny(value);
+    return {static_cast<std::uint8_t>(bits), static_cast<std::uint8_t>(bits >> 8),
+            static_cast<std::uint8_t>(((bits >> 16) & 0x7F) | sign), static_cast<std::uint8_t>(exponent + 2)};
+}
 
 }  // namespace tarvel
