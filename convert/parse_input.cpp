@@ -1,4 +1,3 @@
-#include <array>
 #include <string>
 
 #include "convert/converter.h"
@@ -59,7 +58,7 @@ int CConverter::ParseInput() {
     bool stop = false, mismatch = false, firstRowSeen = false, full = false;
     int unreadableRows = 0, firstUnreadableLine = 0;
     StoredNumber firstDate{}, lastDate{};
-    while (!stop && !full && next()) {
+    while (next()) {
         ++lineNumber;
         if (SplitColumns(LineText(piece), m_szDelimiter[0], tokens) == 0) continue;
 
