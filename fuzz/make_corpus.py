@@ -77,5 +77,5 @@ write("fuzz_import_ini", "long", b"[Convert]\nName=" + b"v" * 600 + b"\n[ Settin
 m = master([record(1, "IBM", "INTL BUSINESS", fields=3)])
 dat = struct.pack("<hh", 0, 3) + struct.pack("<hh", 0, 1) * 2 + (mbf(1000105.0) + mbf(26.0) + mbf(100.0)) * 2
 dop = b'"DATE",0,0\r\n"CLOSE",4,4\r\n"VOL",4,4\r\n'
-rest = dat + dop
-write("fuzz_cli_readers", "one", bytes([len(m) // 53, len(m) % 53]) + m + dat.ljust(len(rest) * 3 // 4, b"\0")[:0] + dat + dop)
+# The target cuts MASTER by the first two bytes, then gives F1.DAT three quarters of the rest.
+write("fuzz_cli_readers", "one", bytes([len(m) // 53, len(m) % 53]) + m + dat + dop)
