@@ -160,13 +160,6 @@ std::string DateText(const std::uint8_t* stored) {
     return buffer;
 }
 
-std::string FieldText(const std::uint8_t* field) {
-    std::string text(reinterpret_cast<const char*>(field), kTextFieldWidth);
-    text = text.substr(0, text.find('\0'));
-    text.erase(text.find_last_not_of(' ') == std::string::npos ? 0 : text.find_last_not_of(' ') + 1);
-    return text;
-}
-
 // The record count of F<n>.DAT's header, or -1 when it cannot be read.
 long HeaderRecordCount(CPlatform& platform, const std::string& dir, int fileNumber) {
     std::optional<std::string> name = platform.FindName(dir, DataFileName(fileNumber));
@@ -192,8 +185,8 @@ int RunList(const std::string& dir, std::ostream& out, std::ostream& err) {
         }
         const std::uint8_t* r = s.record.data();
         long count = HeaderRecordCount(*platform, s.directory, r[kRecFileNumber]);
-        out << std::setw(3) << int{r[kRecFileNumber]} << "  " << std::left << std::setw(16) << FieldText(r + kRecSymbol)
-            << "  " << std::setw(16) << FieldText(r + kRecName) << "  " << std::right << std::setw(6)
+        out << std::setw(3) << int{r[kRecFileNumber]} << "  " << std::left << std::setw(16) << FieldText(r + kRecSymbol, kTextFieldWidth)
+            << "  " << std::setw(16) << FieldText(r + kRecName, kTextFieldWidth) << "  " << std::right << std::setw(6)
             << int{r[kRecFieldCount]} << "  " << std::left << std::setw(10) << DateText(r + kRecFirstDate) << "  "
             << std::setw(10) << DateText(r + kRecLastDate) << "  " << std::right << std::setw(7)
             << (count < 0 ? std::string("-") : std::to_string(count > 0 ? count - 1 : 0)) << "\n";

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/file_util.h"
 #include "pricedb/stored_number.h"
 
 namespace tarvel {
@@ -98,14 +99,7 @@ std::uint16_t ParseDateText(std::string_view text, int format) {
 int FindDateFormat(std::string_view text) {
     for (int i = 0; i < kDateFormatCount; ++i) {
         std::string_view name = kDateFormatNames[static_cast<std::size_t>(i)];
-        if (text.size() > name.size()) continue;
-        bool match = true;
-        for (std::size_t k = 0; k < text.size() && match; ++k) {
-            char c = text[k];
-            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-            match = c == name[k];
-        }
-        if (match) return i + 1;
+        if (text.size() <= name.size() && EqualIgnoringAsciiCase(text, name.substr(0, text.size()))) return i + 1;
     }
     return 0;
 }

@@ -4,19 +4,29 @@
 
 namespace tarvel {
 
-bool ReadFileBytes(CPlatform& platform, const std::string& path, Bytes* contents, std::size_t limit) {
-    contents->clear();
-    std::unique_ptr<CFile> file = platform.Open(path, OpenMode::kRead);
-    if (!file) return false;
+bool ReadMore(CFile& file, Bytes* contents, std::size_t limit) {
     std::uint8_t chunk[65536];
     while (contents->size() < limit) {
         std::size_t want = std::min(sizeof chunk, limit - contents->size());
         std::size_t got = 0;
-        if (!file->Read(chunk, want, &got)) return false;
+        if (!file.Read(chunk, want, &got)) return false;
         if (got == 0) break;
         contents->insert(contents->end(), chunk, chunk + got);
     }
-    return file->Close();
+    return true;
+}
+
+bool ReadFileBytes(CPlatform& platform, const std::string& path, Bytes* contents, std::size_t limit) {
+    contents->clear();
+    std::unique_ptr<CFile> file = platform.Open(path, OpenMode::kRead);
+    return file && ReadMore(*file, contents, limit) && file->Close();
+}
+
+bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) {
+    auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) {
+               return upper(x) == upper(y);
+           });
 }
 
 bool WriteNewFile(CPlatform& platform, const std::string& path, const Bytes& contents) {

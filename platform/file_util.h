@@ -6,6 +6,7 @@
 #include <initializer_list>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/platform.h"
@@ -13,6 +14,10 @@
 namespace tarvel {
 
 using Bytes = std::vector<std::uint8_t>;
+
+// Appends at most `limit` - contents->size() further bytes of `file` to
+// *contents. Returns false when a read fails.
+bool ReadMore(CFile& file, Bytes* contents, std::size_t limit);
 
 // Reads at most `limit` bytes of the file into *contents. Returns false when
 // the file cannot be opened or a read fails.
@@ -34,6 +39,9 @@ bool ReplaceFile(CPlatform& platform, const std::string& path, const std::string
                  const Bytes& contents);
 bool ReplaceFile(CPlatform& platform, const std::string& path, const std::string& tempPath,
                  std::initializer_list<std::span<const std::uint8_t>> pieces);
+
+// Whether `a` and `b` are equal but for the case of ASCII letters.
+bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b);
 
 // `dir` and `name` joined by one "/" ("" joins to `name` alone).
 std::string JoinPath(const std::string& dir, const std::string& name);

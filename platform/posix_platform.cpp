@@ -11,21 +11,11 @@
 #include <ctime>
 #include <filesystem>
 
+#include "platform/file_util.h"
 #include "platform/platform.h"
 
 namespace tarvel {
 namespace {
-
-bool EqualNoCase(const std::string& a, const char* b) {
-    std::size_t i = 0;
-    for (; i < a.size() && b[i] != '\0'; ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-        if (x != y) return false;
-    }
-    return i == a.size() && b[i] == '\0';
-}
 
 class CPosixFile final : public CFile {
 public:
@@ -152,14 +142,14 @@ public:
     }
 
     std::optional<std::string> FindName(const std::string& dir, const std::string& name) override {
-        std::string exact = dir.empty() ? name : (dir.back() == '/' ? dir + name : dir + "/" + name);
+        std::string exact = JoinPath(dir, name);
         struct stat st;
         if (::lstat(exact.c_str(), &st) == 0) return name;
         DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
         if (d == nullptr) return std::nullopt;
         std::optional<std::string> found;
         while (dirent* entry = ::readdir(d)) {
-            if (EqualNoCase(name, entry->d_name)) {
+            if (EqualIgnoringAsciiCase(name, entry->d_name)) {
                 found = entry->d_name;
                 break;
             }

@@ -11,31 +11,12 @@
 namespace tarvel {
 namespace {
 
-bool EqualNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-        if (x != y) return false;
-    }
-    return true;
-}
-
-std::string FieldText(const std::uint8_t* field, std::size_t width) {
-    const void* zero = std::memchr(field, 0, width);
-    std::size_t length = zero ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(zero) - field) : width;
-    return std::string(reinterpret_cast<const char*>(field), length);
-}
-
 bool Matches(const std::uint8_t* record, std::string_view symbol) {
-    std::string name = FieldText(record + kRecName, kTextFieldWidth);
-    TrimTrailingSpaces(name);
-    if (EqualNoCase(symbol, name)) return true;
+    if (EqualIgnoringAsciiCase(symbol, FieldText(record + kRecName, kTextFieldWidth))) return true;
     int k = CountChar(symbol, ' ');
     std::size_t span = WordSpanLength(record + kRecSymbol, kTextFieldWidth, ' ', k + 1);
     std::string_view symbolText(reinterpret_cast<const char*>(record + kRecSymbol), span);
-    return EqualNoCase(symbol, symbolText);
+    return EqualIgnoringAsciiCase(symbol, symbolText);
 }
 
 // A sub-directory name that stays inside the directory it stands in.
@@ -65,19 +46,35 @@ bool OpenMaster(CPlatform& platform, const Level& level, OpenedMaster* master, b
     if (unreadable != nullptr) *unreadable = true;
     std::string path = level.path + *name;
     if (path.size() > kMaxWalkPath) return false;
-    Bytes header;
-    if (!ReadFileBytes(platform, path, &header, kMasterRecordSize)) return false;
-    if (unreadable != nullptr) *unreadable = false;
-    if (header.size() < kMasterRecordSize) return false;
-    long count = DecodeMasterHeader(header.data()).securityCount;
-    std::size_t limit = kMasterRecordSize * static_cast<std::size_t>(std::max(count, 0L) + 1);
-    if (!ReadFileBytes(platform, path, &master->bytes, limit)) {
-        if (unreadable != nullptr) *unreadable = true;
+    std::unique_ptr<CFile> file = platform.Open(path, OpenMode::kRead);
+    if (!file || !ReadMore(*file, &master->bytes, kMasterRecordSize)) return false;
+    if (master->bytes.size() < kMasterRecordSize) {
+        if (unreadable != nullptr) *unreadable = false;
         return false;
     }
-    if (master->bytes.size() < kMasterRecordSize) return false;
+    long count = DecodeMasterHeader(master->bytes.data()).securityCount;
+    std::size_t limit = kMasterRecordSize * static_cast<std::size_t>(std::max(count, 0L) + 1);
+    if (!ReadMore(*file, &master->bytes, limit) || !file->Close()) return false;
+    if (unreadable != nullptr) *unreadable = false;
     master->count = count;
     return true;
+}
+
+// The level of the sub-directory that "<DIR>" entry `record` of `parent`
+// names; not enterable when it is too deep, names no safe sub-directory, its
+// path would be too long or it was visited before.
+Level SubLevel(CPlatform& platform, const Level& parent, const std::uint8_t* record, std::size_t depth,
+               std::set<std::string>& visited) {
+    Level sub;
+    sub.enterable = false;
+    std::string name = FieldText(record + kRecName, kDirNameLength);
+    if (depth >= static_cast<std::size_t>(kMaxDirectoryDepth) || !IsSafeName(name)) return sub;
+    std::optional<std::string> actual = platform.FindName(parent.path, name);
+    if (!actual) return sub;
+    sub.path = parent.path + *actual + "/";
+    std::string canonical = platform.CanonicalPath(sub.path);
+    sub.enterable = sub.path.size() + 6 <= kMaxWalkPath && !canonical.empty() && visited.insert(canonical).second;
+    return sub;
 }
 
 void ListLevel(CPlatform& platform, const Level& level, int depth, std::set<std::string>& visited,
@@ -94,17 +91,9 @@ void ListLevel(CPlatform& platform, const Level& level, int depth, std::set<std:
     }
     for (long i = 1; i <= last; ++i) {
         const std::uint8_t* r = master.Record(i);
-        if (!IsDirectoryEntry(r) || depth >= kMaxDirectoryDepth) continue;
-        std::string name = FieldText(r + kRecName, kDirNameLength);
-        TrimTrailingSpaces(name);
-        if (!IsSafeName(name)) continue;
-        std::optional<std::string> actual = platform.FindName(level.path, name);
-        if (!actual) continue;
-        Level sub;
-        sub.path = level.path + *actual + "/";
-        std::string canonical = platform.CanonicalPath(sub.path);
-        if (sub.path.size() + 6 > kMaxWalkPath || canonical.empty() || !visited.insert(canonical).second) continue;
-        ListLevel(platform, sub, depth + 1, visited, out);
+        if (!IsDirectoryEntry(r)) continue;
+        Level sub = SubLevel(platform, level, r, static_cast<std::size_t>(depth), visited);
+        if (sub.enterable) ListLevel(platform, sub, depth + 1, visited, out);
     }
 }
 
@@ -150,11 +139,8 @@ std::int16_t FindSecurity(CPlatform& platform, const std::string& directory, std
     levels[0].path = directory;
     if (!directory.empty() && directory.back() != '/') levels[0].path += '/';
     std::set<std::string> visited;
-    auto firstVisit = [&](const std::string& path) {
-        std::string canonical = platform.CanonicalPath(path);
-        return !canonical.empty() && visited.insert(canonical).second;
-    };
-    levels[0].enterable = firstVisit(directory.empty() ? "." : directory);
+    std::string canonical = platform.CanonicalPath(directory.empty() ? "." : directory);
+    levels[0].enterable = !canonical.empty() && visited.insert(canonical).second;
 
     for (;;) {
         Level& level = levels.back();
@@ -201,18 +187,7 @@ std::int16_t FindSecurity(CPlatform& platform, const std::string& directory, std
                     const std::uint8_t* r = master.Record(level.position);
                     ++level.position;
                     if (!IsDirectoryEntry(r)) continue;
-                    std::string name = FieldText(r + kRecName, kDirNameLength);
-                    TrimTrailingSpaces(name);
-                    Level sub;
-                    sub.enterable = false;
-                    if (levels.size() <= static_cast<std::size_t>(kMaxDirectoryDepth) && IsSafeName(name)) {
-                        std::optional<std::string> actual = platform.FindName(level.path, name);
-                        if (actual) {
-                            sub.path = level.path + *actual + "/";
-                            sub.enterable = sub.path.size() + 6 <= kMaxWalkPath &&
-                                            firstVisit(sub.path);
-                        }
-                    }
+                    Level sub = SubLevel(platform, level, r, levels.size() - 1, visited);
                     levels.push_back(std::move(sub));
                     entered = true;
                     break;

@@ -42,6 +42,13 @@ bool IsDirectoryEntry(const std::uint8_t* record) {
     return std::memcmp(record + kRecDirMark, "<DIR>", 5) == 0 && record[kRecName] != ' ';
 }
 
+std::string FieldText(const std::uint8_t* field, std::size_t width) {
+    const void* zero = std::memchr(field, 0, width);
+    std::size_t length = zero ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(zero) - field) : width;
+    while (length > 0 && field[length - 1] == ' ') --length;
+    return std::string(reinterpret_cast<const char*>(field), length);
+}
+
 std::string_view CutToCharBoundary(std::string_view text, std::size_t width) {
     if (text.size() <= width) return text;
     std::size_t end = width;

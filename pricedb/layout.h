@@ -84,6 +84,10 @@ MasterRecordBytes EncodeMasterRecord(const MasterRecord& record);
 // True for a "<DIR>" entry: "<DIR>" at bytes 18..22 and byte 7 not a space.
 bool IsDirectoryEntry(const std::uint8_t* record);
 
+// The text of a fixed-width field: up to its width or a zero byte, trailing
+// spaces removed.
+std::string FieldText(const std::uint8_t* field, std::size_t width);
+
 // `text` cut to at most `width` bytes at a UTF-8 character boundary.
 std::string_view CutToCharBoundary(std::string_view text, std::size_t width);
 

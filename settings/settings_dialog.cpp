@@ -33,6 +33,19 @@ bool ParseUnsigned(const QString& text, long long* value) {
     return true;
 }
 
+// Each field's flag (none for Date and Close) and column member.
+struct FieldMembers {
+    int CSettingsDlg::*on;
+    long long CSettingsDlg::*column;
+};
+constexpr FieldMembers kFieldMembers[kFieldCount] = {
+    {nullptr, &CSettingsDlg::m_nDateCol},          {&CSettingsDlg::m_bOpenOn, &CSettingsDlg::m_nOpenCol},
+    {&CSettingsDlg::m_bHiOn, &CSettingsDlg::m_nHiCol}, {&CSettingsDlg::m_bLoOn, &CSettingsDlg::m_nLoCol},
+    {nullptr, &CSettingsDlg::m_nCloCol},           {&CSettingsDlg::m_bVolOn, &CSettingsDlg::m_nVolCol},
+    {&CSettingsDlg::m_bOIOn, &CSettingsDlg::m_nOICol}};
+// The check boxes in the order the dialog takes them.
+constexpr int kCheckBoxOrder[] = {kHigh, kLow, kOpenInt, kOpen, kVolume};
+
 void CheckRadio(QButtonGroup& group, int index) {
     group.setExclusive(false);
     for (QAbstractButton* b : group.buttons()) b->setChecked(group.id(b) == index);
@@ -163,18 +176,10 @@ void CSettingsDlg::FromSettings(const CConversionSettings& s) {
     m_strName = QString::fromStdString(s.strName);
     m_bSkipOn = s.bSkipOn;
     m_nSkipRows = s.nSkipRows;
-    m_nDateCol = s.nColumn[kDate];
-    m_bOpenOn = s.bFieldOn[kOpen];
-    m_nOpenCol = s.nColumn[kOpen];
-    m_bHiOn = s.bFieldOn[kHigh];
-    m_nHiCol = s.nColumn[kHigh];
-    m_bLoOn = s.bFieldOn[kLow];
-    m_nLoCol = s.nColumn[kLow];
-    m_nCloCol = s.nColumn[kClose];
-    m_bVolOn = s.bFieldOn[kVolume];
-    m_nVolCol = s.nColumn[kVolume];
-    m_bOIOn = s.bFieldOn[kOpenInt];
-    m_nOICol = s.nColumn[kOpenInt];
+    for (int f = 0; f < kFieldCount; ++f) {
+        if (kFieldMembers[f].on != nullptr) this->*kFieldMembers[f].on = s.bFieldOn[f];
+        this->*kFieldMembers[f].column = s.nColumn[f];
+    }
 }
 
 CConversionSettings CSettingsDlg::ToSettings() const {
@@ -187,23 +192,16 @@ CConversionSettings CSettingsDlg::ToSettings() const {
     s.strName = m_strName.toStdString();
     s.bSkipOn = m_bSkipOn;
     s.nSkipRows = static_cast<int>(m_nSkipRows);
-    const long long columns[kFieldCount] = {m_nDateCol, m_nOpenCol, m_nHiCol, m_nLoCol, m_nCloCol, m_nVolCol, m_nOICol};
-    const int on[kFieldCount] = {1, m_bOpenOn, m_bHiOn, m_bLoOn, 1, m_bVolOn, m_bOIOn};
     for (int f = 0; f < kFieldCount; ++f) {
-        s.nColumn[f] = static_cast<int>(columns[f]);
-        s.bFieldOn[f] = on[f];
+        s.nColumn[f] = static_cast<int>(this->*kFieldMembers[f].column);
+        s.bFieldOn[f] = kFieldMembers[f].on != nullptr ? this->*kFieldMembers[f].on : 1;
     }
     return s;
 }
 
 void CSettingsDlg::ShowValues() {
-    m_checkHigh->setChecked(m_bHiOn);
-    m_checkLow->setChecked(m_bLoOn);
-    m_checkOpenInt->setChecked(m_bOIOn);
-    m_checkOpen->setChecked(m_bOpenOn);
-    m_checkVolume->setChecked(m_bVolOn);
-    const long long columns[kFieldCount] = {m_nDateCol, m_nOpenCol, m_nHiCol, m_nLoCol, m_nCloCol, m_nVolCol, m_nOICol};
-    for (int f = 0; f < kFieldCount; ++f) m_column[f]->setText(QString::number(columns[f]));
+    for (int f : kCheckBoxOrder) CheckBox(f)->setChecked(this->*kFieldMembers[f].on);
+    for (int f = 0; f < kFieldCount; ++f) m_column[f]->setText(QString::number(this->*kFieldMembers[f].column));
     CheckRadio(m_masterGroup, m_nExist);
     // The limits stop typing past them; a longer preset text is shown whole
     // (a cut path would name another directory) and refused when taken.
@@ -237,16 +235,11 @@ bool CSettingsDlg::Refuse(QWidget* control, const std::string& message) {
 }
 
 bool CSettingsDlg::TakeValues() {
-    m_bHiOn = m_checkHigh->isChecked();
-    m_bLoOn = m_checkLow->isChecked();
-    m_bOIOn = m_checkOpenInt->isChecked();
-    m_bOpenOn = m_checkOpen->isChecked();
-    m_bVolOn = m_checkVolume->isChecked();
-    long long* columns[kFieldCount] = {&m_nDateCol, &m_nOpenCol, &m_nHiCol, &m_nLoCol, &m_nCloCol, &m_nVolCol, &m_nOICol};
+    for (int f : kCheckBoxOrder) this->*kFieldMembers[f].on = CheckBox(f)->isChecked();
     for (int f = 0; f < kFieldCount; ++f) {
         long long value = 0;
         if (!ParseUnsigned(m_column[f]->text(), &value)) return Refuse(m_column[f], kWholeNumberMessage);
-        *columns[f] = value;
+        this->*kFieldMembers[f].column = value;
         if (value < 1 || value > kMaxColumns) return Refuse(m_column[f], RangeMessage(1, kMaxColumns));
     }
     m_nExist = m_masterGroup.checkedId();
@@ -269,12 +262,21 @@ bool CSettingsDlg::TakeValues() {
     return true;
 }
 
+QCheckBox* CSettingsDlg::CheckBox(int field) const {
+    switch (field) {
+        case kOpen: return m_checkOpen;
+        case kHigh: return m_checkHigh;
+        case kLow: return m_checkLow;
+        case kVolume: return m_checkVolume;
+        case kOpenInt: return m_checkOpenInt;
+        default: return nullptr;  // Date and Close are always taken
+    }
+}
+
 void CSettingsDlg::UpdateEnabling() {
-    const std::pair<QCheckBox*, int> boxes[] = {{m_checkOpen, kOpen}, {m_checkHigh, kHigh}, {m_checkLow, kLow},
-                                                {m_checkVolume, kVolume}, {m_checkOpenInt, kOpenInt}};
-    for (auto [box, field] : boxes) {
-        m_column[field]->setEnabled(box->isChecked());
-        m_spin[field]->setEnabled(box->isChecked());
+    for (int field : kCheckBoxOrder) {
+        m_column[field]->setEnabled(CheckBox(field)->isChecked());
+        m_spin[field]->setEnabled(CheckBox(field)->isChecked());
     }
     m_skipRows->setEnabled(m_checkSkip->isChecked());
     m_skipSpin->setEnabled(m_checkSkip->isChecked());
@@ -295,13 +297,13 @@ void CSettingsDlg::OnCheckBox(QCheckBox* box) {
     TakeValues();
     UpdateEnabling();
     if (!box->isChecked()) {
-        QLineEdit* field = box == m_checkSkip ? m_skipRows
-                           : box == m_checkOpen ? m_column[kOpen]
-                           : box == m_checkHigh ? m_column[kHigh]
-                           : box == m_checkLow ? m_column[kLow]
-                           : box == m_checkVolume ? m_column[kVolume]
-                                                  : m_column[kOpenInt];
-        field->setText(box == m_checkSkip ? QStringLiteral("0") : QStringLiteral("1"));
+        if (box == m_checkSkip) {
+            m_skipRows->setText(QStringLiteral("0"));
+            return;
+        }
+        for (int field : kCheckBoxOrder) {
+            if (CheckBox(field) == box) m_column[field]->setText(QStringLiteral("1"));
+        }
     }
 }
 

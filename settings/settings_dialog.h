@@ -91,6 +91,8 @@ protected:
 
 private:
     bool Refuse(QWidget* control, const std::string& message);
+    // The check box of an optional field; nullptr for Date and Close.
+    QCheckBox* CheckBox(int field) const;
     void UpdateEnabling();
 
     CPrompt& m_prompt;

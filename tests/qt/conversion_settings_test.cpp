@@ -89,13 +89,27 @@ TEST(ConversionSettings, SavesAndReloadsEverySettingValue) {
     }
 }
 
+// A change to valid settings (symbol IBM, path /tmp) and the message it brings.
+struct CheckCase {
+    const char* name;
+    std::function<void(CConversionSettings&)> change;
+    std::optional<std::string> message;
+};
+
+template <std::size_t N, typename Check>
+void ExpectMessages(const CheckCase (&cases)[N], Check check) {
+    for (const CheckCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        CConversionSettings s;
+        s.strSymbol = "IBM";
+        s.strPathOut = "/tmp";
+        c.change(s);
+        EXPECT_EQ(check(s), c.message);
+    }
+}
+
 TEST(ConversionSettings, ChecksAsTheDialogTakesValues) {
-    struct Case {
-        const char* name;
-        std::function<void(CConversionSettings&)> change;
-        std::optional<std::string> message;
-    };
-    const Case cases[] = {
+    const CheckCase cases[] = {
         {"defaults", [](CConversionSettings&) {}, std::nullopt},
         {"column 20", [](CConversionSettings& s) { s.nColumn[kOpenInt] = 20; }, std::nullopt},
         {"column 21", [](CConversionSettings& s) { s.nColumn[kOpenInt] = 21; }, RangeMessage(1, 20)},
@@ -109,14 +123,7 @@ TEST(ConversionSettings, ChecksAsTheDialogTakesValues) {
         {"path of 201", [](CConversionSettings& s) { s.strPathOut = std::string(201, 'p'); }, LengthMessage(200)},
         {"date format of 13", [](CConversionSettings& s) { s.strDateFormat = "MMDDYYMMDDYYX"; }, LengthMessage(12)},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        CConversionSettings s;
-        s.strSymbol = "IBM";
-        s.strPathOut = "/tmp";
-        c.change(s);
-        EXPECT_EQ(CheckTakenValues(s), c.message);
-    }
+    ExpectMessages(cases, CheckTakenValues);
     CConversionSettings s;
     s.strName = "\xC3\x84\xC3\x84\xC3\x84\xC3\x84\xC3\x84\xC3\x84\xC3\x84\xC3\x84\xC3\x84\xC3\x84\xC3\x84\xC3\x84"
                 "\xC3\x84\xC3\x84\xC3\x84\xC3\x84";  // 16 characters, 32 bytes
@@ -124,12 +131,7 @@ TEST(ConversionSettings, ChecksAsTheDialogTakesValues) {
 }
 
 TEST(ConversionSettings, OkChecksDuplicatesSymbolAndPath) {
-    struct Case {
-        const char* name;
-        std::function<void(CConversionSettings&)> change;
-        std::optional<std::string> message;
-    };
-    const Case cases[] = {
+    const CheckCase cases[] = {
         {"date and close share a column with every box cleared",
          [](CConversionSettings& s) {
              for (int f : {kOpen, kHigh, kLow, kVolume, kOpenInt}) s.bFieldOn[f] = 0;
@@ -148,14 +150,7 @@ TEST(ConversionSettings, OkChecksDuplicatesSymbolAndPath) {
         {"blank path", [](CConversionSettings& s) { s.strPathOut = "  "; }, kEnterPathMessage},
         {"empty path", [](CConversionSettings& s) { s.strPathOut = ""; }, kEnterPathMessage},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        CConversionSettings s;
-        s.strSymbol = "IBM";
-        s.strPathOut = "/tmp";
-        c.change(s);
-        EXPECT_EQ(CheckAndNormalise(s), c.message);
-    }
+    ExpectMessages(cases, CheckAndNormalise);
     CConversionSettings s;
     s.strSymbol = "  brk a  ";
     s.strPathOut = "/tmp ";
