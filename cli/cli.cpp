@@ -45,6 +45,8 @@ struct ConvertOptions {
     int skip = 0;
     int columns[kFieldCount] = {};
     bool save = false;
+    bool strict = false;
+    int waitSeconds = kDefaultWaitSeconds;
     CLI::Option* outOption = nullptr;
     CLI::Option* symbolOption = nullptr;
     CLI::Option* nameOption = nullptr;
@@ -63,8 +65,8 @@ void AddConvertOptions(CLI::App& convert, ConvertOptions& o) {
     convert.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     convert.add_option("INPUT", o.input, "The delimited text file to convert")->required();
     o.outOption = convert.add_option("--out", o.out, "Portfolio directory (\"PathOut\")");
-    o.symbolOption = convert.add_option("--symbol", o.symbol, "Symbol of the new security, 16 characters at most");
-    o.nameOption = convert.add_option("--name", o.name, "Name of the new security, 16 characters at most");
+    o.symbolOption = convert.add_option("--symbol", o.symbol, "Symbol of the new security, 14 bytes at most");
+    o.nameOption = convert.add_option("--name", o.name, "Name of the new security, 16 bytes at most");
     o.newMaster = convert.add_flag("--new-master")->description("Make a new MASTER in the directory (\"Exist\" 1)");
     o.existingMaster = convert.add_flag("--existing-master")->description("Add to the MASTER already there (\"Exist\" 0)");
     o.newMaster->excludes(o.existingMaster);
@@ -88,6 +90,11 @@ void AddConvertOptions(CLI::App& convert, ConvertOptions& o) {
         o.columnOption[f.field]->excludes(o.disableOption[f.field]);
     }
     convert.add_flag("--save", o.save, "Keep these settings for the next conversion, as the dialog's OK does");
+    convert.add_flag("--strict", o.strict, "Fail, changing nothing, when any row would be skipped");
+    convert.add_option("--wait", o.waitSeconds,
+                       "Wait at most SECONDS for another conversion into the same portfolio (default 30; 0: fail at "
+                       "once)")
+        ->check(CLI::Range(0, 86400));
     convert.footer(
         "Every setting not given comes from the settings the desktop program keeps\n"
         "($TARVEL_SETTINGS, else ~/.config/Hollark Software/Tarvel.conf), or its default.\n"
@@ -139,6 +146,9 @@ int RunConvert(const ConvertOptions& o, std::ostream& out, std::ostream& err) {
     CStoreSettingsWriter writer(store);
     CConverter job(*platform, prompt, writer);
     FillConverter(s, ec ? o.input : input, dateFormat, job);
+    job.m_bStrict = o.strict ? 1 : 0;
+    job.m_nWaitSeconds = o.waitSeconds;
+    job.m_onWaiting = [&err](const std::string& text) { err << "Tarvel: " << text << std::endl; };
     if (job.Run() == 0) {
         out << "Conversion completed successfully!\n";
         return 0;
@@ -174,7 +184,12 @@ int RunList(const std::string& dir, std::ostream& out, std::ostream& err) {
         err << "tarvel-cli: " << dir << " is not a directory\n";
         return kExitFailed;
     }
-    std::vector<ListedSecurity> securities = ListPortfolio(*platform, dir);
+    std::string problem;
+    std::vector<ListedSecurity> securities = ListPortfolio(*platform, dir, &problem);
+    if (!problem.empty()) {
+        err << "Tarvel: " << problem << "\n";
+        return kExitFailed;
+    }
     std::string top = dir.back() == '/' ? dir : dir + "/";
     std::string current = top;
     out << "  n  symbol            name              fields  first       last        records\n";
@@ -205,9 +220,13 @@ int RunExport(const std::string& dir, const std::string& symbol, const std::stri
               std::ostream& err) {
     auto platform = MakePosixPlatform();
     MasterRecordBytes record{};
-    std::string recordDir;
-    if (FindSecurity(*platform, dir, symbol, &record, &recordDir) != kFindFound) {
-        err << "tarvel-cli: no security " << symbol << " in " << dir << "\n";
+    std::string recordDir, problem;
+    if (FindSecurity(*platform, dir, symbol, &record, &recordDir, &problem) != kFindFound) {
+        if (!problem.empty()) {
+            err << "Tarvel: " << problem << "\n";
+        } else {
+            err << "tarvel-cli: no security " << symbol << " in " << dir << "\n";
+        }
         return kExitFailed;
     }
     int fileNumber = record[kRecFileNumber];
@@ -216,7 +235,8 @@ int RunExport(const std::string& dir, const std::string& symbol, const std::stri
     Bytes data;
     if (length < 4 || length > 28 || length % 4 != 0 || !dataName ||
         !ReadFileBytes(*platform, recordDir + *dataName, &data) || data.size() < length) {
-        err << "tarvel-cli: cannot read " << recordDir << DataFileName(fileNumber) << "\n";
+        err << "tarvel-cli: cannot read " << recordDir << DataFileName(fileNumber) << ": "
+            << (dataName ? platform->LastError() : std::string("No such file or directory")) << "\n";
         return kExitFailed;
     }
     std::size_t fields = length / 4;

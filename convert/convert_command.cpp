@@ -1,6 +1,8 @@
 // The convert command of the log view: load the settings, show the dialog,
 // and on OK save them, run one conversion and log its outcome.
 #include <QApplication>
+#include <QMainWindow>
+#include <QStatusBar>
 
 #include "settings/conversion_settings.h"
 #include "settings/settings_dialog.h"
@@ -20,6 +22,12 @@ void CTarvelView::OnSettings() {
     CStoreSettingsWriter writer(*app.m_pSettings);
     CConverter job(app.platform(), app.prompt(), writer);
     FillConverter(settings, m_strPathIn.toStdString(), m_nDateFormat, job);
+    job.m_onWaiting = [this](const std::string& text) {
+        if (auto* frame = qobject_cast<QMainWindow*>(window())) {
+            frame->statusBar()->showMessage(QString::fromStdString(text));
+            QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        }
+    };
 
     QApplication::setOverrideCursor(Qt::WaitCursor);
     if (job.Run() == 0) {
@@ -29,6 +37,7 @@ void CTarvelView::OnSettings() {
         AppendToLog(QStringLiteral("\r\nConversion failed."));
     }
     QApplication::restoreOverrideCursor();
+    if (auto* frame = qobject_cast<QMainWindow*>(window())) frame->statusBar()->clearMessage();
 }
 
 }  // namespace tarvel

@@ -1,10 +1,9 @@
 #include "convert/converter.h"
 
+#include <cerrno>
 #include <cstring>
 
-#include "convert/date_text.h"
 #include "pricedb/find_security.h"
-#include "pricedb/portfolio.h"
 
 namespace tarvel {
 namespace {
@@ -17,13 +16,8 @@ bool CopyWhole(char (&buffer)[N], std::string_view text) {
     return true;
 }
 
-template <std::size_t N>
-void CopyCut(char (&buffer)[N], std::string_view text) {
-    text = text.substr(0, text.find('\0'));
-    std::string_view cut = CutToCharBoundary(text, N - 1);
-    std::memcpy(buffer, cut.data(), cut.size());
-    buffer[cut.size()] = '\0';
-}
+// The first bytes of the input that decide whether it is text.
+constexpr std::size_t kTextCheckBytes = 4096;
 
 }  // namespace
 
@@ -33,8 +27,8 @@ CConverter::CConverter(CPlatform& platform, CPrompt& prompt, CSettingsWriter& se
 CConverter::~CConverter() = default;
 
 bool CConverter::SetPathOut(std::string_view text) { return CopyWhole(m_szPathOut, text); }
-void CConverter::SetSymbol(std::string_view text) { CopyCut(m_szSymbol, text); }
-void CConverter::SetName(std::string_view text) { CopyCut(m_szName, text); }
+bool CConverter::SetSymbol(std::string_view text) { return CopyWhole(m_szSymbol, text); }
+bool CConverter::SetName(std::string_view text) { return CopyWhole(m_szName, text); }
 void CConverter::SetDelimiter(char delimiter) {
     m_szDelimiter[0] = delimiter;
     m_szDelimiter[1] = '\0';
@@ -45,8 +39,6 @@ int CConverter::Fail(const std::string& message) {
     return 1;
 }
 
-std::string CConverter::DataPath(int fileNumber) const { return JoinPath(m_szPathOut, DataFileName(fileNumber)); }
-
 int CConverter::Run() {
     // The run changes the current directory; a relative input path must keep
     // naming the file the user meant.
@@ -54,47 +46,84 @@ int CConverter::Run() {
         std::string cwd;
         if (m_platform.GetCurrentDirectory(&cwd)) m_strPathIn = JoinPath(cwd, m_strPathIn);
     }
-    int result = CheckOutputPath();
+    int result = OpenInput();
+    if (result == 0) result = CheckOutputPath();
     if (result == 0) result = CountFields();
     if (result == 0) result = CheckDuplicateSymbol();
+    if (result == 0) result = ParseInput();
     if (result == 0) result = AddSecurity();
+    m_input.reset();
+    m_lock.reset();
+    m_staged.records = Bytes();
+    // Settings are written with the portfolio free again, so that a slow
+    // settings file never holds up another conversion.
     if (result == 0) {
         m_settings.WriteString("Convert", "PathIn", m_strPathIn);
         m_settings.WriteString("Convert", "PathOut", m_szPathOut);
         m_settings.WriteString("Convert", "Symbol", m_szSymbol);
         m_settings.WriteString("Convert", "Name", m_szName);
-        if (m_bUseExistingMaster) m_platform.Copy(m_szMasterPath, std::string(m_szMasterPath) + ".BAK");
-        result = ParseInput();
     }
-    m_lock.reset();
-    m_pendingRecords.clear();
     return result;
 }
 
+int CConverter::OpenInput() {
+    m_input = m_platform.Open(m_strPathIn, OpenMode::kRead);
+    if (!m_input) {
+        if (m_platform.LastErrorNumber() == kErrorNotRegular) return Fail(m_strPathIn + " is not a regular file.");
+        return Fail("Cannot open the input file " + m_strPathIn + ": " + m_platform.LastError());
+    }
+    Bytes head;
+    if (!ReadMore(*m_input, &head, kTextCheckBytes)) {
+        return Fail("Cannot read the input file " + m_strPathIn + ": " + m_platform.LastError());
+    }
+    if (std::memchr(head.data(), 0, head.size()) != nullptr) return Fail(m_strPathIn + " is not a text file.");
+    m_strInputHead.assign(head.begin(), head.end());
+    return 0;
+}
+
 int CConverter::CheckOutputPath() {
-    if (!m_platform.SetCurrentDirectory(m_szPathOut)) return Fail("Path does not exist");
+    auto noDirectory = [&](const std::string& path) {
+        int error = m_platform.LastErrorNumber();
+        if (error == ENOENT || error == ENOTDIR) return Fail("Path does not exist: " + path);
+        return Fail("Cannot use the directory " + path + ": " + m_platform.LastError());
+    };
+    if (!m_platform.SetCurrentDirectory(m_szPathOut)) return noDirectory(m_szPathOut);
     std::string cwd;
-    if (!m_platform.GetCurrentDirectory(&cwd) || !CopyWhole(m_szPathOut, cwd)) return Fail("Path does not exist");
+    if (!m_platform.GetCurrentDirectory(&cwd)) return noDirectory(m_szPathOut);
+    if (!CopyWhole(m_szPathOut, cwd)) return Fail("Path does not exist: " + cwd);
     // Two conversions into one portfolio take turns: the lock is on the
     // directory, which stays the same while MASTER is replaced.
-    m_lock = m_platform.LockDirectory(m_szPathOut);
-    if (!m_lock) return Fail("Cannot lock the portfolio " + std::string(m_szPathOut));
+    const std::string directory = m_szPathOut;
+    auto waiting = [&] {
+        if (m_onWaiting) m_onWaiting("Waiting for another conversion into " + directory + "...");
+    };
+    m_lock = m_platform.LockDirectory(directory, m_nWaitSeconds, waiting);
+    if (!m_lock) {
+        if (m_platform.LastErrorNumber() == EWOULDBLOCK) return Fail(directory + " is busy with another conversion.");
+        return Fail("Cannot lock the portfolio " + directory + ": " + m_platform.LastError());
+    }
 
     std::optional<std::string> existing = m_platform.FindName(m_szPathOut, kMasterName);
-    std::string masterName = existing.value_or(kMasterName);
-    if (!CopyWhole(m_szMasterPath, JoinPath(m_szPathOut, masterName))) return Fail("Path does not exist");
-
-    bool opens = existing && m_platform.Open(m_szMasterPath, OpenMode::kRead) != nullptr;
-    if (m_bUseExistingMaster) {
-        if (!opens) return Fail("Path specified does not point to a Master file");
+    if (!CopyWhole(m_szMasterPath, JoinPath(m_szPathOut, existing.value_or(kMasterName)))) {
+        return Fail("Path does not exist: " + directory + "/" + kMasterName);
+    }
+    m_bMasterExists = existing.has_value();
+    if (!m_bUseExistingMaster) {
+        // Any file of that name counts, even one that does not open.
+        if (existing) return Fail("New Master chosen but one already exists");
         return 0;
     }
-    // Any file of that name counts, even one that does not open: creating the
-    // new MASTER would truncate it.
-    if (existing) return Fail("New Master chosen but one already exists");
-    if (!WriteNewFile(m_platform, m_szMasterPath, Bytes(kMasterRecordSize, 0))) {
-        return Fail("Cannot create a Master file in " + std::string(m_szPathOut));
+    if (!existing) return Fail("Path specified does not point to a Master file");
+    CPlatform::FileInfo info = m_platform.Examine(m_szMasterPath);
+    // Replacing a link would turn it into a file and cut it from what it
+    // points to.
+    if (info.symbolicLink) {
+        return Fail("The Master file " + std::string(m_szMasterPath) +
+                    " is a symbolic link; Tarvel does not replace it. Convert into the directory it points to.");
     }
+    Bytes master;
+    if (!ReadCheckedMaster(m_platform, m_prompt, m_szMasterPath, &master)) return 1;
+    if (!info.writable) return Fail("The Master file " + std::string(m_szMasterPath) + " is read-only.");
     return 0;
 }
 
@@ -109,52 +138,22 @@ int CConverter::CountFields() {
 int CConverter::CheckDuplicateSymbol() {
     if (!m_bUseExistingMaster) return 0;
     MasterRecordBytes record;
-    std::string directory;
-    bool unreadable = false;
-    if (FindSecurity(m_platform, m_szPathOut, m_szSymbol, &record, &directory, &unreadable) == kFindFound) {
+    std::string directory, problem;
+    if (FindSecurity(m_platform, m_szPathOut, m_szSymbol, &record, &directory, &problem) == kFindFound) {
         return Fail("Duplicate Symbol Failure");
     }
     // A MASTER that could not be read proves nothing about duplicates.
-    if (unreadable) return Fail("Cannot read the Master file " + std::string(m_szMasterPath));
+    if (!problem.empty()) return Fail(problem);
     return 0;
 }
 
 int CConverter::AddSecurity() {
-    NewSecurity security;
-    security.name = m_szName;
-    security.symbol = m_szSymbol;
-    for (int i = 0; i < kFieldCount; ++i) security.fieldOn[i] = m_bFieldOn[i] != 0;
-    security.fieldCount = m_nFieldCount;
-    security.today = MakeStoredDate(ParseDateText(m_platform.LocalDate(), 3));
-    int fileNumber = 0;
-    return tarvel::AddSecurity(m_platform, m_prompt, m_szPathOut, m_szMasterPath, security, &fileNumber);
-}
-
-void CConverter::AppendPriceRecord(std::uint8_t /*fileNumber*/) {
-    // Records collect in memory and reach F<n>.DAT whole, with their count,
-    // in UpdateRecordCount: the file on disk never holds a count that
-    // disagrees with its records.
-    std::uint8_t record[4 * kFieldCount];
-    std::size_t length = 0;
-    for (int i = 0; i < kFieldCount; ++i) {
-        if (!m_bFieldOn[i]) continue;
-        std::memcpy(record + length, m_record[i].data(), 4);
-        length += 4;
-    }
-    m_pendingRecords.insert(m_pendingRecords.end(), record, record + length);
-}
-
-int CConverter::UpdateMasterDates(const StoredNumber& firstDate, const StoredNumber& lastDate,
-                                  std::uint8_t fileNumber) {
-    return tarvel::UpdateMasterDates(m_platform, m_prompt, m_szMasterPath, firstDate, lastDate, fileNumber);
-}
-
-int CConverter::UpdateRecordCount(std::uint16_t recordCount, std::uint8_t fileNumber) {
-    int result = tarvel::UpdateRecordCount(m_platform, m_prompt, DataPath(fileNumber),
-                                           JoinPath(m_szPathOut, DataTempName(fileNumber)), 4 * m_nFieldCount,
-                                           recordCount, m_pendingRecords);
-    m_pendingRecords.clear();
-    return result;
+    m_staged.name = m_szName;
+    m_staged.symbol = m_szSymbol;
+    for (int i = 0; i < kFieldCount; ++i) m_staged.fieldOn[i] = m_bFieldOn[i] != 0;
+    m_staged.fieldCount = m_nFieldCount;
+    return tarvel::AddSecurity(m_platform, m_prompt, m_szPathOut, m_szMasterPath, !m_bUseExistingMaster, m_staged,
+                               &m_nFileNumber);
 }
 
 }  // namespace tarvel

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -14,6 +15,7 @@
 #include "platform/platform.h"
 #include "platform/prompt.h"
 #include "pricedb/layout.h"
+#include "pricedb/portfolio.h"
 #include "pricedb/stored_number.h"
 
 namespace tarvel {
@@ -22,10 +24,13 @@ namespace tarvel {
 enum Field : int { kDate = 0, kOpen, kHigh, kLow, kClose, kVolume, kOpenInt };
 
 inline constexpr int kMaxColumns = 20;
-// A line is read in pieces of at most this many bytes.
-inline constexpr std::size_t kMaxLinePiece = 299;
 // Path buffers hold any path the system can name (PATH_MAX with its NUL).
 inline constexpr std::size_t kPathBufferSize = 4096;
+// Every reader of the format takes a symbol's first 14 bytes only.
+inline constexpr std::size_t kMaxSymbolBytes = 14;
+inline constexpr std::size_t kMaxNameBytes = kTextFieldWidth;
+// How long a conversion waits for another one into the same portfolio.
+inline constexpr int kDefaultWaitSeconds = 30;
 
 // Where the job records what it converted (section "Convert").
 class CSettingsWriter {
@@ -39,25 +44,27 @@ public:
     CConverter(CPlatform& platform, CPrompt& prompt, CSettingsWriter& settings);
     virtual ~CConverter();
 
-    // 0 when the new security holds the converted prices, 1 when the
-    // conversion failed; the user has then been told why by a message.
+    // 0 when the portfolio holds the new security with every converted row;
+    // 1 when the conversion failed, after a message saying why, and then
+    // the portfolio is as it was.
     int Run();
 
+    // The steps of Run, in order. Each returns 0, or 1 after a message.
+    int OpenInput();
     int CheckOutputPath();
     int CountFields();
     int CheckDuplicateSymbol();
-    int AddSecurity();
+    // Reads every row of the input into the staged security, sorted by date;
+    // writes nothing.
     int ParseInput();
-    void AppendPriceRecord(std::uint8_t fileNumber);
-    int UpdateMasterDates(const StoredNumber& firstDate, const StoredNumber& lastDate, std::uint8_t fileNumber);
-    int UpdateRecordCount(std::uint16_t recordCount, std::uint8_t fileNumber);
+    // Commits the staged security to the portfolio.
+    int AddSecurity();
 
-    // Copies `text` into a text buffer. Paths must fit whole (false when one
-    // does not); symbol and name are cut at the buffer's width on a UTF-8
-    // character boundary.
+    // Copies `text` into a text buffer; false, leaving the buffer as it
+    // was, when it does not fit whole or holds a zero byte.
     bool SetPathOut(std::string_view text);
-    void SetSymbol(std::string_view text);
-    void SetName(std::string_view text);
+    bool SetSymbol(std::string_view text);
+    bool SetName(std::string_view text);
     void SetDelimiter(char delimiter);
 
     std::string m_strPathIn;
@@ -66,24 +73,38 @@ public:
     int m_nFieldColumn[kFieldCount] = {};
     char m_szPathOut[kPathBufferSize] = {};
     char m_szMasterPath[kPathBufferSize] = {};
-    char m_szSymbol[17] = {};
-    char m_szName[17] = {};
+    char m_szSymbol[kMaxSymbolBytes + 1] = {};
+    char m_szName[kMaxNameBytes + 1] = {};
     char m_szDelimiter[4] = {','};
     StoredNumber m_record[kFieldCount] = {};
     int m_nDateFormat = 1;
     int m_bSkipOn = 0;
     int m_nSkipRows = 0;
     int m_nFieldCount = 0;
+    // Any skipped row fails the conversion.
+    int m_bStrict = 0;
+    // Seconds to wait for another conversion into the portfolio (0: none).
+    int m_nWaitSeconds = kDefaultWaitSeconds;
+    // Told, once, when the run has to wait for the portfolio.
+    std::function<void(const std::string&)> m_onWaiting;
+    // The file number of the security added by a successful run.
+    int m_nFileNumber = 0;
 
 private:
-    std::string DataPath(int fileNumber) const;
     int Fail(const std::string& message);
+    int Skip(int line, std::string reason);
 
     CPlatform& m_platform;
     CPrompt& m_prompt;
     CSettingsWriter& m_settings;
-    std::unique_ptr<CDirectoryLock> m_lock;  // held for the whole of Run()
-    Bytes m_pendingRecords;  // price records appended but not yet on disk
+    std::unique_ptr<CFile> m_input;    // open from OpenInput to the end of Run()
+    std::string m_strInputHead;        // the first bytes of the input, read by OpenInput
+    std::unique_ptr<CDirectoryLock> m_lock;  // held from CheckOutputPath to the end of Run()
+    bool m_bMasterExists = false;
+    NewSecurity m_staged;
+    int m_nSkipped = 0;
+    int m_nFirstSkippedLine = 0;
+    std::string m_strFirstSkipReason;
 };
 
 }  // namespace tarvel

@@ -1,99 +1,104 @@
 #include "convert/date_text.h"
 
-#include <cstring>
-#include <string>
-
 #include "platform/file_util.h"
-#include "pricedb/stored_number.h"
 
 namespace tarvel {
 namespace {
 
-struct FormatPositions {
-    int century;  // -1: no century digits
-    int year;
-    int month;
-    int day;
-};
+enum Piece { kYear, kMonth, kDay };
 
-constexpr FormatPositions kPositions[kDateFormatCount] = {
-    {-1, 0, 3, 6}, {0, 2, 5, 8}, {-1, 6, 0, 3}, {6, 8, 0, 3}, {-1, 6, 3, 0}, {6, 8, 3, 0},
-    {-1, 0, 2, 4}, {0, 2, 4, 6}, {-1, 4, 0, 2}, {4, 6, 0, 2}, {-1, 4, 2, 0}, {4, 6, 2, 0}};
+// The order of the three pieces in each format.
+constexpr Piece kOrder[kDateFormatCount][3] = {
+    {kYear, kMonth, kDay}, {kYear, kMonth, kDay}, {kMonth, kDay, kYear}, {kMonth, kDay, kYear},
+    {kDay, kMonth, kYear}, {kDay, kMonth, kYear}, {kYear, kMonth, kDay}, {kYear, kMonth, kDay},
+    {kMonth, kDay, kYear}, {kMonth, kDay, kYear}, {kDay, kMonth, kYear}, {kDay, kMonth, kYear}};
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-// The part as two characters: itself when it has exactly two, otherwise "0"
-// and its first character ("00" for an empty part).
-std::string TwoDigitPart(std::string_view part) {
-    if (part.size() == 2) return std::string(part);
-    return std::string("0") + (part.empty() ? '0' : part[0]);
+int Number(std::string_view digits) {
+    int value = 0;
+    for (char c : digits) value = value * 10 + (c - '0');
+    return value;
 }
 
-// The two characters at `position` of the normalised buffer, read as atoi
-// reads them: leading white space, an optional sign, then digits.
-int ReadPiece(const char (&buffer)[11], int position) {
-    char piece[3] = {buffer[position], buffer[position + 1], '\0'};
-    const char* p = piece;
-    while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
-    bool negative = false;
-    if (*p == '+' || *p == '-') negative = *p++ == '-';
-    int value = 0;
-    while (IsDigit(*p)) value = value * 10 + (*p++ - '0');
-    return negative ? -value : value;
+std::string_view TrimBlanks(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+    return text;
+}
+
+// Splits `text` into three runs of digits separated by single non-digits.
+bool SplitParts(std::string_view text, std::string_view (&parts)[3]) {
+    std::size_t start = 0;
+    for (int i = 0; i < 3; ++i) {
+        std::size_t end = start;
+        while (end < text.size() && IsDigit(text[end])) ++end;
+        if (end == start) return false;
+        parts[i] = text.substr(start, end - start);
+        if (i < 2 && end == text.size()) return false;
+        start = end + 1;  // one separator
+        if (i == 2 && end != text.size()) return false;
+    }
+    return true;
 }
 
 }  // namespace
 
-std::uint16_t ParseDateText(std::string_view text, int format) {
-    std::size_t start = text.find_first_not_of(' ');
-    text.remove_prefix(start == std::string_view::npos ? text.size() : start);
-    if (!text.empty() && text.front() == '"') text.remove_prefix(1);
-    if (text.empty() || format < 1 || format > kDateFormatCount || text.size() > 10) return 0;
-
-    char buffer[11] = {};
-    std::string normal;
+DateStatus ReadDateText(std::string_view text, int format, CalendarDate* date) {
+    if (format < 1 || format > kDateFormatCount) return DateStatus::kUnreadable;
+    text = TrimBlanks(text);
+    const Piece* order = kOrder[format - 1];
+    const bool century = HasCenturyDigits(format);
+    std::string_view parts[3];
     if (IsNumericOnlyFormat(format)) {
-        std::memcpy(buffer, text.data(), text.size());  // at most 10 characters
-    } else {
-        std::size_t first = text.size(), last = text.size();
-        for (std::size_t i = 0; i < text.size(); ++i) {
-            if (IsDigit(text[i])) continue;
-            if (first == text.size()) first = i;
-            last = i;
+        if (text.size() != (century ? 8u : 6u)) return DateStatus::kUnreadable;
+        for (char c : text) {
+            if (!IsDigit(c)) return DateStatus::kUnreadable;
         }
-        // With one separator the third part is empty; with none, so is the second.
-        std::string_view part1 = text.substr(0, first);
-        std::string_view part2, part3;
-        if (first < text.size()) {
-            if (last > first) {
-                part2 = text.substr(first + 1, last - first - 1);
-                part3 = text.substr(last + 1);
-            } else {
-                part2 = text.substr(first + 1);
-            }
+        std::size_t at = 0;
+        for (int i = 0; i < 3; ++i) {
+            std::size_t width = order[i] == kYear && century ? 4 : 2;
+            parts[i] = text.substr(at, width);
+            at += width;
         }
-        if (format == 2) {
-            normal = std::string(text.substr(0, 5)) + TwoDigitPart(part2) + "/" + TwoDigitPart(part3);
-        } else if (format == 4 || format == 6) {
-            normal = TwoDigitPart(part1) + "/" + TwoDigitPart(part2) + "/" +
-                     (part3.size() == 4 ? std::string(part3) : std::string("1999"));
-        } else {
-            normal = TwoDigitPart(part1) + "/" + TwoDigitPart(part2) + "/" + TwoDigitPart(part3);
+    } else if (!SplitParts(text, parts)) {
+        return DateStatus::kUnreadable;
+    }
+
+    CalendarDate read;
+    for (int i = 0; i < 3; ++i) {
+        std::string_view part = parts[i];
+        switch (order[i]) {
+            case kYear:
+                if (part.size() == 4) {
+                    read.year = Number(part);
+                } else if (part.size() == 2 && !century) {
+                    int year = Number(part);
+                    read.year = year < 60 ? 2000 + year : 1900 + year;
+                } else {
+                    return DateStatus::kUnreadable;
+                }
+                break;
+            case kMonth:
+            case kDay:
+                if (part.size() > 2) return DateStatus::kUnreadable;
+                (order[i] == kMonth ? read.month : read.day) = Number(part);
+                break;
         }
     }
-    if (!normal.empty()) std::memcpy(buffer, normal.data(), std::min(normal.size(), sizeof buffer - 1));
+    if (read.month < 1 || read.month > 12 || read.day < 1 || read.day > DaysInMonth(read.year, read.month)) {
+        return DateStatus::kNotADay;
+    }
+    if (read < kFirstStoredDay || read > kLastStoredDay) return DateStatus::kOutOfRange;
+    *date = read;
+    return DateStatus::kRead;
+}
 
-    const FormatPositions& at = kPositions[format - 1];
-    int offset = at.century >= 0 ? (ReadPiece(buffer, at.century) - 19) * 100 : 0;
-    int year = ReadPiece(buffer, at.year);
-    int month = ReadPiece(buffer, at.month);
-    int day = ReadPiece(buffer, at.day);
-    if (year == 0 && month == 0 && day == 0) return 0;
-    if (year < 60 && offset == 0) offset = 100;
-    int fullYear = offset + year;
-    if (fullYear < -32768 || fullYear > 32767) return 0;
-    return MakeDateNumber(static_cast<std::int16_t>(fullYear), static_cast<std::int16_t>(month),
-                          static_cast<std::int16_t>(day));
+std::uint16_t ParseDateText(std::string_view text, int format) {
+    CalendarDate date;
+    if (ReadDateText(text, format, &date) != DateStatus::kRead) return 0;
+    return MakeDateNumber(static_cast<std::int16_t>(date.year), static_cast<std::int16_t>(date.month),
+                          static_cast<std::int16_t>(date.day));
 }
 
 int FindDateFormat(std::string_view text) {

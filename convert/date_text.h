@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "pricedb/stored_number.h"
+
 namespace tarvel {
 
 inline constexpr int kDateFormatCount = 12;
@@ -16,11 +18,29 @@ inline constexpr std::array<const char*, kDateFormatCount> kDateFormatNames = {
 
 // Formats 1..6 separate their parts by any non-digit; 7..12 are digits only.
 inline constexpr bool IsNumericOnlyFormat(int format) { return format >= 7; }
+// Formats whose year is written with its century digits.
+inline constexpr bool HasCenturyDigits(int format) {
+    return format == 2 || format == 4 || format == 6 || format == 8 || format == 10 || format == 12;
+}
 
-// Returns the date number of `text` under `format` (1..12), or 0 when the
-// text holds no readable date or the format is outside 1..12. Two-digit years
-// 00..59 are 2000..2059 and 60..99 are 1960..1999. Reads nothing beyond the
-// end of `text`.
+enum class DateStatus {
+    kRead,         // a storable day
+    kUnreadable,   // not a date of the format
+    kNotADay,      // month or day outside the calendar, 30 February, ...
+    kOutOfRange,   // before 1 January 1900 or after 4 June 2140
+};
+
+// Reads `text` under `format` (1..12) into *date. Blanks around the text are
+// ignored. A separated format takes exactly three parts of digits between two
+// single non-digit characters: month and day of one or two digits, the year
+// of two digits or, written in full, four (under a format with century
+// digits it must have four). A numeric-only format takes exactly its six or
+// eight digits. Two-digit years 00..59 are 2000..2059 and 60..99 are
+// 1960..1999; a four-digit year is the year. Reads nothing beyond the text.
+DateStatus ReadDateText(std::string_view text, int format, CalendarDate* date);
+
+// The date number of `text` under `format`, or 0 when ReadDateText does not
+// read a day that date numbers cover (1 January 1961 .. 4 June 2140).
 std::uint16_t ParseDateText(std::string_view text, int format);
 
 // The number (1..12) of the first format whose name begins with `text`

@@ -1,9 +1,11 @@
+#include <algorithm>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "convert/converter.h"
 #include "convert/date_text.h"
 #include "convert/row_reader.h"
-#include "pricedb/find_security.h"
 
 namespace tarvel {
 namespace {
@@ -15,115 +17,180 @@ bool HasNonDigit(std::string_view text) {
     return false;
 }
 
+std::string_view TrimBlanks(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+    return text;
+}
+
+// Rows read are kept in memory until they are sorted; past this many the
+// file cannot become one security even after repeated dates are dropped.
+constexpr std::size_t kMaxRowsRead = 1 << 20;
+
+struct Row {
+    std::int32_t day;  // year * 10000 + month * 100 + day: orders by date
+    int line;
+    std::uint8_t bytes[4 * kFieldCount];
+};
+
+std::string Column(int index) { return "column " + std::to_string(index + 1); }
+
 }  // namespace
 
-int CConverter::ParseInput() {
-    MasterRecordBytes found;
-    std::string foundDir;
-    if (FindSecurity(m_platform, m_szPathOut, m_szSymbol, &found, &foundDir) != kFindFound) {
-        return Fail("Cannot find the new security " + std::string(m_szSymbol) + " in " + m_szPathOut);
+int CConverter::Skip(int line, std::string reason) {
+    if (m_nSkipped++ == 0 || line < m_nFirstSkippedLine) {
+        m_nFirstSkippedLine = line;
+        m_strFirstSkipReason = std::move(reason);
     }
-    std::uint8_t fileNumber = found[kRecFileNumber];
+    return 0;
+}
 
-    std::unique_ptr<CFile> input = m_platform.Open(m_strPathIn, OpenMode::kRead);
-    if (!input) return Fail("Cannot open the input file " + m_strPathIn);
+int CConverter::ParseInput() {
+    CLineReader reader(*m_input, std::move(m_strInputHead));
+    CFieldSplitter fields;
+    const char delimiter = m_szDelimiter[0];
+    std::vector<Row> rows;
+    // Room for the most records a security can hold; pages are touched only
+    // as rows arrive.
+    rows.reserve(kMaxPriceRecords);
+    m_nSkipped = 0;
 
-    CLineReader reader(*input, kMaxLinePiece);
-    m_pendingRecords.clear();
-    // Room for the most records a file can hold; pages are touched only as
-    // records arrive, and the buffer never moves.
-    m_pendingRecords.reserve(static_cast<std::size_t>(4 * m_nFieldCount) * kMaxPriceRecords);
-    CTokenTable tokens;
-    auto column = [&](int field) -> std::string_view {
-        int index = m_nFieldColumn[field];
-        return index >= 0 && index < kMaxColumns ? tokens[index] : std::string_view();
-    };
-
-    std::string_view piece;
+    std::string_view line;
+    bool tooLong = false;
     int lineNumber = 0;
-    // A UTF-8 byte order mark, as spreadsheets write one, is no part of the
-    // first line's text.
-    bool first = true;
     auto next = [&] {
-        if (!reader.Next(&piece)) return false;
-        if (first && piece.starts_with("\xEF\xBB\xBF")) piece.remove_prefix(3);
-        first = false;
+        if (!reader.Next(&line, &tooLong)) return false;
+        // A UTF-8 byte order mark, as spreadsheets write one, is no part of
+        // the first line's text.
+        if (++lineNumber == 1 && line.starts_with("\xEF\xBB\xBF")) line.remove_prefix(3);
         return true;
     };
     if (m_bSkipOn) {
-        for (int i = 0; i < m_nSkipRows && next(); ++i) ++lineNumber;
+        for (int i = 0; i < m_nSkipRows && next(); ++i) {
+        }
     }
 
-    int rowCount = 0;
-    bool stop = false, mismatch = false, firstRowSeen = false, full = false;
-    int unreadableRows = 0, firstUnreadableLine = 0;
-    StoredNumber firstDate{}, lastDate{};
+    int maxColumn = 0;
+    for (int field = 0; field < kFieldCount; ++field) {
+        if (field == kDate || m_bFieldOn[field]) maxColumn = std::max(maxColumn, m_nFieldColumn[field] + 1);
+    }
+    bool firstRowSeen = false;
     while (next()) {
-        ++lineNumber;
-        if (SplitColumns(LineText(piece), m_szDelimiter[0], tokens) == 0) continue;
-
-        std::string_view dateText = column(kDate);
-        if (dateText.size() >= 20) {
-            stop = true;
-            m_prompt.MessageBox("The date in line " + std::to_string(lineNumber) +
-                                    " is too long to be a date.\nThat line and the rows after it were not converted.",
-                                kMbOk);
-            break;
+        if (tooLong) {
+            Skip(lineNumber, "the line is longer than 64 KiB");
+            continue;
         }
-        std::uint16_t dateNumber = ParseDateText(dateText, m_nDateFormat);
+        if (line.find('\0') != std::string_view::npos) {
+            Skip(lineNumber, "the line holds a NUL byte");
+            continue;
+        }
+        int count = fields.Split(line, delimiter, std::min(maxColumn, kMaxColumns));
+        if (count == 0) continue;  // blank, or delimiters only
+
+        const int dateColumn = m_nFieldColumn[kDate];
+        if (dateColumn < 0 || dateColumn >= count) {
+            Skip(lineNumber, Column(dateColumn) + " is missing");
+            continue;
+        }
+        std::string_view dateText = TrimBlanks(fields[dateColumn]);
+        if (dateText.size() >= 20) {
+            return Fail("The date in line " + std::to_string(lineNumber) +
+                        " is too long to be a date.\nNothing was converted.");
+        }
         if (!firstRowSeen) {
             firstRowSeen = true;
             bool nonDigit = HasNonDigit(dateText);
             if (IsNumericOnlyFormat(m_nDateFormat) && nonDigit) {
-                m_prompt.MessageBox(
-                    "You specified a numeric-only date format\nbut a non-numeric date character was found.", kMbOk);
-                mismatch = true;
-            } else if (!IsNumericOnlyFormat(m_nDateFormat) && !nonDigit) {
-                m_prompt.MessageBox(
-                    "You specified a character-separated date format\nbut only numeric date characters were found.",
-                    kMbOk);
-                mismatch = true;
+                return Fail("You specified a numeric-only date format\nbut a non-numeric date character was found.");
+            }
+            if (!IsNumericOnlyFormat(m_nDateFormat) && !nonDigit) {
+                return Fail(
+                    "You specified a character-separated date format\nbut only numeric date characters were found.");
             }
         }
-        if (dateNumber == 0) {
-            if (unreadableRows++ == 0) firstUnreadableLine = lineNumber;
-            continue;
+        CalendarDate date;
+        switch (ReadDateText(dateText, m_nDateFormat, &date)) {
+            case DateStatus::kRead: break;
+            case DateStatus::kUnreadable:
+                Skip(lineNumber, "the date in " + Column(dateColumn) + " cannot be read");
+                continue;
+            case DateStatus::kNotADay:
+                Skip(lineNumber, "the date in " + Column(dateColumn) + " is not a real day");
+                continue;
+            case DateStatus::kOutOfRange:
+                Skip(lineNumber, "the date in " + Column(dateColumn) + " lies outside 1900-01-01 to 2140-06-04");
+                continue;
         }
-        if (rowCount == kMaxPriceRecords) {
-            full = true;
-            m_prompt.MessageBox("This file has more rows than one security can hold (65534).\n"
-                                "The rows after that were not converted.",
-                                kMbOk);
-            break;
-        }
-        m_record[kDate] = MakeStoredDate(dateNumber);
-        for (int field = kOpen; field < kFieldCount; ++field) {
-            float value = m_bFieldOn[field] ? ReadLeadingNumber(column(field)) : 0.0f;
+
+        Row row;
+        row.day = date.year * 10000 + date.month * 100 + date.day;
+        row.line = lineNumber;
+        m_record[kDate] = MakeStoredDate(date);
+        std::string problem;
+        for (int field = kOpen; field < kFieldCount && problem.empty(); ++field) {
+            m_record[field] = StoredNumber{};
+            if (!m_bFieldOn[field]) continue;
+            int column = m_nFieldColumn[field];
+            float value = 0.0f;
+            if (column < 0 || column >= count) {
+                problem = Column(column) + " is missing";
+            } else if (TrimBlanks(fields[column]).empty()) {
+                problem = Column(column) + " is empty";
+            } else if (!ReadNumber(fields[column], &value)) {
+                problem = Column(column) + " is not a number";
+            }
             m_record[field] = EncodeStoredNumber(value);
         }
-        if (rowCount == 0) firstDate = m_record[kDate];
-        lastDate = m_record[kDate];
-        AppendPriceRecord(fileNumber);
-        ++rowCount;
+        if (!problem.empty()) {
+            Skip(lineNumber, problem);
+            continue;
+        }
+        std::size_t length = 0;
+        for (int field = 0; field < kFieldCount; ++field) {
+            if (!m_bFieldOn[field]) continue;
+            std::memcpy(row.bytes + length, m_record[field].data(), 4);
+            length += 4;
+        }
+        if (rows.size() == kMaxRowsRead) {
+            return Fail("This file has more rows than one security can hold (65534).\nNothing was converted.");
+        }
+        rows.push_back(row);
     }
-    bool readFailed = reader.Failed();
-    input.reset();
-    if (readFailed) m_prompt.MessageBox("Cannot read the input file " + m_strPathIn, kMbOk);
+    if (reader.Failed()) return Fail("Cannot read the input file " + m_strPathIn + ": " + m_platform.LastError());
 
-    // The records go to disk first; the dates follow only when they describe
-    // records that are there. Without any record the dates stay today's.
-    int countResult = UpdateRecordCount(static_cast<std::uint16_t>(rowCount), fileNumber);
-    int datesResult = 0;
-    if (countResult == 0 && rowCount > 0) datesResult = UpdateMasterDates(firstDate, lastDate, fileNumber);
+    // Oldest first; of the rows of one date the latest in the file stays.
+    std::stable_sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) { return a.day < b.day; });
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (i + 1 < rows.size() && rows[i + 1].day == rows[i].day) {
+            Skip(rows[i].line, "line " + std::to_string(rows[i + 1].line) + " has the same date");
+            continue;
+        }
+        rows[kept++] = rows[i];
+    }
+    rows.resize(kept);
 
-    if (unreadableRows > 0) {
-        m_prompt.MessageBox(std::to_string(unreadableRows) +
-                                " rows had a date that could not be read and were not converted.\nThe first was line " +
-                                std::to_string(firstUnreadableLine) + ".",
+    if (m_nSkipped > 0) {
+        std::string count = std::to_string(m_nSkipped);
+        std::string where = "line " + std::to_string(m_nFirstSkippedLine) + ": " + m_strFirstSkipReason + ".";
+        m_prompt.MessageBox(m_nSkipped == 1 ? "1 row was skipped. It was " + where
+                                            : count + " rows were skipped. The first was " + where,
                             kMbOk);
     }
-    bool failed = countResult != 0 || datesResult != 0 || stop || mismatch || full || readFailed || unreadableRows > 0;
-    return failed ? 1 : 0;
+    if (rows.empty()) return Fail("No price rows could be read from " + m_strPathIn + ".");
+    if (rows.size() > static_cast<std::size_t>(kMaxPriceRecords)) {
+        return Fail("This file has more rows than one security can hold (65534).\nNothing was converted.");
+    }
+    if (m_bStrict && m_nSkipped > 0) return Fail("Nothing was converted: skipped rows are not allowed (--strict).");
+
+    const std::size_t length = static_cast<std::size_t>(4 * m_nFieldCount);
+    m_staged.records.clear();
+    m_staged.records.reserve(length * rows.size());
+    for (const Row& row : rows) m_staged.records.insert(m_staged.records.end(), row.bytes, row.bytes + length);
+    m_staged.recordCount = static_cast<std::uint16_t>(rows.size());
+    std::memcpy(m_staged.firstDate.data(), rows.front().bytes, 4);
+    std::memcpy(m_staged.lastDate.data(), rows.back().bytes, 4);
+    return 0;
 }
 
 }  // namespace tarvel

@@ -1,10 +1,9 @@
 #include "convert/row_reader.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <cmath>
-#include <string>
 
 namespace tarvel {
 namespace {
@@ -12,10 +11,11 @@ namespace {
 constexpr std::size_t kChunk = 1 << 16;
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 }  // namespace
 
-CLineReader::CLineReader(CFile& file, std::size_t limit) : m_file(file), m_limit(limit) {}
+CLineReader::CLineReader(CFile& file, std::string start) : m_file(file), m_buffer(std::move(start)) {}
 
 bool CLineReader::Fill() {
     if (m_end) return false;
@@ -33,31 +33,65 @@ bool CLineReader::Fill() {
     return got > 0;
 }
 
-bool CLineReader::Next(std::string_view* piece) {
+void CLineReader::SkipRestOfLine() {
+    for (;;) {
+        const char* begin = m_buffer.data() + m_start;
+        std::size_t available = m_buffer.size() - m_start;
+        std::size_t i = 0;
+        while (i < available && begin[i] != '\n' && begin[i] != '\r') ++i;
+        if (i == available) {
+            m_start += available;
+            if (!Fill()) return;
+            continue;
+        }
+        if (begin[i] == '\r' && i + 1 == available && !m_end && !m_failed) {
+            m_start += i;  // keep the carriage return: the next byte decides
+            Fill();
+            continue;
+        }
+        m_start += i + 1 + (begin[i] == '\r' && i + 1 < available && begin[i + 1] == '\n' ? 1 : 0);
+        return;
+    }
+}
+
+bool CLineReader::Next(std::string_view* line, bool* tooLong) {
+    *tooLong = false;
     for (;;) {
         std::size_t available = m_buffer.size() - m_start;
-        std::size_t window = std::min(available, m_limit);
+        std::size_t window = std::min(available, kMaxLineLength + 1);
         const char* begin = m_buffer.data() + m_start;
         const void* feed = std::memchr(begin, '\n', window);
         std::size_t end = feed ? static_cast<std::size_t>(static_cast<const char*>(feed) - begin) : window;
-        if (const void* cr = std::memchr(begin, '\r', end)) end = static_cast<std::size_t>(static_cast<const char*>(cr) - begin);
-        if (end < window) {
+        if (const void* cr = std::memchr(begin, '\r', end)) {
+            end = static_cast<std::size_t>(static_cast<const char*>(cr) - begin);
+        }
+        if (end < window && end <= kMaxLineLength) {
             std::size_t length = end + 1;
             if (begin[end] == '\r') {
-                // CR LF is one line end; so is a CR alone, as old files have.
+                // CR LF is one line end; so is a CR alone.
                 if (end + 1 == available && !m_end && !m_failed) {
                     Fill();  // the next byte decides
                     continue;
                 }
-                if (end + 1 < available && begin[end + 1] == '\n' && end + 1 < m_limit) ++length;
+                if (end + 1 < available && begin[end + 1] == '\n') ++length;
             }
-            *piece = std::string_view(begin, length);
+            *line = std::string_view(begin, end);
             m_start += length;
             return true;
         }
-        if (available >= m_limit || (m_end && available > 0)) {
-            *piece = std::string_view(begin, window);
-            m_start += window;
+        if (available > kMaxLineLength) {
+            // Hand out the start, then drop the rest; the view stays valid
+            // because the buffer is only compacted on the next call.
+            m_long.assign(begin, kMaxLineLength);
+            m_start += kMaxLineLength;
+            SkipRestOfLine();
+            *line = m_long;
+            *tooLong = true;
+            return true;
+        }
+        if (m_end && available > 0) {
+            *line = std::string_view(begin, available);
+            m_start += available;
             return true;
         }
         if (m_end || m_failed) return false;
@@ -65,68 +99,84 @@ bool CLineReader::Next(std::string_view* piece) {
     }
 }
 
-CTokenTable::CTokenTable() {
-    for (int i = 0; i < kSize; ++i) Set(i, "123");
-}
-
-void CTokenTable::Set(int column, std::string_view text) {
-    std::size_t length = std::min(text.size(), sizeof m_text[column]);
-    std::memcpy(m_text[column], text.data(), length);
-    m_length[column] = length;
-}
-
-int SplitColumns(std::string_view line, char delimiter, CTokenTable& tokens) {
+int CFieldSplitter::Split(std::string_view line, char delimiter, int maxFields) {
+    const bool blanks = delimiter == ' ';
     const char* p = line.data();
     const char* const end = p + line.size();
-    int n = 0;
-    while (n < CTokenTable::kSize) {
-        while (p < end && *p == delimiter) ++p;
-        if (p >= end) break;
-        const char* start = p;
-        if (delimiter == '\0') {
-            p = end;
-        } else {
-            while (p < end && *p != delimiter) ++p;
-        }
-        tokens.Set(n++, std::string_view(start, static_cast<std::size_t>(p - start)));
+    if (blanks) {
+        while (p < end && IsBlank(*p)) ++p;
+        if (p == end) return 0;
+    } else {
+        bool onlyDelimiters = true;
+        for (char c : line) onlyDelimiters = onlyDelimiters && (c == delimiter || IsBlank(c));
+        if (onlyDelimiters) return 0;
     }
-    return n;
+    int n = 0;
+    for (;;) {
+        if (n == maxFields) return n;
+        if (m_fields.size() <= static_cast<std::size_t>(n)) m_fields.emplace_back();
+        std::string& field = m_fields[static_cast<std::size_t>(n++)];
+        field.clear();
+        const char* q = p;
+        while (q < end && *q == ' ' && !blanks) ++q;  // blanks before an opening quote
+        if (q < end && *q == '"') {
+            p = q + 1;
+            while (p < end) {
+                if (*p == '"') {
+                    if (p + 1 < end && p[1] == '"') {
+                        field += '"';
+                        p += 2;
+                        continue;
+                    }
+                    ++p;
+                    break;
+                }
+                field += *p++;
+            }
+        }
+        // Up to the delimiter (after a quoted part, whatever follows it).
+        const char* start = p;
+        while (p < end && !(blanks ? IsBlank(*p) : *p == delimiter)) ++p;
+        field.append(start, static_cast<std::size_t>(p - start));
+        if (p == end) return n;
+        if (blanks) {
+            while (p < end && IsBlank(*p)) ++p;
+            if (p == end) return n;
+        } else {
+            ++p;
+        }
+    }
 }
 
-std::string_view LineText(std::string_view piece) {
-    std::size_t zero = piece.find('\0');
-    if (zero != std::string_view::npos) piece = piece.substr(0, zero);
-    if (!piece.empty() && piece.back() == '\n') piece.remove_suffix(1);
-    if (!piece.empty() && piece.back() == '\r') piece.remove_suffix(1);
-    return piece;
-}
-
-float ReadLeadingNumber(std::string_view text) {
+bool ReadNumber(std::string_view text, float* result) {
     const char* p = text.data();
-    const char* const end = p + text.size();
-    while (p < end && (*p == ' ' || (*p >= '\t' && *p <= '\r'))) ++p;
+    const char* end = p + text.size();
+    while (p < end && IsBlank(*p)) ++p;
+    while (end > p && IsBlank(end[-1])) --end;
     bool negative = false;
     if (p < end && (*p == '+' || *p == '-')) negative = *p++ == '-';
     const char* const numberStart = p;  // from_chars takes no sign; it is applied here
     std::uint64_t mantissa = 0;
     int digits = 0, fraction = 0;
-    for (; p < end && IsDigit(*p); ++p, ++digits) mantissa = mantissa * 10 + static_cast<std::uint64_t>(*p - '0');
+    for (; p < end && IsDigit(*p); ++p, ++digits) {
+        if (digits < 19) mantissa = mantissa * 10 + static_cast<std::uint64_t>(*p - '0');
+    }
     if (p < end && *p == '.') {
         for (++p; p < end && IsDigit(*p); ++p, ++digits, ++fraction) {
-            mantissa = mantissa * 10 + static_cast<std::uint64_t>(*p - '0');
+            if (digits < 19) mantissa = mantissa * 10 + static_cast<std::uint64_t>(*p - '0');
         }
     }
-    if (digits == 0) return 0.0f;
+    if (digits == 0) return false;
     bool exponent = false;
     if (p < end && (*p == 'e' || *p == 'E')) {
         const char* e = p + 1;
         if (e < end && (*e == '+' || *e == '-')) ++e;
-        if (e < end && IsDigit(*e)) {
-            exponent = true;
-            for (p = e; p < end && IsDigit(*p); ++p) {
-            }
+        if (e == end || !IsDigit(*e)) return false;
+        exponent = true;
+        for (p = e; p < end && IsDigit(*p); ++p) {
         }
     }
+    if (p != end) return false;
     // Up to seven digits with up to ten after the point: both the digits and
     // the power of ten are exact floats, so one division gives the correctly
     // rounded value. Everything else goes the general way.
@@ -135,22 +185,23 @@ float ReadLeadingNumber(std::string_view text) {
     if (!exponent && digits <= 7 && fraction <= 10) {
         value = static_cast<float>(mantissa) / kPowersOfTen[fraction];
     } else {
-        auto [parsed, error] = std::from_chars(numberStart, p, value, std::chars_format::general);
+        auto [parsed, error] = std::from_chars(numberStart, end, value, std::chars_format::general);
         (void)parsed;
         if (error == std::errc::result_out_of_range) {
             // Beyond single precision: huge or tiny. Read as double to tell
             // which; beyond double too, the exponent's sign tells.
             double wide = 0.0;
-            auto [wideEnd, wideError] = std::from_chars(numberStart, p, wide, std::chars_format::general);
+            auto [wideEnd, wideError] = std::from_chars(numberStart, end, wide, std::chars_format::general);
             (void)wideEnd;
-            std::string_view number(numberStart, static_cast<std::size_t>(p - numberStart));
+            std::string_view number(numberStart, static_cast<std::size_t>(end - numberStart));
             bool huge = wideError == std::errc{} ? std::fabs(wide) >= 1.0
                                                  : number.find("e-") == std::string_view::npos &&
                                                        number.find("E-") == std::string_view::npos;
             value = huge ? INFINITY : 0.0f;
         }
     }
-    return negative ? -value : value;
+    *result = negative ? -value : value;
+    return true;
 }
 
 }  // namespace tarvel

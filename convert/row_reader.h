@@ -1,71 +1,68 @@
-// The pieces of ParseInput that read text: lines in pieces, columns, numbers.
+// The pieces of ParseInput that read text: lines, fields, numbers.
 #pragma once
 
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/platform.h"
 
 namespace tarvel {
 
-// Reads a file line by line as fgets with a 300-byte buffer does: a piece is
-// at most `limit` bytes and ends after a line end where one comes first. A
-// line end is a line feed, a carriage return and line feed, or a carriage
-// return alone (files from systems that end lines so).
+// Lines longer than this are no rows.
+inline constexpr std::size_t kMaxLineLength = 64 * 1024;
+
+// Reads a file line by line. A line end is a line feed, a carriage return and
+// line feed, or a carriage return alone (files from systems that end lines
+// so); the last line needs none.
 class CLineReader {
 public:
-    CLineReader(CFile& file, std::size_t limit);
+    // `start` holds bytes already read from the file, which come first.
+    CLineReader(CFile& file, std::string start = {});
 
-    // Points *piece at the next piece, line feed included; the view stays
-    // valid until the next call. Returns false at the end of the file or on a
-    // read error (then Failed() is true).
-    bool Next(std::string_view* piece);
+    // Points *line at the next line without its line end; the view stays
+    // valid until the next call. A line longer than kMaxLineLength is given
+    // as its first kMaxLineLength bytes with *tooLong set, and the rest of it
+    // is discarded. Returns false at the end of the file or on a read error
+    // (then Failed() is true).
+    bool Next(std::string_view* line, bool* tooLong);
     bool Failed() const { return m_failed; }
 
 private:
     bool Fill();
+    // Drops bytes up to and including the next line end.
+    void SkipRestOfLine();
 
     CFile& m_file;
-    std::size_t m_limit;
     std::string m_buffer;
+    std::string m_long;  // the start of the latest over-long line
     std::size_t m_start = 0;
     bool m_end = false;
     bool m_failed = false;
 };
 
-// Removes what a line's text ends with: everything from a zero byte on, then
-// its line end.
-std::string_view LineText(std::string_view piece);
-
-// The texts of the columns of the current row. Entries start as "123"; a row
-// overwrites only the columns it has, so the others keep the text of the
-// latest earlier row that had them.
-class CTokenTable {
+// The fields of one line. Every delimiter ends a field, so an empty field is
+// a field; under the blank delimiter a run of blanks (spaces and tabs) is one
+// separator and blanks at either end make no field. A field that begins with
+// a double quote runs to the closing quote, delimiters included; a doubled
+// quote inside stands for one quote. Only the first `maxFields` fields are
+// kept.
+class CFieldSplitter {
 public:
-    static constexpr int kSize = 20;
-    CTokenTable();
-    std::string_view operator[](int column) const {
-        return {m_text[column], m_length[column]};
-    }
-    void Set(int column, std::string_view text);
+    // Returns the number of fields kept; 0 for a line with nothing but
+    // delimiters and blanks.
+    int Split(std::string_view line, char delimiter, int maxFields);
+    std::string_view operator[](int index) const { return m_fields[static_cast<std::size_t>(index)]; }
 
 private:
-    char m_text[kSize][300];
-    std::size_t m_length[kSize];
+    std::vector<std::string> m_fields;  // reused from line to line
 };
 
-// Splits `line` at `delimiter` as strtok does: a run of delimiters counts as
-// one and no empty column is produced. Columns 0..n-1 overwrite the table's
-// entries; columns past its size are ignored. Returns n. A NUL delimiter
-// leaves the whole line as one column. `line` is at most 299 bytes.
-int SplitColumns(std::string_view line, char delimiter, CTokenTable& tokens);
-
-// Reads a number as the "%f" conversion of formatted input does, in the C
-// locale whatever the process's locale: leading white space skipped, then the
-// longest prefix that forms a decimal number (sign, digits, fraction,
-// exponent). Returns 0 when the text does not begin with one; values beyond
-// the single-precision range become infinities.
-float ReadLeadingNumber(std::string_view text);
+// Reads `text`, blanks around it aside, as a decimal number (sign, digits,
+// fraction, exponent) in the C locale whatever the process's locale. Returns
+// false when anything else is left; values beyond the single-precision range
+// become infinities.
+bool ReadNumber(std::string_view text, float* value);
 
 }  // namespace tarvel

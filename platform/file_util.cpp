@@ -35,13 +35,16 @@ bool WriteNewFile(CPlatform& platform, const std::string& path, const Bytes& con
 
 bool WriteNewFile(CPlatform& platform, const std::string& path,
                   std::initializer_list<std::span<const std::uint8_t>> pieces) {
-    std::unique_ptr<CFile> file = platform.Open(path, OpenMode::kWrite);
+    std::unique_ptr<CFile> file = platform.Open(path, OpenMode::kCreateNew);
     if (!file) return false;
     bool ok = true;
     for (std::span<const std::uint8_t> piece : pieces) ok = ok && file->Write(piece.data(), piece.size());
     ok = ok && file->Flush();
     ok = file->Close() && ok;
-    if (!ok) platform.Remove(path);
+    if (!ok) {
+        CKeepError keep(platform);
+        platform.Remove(path);
+    }
     return ok;
 }
 
@@ -52,8 +55,10 @@ bool ReplaceFile(CPlatform& platform, const std::string& path, const std::string
 
 bool ReplaceFile(CPlatform& platform, const std::string& path, const std::string& tempPath,
                  std::initializer_list<std::span<const std::uint8_t>> pieces) {
+    platform.Remove(tempPath);
     if (!WriteNewFile(platform, tempPath, pieces)) return false;
     if (!platform.Rename(tempPath, path)) {
+        CKeepError keep(platform);
         platform.Remove(tempPath);
         return false;
     }

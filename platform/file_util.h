@@ -24,17 +24,19 @@ bool ReadMore(CFile& file, Bytes* contents, std::size_t limit);
 bool ReadFileBytes(CPlatform& platform, const std::string& path, Bytes* contents,
                    std::size_t limit = SIZE_MAX);
 
-// Writes `contents` to a file created or truncated at `path`, flushes and
-// closes it. On failure the file is removed again.
+// Writes `contents` to a file created at `path`, which must not exist (not
+// even as a symbolic link), flushes and closes it. On failure the file is
+// removed again.
 bool WriteNewFile(CPlatform& platform, const std::string& path, const Bytes& contents);
 // The same for contents given in pieces, written one after the other.
 bool WriteNewFile(CPlatform& platform, const std::string& path,
                   std::initializer_list<std::span<const std::uint8_t>> pieces);
 
 // Replaces the file at `path` by `contents`: writes them completely under
-// `tempPath`, flushes and closes that copy, then renames it over `path`. The
-// old file is never deleted first, so on every failure it stays whole and the
-// temporary copy is removed. Returns true when the rename succeeded.
+// `tempPath` (removing a stale file of that name first), flushes and closes
+// that copy, then renames it over `path`. The old file is never deleted
+// first, so on every failure it stays whole and the temporary copy is
+// removed. Returns true when the rename succeeded.
 bool ReplaceFile(CPlatform& platform, const std::string& path, const std::string& tempPath,
                  const Bytes& contents);
 bool ReplaceFile(CPlatform& platform, const std::string& path, const std::string& tempPath,

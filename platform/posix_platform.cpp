@@ -5,21 +5,35 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <thread>
 
 #include "platform/file_util.h"
 #include "platform/platform.h"
 
 namespace tarvel {
+
+bool CPlatform::SetError(int number) {
+    return SetError(number, number == kErrorNotRegular ? "not a regular file" : std::strerror(number));
+}
+
+bool CPlatform::SetError(int number, std::string text) {
+    m_nLastError = number;
+    m_strLastError = std::move(text);
+    return false;
+}
+
 namespace {
 
 class CPosixFile final : public CFile {
 public:
-    explicit CPosixFile(int fd) : m_fd(fd) {}
+    CPosixFile(CPlatform& owner, int fd) : m_owner(owner), m_fd(fd) {}
     ~CPosixFile() override {
         if (m_fd >= 0) ::close(m_fd);
     }
@@ -31,7 +45,7 @@ public:
                 *bytesRead = static_cast<std::size_t>(n);
                 return true;
             }
-            if (errno != EINTR) return false;
+            if (errno != EINTR) return m_owner.SetError(errno);
         }
     }
 
@@ -41,7 +55,7 @@ public:
             ssize_t n = ::write(m_fd, p, size);
             if (n < 0) {
                 if (errno == EINTR) continue;
-                return false;
+                return m_owner.SetError(errno);
             }
             p += n;
             size -= static_cast<std::size_t>(n);
@@ -49,15 +63,17 @@ public:
         return true;
     }
 
-    bool Flush() override { return ::fdatasync(m_fd) == 0 || errno == EINVAL; }
+    bool Flush() override { return ::fdatasync(m_fd) == 0 || errno == EINVAL || m_owner.SetError(errno); }
 
     bool Close() override {
         int fd = m_fd;
         m_fd = -1;
-        return fd >= 0 && ::close(fd) == 0;
+        if (fd < 0) return m_owner.SetError(EBADF);
+        return ::close(fd) == 0 || m_owner.SetError(errno);
     }
 
 private:
+    CPlatform& m_owner;
     int m_fd;
 };
 
@@ -70,97 +86,179 @@ private:
     int m_fd;
 };
 
+// Makes the entries of the directory holding `path` durable.
+bool SyncParent(CPlatform& platform, const std::string& path) {
+    std::string dir = std::filesystem::path(path).parent_path().string();
+    int fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return platform.SetError(errno);
+    bool ok = ::fsync(fd) == 0 || errno == EINVAL || platform.SetError(errno);
+    ::close(fd);
+    return ok;
+}
+
 class CPosixPlatform final : public CPlatform {
 public:
     std::unique_ptr<CFile> Open(const std::string& path, OpenMode mode) override {
         int flags = O_CLOEXEC;
         switch (mode) {
-            case OpenMode::kRead: flags |= O_RDONLY; break;
-            case OpenMode::kWrite: flags |= O_WRONLY | O_CREAT | O_TRUNC; break;
+            // Non-blocking, so that a FIFO opens at once and is refused below.
+            case OpenMode::kRead: flags |= O_RDONLY | O_NONBLOCK; break;
+            case OpenMode::kWrite: flags |= O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK; break;
+            case OpenMode::kCreateNew: flags |= O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW; break;
         }
         int fd;
         do {
             fd = ::open(path.c_str(), flags, 0666);
         } while (fd < 0 && errno == EINTR);
-        if (fd < 0) return nullptr;
+        if (fd < 0) {
+            // O_NOFOLLOW reports a link at the name as ELOOP.
+            SetError(errno == EISDIR ? kErrorNotRegular : errno);
+            return nullptr;
+        }
         struct stat st;
-        if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+            SetError(S_ISREG(st.st_mode) ? errno : kErrorNotRegular);
             ::close(fd);
             return nullptr;
         }
-        return std::make_unique<CPosixFile>(fd);
+        if ((flags & O_NONBLOCK) != 0) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        return std::make_unique<CPosixFile>(*this, fd);
     }
 
     bool Rename(const std::string& from, const std::string& to) override {
-        if (::rename(from.c_str(), to.c_str()) != 0) return false;
-        // Make the new name durable too: sync the directory that holds it.
-        std::string dir = std::filesystem::path(to).parent_path().string();
-        int fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd >= 0) {
-            ::fsync(fd);
-            ::close(fd);
-        }
-        return true;
+        if (::rename(from.c_str(), to.c_str()) != 0) return SetError(errno);
+        return SyncParent(*this, to);
     }
 
-    bool Remove(const std::string& path) override { return ::unlink(path.c_str()) == 0; }
+    bool RenameNoReplace(const std::string& from, const std::string& to) override {
+        if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0) {
+            if (errno != EINVAL && errno != ENOSYS) return SetError(errno);
+            // A file system without the flag: a hard link fails as well when
+            // `to` exists.
+            if (::link(from.c_str(), to.c_str()) != 0) return SetError(errno);
+            ::unlink(from.c_str());
+        }
+        return SyncParent(*this, to);
+    }
+
+    bool CopyPermissions(const std::string& model, const std::string& path) override {
+        struct stat st;
+        if (::stat(model.c_str(), &st) != 0) return SetError(errno);
+        // Owner and group first: chown may clear the set-id bits that chmod
+        // then restores. Another owner's file keeps what the process may set.
+        if (::chown(path.c_str(), st.st_uid, st.st_gid) != 0) {
+            [[maybe_unused]] int ignored = ::chown(path.c_str(), static_cast<uid_t>(-1), st.st_gid);
+        }
+        return ::chmod(path.c_str(), st.st_mode & 07777) == 0 || SetError(errno);
+    }
+
+    std::vector<std::string> ListDirectory(const std::string& dir) override {
+        std::vector<std::string> names;
+        DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
+        if (d == nullptr) {
+            SetError(errno);
+            return names;
+        }
+        while (dirent* entry = ::readdir(d)) {
+            std::string name = entry->d_name;
+            if (name != "." && name != "..") names.push_back(std::move(name));
+        }
+        ::closedir(d);
+        return names;
+    }
+
+    bool Remove(const std::string& path) override { return ::unlink(path.c_str()) == 0 || SetError(errno); }
 
     bool Copy(const std::string& from, const std::string& to) override {
         std::error_code ec;
-        return std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing, ec);
+        if (std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing, ec)) return true;
+        return SetError(ec.value(), ec.message());
     }
 
-    bool SetCurrentDirectory(const std::string& path) override { return ::chdir(path.c_str()) == 0; }
+    bool SetCurrentDirectory(const std::string& path) override {
+        return ::chdir(path.c_str()) == 0 || SetError(errno);
+    }
 
     bool GetCurrentDirectory(std::string* path) override {
         char* cwd = ::getcwd(nullptr, 0);  // sized by the system: never truncated
-        if (cwd == nullptr) return false;
+        if (cwd == nullptr) return SetError(errno);
         *path = cwd;
         std::free(cwd);
         return true;
     }
 
-    bool MakeDirectory(const std::string& path) override { return ::mkdir(path.c_str(), 0777) == 0; }
+    bool MakeDirectory(const std::string& path) override {
+        return ::mkdir(path.c_str(), 0777) == 0 || SetError(errno);
+    }
 
     bool IsDirectory(const std::string& path) override {
         struct stat st;
         return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
     }
 
-    std::unique_ptr<CDirectoryLock> LockDirectory(const std::string& path) override {
+    FileInfo Examine(const std::string& path) override {
+        FileInfo info;
+        struct stat st;
+        if (::lstat(path.c_str(), &st) != 0) {
+            SetError(errno);
+            return info;
+        }
+        info.exists = true;
+        info.regular = S_ISREG(st.st_mode);
+        info.symbolicLink = S_ISLNK(st.st_mode);
+        // A file without any write bit is read-only even to root, who may
+        // write anything: the owner marked it so.
+        info.writable = ::access(path.c_str(), W_OK) == 0 && (st.st_mode & 0222) != 0;
+        return info;
+    }
+
+    std::unique_ptr<CDirectoryLock> LockDirectory(const std::string& path, int waitSeconds,
+                                                  const std::function<void()>& waiting) override {
         int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd < 0) return nullptr;
-        int rc;
-        do {
-            rc = ::flock(fd, LOCK_EX);
-        } while (rc != 0 && errno == EINTR);
-        if (rc != 0) {
-            ::close(fd);
+        if (fd < 0) {
+            SetError(errno);
             return nullptr;
         }
-        return std::make_unique<CPosixLock>(fd);
+        using Clock = std::chrono::steady_clock;
+        const Clock::time_point deadline = Clock::now() + std::chrono::seconds(waitSeconds);
+        bool told = false;
+        for (;;) {
+            if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return std::make_unique<CPosixLock>(fd);
+            int error = errno;
+            if (error != EWOULDBLOCK && error != EINTR) {
+                ::close(fd);
+                SetError(error);
+                return nullptr;
+            }
+            if (error == EWOULDBLOCK && Clock::now() >= deadline) {
+                ::close(fd);
+                SetError(EWOULDBLOCK);
+                return nullptr;
+            }
+            if (!told && waiting) waiting();
+            told = true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
     }
 
     std::optional<std::string> FindName(const std::string& dir, const std::string& name) override {
         std::string exact = JoinPath(dir, name);
         struct stat st;
         if (::lstat(exact.c_str(), &st) == 0) return name;
-        DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
-        if (d == nullptr) return std::nullopt;
         std::optional<std::string> found;
-        while (dirent* entry = ::readdir(d)) {
-            if (EqualIgnoringAsciiCase(name, entry->d_name)) {
-                found = entry->d_name;
-                break;
-            }
+        for (const std::string& entry : ListDirectory(dir)) {
+            // The first in sorted order, so that every look-up picks the same one.
+            if (EqualIgnoringAsciiCase(name, entry) && (!found || entry < *found)) found = entry;
         }
-        ::closedir(d);
         return found;
     }
 
     std::string CanonicalPath(const std::string& path) override {
         char* resolved = ::realpath(path.empty() ? "." : path.c_str(), nullptr);
-        if (resolved == nullptr) return {};
+        if (resolved == nullptr) {
+            SetError(errno);
+            return {};
+        }
         std::string result = resolved;
         std::free(resolved);
         return result;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/file_util.h"
+#include "pricedb/portfolio.h"
 
 namespace tarvel {
 namespace {
@@ -37,26 +38,26 @@ struct OpenedMaster {
     const std::uint8_t* Record(long i) const { return bytes.data() + kMasterRecordSize * static_cast<std::size_t>(i); }
 };
 
-// Reads the header and at most `securityCount` records of the level's MASTER.
-// Sets *unreadable when the file is there but a read failed.
-bool OpenMaster(CPlatform& platform, const Level& level, OpenedMaster* master, bool* unreadable = nullptr) {
+// Reads the level's MASTER whole and checks it. When it is there but cannot
+// be read or is damaged, stores why in *problem (the first such reason only).
+bool OpenMaster(CPlatform& platform, const Level& level, OpenedMaster* master, std::string* problem) {
     if (!level.enterable) return false;
-    std::optional<std::string> name = platform.FindName(level.path, "master");
+    std::optional<std::string> name = platform.FindName(level.path, kMasterName);
     if (!name) return false;
-    if (unreadable != nullptr) *unreadable = true;
     std::string path = level.path + *name;
     if (path.size() > kMaxWalkPath) return false;
-    std::unique_ptr<CFile> file = platform.Open(path, OpenMode::kRead);
-    if (!file || !ReadMore(*file, &master->bytes, kMasterRecordSize)) return false;
-    if (master->bytes.size() < kMasterRecordSize) {
-        if (unreadable != nullptr) *unreadable = false;
+    auto note = [&](std::string text) {
+        if (problem != nullptr && problem->empty()) *problem = std::move(text);
         return false;
+    };
+    // More than 1024 records cannot be a whole MASTER; reading stops there.
+    if (!ReadFileBytes(platform, path, &master->bytes, kMasterRecordSize * 1024 + 1)) {
+        if (platform.LastErrorNumber() == kErrorNotRegular) return note(path + " is not a regular file.");
+        return note("Cannot read the Master file " + path + ": " + platform.LastError());
     }
-    long count = DecodeMasterHeader(master->bytes.data()).securityCount;
-    std::size_t limit = kMasterRecordSize * static_cast<std::size_t>(std::max(count, 0L) + 1);
-    if (!ReadMore(*file, &master->bytes, limit) || !file->Close()) return false;
-    if (unreadable != nullptr) *unreadable = false;
-    master->count = count;
+    std::string damage = CheckMaster(master->bytes, path);
+    if (!damage.empty()) return note(std::move(damage));
+    master->count = DecodeMasterHeader(master->bytes.data()).securityCount;
     return true;
 }
 
@@ -78,9 +79,9 @@ Level SubLevel(CPlatform& platform, const Level& parent, const std::uint8_t* rec
 }
 
 void ListLevel(CPlatform& platform, const Level& level, int depth, std::set<std::string>& visited,
-               std::vector<ListedSecurity>& out) {
+               std::vector<ListedSecurity>& out, std::string* problem) {
     OpenedMaster master;
-    if (!OpenMaster(platform, level, &master)) return;
+    if (!OpenMaster(platform, level, &master, problem)) return;
     long last = std::min(master.count, master.RecordsPresent());
     for (long i = 1; i <= last; ++i) {
         const std::uint8_t* r = master.Record(i);
@@ -93,13 +94,13 @@ void ListLevel(CPlatform& platform, const Level& level, int depth, std::set<std:
         const std::uint8_t* r = master.Record(i);
         if (!IsDirectoryEntry(r)) continue;
         Level sub = SubLevel(platform, level, r, static_cast<std::size_t>(depth), visited);
-        if (sub.enterable) ListLevel(platform, sub, depth + 1, visited, out);
+        if (sub.enterable) ListLevel(platform, sub, depth + 1, visited, out, problem);
     }
 }
 
 }  // namespace
 
-std::vector<ListedSecurity> ListPortfolio(CPlatform& platform, const std::string& directory) {
+std::vector<ListedSecurity> ListPortfolio(CPlatform& platform, const std::string& directory, std::string* problem) {
     std::vector<ListedSecurity> out;
     Level top;
     top.path = directory;
@@ -108,7 +109,7 @@ std::vector<ListedSecurity> ListPortfolio(CPlatform& platform, const std::string
     std::string canonical = platform.CanonicalPath(directory.empty() ? "." : directory);
     if (canonical.empty()) return out;
     visited.insert(canonical);
-    ListLevel(platform, top, 0, visited, out);
+    ListLevel(platform, top, 0, visited, out, problem);
     return out;
 }
 
@@ -133,8 +134,7 @@ std::size_t WordSpanLength(const std::uint8_t* field, std::size_t width, char c,
 }
 
 std::int16_t FindSecurity(CPlatform& platform, const std::string& directory, std::string_view symbol,
-                          MasterRecordBytes* record, std::string* recordDir, bool* unreadable) {
-    if (unreadable != nullptr) *unreadable = false;
+                          MasterRecordBytes* record, std::string* recordDir, std::string* problem) {
     std::vector<Level> levels(1);
     levels[0].path = directory;
     if (!directory.empty() && directory.back() != '/') levels[0].path += '/';
@@ -145,8 +145,11 @@ std::int16_t FindSecurity(CPlatform& platform, const std::string& directory, std
     for (;;) {
         Level& level = levels.back();
         OpenedMaster master;
-        bool* topUnreadable = levels.size() == 1 && level.position == 0 ? unreadable : nullptr;
-        if (!OpenMaster(platform, level, &master, topUnreadable)) {
+        // A MASTER is read for its records, and again each time the walk
+        // comes back to it for its next "<DIR>" entry.
+        if (!OpenMaster(platform, level, &master, level.position == 0 ? problem : nullptr)) {
+            // Gone or damaged since its records were searched.
+            if (level.position > 0 && level.enterable) return kFindEndedEarly;
             level.position = 1;
             master.count = 0;
         } else {

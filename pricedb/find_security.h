@@ -35,11 +35,12 @@ inline constexpr std::size_t kMaxWalkPath = 4095;
 // naming "." or "..", never enters a directory twice and never goes below
 // kMaxDirectoryDepth.
 //
-// When `unreadable` is given, it is set to whether the portfolio's own MASTER
-// exists but could not be read, so that a caller can tell a failed read from
-// an absent symbol.
+// A MASTER of the tree that is there but cannot be read, or that is damaged
+// (see CheckMaster), is not searched; when `problem` is given, the reason for
+// the first such one is stored there, so that a caller can tell a failed read
+// from an absent symbol.
 std::int16_t FindSecurity(CPlatform& platform, const std::string& directory, std::string_view symbol,
-                          MasterRecordBytes* record, std::string* recordDir, bool* unreadable = nullptr);
+                          MasterRecordBytes* record, std::string* recordDir, std::string* problem = nullptr);
 
 struct ListedSecurity {
     std::string directory;  // ends in "/"
@@ -47,9 +48,10 @@ struct ListedSecurity {
 };
 
 // Every ordinary record of the portfolio tree in the look-up's order, with
-// the same limits as FindSecurity: the records a MASTER's header counts (as
-// far as the file holds them), then each sub-directory wholly.
-std::vector<ListedSecurity> ListPortfolio(CPlatform& platform, const std::string& directory);
+// the same limits and checks as FindSecurity: a MASTER's records, then each
+// sub-directory wholly.
+std::vector<ListedSecurity> ListPortfolio(CPlatform& platform, const std::string& directory,
+                                          std::string* problem = nullptr);
 
 // Number of occurrences of `c` in `text`.
 int CountChar(std::string_view text, char c);

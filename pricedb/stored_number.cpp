@@ -23,19 +23,6 @@ constexpr auto kMonthOfDay = [] {
 
 }  // namespace
 
-// Stored exponents 1 and 2 have no IEEE normal counterpart (the bit move would
-// wrap the exponent); they are reached only through denormal floats.
-StoredNumber detail::EncodeTiny(float value) {
-    int exponent = 0;
-    float mantissa = std::frexp(std::fabs(value), &exponent);  // value = m * 2^exponent, m in [0.5, 1)
-    int stored = exponent + 128;
-    if (stored < 1) return {0, 0, 0, 0};
-    auto fraction = static_cast<std::uint32_t>(std::ldexp(mantissa * 2.0f - 1.0f, 23));
-    std::uint8_t sign = std::signbit(value) ? 0x80 : 0x00;
-    return {static_cast<std::uint8_t>(fraction), static_cast<std::uint8_t>(fraction >> 8),
-            static_cast<std::uint8_t>(((fraction >> 16) & 0x7F) | sign), static_cast<std::uint8_t>(stored)};
-}
-
 float DecodeStoredNumber(const StoredNumber& stored) {
     if (stored[3] == 0) return 0.0f;
     std::uint32_t fraction = stored[0] | (stored[1] << 8) | ((stored[2] & 0x7Fu) << 16);
@@ -70,6 +57,21 @@ SplitDate SplitDateNumber(std::uint16_t dateNumber) {
     int before = kDaysBeforeMonth[month - 1] + (month > 2 && leap ? 1 : 0);
     return {static_cast<std::int16_t>(y), static_cast<std::int16_t>(month),
             static_cast<std::int16_t>(dayOfYear - before)};
+}
+
+int DaysInMonth(int year, int month) {
+    static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (month < 1 || month > 12) return 0;
+    return kDays[month - 1] + (month == 2 && IsLeapYear(year) ? 1 : 0);
+}
+
+bool IsStorableDay(const CalendarDate& date) {
+    return date.day >= 1 && date.day <= DaysInMonth(date.year, date.month) && date >= kFirstStoredDay &&
+           date <= kLastStoredDay;
+}
+
+StoredNumber MakeStoredDate(const CalendarDate& date) {
+    return EncodeStoredNumber(static_cast<float>((date.year - 1900) * 10000 + date.month * 100 + date.day));
 }
 
 StoredNumber MakeStoredDate(std::uint16_t dateNumber) {

@@ -19,15 +19,34 @@ using StoredNumber = std::array<std::uint8_t, 4>;
 
 // NaN and both zeros give four zero bytes. A magnitude of 2^127 or more,
 // infinities included, gives the largest finite stored number of its sign; a
-// magnitude too small for the stored format gives zero. Inline: it runs for
-// every field of every row.
+// magnitude below 2^-126 (a denormal float) gives zero, so the exponent byte
+// of a stored non-zero number is never below 3, the smallest that readers
+// decode. Inline: it runs for every field of every row.
 inline StoredNumber EncodeStoredNumber(float value);
 
-namespace detail {
-// Denormal floats, whose stored exponent would be 1 or 2 or below.
-StoredNumber EncodeTiny(float value);
-}  // namespace detail
 float DecodeStoredNumber(const StoredNumber& stored);
+
+// A day of the Gregorian calendar with its full year.
+struct CalendarDate {
+    int year = 0;
+    int month = 0;  // 1..12
+    int day = 0;    // 1..31
+    auto operator<=>(const CalendarDate&) const = default;
+};
+
+// The days a stored date can hold: stored dates count years from 1900, and
+// date numbers end on 4 June 2140.
+inline constexpr CalendarDate kFirstStoredDay{1900, 1, 1};
+inline constexpr CalendarDate kLastStoredDay{2140, 6, 4};
+
+inline constexpr bool IsLeapYear(int year) { return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0); }
+// Days of `month` (1..12) of `year`.
+int DaysInMonth(int year, int month);
+// A real calendar day between kFirstStoredDay and kLastStoredDay.
+bool IsStorableDay(const CalendarDate& date);
+
+// The stored date of `date`: (year - 1900) * 10000 + month * 100 + day.
+StoredNumber MakeStoredDate(const CalendarDate& date);
 
 // `year` is years since 1900 or, above 1900, a full year. Returns 0 for a date
 // outside 1 January 1961 .. 4 June 2140, a month outside 1..12 or a day
@@ -53,7 +72,7 @@ inline StoredNumber EncodeStoredNumber(float value) {
     auto sign = static_cast<std::uint8_t>((bits >> 24) & 0x80);
     std::uint32_t exponent = (bits >> 23) & 0xFF;
     if (exponent >= 254) return {0xFF, 0xFF, static_cast<std::uint8_t>(0x7F | sign), 0xFF};
-    if (exponent == 0) return detail::EncodeTiny(value);
+    if (exponent == 0) return {0, 0, 0, 0};
     return {static_cast<std::uint8_t>(bits), static_cast<std::uint8_t>(bits >> 8),
             static_cast<std::uint8_t>(((bits >> 16) & 0x7F) | sign), static_cast<std::uint8_t>(exponent + 2)};
 }

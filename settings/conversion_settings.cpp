@@ -67,6 +67,11 @@ std::string RangeMessage(int low, int high) {
     return "Please enter an integer between " + std::to_string(low) + " and " + std::to_string(high) + ".";
 }
 
+std::string ByteLengthMessage(int limit) {
+    return "Please enter no more than " + std::to_string(limit) +
+           " bytes (letters beyond ASCII take two to four bytes each).";
+}
+
 std::string LengthMessage(int limit) { return "Please enter no more than " + std::to_string(limit) + " characters."; }
 
 int CharacterCount(const std::string& text) {
@@ -79,9 +84,9 @@ std::optional<std::string> CheckTakenValues(const CConversionSettings& s) {
     for (int column : s.nColumn) {
         if (column < 1 || column > kMaxColumns) return RangeMessage(1, kMaxColumns);
     }
-    if (CharacterCount(s.strName) > kMaxNameLength) return LengthMessage(kMaxNameLength);
+    if (static_cast<int>(s.strName.size()) > kMaxNameLength) return ByteLengthMessage(kMaxNameLength);
     if (CharacterCount(s.strPathOut) > kMaxPathLength) return LengthMessage(kMaxPathLength);
-    if (CharacterCount(s.strSymbol) > kMaxSymbolLength) return LengthMessage(kMaxSymbolLength);
+    if (static_cast<int>(s.strSymbol.size()) > kMaxSymbolLength) return ByteLengthMessage(kMaxSymbolLength);
     if (s.nSkipRows < 0 || s.nSkipRows > kMaxSkipRows) return RangeMessage(0, kMaxSkipRows);
     if (CharacterCount(s.strDateFormat) > kMaxDateFormatLength) return LengthMessage(kMaxDateFormatLength);
     return std::nullopt;

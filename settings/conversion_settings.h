@@ -58,10 +58,12 @@ inline constexpr const char* kInvalidSymbolMessage = "You did not enter a valid 
 inline constexpr const char* kEnterPathMessage = "Please enter path";
 std::string RangeMessage(int low, int high);
 std::string LengthMessage(int limit);
+// For the symbol and name, whose limits count the bytes stored.
+std::string ByteLengthMessage(int limit);
 inline constexpr const char* kWholeNumberMessage = "Please enter a positive whole number.";
 
-// Limits the dialog enforces.
-inline constexpr int kMaxSymbolLength = 16;
+// Limits the dialog enforces. Symbol and name count UTF-8 bytes, as stored.
+inline constexpr int kMaxSymbolLength = 14;
 inline constexpr int kMaxNameLength = 16;
 inline constexpr int kMaxPathLength = 200;
 inline constexpr int kMaxDateFormatLength = 12;

@@ -243,11 +243,13 @@ bool CSettingsDlg::TakeValues() {
         if (value < 1 || value > kMaxColumns) return Refuse(m_column[f], RangeMessage(1, kMaxColumns));
     }
     m_nExist = m_masterGroup.checkedId();
-    if (m_name->text().size() > kMaxNameLength) return Refuse(m_name, LengthMessage(kMaxNameLength));
+    if (m_name->text().toUtf8().size() > kMaxNameLength) return Refuse(m_name, ByteLengthMessage(kMaxNameLength));
     m_strName = m_name->text();
     if (m_path->text().size() > kMaxPathLength) return Refuse(m_path, LengthMessage(kMaxPathLength));
     m_strPathOut = m_path->text();
-    if (m_symbol->text().size() > kMaxSymbolLength) return Refuse(m_symbol, LengthMessage(kMaxSymbolLength));
+    if (m_symbol->text().toUtf8().size() > kMaxSymbolLength) {
+        return Refuse(m_symbol, ByteLengthMessage(kMaxSymbolLength));
+    }
     m_strSymbol = m_symbol->text();
     long long skip = 0;
     if (!ParseUnsigned(m_skipRows->text(), &skip)) return Refuse(m_skipRows, kWholeNumberMessage);

@@ -6,6 +6,7 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStringList>
+#include <QThread>
 #include <climits>
 
 namespace tarvel {
@@ -32,7 +33,22 @@ bool ReadValue(const QString& file, const char* section, const char* name, std::
     return true;
 }
 
+// QSettings waits for its lock file until the file is older than its stale
+// time (half a minute) when the lock names no process, as one that a process
+// killed while creating it does. A live holder writes its name at once, so a
+// lock that stays empty for a moment is abandoned: remove it.
+void RemoveAbandonedLock(const QString& file) {
+    const QString lockPath = file + QStringLiteral(".lock");
+    for (int i = 0; i < 10; ++i) {
+        QFileInfo info(lockPath);
+        if (!info.exists() || info.size() != 0) return;
+        QThread::msleep(20);
+    }
+    QFile::remove(lockPath);
+}
+
 int WriteValue(const QString& file, const char* section, const char* name, const std::string& text) {
+    RemoveAbandonedLock(file);
     QSettings settings(file, QSettings::IniFormat);
     settings.setValue(Key(section, name), QString::fromStdString(text));
     settings.sync();

@@ -53,13 +53,20 @@ void CTarvelView::OnPreviewFile() {
                 QStringLiteral("\r\n\r\nlooks like this...\r\n\r\n"));
     if (!file) {
         setUpdatesEnabled(true);
-        m_app.prompt().MessageBox("Cannot open the input file " + m_strPathIn.toStdString(), kMbOk);
+        const CPlatform& platform = m_app.platform();
+        std::string path = m_strPathIn.toStdString();
+        m_app.prompt().MessageBox(platform.LastErrorNumber() == kErrorNotRegular
+                                      ? path + " is not a regular file."
+                                      : "Cannot open the input file " + path + ": " + platform.LastError(),
+                                  kMbOk);
         return;
     }
-    CLineReader reader(*file, kMaxLinePiece);
-    std::string_view piece;
-    for (int count = 0; count < kPreviewPieces && reader.Next(&piece); ++count) {
-        std::string_view line = LineText(piece);
+    CLineReader reader(*file);
+    std::string_view line;
+    bool tooLong = false;
+    for (int count = 0; count < kPreviewPieces && reader.Next(&line, &tooLong); ++count) {
+        // Only the start of a very long line: the log is for a look.
+        if (tooLong || line.size() > 300) line = line.substr(0, 300);
         AppendToLog(QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size())) + QStringLiteral("\r\n"));
     }
     file.reset();

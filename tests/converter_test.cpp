@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <functional>
@@ -17,8 +18,6 @@ using test::ShownBox;
 using test::Stored;
 using V = std::vector<std::string>;
 
-const std::string kToday = Stored(1261206.0f);  // 6 December 2026, the fake platform's date
-
 // The bytes of F<n>.DAT: a header of `fields` groups counting `records`, then the records.
 std::string DataFile(int fields, int records, const std::string& body) {
     std::string header;
@@ -26,6 +25,20 @@ std::string DataFile(int fields, int records, const std::string& body) {
     header[2] = static_cast<char>((records + 1) & 0xFF);
     header[3] = static_cast<char>((records + 1) >> 8);
     return header + body;
+}
+
+// `rows` consecutive days from 1 January 1900 as CCYYMMDD, each followed by
+// ",<i>" and `rest`.
+std::string DailyRows(int rows, const char* rest = "") {
+    std::string input;
+    CalendarDate d{1900, 1, 1};
+    for (int i = 0; i < rows; ++i) {
+        char line[64];
+        std::snprintf(line, sizeof line, "%04d%02d%02d,%d%s\n", d.year, d.month, d.day, i, rest);
+        input += line;
+        if (++d.day > DaysInMonth(d.year, d.month)) d = {d.year + (d.month == 12), d.month % 12 + 1, 1};
+    }
+    return input;
 }
 
 TEST_F(ConversionTest, WorkedExampleWritesEveryFileByteForByte) {
@@ -52,97 +65,124 @@ TEST_F(ConversionTest, WorkedExampleWritesEveryFileByteForByte) {
     ExpectConsistent();
 }
 
-TEST_F(ConversionTest, AddsToAnExistingMasterUnderTheLowestFreeNumber) {
+TEST_F(ConversionTest, AddsUnderTheLowestFreeNumberAndBacksUpTheMasterItStartedFrom) {
     std::string r1 = test::SecurityRecord(1, "AAA"), r2 = test::SecurityRecord(2, "BBB"),
-                r4 = test::SecurityRecord(4, "DDD");
-    test::WriteFile(m_out + "/MASTER", test::MasterFile({r1, r2, r4}, 3, 4));
+                r5 = test::SecurityRecord(5, "DDD");
+    std::string before = test::MasterFile({r1, r2, r5}, 3, 5);
+    for (std::size_t i = 4; i < 53; ++i) before[i] = static_cast<char>(i);  // kept as they stand
+    test::WriteFile(m_out + "/MASTER", before);
     test::WriteFile(m_out + "/MASTER.BAK", "an older backup");
+    // A data file no record lists is someone's: its number is not taken.
+    test::WriteFile(m_out + "/f3.dat", "not ours");
+    ::chmod((m_out + "/MASTER").c_str(), 0640);
     auto job = MakeJob();
     job->m_bUseExistingMaster = 1;
     job->m_bFieldOn[kOpen] = job->m_bFieldOn[kHigh] = job->m_bFieldOn[kLow] = job->m_bFieldOn[kOpenInt] = 0;
-    ASSERT_EQ(Convert("010500,1,2,3,26,100\n010600,1,2,3,27,200\n", *job), 0);
+    ASSERT_EQ(Convert("010600,1,2,3,27,200\n010500,1,2,3,26,100\n", *job), 0);
 
-    std::string added = test::SecurityRecord(3, "IBM", "INTL BUSINESS", 3);
-    added.replace(kRecFirstDate, 4, kToday);
-    added.replace(kRecLastDate, 4, kToday);
-    // The backup holds MASTER as the security was added: today's dates.
-    EXPECT_EQ(test::Hex(Out("MASTER.BAK")), test::Hex(test::MasterFile({r1, r2, r4, added}, 4, 5)));
+    std::string added = test::SecurityRecord(4, "IBM", "INTL BUSINESS", 3);
     added.replace(kRecFirstDate, 4, Stored(1000105.0f));
     added.replace(kRecLastDate, 4, Stored(1000106.0f));
-    EXPECT_EQ(test::Hex(Out("MASTER")), test::Hex(test::MasterFile({r1, r2, r4, added}, 4, 5)));
-    // Date, Close and Volume: 12-byte records.
-    EXPECT_EQ(test::Hex(Out("F3.DAT")),
+    std::string after = before;
+    after[0] = 4;
+    after[2] = 6;
+    EXPECT_EQ(test::Hex(Out("MASTER")), test::Hex(after + added));
+    EXPECT_EQ(test::Hex(Out("MASTER.BAK")), test::Hex(before));
+    struct stat st {};
+    ::stat((m_out + "/MASTER").c_str(), &st);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    // Oldest first, whatever the file's order. Date, Close and Volume: 12-byte records.
+    EXPECT_EQ(test::Hex(Out("F4.DAT")),
               test::Hex(DataFile(3, 2, Stored(1000105.0f) + Stored(26.0f) + Stored(100.0f) + Stored(1000106.0f) +
                                            Stored(27.0f) + Stored(200.0f))));
-    EXPECT_EQ(Out("F3.DOP"), "\"DATE\",0,0\r\n\"CLOSE\",4,4\r\n\"VOL\",4,4\r\n");
+    EXPECT_EQ(Out("F4.DOP"), "\"DATE\",0,0\r\n\"CLOSE\",4,4\r\n\"VOL\",4,4\r\n");
+    EXPECT_EQ(Out("f3.dat"), "not ours");
 }
 
-TEST_F(ConversionTest, RefusesWhatTheChecksFind) {
+TEST_F(ConversionTest, RefusesWhatTheChecksFindAndChangesNothing) {
     struct Case {
         const char* name;
         std::function<void(ConversionTest&, CConverter&)> setup;
-        ShownBox message;
+        std::function<std::string(ConversionTest&)> message;
+        int type = kMbOk;
     };
     std::string existing = test::MasterFile({test::SecurityRecord(1, "IBM")});
+    auto existingMaster = [&](ConversionTest& t, CConverter& j) {
+        test::WriteFile(t.m_out + "/MASTER", existing);
+        j.m_bUseExistingMaster = 1;
+    };
+    auto master = [](ConversionTest& t) { return std::filesystem::canonical(t.m_out).string() + "/MASTER"; };
     const Case cases[] = {
         {"missing directory", [](ConversionTest& t, CConverter& j) { j.SetPathOut(t.m_out + "/nope"); },
-         {"Path does not exist", kMbOk}},
+         [](ConversionTest& t) { return "Path does not exist: " + t.m_out + "/nope"; }},
+        {"missing input", [](ConversionTest& t, CConverter& j) { j.m_strPathIn = t.m_dir / "missing.txt"; },
+         [](ConversionTest& t) { return "Cannot open the input file " + t.m_dir / "missing.txt" + ": No such file or directory"; }},
+        {"a directory as input", [](ConversionTest& t, CConverter& j) { j.m_strPathIn = t.m_dir.path(); },
+         [](ConversionTest& t) { return t.m_dir.path() + " is not a regular file."; }},
+        {"binary input", [](ConversionTest& t, CConverter&) { test::WriteFile(t.m_input, std::string("01\0\x7f", 4)); },
+         [](ConversionTest& t) { return t.m_input + " is not a text file."; }},
         {"existing master chosen, none there", [](ConversionTest&, CConverter& j) { j.m_bUseExistingMaster = 1; },
-         {"Path specified does not point to a Master file", kMbOk}},
-        {"new master chosen, one there",
-         [&](ConversionTest& t, CConverter&) { test::WriteFile(t.m_out + "/MASTER", existing); },
-         {"New Master chosen but one already exists", kMbOk}},
+         [](ConversionTest&) { return std::string("Path specified does not point to a Master file"); }},
         {"new master chosen, one in lower case",
          [&](ConversionTest& t, CConverter&) { test::WriteFile(t.m_out + "/master", existing); },
-         {"New Master chosen but one already exists", kMbOk}},
+         [](ConversionTest&) { return std::string("New Master chosen but one already exists"); }},
         {"one field", [](ConversionTest&, CConverter& j) { std::fill(j.m_bFieldOn + 1, j.m_bFieldOn + 7, 0); },
-         {"You need to select more columns", kMbIconInformation}},
-        {"duplicate symbol",
+         [](ConversionTest&) { return std::string("You need to select more columns"); }, kMbIconInformation},
+        {"duplicate symbol", existingMaster, [](ConversionTest&) { return std::string("Duplicate Symbol Failure"); }},
+        {"read-only master",
          [&](ConversionTest& t, CConverter& j) {
-             test::WriteFile(t.m_out + "/MASTER", existing);
-             j.m_bUseExistingMaster = 1;
+             existingMaster(t, j);
+             j.SetSymbol("NEW");
+             ::chmod((t.m_out + "/MASTER").c_str(), 0444);
          },
-         {"Duplicate Symbol Failure", kMbOk}},
+         [&](ConversionTest& t) { return "The Master file " + master(t) + " is read-only."; }},
+        {"master counts more than it holds",
+         [&](ConversionTest& t, CConverter& j) {
+             existingMaster(t, j);
+             test::WriteFile(t.m_out + "/MASTER", test::MasterFile({test::SecurityRecord(1, "A")}, 3));
+         },
+         [&](ConversionTest& t) { return "The Master file " + master(t) + " is damaged: it counts 3 securities but holds 1."; }},
+        {"date kind", [](ConversionTest&, CConverter& j) { j.m_nDateFormat = 3; },
+         [](ConversionTest&) {
+             return std::string("You specified a character-separated date format\nbut only numeric date characters were found.");
+         }},
+        {"a long date", [](ConversionTest& t, CConverter&) { test::WriteFile(t.m_input, "010500,1,2,3,4,5,6\n01234567890123456789,1\n"); },
+         [](ConversionTest&) { return std::string("The date in line 2 is too long to be a date.\nNothing was converted."); }},
+        {"only a header", [](ConversionTest& t, CConverter& j) {
+             test::WriteFile(t.m_input, "Date,Open,High,Low,Close,Volume,OI\n");
+             j.m_bSkipOn = 1;
+             j.m_nSkipRows = 1;
+         },
+         [](ConversionTest& t) { return "No price rows could be read from " + t.m_input + "."; }},
+        {"empty input", [](ConversionTest& t, CConverter&) { test::WriteFile(t.m_input, ""); },
+         [](ConversionTest& t) { return "No price rows could be read from " + t.m_input + "."; }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        for (const std::string& name : test::ListDir(m_out)) std::filesystem::remove(m_out + "/" + name);
+        std::filesystem::remove_all(m_out);
+        std::filesystem::create_directory(m_out);
         m_prompt.shown.clear();
         m_settings.written.clear();
+        test::WriteFile(m_input, "010500,1,2,3,4,5,6\n");
         auto job = MakeJob();
         c.setup(*this, *job);
-        std::string before = test::FileExists(m_out + "/MASTER") ? Out("MASTER") : "";
-        EXPECT_EQ(Convert("010500,1,2,3,4,5,6\n", *job), 1);
-        EXPECT_EQ(m_prompt.shown, std::vector<ShownBox>{c.message});
+        std::map<std::string, std::string> before = test::Snapshot(m_out);
+        EXPECT_EQ(job->Run(), 1);
+        EXPECT_EQ(m_prompt.shown, (std::vector<ShownBox>{{c.message(*this), c.type}}));
         EXPECT_EQ(m_settings.written.size(), 0u);
-        if (!before.empty()) {
-            EXPECT_EQ(Out("MASTER"), before);
-        }
+        EXPECT_EQ(test::Snapshot(m_out), before);
     }
-}
-
-TEST_F(ConversionTest, AFailedCheckAfterANewMasterLeavesItEmpty) {
-    auto job = MakeJob();
-    std::fill(job->m_bFieldOn + 1, job->m_bFieldOn + 7, 0);
-    EXPECT_EQ(Convert("010500,1\n", *job), 1);
-    EXPECT_EQ(Out("MASTER"), std::string(53, '\0'));
-    EXPECT_EQ(test::ListDir(m_out), V{"MASTER"});
-    auto again = MakeJob();
-    EXPECT_EQ(again->Run(), 1);
-    EXPECT_EQ(Messages().back(), "New Master chosen but one already exists");
 }
 
 TEST_F(ConversionTest, RefusesAFullPortfolio) {
     struct Case {
-        int count, mark;
-        int records;
+        int records, mark;
     };
-    const Case cases[] = {{255, 255, 3}, {200, 255, 3}, {255, 200, 3}, {100, 100, 255}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.count << "/" << c.mark << "/" << c.records);
+    for (const Case& c : {Case{3, 255}, Case{255, 255}}) {
+        SCOPED_TRACE(testing::Message() << c.records << "/" << c.mark);
         std::vector<std::string> records;
         for (int n = 1; n <= c.records; ++n) records.push_back(test::SecurityRecord(n, "S" + std::to_string(n)));
-        std::string master = test::MasterFile(records, c.count, c.mark);
+        std::string master = test::MasterFile(records, -1, c.mark);
         test::WriteFile(m_out + "/MASTER", master);
         m_prompt.shown.clear();
         auto job = MakeJob();
@@ -154,153 +194,99 @@ TEST_F(ConversionTest, RefusesAFullPortfolio) {
     }
 }
 
-TEST_F(ConversionTest, ParsesRowsAsTheyStand) {
-    auto job = MakeJob();
-    job->m_bFieldOn[kOpenInt] = 0;
-    job->m_bSkipOn = 1;
-    job->m_nSkipRows = 2;
-    std::string input =
-        "Date,Open,High,Low,Close,Volume\n"
-        "junk\n"
-        "\n"
-        "010700,7,8,6,7.5,700,extra\r\n"  // newest first: dates as they come
-        ",,\n"
-        "010500,x,,5\n"                 // fewer columns: the rest from the row before
-        "010600,1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18,19,20,21,22\n"
-        "010600,abc,2,3,4,5\n";         // a repeated date is stored again
-    ASSERT_EQ(Convert(input, *job), 0);
-    std::string rows;
-    rows += Stored(1000107.0f) + Stored(7) + Stored(8) + Stored(6) + Stored(7.5f) + Stored(700);
-    rows += Stored(1000105.0f) + Stored(0) + Stored(5) + Stored(6) + Stored(7.5f) + Stored(700);
-    rows += Stored(1000106.0f) + Stored(1) + Stored(2) + Stored(3) + Stored(4) + Stored(5);
-    rows += Stored(1000106.0f) + Stored(0) + Stored(2) + Stored(3) + Stored(4) + Stored(5);
-    EXPECT_EQ(test::Hex(Out("F1.DAT")), test::Hex(DataFile(6, 4, rows)));
-    std::string master = Out("MASTER");
-    EXPECT_EQ(master.substr(53 + kRecFirstDate, 8), Stored(1000107.0f) + Stored(1000106.0f));
-    ExpectConsistent();
-}
-
-TEST_F(ConversionTest, FirstRowColumnsMissingFromTheStartRead123) {
-    auto job = MakeJob();
-    job->m_bFieldOn[kVolume] = job->m_bFieldOn[kOpenInt] = 0;
-    ASSERT_EQ(Convert("010500,1,2\n", *job), 0);
-    EXPECT_EQ(test::Hex(Out("F1.DAT").substr(20)),
-              test::Hex(Stored(1000105.0f) + Stored(1) + Stored(2) + Stored(123) + Stored(123)));
-}
-
-TEST_F(ConversionTest, DateKindMismatchOfTheFirstRowFailsButConvertsEveryRow) {
+// Every row rule, end to end: what the file holds, what is stored, and what
+// the user is told about the rows left out.
+TEST_F(ConversionTest, StoresRowsThatReadAndSkipsTheRest) {
     struct Case {
-        const char* input;
+        const char* name;
+        std::string input;
         int format;
-        V messages;
-        int records;
+        V rows;          // Date, Open, High, Low, Close
+        std::string skipped;  // the message, "" for none
+        char delimiter = ',';
     };
-    const V numericOnly = {"You specified a numeric-only date format\nbut a non-numeric date character was found."};
-    const V separated = {"You specified a character-separated date format\nbut only numeric date characters were found."};
+    const std::string wide = "010500" + std::string(100000, ',') + "\n";
     const Case cases[] = {
-        {"\"010500\",1,2,3,4,5,6\n010600,1,2,3,4,5,6\n", 9, numericOnly, 2},
-        {" 010500,1,2,3,4,5,6\n", 9, numericOnly, 1},
-        {"010500,1,2,3,4,5,6\n", 3, {separated[0], "1 rows had a date that could not be read and were not converted.\n"
-                                                   "The first was line 1."}, 0},
-        // Read as digits, 01/05/00 is month 1, day "/0" = 0, year "5/" = 5: a date all the same.
-        {"01/05/00,1,2,3,4,5,6\n010600,1,2,3,4,5,6\n", 9, numericOnly, 2},
-        {"010500,1,2,3,4,5,6\n", 0, {separated[0], "1 rows had a date that could not be read and were not converted.\n"
-                                                   "The first was line 1."}, 0},
+        {"an empty field is a field", "010300,,184.77,182,183\n010400,1,2,3,4\n", 9, {"2000-01-04 1 2 3 4"},
+         "1 row was skipped. It was line 1: column 2 is empty."},
+        {"a short row", "010300,1,2,3\n010400,1,2,3,4\n", 9, {"2000-01-04 1 2 3 4"},
+         "1 row was skipped. It was line 1: column 5 is missing."},
+        {"what is not a number", "010300,null,2,3,4\n010400,$181.18,2,3,4\n010500,2.41B,2,3,4\n010600,1,2,3,4\n", 9,
+         {"2000-01-06 1 2 3 4"}, "3 rows were skipped. The first was line 1: column 2 is not a number."},
+        {"quoted fields", "\"010300\",\"1\",\" 2\",\"3,5\",4\n\"010400\",1,2,\"3\",\"4\"\n", 9, {"2000-01-04 1 2 3 4"},
+         "1 row was skipped. It was line 1: column 4 is not a number."},
+        {"newest first, a repeated date's later row wins",
+         "01/06/2000,6,6,6,6\n01/05/2000,5,5,5,5\n01/06/2000,7,7,7,7\n", 4, {"2000-01-05 5 5 5 5", "2000-01-06 7 7 7 7"},
+         "1 row was skipped. It was line 1: line 3 has the same date."},
+        {"years as written", "03/05/1928,1,2,3,4\n12/31/1959,1,2,3,4\n01/01/1900,1,2,3,4\n", 4,
+         {"1900-01-01 1 2 3 4", "1928-03-05 1 2 3 4", "1959-12-31 1 2 3 4"}, ""},
+        {"days that do not exist", "02/30/2001,1,2,3,4\n01/03/,1,2,3,4\n1/5/00,1,2,3,4\n02/29/2100,1,2,3,4\n"
+                                   "12/31/1899,1,2,3,4\n02/29/2000,1,2,3,4\n", 4, {"2000-02-29 1 2 3 4"},
+         "5 rows were skipped. The first was line 1: the date in column 1 is not a real day."},
+        {"numeric dates must be whole", "21000229,1,2,3,4\n2000010,1,2,3,4\n20000101,1,2,3,4\n", 8,
+         {"2000-01-01 1 2 3 4"}, "2 rows were skipped. The first was line 1: the date in column 1 is not a real day."},
+        {"a NUL byte and a line of 100,000 columns",
+         std::string(5000, '\n') + "010300,1,2,3,4\n" + std::string("0104\0" "00,1,2,3,4\n", 16) + wide +
+             "010600,1,2,3,4\n",
+         9,
+         {"2000-01-03 1 2 3 4", "2000-01-06 1 2 3 4"},
+         "2 rows were skipped. The first was line 5002: the line holds a NUL byte."},
+        {"blanks: a run is one separator", "  010300   1 2\t3  4  \n", 9, {"2000-01-03 1 2 3 4"}, "", ' '},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.input);
-        for (const std::string& name : test::ListDir(m_out)) std::filesystem::remove(m_out + "/" + name);
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove_all(m_out);
+        std::filesystem::create_directory(m_out);
         m_prompt.shown.clear();
         auto job = MakeJob();
+        job->m_bFieldOn[kVolume] = job->m_bFieldOn[kOpenInt] = 0;
         job->m_nDateFormat = c.format;
-        EXPECT_EQ(Convert(c.input, *job), 1);
-        EXPECT_EQ(Messages(), c.messages);
-        EXPECT_EQ(Out("F1.DAT").size(), 28u * static_cast<std::size_t>(c.records + 1));
+        job->SetDelimiter(c.delimiter);
+        ASSERT_EQ(Convert(c.input, *job), 0) << testing::PrintToString(Messages());
+        EXPECT_EQ(Rows(), c.rows);
+        EXPECT_EQ(Messages(), c.skipped.empty() ? V{} : V{c.skipped});
         ExpectConsistent();
     }
 }
 
-TEST_F(ConversionTest, UnreadableHeaderLineIsReportedWithItsLine) {
+TEST_F(ConversionTest, StrictFailsOnAnySkippedRow) {
     auto job = MakeJob();
-    ASSERT_EQ(Convert("\nDate,Open,High,Low,Close,Volume,OI\n010500,1,2,3,4,5,6\n133100,1,2,3,4,5,6\n", *job), 1);
-    EXPECT_EQ(Messages(), (V{"You specified a numeric-only date format\nbut a non-numeric date character was found.",
-                             "2 rows had a date that could not be read and were not converted.\nThe first was line 2."}));
-    EXPECT_EQ(Out("F1.DAT").size(), 28u * 2);
-    std::string master = Out("MASTER");
-    EXPECT_EQ(master.substr(53 + kRecFirstDate, 8), Stored(1000105.0f) + Stored(1000105.0f));
+    job->m_bStrict = 1;
+    EXPECT_EQ(Convert("010500,1,2,3,4,5,6\n010600,x,2,3,4,5,6\n", *job), 1);
+    EXPECT_EQ(Messages(), (V{"1 row was skipped. It was line 2: column 2 is not a number.",
+                             "Nothing was converted: skipped rows are not allowed (--strict)."}));
+    EXPECT_EQ(test::ListDir(m_out), V{});
 }
 
-TEST_F(ConversionTest, ALongDateStopsTheReadingAndKeepsEarlierRows) {
-    auto job = MakeJob();
-    ASSERT_EQ(Convert("010500,1,2,3,4,5,6\n01234567890123456789,1\n010700,1,2,3,4,5,6\n", *job), 1);
-    EXPECT_EQ(Messages(), V{"The date in line 2 is too long to be a date.\n"
-                            "That line and the rows after it were not converted."});
-    EXPECT_EQ(Out("F1.DAT").size(), 28u * 2);
-    ExpectConsistent();
-}
+TEST_F(ConversionTest, HoldsAtMostTheLargestRecordCount) {
+    auto job = [this] {
+        auto made = MakeJob();
+        made->m_nDateFormat = 8;
+        for (int f = kOpen; f < kFieldCount; ++f) made->m_bFieldOn[f] = f == kClose;
+        made->m_nFieldColumn[kClose] = 1;
+        return made;
+    };
+    ASSERT_EQ(Convert(DailyRows(65535), *job()), 1);
+    EXPECT_EQ(Messages(), V{"This file has more rows than one security can hold (65534).\nNothing was converted."});
+    EXPECT_EQ(test::ListDir(m_out), V{});
 
-TEST_F(ConversionTest, NoRowsLeaveTodaysDatesAndACountOfOne) {
-    auto job = MakeJob();
-    job->m_bSkipOn = 1;
-    job->m_nSkipRows = 5;
-    ASSERT_EQ(Convert("a\nb\n", *job), 0);
-    EXPECT_EQ(Out("F1.DAT"), MakeDataHeader(7));
-    EXPECT_EQ(Out("MASTER").substr(53 + kRecFirstDate, 8), kToday + kToday);
-}
-
-TEST_F(ConversionTest, StopsAtTheLargestRecordCount) {
-    std::string input;
-    input.reserve(65536 * 12);
-    for (int i = 0; i < 65536; ++i) input += "010500,1,2\n";
-    auto job = MakeJob();
-    for (int f = kHigh; f < kFieldCount; ++f) job->m_bFieldOn[f] = f == kClose;
-    job->m_nFieldColumn[kClose] = 2;
-    ASSERT_EQ(Convert(input, *job), 1);
-    EXPECT_EQ(Messages(), V{"This file has more rows than one security can hold (65534).\n"
-                            "The rows after that were not converted."});
+    m_prompt.shown.clear();
+    ASSERT_EQ(Convert(DailyRows(65534), *job()), 0);
     std::string data = Out("F1.DAT");
-    EXPECT_EQ(data.size(), 12u * 65535);
-    EXPECT_EQ(test::Hex(data.substr(0, 4)), "00 00 FF FF");
+    EXPECT_EQ(data.size(), 8u * 65535);
+    EXPECT_EQ(test::Hex(data.substr(0, 8)), "00 00 FF FF 00 00 01 00");
     ExpectConsistent();
-}
-
-TEST_F(ConversionTest, ExactlyTheLargestRecordCountSucceeds) {
-    std::string input;
-    for (int i = 0; i < 65534; ++i) input += "010500,1\n";
-    auto job = MakeJob();
-    for (int f = kHigh; f < kFieldCount; ++f) job->m_bFieldOn[f] = 0;
-    job->m_bFieldOn[kOpen] = 0;
-    job->m_bFieldOn[kClose] = 1;
-    job->m_nFieldColumn[kClose] = 1;
-    ASSERT_EQ(Convert(input, *job), 0);
-    EXPECT_EQ(Out("F1.DAT").size(), 8u * 65535);
 }
 
 TEST_F(ConversionTest, TwoHundredFiftyRowsOfFiveFields) {
-    std::string input;
-    for (int i = 0; i < 250; ++i) input += "010500,1,2,3,4\n";
+    std::string input = DailyRows(250, ",2,3,4");
     auto job = MakeJob();
+    job->m_nDateFormat = 8;
     job->m_bFieldOn[kVolume] = job->m_bFieldOn[kOpenInt] = 0;
     ASSERT_EQ(Convert(input, *job), 0);
     std::string data = Out("F1.DAT");
     EXPECT_EQ(data.size(), 5020u);
     EXPECT_EQ(test::Hex(data.substr(0, 20)), "00 00 FB 00 00 00 01 00 00 00 01 00 00 00 01 00 00 00 01 00");
-}
-
-TEST_F(ConversionTest, MissingInputFileFailsWithAMessage) {
-    auto job = MakeJob();
-    job->m_strPathIn = m_dir / "missing.txt";
-    EXPECT_EQ(job->Run(), 1);
-    EXPECT_EQ(Messages(), V{"Cannot open the input file " + m_dir / "missing.txt"});
-    ExpectConsistent();
-    // A directory is no input file either.
-    m_prompt.shown.clear();
-    auto second = MakeJob("MSFT");
-    second->m_bUseExistingMaster = 1;
-    second->m_strPathIn = m_dir.path();
-    EXPECT_EQ(second->Run(), 1);
-    EXPECT_EQ(Messages(), V{"Cannot open the input file " + m_dir.path()});
-    ExpectConsistent();
 }
 
 TEST_F(ConversionTest, RelativePathsAreResolvedBeforeTheDirectoryChanges) {
@@ -326,49 +312,47 @@ TEST_F(ConversionTest, UsesAMasterNamedInLowerCase) {
     EXPECT_EQ(Out("master").size(), 3u * 53);
 }
 
-TEST_F(ConversionTest, OverwritesADataFileThatMasterDoesNotList) {
-    test::WriteFile(m_out + "/F1.DAT", "stale bytes");
+TEST_F(ConversionTest, SymbolsAndNamesFitWholeOrAreRefused) {
     auto job = MakeJob();
-    ASSERT_EQ(Convert("010500,1,2,3,4,5,6\n", *job), 0);
-    EXPECT_EQ(Out("F1.DAT").size(), 56u);
-}
-
-TEST_F(ConversionTest, CutsUtf8SymbolAndNameAtACharacterBoundary) {
-    auto job = MakeJob("\xC3\x84PFEL\xC3\x84PFEL\xC3\x84PFEL", "\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC"
-                                                               "\xE2\x82\xAC\xE2\x82\xAC");
+    EXPECT_FALSE(job->SetSymbol("ABCDEFGHIJKLMNO"));
+    EXPECT_FALSE(job->SetName("\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC"));
+    ASSERT_TRUE(job->SetSymbol("ABCDEFGHIJKLMN"));
+    ASSERT_TRUE(job->SetName("\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC"));
     ASSERT_EQ(Convert("010500,1,2,3,4,5,6\n", *job), 0);
     std::string master = Out("MASTER");
-    EXPECT_EQ(master.substr(53 + kRecSymbol, 16), "\xC3\x84PFEL\xC3\x84PFEL\xC3\x84PF");
+    EXPECT_EQ(master.substr(53 + kRecSymbol, 17), std::string("ABCDEFGHIJKLMN  \0", 17));
     EXPECT_EQ(master.substr(53 + kRecName, 16), "\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC ");
-    EXPECT_EQ(m_settings.written[2].second, "\xC3\x84PFEL\xC3\x84PFEL\xC3\x84PF");
 }
 
 TEST_F(ConversionTest, IgnoresAByteOrderMarkBeforeTheFirstLine) {
     auto job = MakeJob();
     ASSERT_EQ(Convert("\xEF\xBB\xBF" "010500,1,2,3,4,5,6\n", *job), 0);
-    EXPECT_EQ(Out("F1.DAT").substr(28, 4), Stored(1000105.0f));
-    // Skipped as part of a header line all the same.
+    EXPECT_EQ(Rows(), V{"2000-01-05 1 2 3 4 5 6"});
     auto skipping = MakeJob("MSFT");
     skipping->m_bUseExistingMaster = 1;
     skipping->m_bSkipOn = 1;
     skipping->m_nSkipRows = 1;
     ASSERT_EQ(Convert("\xEF\xBB\xBF" "Date,Open\n010500,1,2,3,4,5,6\n", *skipping), 0);
-    EXPECT_EQ(Out("F2.DAT").size(), 56u);
+    EXPECT_EQ(Rows(2), V{"2000-01-05 1 2 3 4 5 6"});
 }
 
-TEST_F(ConversionTest, AMasterThatCannotBeReadDuringTheDuplicateCheckStopsTheRun) {
-    std::string master = test::MasterFile({test::SecurityRecord(1, "IBM")});
-    test::WriteFile(m_out + "/MASTER", master);
-    // The second open of the run is the duplicate check's read of MASTER.
+TEST_F(ConversionTest, RemovesWhatAKilledConversionLeft) {
+    // Killed after renaming F2's files into place, before replacing MASTER.
+    std::string one = test::MasterFile({test::SecurityRecord(1, "AAA")});
+    test::WriteFile(m_out + "/MASTER", one);
+    test::WriteFile(m_out + "/F1.DAT", DataFile(7, 1, Stored(1000105.0f) + std::string(24, '\0')));
+    test::WriteFile(m_out + "/F1.DOP", "dop");
+    test::WriteFile(m_out + "/MASTER.~NU", test::MasterFile({test::SecurityRecord(1, "AAA"), test::SecurityRecord(2, "KIL")}));
+    test::WriteFile(m_out + "/F2.DAT", "half");
+    test::WriteFile(m_out + "/F2.DOP", "half");
+    test::WriteFile(m_out + "/F3.DAT.~NU", "temp");
+    test::WriteFile(m_out + "/MASTER.BAK.~NU", "temp");
     auto job = MakeJob();
     job->m_bUseExistingMaster = 1;
-    m_platform.FailAt(5);
-    EXPECT_EQ(Convert("010500,1,2,3,4,5,6\n", *job), 1);
-    ASSERT_EQ(m_platform.log().size(), 5u);
-    EXPECT_EQ(m_platform.log()[4], "open");
-    EXPECT_EQ(Messages(), V{"Cannot read the Master file " + std::filesystem::canonical(m_out).string() + "/MASTER"});
-    EXPECT_EQ(Out("MASTER"), master);
-    EXPECT_EQ(test::ListDir(m_out), V{"MASTER"});
+    ASSERT_EQ(Convert("010500,1,2,3,4,5,6\n", *job), 0);
+    EXPECT_EQ(test::ListDir(m_out), (V{"F1.DAT", "F1.DOP", "F2.DAT", "F2.DOP", "MASTER", "MASTER.BAK"}));
+    EXPECT_EQ(Out("MASTER.BAK"), one);
+    EXPECT_EQ(Rows(2), V{"2000-01-05 1 2 3 4 5 6"});
 }
 
 }  // namespace

@@ -6,68 +6,71 @@
 namespace tarvel {
 namespace {
 
-std::uint16_t Date(int year, int month, int day) {
-    return MakeDateNumber(static_cast<std::int16_t>(year), static_cast<std::int16_t>(month),
-                          static_cast<std::int16_t>(day));
-}
-
-TEST(ParseDateText, ReadsEveryFormat) {
+TEST(ReadDateText, ReadsEveryFormatWithYearsAsWritten) {
     struct Case {
         const char* text;
         int format;
-        std::uint16_t expected;
+        CalendarDate date;
     };
     const Case cases[] = {
-        {"00/01/05", 1, Date(2000, 1, 5)},    {"99-12-31", 1, Date(1999, 12, 31)},
-        {"2000-1-5", 2, Date(2000, 1, 5)},    {"1999/12/31", 2, Date(1999, 12, 31)},
-        {"01/05/00", 3, Date(2000, 1, 5)},    {"1/5/00", 3, Date(2000, 1, 5)},
-        {"12/06/26", 3, Date(2026, 12, 6)},   {"1/5/2000", 4, Date(2000, 1, 5)},
-        {"1/5/00", 4, Date(1999, 1, 5)},      {"05.01.00", 5, Date(2000, 1, 5)},
-        {"5-1-2000", 6, Date(2000, 1, 5)},    {"000105", 7, Date(2000, 1, 5)},
-        {"20000105", 8, Date(2000, 1, 5)},    {"19590105", 8, Date(2059, 1, 5)},
-        {"19610105", 8, Date(1961, 1, 5)},    {"010500", 9, Date(2000, 1, 5)},
-        {"01052000", 10, Date(2000, 1, 5)},   {"050100", 11, Date(2000, 1, 5)},
-        {"05012000", 12, Date(2000, 1, 5)},   {"\"010500\"", 9, Date(2000, 1, 5)},
-        {"   010500", 9, Date(2000, 1, 5)},   {"123199", 9, Date(1999, 12, 31)},
-        {"19500105", 8, Date(2050, 1, 5)},      {"022900", 9, Date(2000, 2, 29)},
+        {"00/01/05", 1, {2000, 1, 5}},    {"99-12-31", 1, {1999, 12, 31}},   {"2000-1-5", 2, {2000, 1, 5}},
+        {"1928/03/05", 2, {1928, 3, 5}},  {"01/05/00", 3, {2000, 1, 5}},     {"1/5/00", 3, {2000, 1, 5}},
+        {"12/06/26", 3, {2026, 12, 6}},   {"1/5/2000", 3, {2000, 1, 5}},     {"1/5/2000", 4, {2000, 1, 5}},
+        {"05.01.00", 5, {2000, 1, 5}},    {"5-1-2000", 6, {2000, 1, 5}},     {"000105", 7, {2000, 1, 5}},
+        {"20000105", 8, {2000, 1, 5}},    {"19590105", 8, {1959, 1, 5}},     {"19000101", 8, {1900, 1, 1}},
+        {"21400604", 8, {2140, 6, 4}},    {"010500", 9, {2000, 1, 5}},       {"01052000", 10, {2000, 1, 5}},
+        {"050100", 11, {2000, 1, 5}},     {"05012000", 12, {2000, 1, 5}},    {" 010500 ", 9, {2000, 1, 5}},
+        {"123159", 9, {2059, 12, 31}},    {"010160", 9, {1960, 1, 1}},       {"022900", 9, {2000, 2, 29}},
+        {"01/05/00 ", 3, {2000, 1, 5}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.text << " under " << c.format);
-        EXPECT_EQ(ParseDateText(c.text, c.format), c.expected);
-        EXPECT_NE(c.expected, 0);
+        CalendarDate date;
+        ASSERT_EQ(ReadDateText(c.text, c.format, &date), DateStatus::kRead);
+        EXPECT_EQ(date, c.date);
     }
 }
 
-TEST(ParseDateText, ATrailingBlankMisreadsSeparatedDates) {
-    // The blank is the last separator: month 1, day 0 of 2000 = 31 December 1999.
-    EXPECT_EQ(ParseDateText("01/05/00 ", 3), Date(2000, 1, 0));
-    EXPECT_EQ(ParseDateText("01/05/00 ", 3), Date(1999, 12, 31));
-}
-
-TEST(ParseDateText, UnreadableTextsGiveNoDate) {
+TEST(ReadDateText, SaysWhyATextIsNoDate) {
     struct Case {
         const char* text;
         int format;
+        DateStatus status;
     };
     const Case cases[] = {
-        {"010500", 0},        {"010500", -1},      {"010500", 13},     {"", 3},
-        {"   ", 3},           {"\"", 9},           {"01/05/2000x", 3}, {"01/05/20000", 4},
-        {"000000", 9},        {"133100", 9},       {"013200", 9},      {"19600105", 8},        {"123160", 9},
-        {"21410105", 8},      {"Date", 9},         {"Date", 3},        {"010500", 3},
-        {"1", 1},             {"/", 2},            {"--", 4},          {"99999999", 10},
+        {"010500", 0, DateStatus::kUnreadable},      {"010500", 13, DateStatus::kUnreadable},
+        {"", 3, DateStatus::kUnreadable},            {"\"010500\"", 9, DateStatus::kUnreadable},
+        {"01/03/", 3, DateStatus::kUnreadable},      {"1/5/00", 4, DateStatus::kUnreadable},
+        {"01/05/200", 4, DateStatus::kUnreadable},   {"01/05/2000x", 3, DateStatus::kUnreadable},
+        {"01//05/00", 3, DateStatus::kUnreadable},   {"2000010", 8, DateStatus::kUnreadable},
+        {"0105000", 9, DateStatus::kUnreadable},     {"Date", 3, DateStatus::kUnreadable},
+        {"010500", 3, DateStatus::kUnreadable},      {"2024-01-02 16:00", 2, DateStatus::kUnreadable},
+        {"02/30/2001", 3, DateStatus::kNotADay},     {"21000229", 8, DateStatus::kNotADay},
+        {"19000229", 8, DateStatus::kNotADay},       {"133100", 9, DateStatus::kNotADay},
+        {"000000", 9, DateStatus::kNotADay},         {"20000431", 8, DateStatus::kNotADay},
+        {"18991231", 8, DateStatus::kOutOfRange},    {"21400605", 8, DateStatus::kOutOfRange},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "'" << c.text << "' under " << c.format);
-        EXPECT_EQ(ParseDateText(c.text, c.format), 0);
+        CalendarDate date{1, 2, 3};
+        EXPECT_EQ(ReadDateText(c.text, c.format, &date), c.status);
+        EXPECT_EQ(date, (CalendarDate{1, 2, 3}));
     }
 }
 
-TEST(ParseDateText, NeverReadsPastTheText) {
+TEST(ReadDateText, NeverReadsPastTheText) {
     // Views into a larger buffer: the characters after the view must not count.
     const std::string separated = "01/05/99";
-    EXPECT_EQ(ParseDateText(std::string_view(separated).substr(0, 6), 3), Date(2000, 1, 5));
-    const std::string digits = "010599";
-    EXPECT_EQ(ParseDateText(std::string_view(digits).substr(0, 4), 9), Date(2000, 1, 5));
+    CalendarDate date;
+    EXPECT_EQ(ReadDateText(std::string_view(separated).substr(0, 6), 3, &date), DateStatus::kUnreadable);
+    const std::string digits = "0105991";
+    EXPECT_EQ(ReadDateText(std::string_view(digits).substr(0, 6), 9, &date), DateStatus::kRead);
+    EXPECT_EQ(date, (CalendarDate{1999, 1, 5}));
+}
+
+TEST(ParseDateText, GivesTheDateNumberOfToday) {
+    EXPECT_EQ(ParseDateText("12/06/26", 3), MakeDateNumber(2026, 12, 6));
+    EXPECT_EQ(ParseDateText("01/01/1950", 4), 0);  // before date numbers begin
 }
 
 TEST(FindDateFormat, FirstNameThatBeginsWithTheText) {

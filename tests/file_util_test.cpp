@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "platform/file_util.h"
 #include "tests/support/fake_platform.h"
 #include "tests/support/temp_dir.h"
@@ -10,15 +12,18 @@ namespace {
 using test::CFaultyPlatform;
 using test::CTempDir;
 
-TEST(ReplaceFile, ReplacesWithoutLeavingTheTemporary) {
-    CTempDir dir;
+TEST(ReplaceFile, ReplacesWithoutLeavingTheTemporaryOrWritingThroughALink) {
+    CTempDir dir, outside;
     test::WriteFile(dir / "MASTER", "old");
+    test::WriteFile(outside / "victim", "keep");
+    std::filesystem::create_symlink(outside / "victim", dir / "MASTER.NEW");
     CFaultyPlatform platform;
     ASSERT_TRUE(ReplaceFile(platform, dir / "MASTER", dir / "MASTER.NEW", Bytes{'n', 'e', 'w'}));
     EXPECT_EQ(test::ReadFile(dir / "MASTER"), "new");
     EXPECT_EQ(test::ListDir(dir.path()), std::vector<std::string>{"MASTER"});
-    // No delete before the rename: open, write, flush, close, rename.
-    EXPECT_EQ(platform.log(), (std::vector<std::string>{"open", "write", "flush", "close", "rename"}));
+    EXPECT_EQ(test::ReadFile(outside / "victim"), "keep");
+    // The stale temporary goes first; the old file is never deleted.
+    EXPECT_EQ(platform.log(), (std::vector<std::string>{"remove", "open", "write", "flush", "close", "rename"}));
 }
 
 TEST(ReplaceFile, AnyFailingStepLeavesTheOldFileWhole) {
@@ -34,8 +39,10 @@ TEST(ReplaceFile, AnyFailingStepLeavesTheOldFileWhole) {
         test::WriteFile(dir / "MASTER", "old contents");
         CFaultyPlatform platform;
         platform.FailAt(k);
-        EXPECT_FALSE(ReplaceFile(platform, dir / "MASTER", dir / "MASTER.NEW", Bytes(1000, 'x')));
-        EXPECT_EQ(test::ReadFile(dir / "MASTER"), "old contents");
+        // Removing a stale temporary that is not there may fail unnoticed.
+        bool replaced = ReplaceFile(platform, dir / "MASTER", dir / "MASTER.NEW", Bytes(1000, 'x'));
+        EXPECT_EQ(replaced, k == 1);
+        EXPECT_EQ(test::ReadFile(dir / "MASTER"), replaced ? std::string(1000, 'x') : "old contents");
         EXPECT_EQ(test::ListDir(dir.path()), std::vector<std::string>{"MASTER"});
     }
 }

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <unistd.h>
 
@@ -111,24 +112,28 @@ TEST(FindSecurity, SearchesRecordsFirstThenSubDirectoriesDepthFirst) {
     EXPECT_EQ(Find(dir.path(), "NOWHERE").result, kFindNotFound);
 }
 
-TEST(FindSecurity, MissingOrBrokenMastersGiveNotFound) {
+TEST(FindSecurity, MissingOrDamagedMastersAreNotSearchedAndSayWhy) {
     CTempDir dir;
-    EXPECT_EQ(Find(dir.path(), "IBM").result, kFindNotFound);  // no MASTER
-    test::WriteFile(dir / "MASTER", std::string(52, '\0'));
-    EXPECT_EQ(Find(dir.path(), "IBM").result, kFindNotFound);  // no whole header
+    auto platform = MakePosixPlatform();
+    auto problem = [&](const std::string& symbol) {
+        MasterRecordBytes record{};
+        std::string recordDir, why;
+        EXPECT_EQ(FindSecurity(*platform, dir.path(), symbol, &record, &recordDir, &why), kFindNotFound);
+        return why;
+    };
+    EXPECT_EQ(problem("IBM"), "");  // no MASTER
     // A sub-directory without MASTER is skipped.
     std::filesystem::create_directories(dir / "SUB");
     test::WriteFile(dir / "MASTER", MasterFile({SecurityRecord(1, "AAA"), DirectoryRecord(2, "SUB")}));
-    EXPECT_EQ(Find(dir.path(), "IBM").result, kFindNotFound);
-    // A count larger than the file: the records present are searched, then the level ends.
-    test::WriteFile(dir / "MASTER", MasterFile({SecurityRecord(1, "AAA"), SecurityRecord(2, "IBM")}, 30000));
-    EXPECT_EQ(Find(dir.path(), "IBM").fileNumber, 2);
-    EXPECT_EQ(Find(dir.path(), "XYZ").result, kFindNotFound);
-    // Records past the count are not read.
+    EXPECT_EQ(problem("IBM"), "");
+    // A damaged MASTER below, or at the top, is not searched at all.
+    test::WriteFile(dir / "SUB/MASTER", MasterFile({SecurityRecord(2, "IBM")}, 3));
+    EXPECT_EQ(problem("IBM"), "The Master file " + dir / "SUB/MASTER" + " is damaged: it counts 3 securities but holds 1.");
     test::WriteFile(dir / "MASTER", MasterFile({SecurityRecord(1, "AAA"), SecurityRecord(2, "IBM")}, 1));
-    EXPECT_EQ(Find(dir.path(), "IBM").result, kFindNotFound);
-    test::WriteFile(dir / "MASTER", MasterFile({SecurityRecord(2, "IBM")}, 0xFFFD));  // -3
-    EXPECT_EQ(Find(dir.path(), "IBM").result, kFindNotFound);
+    EXPECT_EQ(problem("AAA"), "The Master file " + dir / "MASTER" + " is damaged: it counts 1 securities but holds 2.");
+    std::filesystem::remove(dir / "MASTER");
+    ::mkfifo((dir / "MASTER").c_str(), 0644);
+    EXPECT_EQ(problem("AAA"), dir / "MASTER" + " is not a regular file.");
 }
 
 TEST(FindSecurity, MatchesFileNamesInAnyCase) {

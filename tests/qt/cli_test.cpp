@@ -98,7 +98,8 @@ TEST_F(CliTest, SettingsChecksRefuseBeforeAnythingIsWritten) {
         {{"--close-col", "21"}, "Tarvel: Please enter an integer between 1 and 20.\n"},
         {{"--skip", "201"}, "Tarvel: Please enter an integer between 0 and 200.\n"},
         {{"--symbol", "   "}, "Tarvel: You did not enter a valid symbol\n"},
-        {{"--symbol", "ABCDEFGHIJKLMNOPQ"}, "Tarvel: Please enter no more than 16 characters.\n"},
+        {{"--symbol", "ABCDEFGHIJKLMNO"},
+         "Tarvel: Please enter no more than 14 bytes (letters beyond ASCII take two to four bytes each).\n"},
         {{"--out", " "}, "Tarvel: Please enter path\n"},
         {{"--date-format", "QQ"}, "tarvel-cli: unknown date format \"QQ\"; see tarvel-cli convert --help\n"},
     };

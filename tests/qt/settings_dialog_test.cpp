@@ -56,7 +56,7 @@ private slots:
         QCOMPARE(d.m_skipRows->text(), QStringLiteral("0"));
         QVERIFY(!d.m_skipRows->isEnabled());
         QCOMPARE(d.m_path->text(), QString());
-        QCOMPARE(d.m_symbol->maxLength(), 16);
+        QCOMPARE(d.m_symbol->maxLength(), 14);
         QCOMPARE(d.m_path->maxLength(), 200);
         QCOMPARE(d.focusWidget(), d.m_ok);
         QCOMPARE(d.windowTitle(), QStringLiteral("Conversion Settings"));
@@ -183,7 +183,7 @@ private slots:
         QCOMPARE(f.dialog.focusWidget(), static_cast<QWidget*>(f.dialog.m_path));
         // Typing stops at the limit.
         f.Type(f.dialog.m_symbol, QString(20, QLatin1Char('s')));
-        QCOMPARE(f.dialog.m_symbol->text().size(), 16);
+        QCOMPARE(f.dialog.m_symbol->text().size(), 14);
     }
 
     void trimsAndUpperCasesTheSymbol() {

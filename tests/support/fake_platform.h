@@ -21,32 +21,48 @@ public:
 
     // Makes operation number `k` (counted from 1 over every counted call) fail;
     // 0 fails none.
-    void FailAt(long k) { m_failAt = k; }
+    // The failure reads as `error` (an errno value; EIO unless given).
+    void FailAt(long k, int error = 5) {
+        m_failAt = k;
+        m_nInjected = error;
+    }
     long operations() const { return m_count; }
+    int injected() const { return m_nInjected; }
     // "open", "read", "write", "flush", "close", "rename", "remove", "copy",
-    // "chdir", "getcwd", "mkdir", "lock", one per counted call.
+    // "chmod", "chdir", "getcwd", "mkdir", "lock", one per counted call.
     const std::vector<std::string>& log() const { return m_log; }
     void SetToday(std::string date) { m_today = std::move(date); }
 
-    // Counts the call and returns false when it is the one to fail.
+    // Counts the call and returns false when it is the one to fail; an
+    // injected failure reads as an I/O error.
     bool Pass(const char* operation);
+    // `ok`, after taking the real platform's reason when it is false.
+    bool Real(bool ok);
 
     std::unique_ptr<CFile> Open(const std::string& path, OpenMode mode) override;
     bool Rename(const std::string& from, const std::string& to) override;
+    bool RenameNoReplace(const std::string& from, const std::string& to) override;
+    bool CopyPermissions(const std::string& model, const std::string& path) override;
+    std::vector<std::string> ListDirectory(const std::string& dir) override;
     bool Remove(const std::string& path) override;
     bool Copy(const std::string& from, const std::string& to) override;
     bool SetCurrentDirectory(const std::string& path) override;
     bool GetCurrentDirectory(std::string* path) override;
     bool MakeDirectory(const std::string& path) override;
     bool IsDirectory(const std::string& path) override;
-    std::unique_ptr<CDirectoryLock> LockDirectory(const std::string& path) override;
+    FileInfo Examine(const std::string& path) override { return m_real->Examine(path); }
+    std::unique_ptr<CDirectoryLock> LockDirectory(const std::string& path, int waitSeconds,
+                                                  const std::function<void()>& waiting) override;
     std::optional<std::string> FindName(const std::string& dir, const std::string& name) override;
     std::string CanonicalPath(const std::string& path) override;
     std::string LocalDate() override;
 
+    CPlatform& real() { return *m_real; }
+
 private:
     std::unique_ptr<CPlatform> m_real;
     long m_failAt = 0;
+    int m_nInjected = 5;
     long m_count = 0;
     std::vector<std::string> m_log;
     std::string m_today = "12/06/26";

@@ -46,6 +46,15 @@ std::vector<std::string> ListDir(const std::string& dir) {
     return names;
 }
 
+std::map<std::string, std::string> Snapshot(const std::string& dir) {
+    std::map<std::string, std::string> files;
+    for (const std::string& name : ListDir(dir)) {
+        std::string path = dir + "/" + name;
+        files[name] = std::filesystem::is_regular_file(std::filesystem::symlink_status(path)) ? ReadFile(path) : "";
+    }
+    return files;
+}
+
 std::string Hex(const std::string& bytes) {
     std::string text;
     char buffer[4];

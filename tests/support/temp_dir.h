@@ -1,6 +1,7 @@
 // A temporary directory for one test, removed with everything in it.
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,8 @@ std::string ReadFile(const std::string& path);
 bool FileExists(const std::string& path);
 // Sorted names of the entries of `dir`.
 std::vector<std::string> ListDir(const std::string& dir);
+// Every entry of `dir` with its bytes ("" for what is no regular file).
+std::map<std::string, std::string> Snapshot(const std::string& dir);
 // Space-separated hex of `bytes`, for readable failures.
 std::string Hex(const std::string& bytes);
 
