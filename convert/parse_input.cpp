@@ -161,12 +161,12 @@ int CConverter::ParseInput() {
     // Oldest first; of the rows of one date the latest in the file stays.
     std::stable_sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) { return a.day < b.day; });
     std::size_t kept = 0;
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        if (i + 1 < rows.size() && rows[i + 1].day == rows[i].day) {
-            Skip(rows[i].line, "line " + std::to_string(rows[i + 1].line) + " has the same date");
-            continue;
-        }
-        rows[kept++] = rows[i];
+    for (std::size_t i = 0; i < rows.size();) {
+        std::size_t last = i;
+        while (last + 1 < rows.size() && rows[last + 1].day == rows[i].day) ++last;
+        for (; i < last; ++i) Skip(rows[i].line, "line " + std::to_string(rows[last].line) + " has the same date");
+        rows[kept++] = rows[last];
+        i = last + 1;
     }
     rows.resize(kept);
 

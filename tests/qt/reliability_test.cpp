@@ -1,17 +1,26 @@
+// Hostile inputs, damaged and hostile portfolios, competing conversions and
+// conversions killed at random moments, all through tarvel-cli.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <spawn.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <random>
 #include <set>
-#include <sstream>
+#include <thread>
 
-#include "tests/qt/cli_runner.h"
 #include "pricedb/find_security.h"
 #include "pricedb/portfolio.h"
+#include "tests/qt/cli_runner.h"
 #include "tests/qt/settings_env.h"
+#include "tests/support/master_builder.h"
 #include "tests/support/portfolio_check.h"
 
 extern char** environ;
@@ -23,6 +32,7 @@ namespace fs = std::filesystem;
 
 using test::Cli;
 using test::Outcome;
+using Files = std::map<std::string, std::string>;
 
 std::string RandomBytes(std::size_t size, unsigned seed) {
     std::mt19937 random(seed);
@@ -31,6 +41,29 @@ std::string RandomBytes(std::size_t size, unsigned seed) {
     return bytes;
 }
 
+// `rows` consecutive days from 2 January 1990 as MMDDYY rows of seven fields.
+std::string Rows(int rows, int base = 1) {
+    std::string text;
+    int year = 90, month = 1, day = 2;
+    for (int i = 0; i < rows; ++i) {
+        char line[80];
+        std::snprintf(line, sizeof line, "%02d%02d%02d,%d,%d,%d,%d,%d,%d\n", month, day, year, base + i, base + i + 2,
+                      base, base + i + 1, 100 * i, i);
+        text += line;
+        if (++day > 28) {
+            day = 1;
+            if (++month > 12) {
+                month = 1;
+                year = (year + 1) % 100;
+            }
+        }
+    }
+    return text;
+}
+
+// The first line of standard error.
+std::string FirstLine(const std::string& err) { return err.substr(0, err.find('\n')); }
+
 class HostileInputTest : public ::testing::Test {
 protected:
     HostileInputTest() : m_cwd(fs::current_path()) {
@@ -38,15 +71,12 @@ protected:
         fs::create_directory(m_out);
         m_input = m_env / "input.txt";
     }
-    ~HostileInputTest() override {
-        fs::current_path(m_cwd);
-        fs::permissions(m_out, fs::perms::owner_all, fs::perm_options::add);
-    }
+    ~HostileInputTest() override { fs::current_path(m_cwd); }
     Outcome Convert(const std::string& input, std::vector<std::string> extra = {}) {
         test::WriteFile(m_input, input);
         std::vector<std::string> args = {"convert", m_input, "--out", m_out, "--symbol", "HOST", "--date-format",
                                          "MMDDYY", "--delimiter", "comma"};
-        if (!test::FileExists(m_out + "/MASTER")) args.push_back("--new-master");
+        args.push_back(test::FileExists(m_out + "/MASTER") ? "--existing-master" : "--new-master");
         args.insert(args.end(), extra.begin(), extra.end());
         return Cli(args);
     }
@@ -57,143 +87,289 @@ protected:
     std::string m_input;
 };
 
-TEST_F(HostileInputTest, EveryInputLeavesAConsistentPortfolioAndSaysWhatFailed) {
+TEST_F(HostileInputTest, ConvertsWhatReadsAndChangesNothingOtherwise) {
     std::string wide;
     for (int i = 0; i < 10000; ++i) wide += (i == 0 ? "010500" : std::to_string(i)) + ",";
-    std::string rows70k;
-    for (int i = 0; i < 70000; ++i) rows70k += "010500,1,2,3,4,5,6\n";
+    std::string sameDay;
+    for (int i = 0; i < 70000; ++i) sameDay += "010500,1,2,3,4,5," + std::to_string(i) + "\n";
     std::string randomNul = RandomBytes(20000, 1);
     randomNul[10] = '\0';
     struct Case {
         const char* name;
         std::string input;
         int status;
-        std::string messageStart;  // the first "Tarvel: " line begins so; "" for none
+        std::string message;  // the first line of standard error; "" for none
+        std::string exported = "";  // the rows `export` gives back after a conversion
         std::vector<std::string> options = {};
     };
     const Case cases[] = {
-        {"empty file", "", 0, ""},
-        {"random bytes with NULs", randomNul, 1, ""},
-        {"one line of 100 MB", std::string(100 * 1024 * 1024, '7'), 1, "Tarvel: The date in line 1 is too long"},
-        {"a line of 10,000 columns", wide + "\n", 1, "Tarvel: "},
-        {"delimiters only", ",,,,\n,,\n", 0, ""},
-        {"CR-only line ends", "010500,1,2,3,4,5,6\r010600,1,2,3,4,5,6\r010700,1,2,3,4,5,6\r", 0, ""},
-        {"byte order mark", "\xEF\xBB\xBF" "010500,1,2,3,4,5,6\n", 0, ""},
-        // 1950 reads as 2050 by the century rule; 2141, month 13 and day 32 have no date.
-        {"dates out of range", "01/05/1950,1\n01/05/2141,1\n13/05/2000,1\n01/32/2000,1\n01/06/2000,1\n", 1,
-         "Tarvel: 3 rows had a date that could not be read and were not converted.\nThe first was line 2.",
-         {"--date-format", "MM_DD_CCYY"}},
-        {"numbers beyond single precision", "010500,1e39,-1e39,nan,inf,1e-40,7\n", 0, ""},
-        {"70,000 rows", rows70k, 1, "Tarvel: This file has more rows than one security can hold (65534)."},
+        {"empty file", "", 1, "Tarvel: No price rows could be read from %IN%."},
+        {"random bytes with NULs", randomNul, 1, "Tarvel: %IN% is not a text file."},
+        {"one line of 100 MB", std::string(100 * 1024 * 1024, '7'), 1,
+         "Tarvel: 1 row was skipped. It was line 1: the line is longer than 64 KiB."},
+        {"a line of 10,000 columns", wide + "\n", 0, "", "2000-01-05,1,2,3,4,5,6\n"},
+        {"delimiters only", ",,,,\n,,\n", 1, "Tarvel: No price rows could be read from %IN%."},
+        {"CR-only line ends", "010500,1,2,3,4,5,6\r010600,1,2,3,4,5,6\r", 0, "",
+         "2000-01-05,1,2,3,4,5,6\n2000-01-06,1,2,3,4,5,6\n"},
+        {"byte order mark and CR LF", "\xEF\xBB\xBF" "010500,1,2,3,4,5,6\r\n", 0, "", "2000-01-05,1,2,3,4,5,6\n"},
+        {"dates out of range", "01/05/1899,1\n01/05/2141,1\n13/05/2000,1\n01/32/2000,1\n01/06/1950,1\n", 0,
+         "Tarvel: 4 rows were skipped. The first was line 1: the date in column 1 lies outside 1900-01-01 to 2140-06-04.",
+         "1950-01-06,1\n", {"--date-format", "MM_DD_CCYY", "--no-open", "--no-high", "--no-low", "--no-volume",
+                            "--no-oi", "--close-col", "2"}},
+        {"numbers beyond single precision", "010500,1e39,-1e39,1e-40,7,5,6\n", 0, "",
+         "2000-01-05,1.7014117e+38,-1.7014117e+38,0,7,5,6\n"},
+        {"70,000 rows of one day: the last stays", sameDay, 0,
+         "Tarvel: 69999 rows were skipped. The first was line 1: line 70000 has the same date.",
+         "2000-01-05,1,2,3,4,5,69999\n"},
+        {"a FIFO", "", 1, "Tarvel: %IN% is not a regular file."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         fs::remove_all(m_out);
         fs::create_directory(m_out);
-        Outcome outcome = Convert(c.input, c.options);
+        Outcome outcome;
+        std::string input = m_input;
+        if (std::string(c.name) == "a FIFO") {
+            input = m_env / "fifo";
+            ::mkfifo(input.c_str(), 0644);
+            outcome = Cli({"convert", input, "--out", m_out, "--symbol", "HOST", "--new-master"});
+        } else {
+            outcome = Convert(c.input, c.options);
+        }
         EXPECT_EQ(outcome.status, c.status) << outcome.err;
         EXPECT_EQ(outcome.out, c.status == 0 ? "Conversion completed successfully!\n" : "Conversion failed.\n");
-        if (c.status == 1) {
-            EXPECT_EQ(outcome.err.rfind("Tarvel: ", 0), 0u) << "a failure without a message";
+        std::string message = c.message;
+        if (auto at = message.find("%IN%"); at != std::string::npos) message.replace(at, 4, input);
+        EXPECT_EQ(FirstLine(outcome.err), message);
+        if (c.status == 0) {
+            EXPECT_EQ(test::CheckPortfolio(m_out), "");
+            Outcome exported = Cli({"export", m_out, "HOST"});
+            EXPECT_EQ(exported.out.substr(exported.out.find('\n') + 1), c.exported);
+        } else {
+            EXPECT_EQ(test::ListDir(m_out), std::vector<std::string>{});
         }
-        if (!c.messageStart.empty()) {
-            EXPECT_EQ(outcome.err.rfind(c.messageStart, 0), 0u) << outcome.err;
-        }
-        EXPECT_EQ(test::CheckPortfolio(m_out), "");
     }
 }
 
-TEST_F(HostileInputTest, CROnlyFilesAndLargeNumbersStoreWhatTheyCan) {
-    ASSERT_EQ(Convert("010500,1e39,-1e39,nan,inf,1e-40,7\n").status, 0);
-    Outcome exported = Cli({"export", m_out, "HOST"});
-    EXPECT_EQ(exported.out, "DATE,OPEN,HIGH,LOW,CLOSE,VOL,OI\n"
-                            "2000-01-05,1.7014117e+38,-1.7014117e+38,0,0,0,7\n");
-    // Every row of a file whose lines end in a carriage return alone.
-    ASSERT_EQ(Convert("010500,1,2,3,4,5,6\r010600,1,2,3,4,5,6\r010700,1,2,3,4,5,6\r", {"--symbol", "CR"}).status, 0);
-    EXPECT_EQ(Cli({"export", m_out, "CR"}).out,
-              "DATE,OPEN,HIGH,LOW,CLOSE,VOL,OI\n2000-01-05,1,2,3,4,5,6\n2000-01-06,1,2,3,4,5,6\n"
-              "2000-01-07,1,2,3,4,5,6\n");
-}
-
-TEST_F(HostileInputTest, Utf8SymbolAndNameAreCutAtACharacterBoundary) {
-    std::string symbol = "\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC";  // 6 x €
-    Outcome outcome = Convert("010500,1,2,3,4,5,6\n", {"--symbol", symbol, "--name", "Gro\xC3\x9F" "es Caf\xC3\xA9 S\xC3\xBC\xC3\x9F"});
-    ASSERT_EQ(outcome.status, 0) << outcome.err;
+TEST_F(HostileInputTest, SymbolsPastFourteenBytesAreRefused) {
+    Outcome outcome = Convert("010500,1,2,3,4,5,6\n", {"--symbol", "ABCDEFGHIJKLMNO"});
+    EXPECT_EQ(outcome.status, 2);
+    EXPECT_EQ(test::ListDir(m_out), std::vector<std::string>{});
+    ASSERT_EQ(Convert("010500,1,2,3,4,5,6\n", {"--symbol", "ABCDEFGHIJKLMN"}).status, 0);
     std::string master = test::ReadFile(m_out + "/MASTER");
-    EXPECT_EQ(master.substr(53 + kRecSymbol, 16), "\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC ");
-    EXPECT_EQ(master.substr(53 + kRecName, 16), "Gro\xC3\x9F" "es Caf\xC3\xA9 S ");
-    // The cut symbol is the one the duplicate check and export find.
-    EXPECT_EQ(Cli({"export", m_out, "\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC"}).status, 0);
+    EXPECT_EQ(master.substr(53 + kRecSymbol, 16), "ABCDEFGHIJKLMN  ");
 }
 
-TEST_F(HostileInputTest, UnusablePathsAreRefusedWithAMessage) {
-    Outcome directory = Cli({"convert", m_env / "pf", "--out", m_out, "--symbol", "X", "--new-master"});
-    EXPECT_EQ(directory.status, 1);
-    EXPECT_EQ(directory.err, "Tarvel: Cannot open the input file " + m_out + "\n");
-    EXPECT_EQ(test::CheckPortfolio(m_out), "");
+// A portfolio of two securities made by real conversions, a file outside it
+// that nothing may touch, and a damage or trap laid in it per case.
+class HostilePortfolioTest : public HostileInputTest {
+protected:
+    void SetUp() override {
+        test::WriteFile(m_input, Rows(5000));
+        ASSERT_EQ(Cli({"convert", m_input, "--out", m_out, "--symbol", "AAA", "--new-master", "--date-format",
+                       "MMDDYY", "--delimiter", "comma", "--no-skip"}).status, 0);
+        test::WriteFile(m_input, Rows(30, 7));
+        ASSERT_EQ(Cli({"convert", m_input, "--out", m_out, "--symbol", "BBB", "--existing-master"}).status, 0);
+        fs::remove(m_out + "/MASTER.BAK");
+        m_before = test::Snapshot(m_out);
+        m_outside = m_env / "outside";
+        test::WriteFile(m_outside, "outside bytes");
+        m_master = m_out + "/MASTER";
+    }
 
-    // A directory nothing can be written to (/proc refuses even root).
-    std::string locked = m_env / "locked";
-    fs::create_directory(locked);
-    fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec);
-    std::string target = ::geteuid() == 0 ? std::string("/proc") : locked;
-    test::WriteFile(m_input, "010500,1,2,3,4,5,6\n");
-    Outcome readOnly = Cli({"convert", m_input, "--out", target, "--symbol", "X", "--new-master"});
-    EXPECT_EQ(readOnly.status, 1);
-    EXPECT_EQ(readOnly.err, "Tarvel: Cannot create a Master file in " + target + "\n");
-    fs::permissions(locked, fs::perms::owner_all);
-}
+    // The earlier securities' files are as they were.
+    void ExpectEarlierSecuritiesWhole() {
+        Files after = test::Snapshot(m_out);
+        for (const char* name : {"F1.DAT", "F1.DOP", "F2.DAT", "F2.DOP"}) EXPECT_EQ(after[name], m_before[name]) << name;
+        EXPECT_EQ(test::ReadFile(m_outside), "outside bytes");
+    }
 
-TEST_F(HostileInputTest, ABrokenMasterIsRefusedAndLeftAsItWas) {
+    Files m_before;
+    std::string m_outside;
+    std::string m_master;
+};
+
+TEST_F(HostilePortfolioTest, DamagedMastersAreRefusedByEveryCommand) {
+    const std::string a = test::SecurityRecord(1, "AAA"), b = test::SecurityRecord(2, "BBB");
     struct Case {
         const char* name;
         std::string master;
-        std::string message;
+        std::string problem;  // after "The Master file <path> is damaged: "
     };
-    const std::string path = fs::canonical(m_out).string() + "/MASTER";
     const Case cases[] = {
-        {"0 bytes", "", "Tarvel: " + path + " is not a valid Master file\n"},
-        {"52 bytes", std::string(52, '\0'), "Tarvel: " + path + " is not a valid Master file\n"},
-        {"10 MB of random bytes", RandomBytes(10 * 1024 * 1024, 7), std::string("Tarvel: ") + kFullPortfolioMessage + "\n"},
+        {"truncated to 60 bytes", m_before["MASTER"].substr(0, 60), "it is 60 bytes long, not a whole number of 53-byte records."},
+        {"truncated to 100 bytes", m_before["MASTER"].substr(0, 100), "it is 100 bytes long, not a whole number of 53-byte records."},
+        {"zero length", "", "it is 0 bytes long, not a whole number of 53-byte records."},
+        {"counts more than it holds", test::MasterFile({a, b}, 3), "it counts 3 securities but holds 2."},
+        {"counts fewer than it holds", test::MasterFile({a, b, test::SecurityRecord(3, "HID")}, 2),
+         "it counts 2 securities but holds 3."},
+        {"file number 0", test::MasterFile({a, b, test::SecurityRecord(0, "ZER")}), "record 3 has file number 0."},
+        {"a number used twice", test::MasterFile({a, b, test::SecurityRecord(2, "TWO")}), "file number 2 is used twice."},
+        {"a text file", "Date,Open,High,Low,Close\n01/02/2024,1,2,3,4\n", "it is 44 bytes long, not a whole number of 53-byte records."},
+        {"random bytes", RandomBytes(53 * 40, 3), ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::WriteFile(m_master, c.master);
+        const Files before = test::Snapshot(m_out);
+        std::string prefix = "Tarvel: The Master file " + fs::canonical(m_out).string() + "/MASTER is damaged: ";
+        Outcome convert = Convert(Rows(10));
+        EXPECT_EQ(convert.status, 1);
+        EXPECT_EQ(FirstLine(convert.err).rfind(prefix + c.problem, 0), 0u) << convert.err;
+        prefix = "Tarvel: The Master file " + m_out + "/MASTER is damaged: ";
+        for (Outcome reader : {Cli({"list", m_out}), Cli({"export", m_out, "AAA"})}) {
+            EXPECT_EQ(reader.status, 1);
+            EXPECT_EQ(FirstLine(reader.err).rfind(prefix + c.problem, 0), 0u) << reader.err;
+        }
+        EXPECT_EQ(test::Snapshot(m_out), before);
+        ExpectEarlierSecuritiesWhole();
+    }
+}
+
+TEST_F(HostilePortfolioTest, TrapsInThePortfolioNeitherEscapeNorBlockNorCostData) {
+    const std::string canonical = fs::canonical(m_out).string();
+    auto link = [&](const char* name) { return [&, name] { fs::create_symlink(m_outside, m_out + "/" + name); }; };
+    auto fifo = [&](const char* name) { return [&, name] { ::mkfifo((m_out + "/" + name).c_str(), 0644); }; };
+    struct Case {
+        const char* name;
+        std::function<void()> lay;
+        int status;
+        std::string message;   // the first line of standard error; "" for none
+        int fileNumber = 3;    // the new security's, when it converts
+    };
+    const Case cases[] = {
+        {"a link at F3.DAT", link("F3.DAT"), 0, "", 4},
+        {"a link at f3.dop", link("f3.dop"), 0, "", 4},
+        {"a link at MASTER.BAK", link("MASTER.BAK"), 0, ""},
+        {"a link at MASTER.~NU", link("MASTER.~NU"), 0, ""},
+        {"a link at F3.DAT.~NU", link("F3.DAT.~NU"), 0, ""},
+        {"a FIFO at F3.DAT", fifo("F3.DAT"), 0, "", 4},
+        {"a FIFO at MASTER.~NU", fifo("MASTER.~NU"), 0, ""},
+        {"a directory named F3.DAT", [&] { fs::create_directory(m_out + "/F3.DAT"); }, 0, "", 4},
+        {"MASTER and master both", [&] { test::WriteFile(m_out + "/master", "other"); }, 0, ""},
+        {"MASTER as a link", [&] {
+             fs::rename(m_master, m_env / "real-master");
+             fs::create_symlink(m_env / "real-master", m_master);
+         },
+         1, "Tarvel: The Master file " + canonical + "/MASTER is a symbolic link; Tarvel does not replace it. "
+            "Convert into the directory it points to."},
+        {"MASTER as a FIFO", [&] { fs::remove(m_master); ::mkfifo(m_master.c_str(), 0644); }, 1,
+         "Tarvel: " + canonical + "/MASTER is not a regular file."},
+        {"MASTER as a directory", [&] { fs::remove(m_master); fs::create_directory(m_master); }, 1,
+         "Tarvel: " + canonical + "/MASTER is not a regular file."},
+        {"a read-only MASTER", [&] { ::chmod(m_master.c_str(), 0444); }, 1,
+         "Tarvel: The Master file " + canonical + "/MASTER is read-only."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         fs::remove_all(m_out);
+        fs::remove(m_env / "real-master");
         fs::create_directory(m_out);
-        test::WriteFile(m_out + "/MASTER", c.master);
-        Outcome outcome = Convert("010500,1,2,3,4,5,6\n", {"--existing-master"});
-        EXPECT_EQ(outcome.status, 1);
-        EXPECT_EQ(outcome.err, c.message);
-        EXPECT_TRUE(test::ReadFile(m_out + "/MASTER") == c.master);
-        EXPECT_EQ(test::ListDir(m_out), std::vector<std::string>{"MASTER"});
+        for (const auto& [name, bytes] : m_before) test::WriteFile(m_out + "/" + name, bytes);
+        c.lay();
+        const Files before = test::Snapshot(m_out);
+        Outcome outcome = Convert(Rows(10));
+        EXPECT_EQ(outcome.status, c.status) << outcome.err;
+        EXPECT_EQ(FirstLine(outcome.err), c.message);
+        ExpectEarlierSecuritiesWhole();
+        if (c.status != 0) {
+            EXPECT_EQ(test::Snapshot(m_out), before);
+            continue;
+        }
+        MasterRecordBytes record{};
+        std::string dir;
+        auto platform = MakePosixPlatform();
+        ASSERT_EQ(FindSecurity(*platform, m_out, "HOST", &record, &dir), kFindFound);
+        EXPECT_EQ(record[kRecFileNumber], c.fileNumber);
+        EXPECT_EQ(test::ReadFile(m_master).substr(0, 3 * 53), m_before["MASTER"].substr(0, 3 * 53).replace(0, 4, "\3\0\3\0", 4));
+        EXPECT_EQ(test::ReadFile(m_out + "/MASTER.BAK"), m_before["MASTER"]);
+        EXPECT_FALSE(fs::is_symlink(m_out + "/MASTER.BAK"));
     }
 }
 
-// Runs tarvel-cli with `args`; returns its exit status.
-int Spawn(const std::vector<std::string>& args) {
+TEST_F(HostilePortfolioTest, ReadersNeverBlockOnAFifo) {
+    fs::remove(m_out + "/F1.DAT");
+    ::mkfifo((m_out + "/F1.DAT").c_str(), 0644);
+    Outcome list = Cli({"list", m_out});
+    EXPECT_EQ(list.status, 0);
+    EXPECT_NE(list.out.find("AAA"), std::string::npos);
+    Outcome exported = Cli({"export", m_out, "AAA"});
+    EXPECT_EQ(exported.status, 1);
+    EXPECT_EQ(exported.err, "tarvel-cli: cannot read " + m_out + "/F1.DAT: not a regular file\n");
+}
+
+TEST_F(HostilePortfolioTest, OwnersChoiceOfPermissionsIsKept) {
+    ::chmod(m_master.c_str(), 0664);
+    ASSERT_EQ(Convert(Rows(10)).status, 0);
+    struct stat st {};
+    ASSERT_EQ(::stat(m_master.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0664u);
+}
+
+TEST_F(HostilePortfolioTest, AnotherConversionHoldingThePortfolioMakesTheNextWaitThenGiveUp) {
+    int held = ::open(m_out.c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    const std::string canonical = fs::canonical(m_out).string();
+    for (const char* wait : {"0", "1"}) {
+        SCOPED_TRACE(wait);
+        Outcome outcome = Convert(Rows(10), {"--wait", wait});
+        EXPECT_EQ(outcome.status, 1);
+        std::string busy = "Tarvel: " + canonical + " is busy with another conversion.\n";
+        EXPECT_EQ(outcome.err, std::string(wait) == "0" ? busy
+                                                        : "Tarvel: Waiting for another conversion into " + canonical +
+                                                              "...\n" + busy);
+        EXPECT_EQ(test::Snapshot(m_out), m_before);
+    }
+    ::close(held);
+    EXPECT_EQ(Convert(Rows(10), {"--wait", "0"}).status, 0);
+}
+
+TEST_F(HostilePortfolioTest, AnAbandonedSettingsLockStallsNothing) {
+    test::WriteFile(m_env.file() + ".lock", "");
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Convert(Rows(10), {"--save"}).status, 0);
+    // The bound is the settings lock's own stale time, which the run must not wait out.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(25));
+}
+
+// Runs tarvel-cli with `args` in a process of its own.
+pid_t Start(const std::vector<std::string>& args) {
     std::vector<char*> argv;
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    ::posix_spawn_file_actions_init(&actions);
+    ::posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    ::posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     pid_t pid = 0;
-    if (::posix_spawn(&pid, TARVEL_CLI_PATH, nullptr, nullptr, argv.data(), environ) != 0) return -1;
+    int rc = ::posix_spawn(&pid, TARVEL_CLI_PATH, &actions, nullptr, argv.data(), environ);
+    ::posix_spawn_file_actions_destroy(&actions);
+    return rc == 0 ? pid : -1;
+}
+
+int Wait(pid_t pid) {
     int status = 0;
     ::waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-TEST(ConcurrentConversions, EightProcessesOfThirtyKeepEverySecurity) {
+int Spawn(const std::vector<std::string>& args) { return Wait(Start(args)); }
+
+TEST(ConcurrentConversions, SixteenProcessesWithReadersKeepEverySecurity) {
     test::CSettingsEnv env;
     std::string out = env / "pf";
     fs::create_directory(out);
-    test::WriteFile(out + "/MASTER", std::string(53, '\0'));
-    constexpr int kProcesses = 8, kEach = 30;
+    constexpr int kProcesses = 16, kEach = 14;
+    test::WriteFile(env / "first.csv", "010100,1,1\n");
+    ASSERT_EQ(Cli({"convert", env / "first.csv", "--out", out, "--symbol", "FIRST", "--new-master", "--no-skip",
+                   "--date-format", "MMDDYY", "--delimiter", "comma", "--close-col", "2", "--volume-col", "3",
+                   "--no-open", "--no-high", "--no-low", "--no-oi", "--save"}).status, 0);
     auto closeOf = [](int p, int i) { return p * 100 + i + 1; };
     for (int p = 0; p < kProcesses; ++p) {
         for (int i = 0; i < kEach; ++i) {
             std::string rows;
             for (int day = 1; day <= 3; ++day) {
-                rows += "01" + std::string(day < 10 ? "0" : "") + std::to_string(day) + "00," +
-                        std::to_string(closeOf(p, i)) + "," + std::to_string(day) + "\n";
+                rows += "010" + std::to_string(day) + "00," + std::to_string(closeOf(p, i)) + "," + std::to_string(day) + "\n";
             }
             test::WriteFile(env / ("in-" + std::to_string(p) + "-" + std::to_string(i) + ".csv"), rows);
         }
@@ -215,20 +391,24 @@ TEST(ConcurrentConversions, EightProcessesOfThirtyKeepEverySecurity) {
         }
         workers.push_back(pid);
     }
-    for (pid_t pid : workers) {
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    }
+    // Readers list the portfolio all the while; every MASTER they see is whole.
+    std::atomic<bool> done{false};
+    std::atomic<int> lists{0}, badLists{0};
+    std::thread reader([&] {
+        while (!done) {
+            badLists += Spawn({"tarvel-cli", "list", out}) != 0;
+            ++lists;
+        }
+    });
+    for (pid_t pid : workers) EXPECT_EQ(Wait(pid), 0);
+    done = true;
+    reader.join();
+    EXPECT_EQ(badLists, 0) << "of " << lists;
     EXPECT_EQ(test::CheckPortfolio(out), "");
     auto platform = MakePosixPlatform();
-    std::vector<ListedSecurity> securities = ListPortfolio(*platform, out);
-    ASSERT_EQ(securities.size(), 240u);
-    std::set<int> numbers;
-    for (const ListedSecurity& s : securities) numbers.insert(s.record[kRecFileNumber]);
-    EXPECT_EQ(numbers.size(), 240u);
+    ASSERT_EQ(ListPortfolio(*platform, out).size(), 1u + kProcesses * kEach);
     for (int p = 0; p < kProcesses; ++p) {
-        for (int i = 0; i < kEach; ++i) {
+        for (int i = 0; i < kEach; i += 5) {
             std::string tag = std::to_string(p) + "-" + std::to_string(i);
             std::string c = std::to_string(closeOf(p, i));
             EXPECT_EQ(Cli({"export", out, "S" + tag}).out,
@@ -236,8 +416,8 @@ TEST(ConcurrentConversions, EightProcessesOfThirtyKeepEverySecurity) {
                 << tag;
         }
     }
-    // Fifteen more fill the portfolio; the 256th is refused.
-    for (int i = 0; i < 15; ++i) {
+    // The rest fill the portfolio; the 256th is refused.
+    for (int i = 1 + kProcesses * kEach; i < 255; ++i) {
         ASSERT_EQ(Cli({"convert", env / "in-0-0.csv", "--out", out, "--symbol", "F" + std::to_string(i),
                        "--existing-master"}).status, 0);
     }
@@ -245,6 +425,75 @@ TEST(ConcurrentConversions, EightProcessesOfThirtyKeepEverySecurity) {
     EXPECT_EQ(full.status, 1);
     EXPECT_EQ(full.err, std::string("Tarvel: ") + kFullPortfolioMessage + "\n");
     EXPECT_EQ(test::CheckPortfolio(out), "");
+}
+
+// Kills conversions with SIGKILL at random moments: every kill leaves the old
+// portfolio or the new one, every earlier security byte for byte, and the
+// next conversion succeeds.
+TEST(KilledConversions, LeaveTheOldPortfolioOrTheNewOne) {
+    test::CSettingsEnv env;
+    const std::string out = env / "pf", fresh = env / "fresh", input = env / "in.csv";
+    test::WriteFile(input, Rows(4000));
+    auto convert = [&](const std::string& dir, const std::string& symbol, bool newMaster) {
+        return std::vector<std::string>{"tarvel-cli", "convert", input, "--out", dir, "--symbol", symbol,
+                                        newMaster ? "--new-master" : "--existing-master", "--date-format", "MMDDYY",
+                                        "--delimiter", "comma", "--no-skip", "--wait", "0"};
+    };
+    auto reset = [&] {
+        fs::remove_all(out);
+        fs::create_directory(out);
+        for (const char* symbol : {"AAA", "BBB", "CCC"}) {
+            ASSERT_EQ(Spawn(convert(out, symbol, !test::FileExists(out + "/MASTER"))), 0);
+        }
+    };
+    reset();
+    auto started = std::chrono::steady_clock::now();
+    ASSERT_EQ(Spawn(convert(out, "TIMED", false)), 0);
+    const auto span = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started);
+    std::mt19937 random(20261207);
+    std::uniform_int_distribution<long> delay(0, span.count() * 5 / 4);
+    constexpr int kKills = 320;
+    int killedBefore = 0, killedAfter = 0, finished = 0, inconsistent = 0, changed = 0;
+    for (int k = 0; k < kKills; ++k) {
+        if (k % 60 == 0) reset();
+        const bool newMaster = k % 4 == 3;
+        const std::string dir = newMaster ? fresh : out;
+        if (newMaster) {
+            fs::remove_all(fresh);
+            fs::create_directory(fresh);
+        }
+        const Files before = test::Snapshot(dir);
+        std::string symbol = "K" + std::to_string(k);
+        pid_t pid = Start(convert(dir, symbol, newMaster));
+        std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));
+        ::kill(pid, SIGKILL);
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        const bool killed = WIFSIGNALED(status);
+        finished += killed ? 0 : 1;
+
+        std::string problems = test::CheckPortfolio(dir, true);
+        inconsistent += problems.empty() ? 0 : 1;
+        EXPECT_EQ(problems, "") << "kill " << k;
+        Files after = test::Snapshot(dir);
+        for (const auto& [name, bytes] : before) {
+            if (name.starts_with("F") && !IsTemporaryName(name) && after[name] != bytes) {
+                ++changed;
+                ADD_FAILURE() << "kill " << k << " changed " << name;
+            }
+        }
+        std::string oldMaster = before.count("MASTER") ? before.at("MASTER") : "";
+        bool added = after.count("MASTER") && after["MASTER"].size() == (oldMaster.empty() ? 106u : oldMaster.size() + 53);
+        if (killed) (added ? killedAfter : killedBefore) += 1;
+        // The next conversion into the same portfolio cleans up and succeeds.
+        bool exists = test::FileExists(dir + "/MASTER");
+        EXPECT_EQ(Spawn(convert(dir, "N" + std::to_string(k), !exists)), 0) << "after kill " << k;
+        EXPECT_EQ(test::CheckPortfolio(dir), "") << "after kill " << k;
+    }
+    std::printf("[ kill sweep ] %d runs: %d killed before the commit, %d killed after it, %d finished; "
+                "%d inconsistent states, %d changed files\n",
+                kKills, killedBefore, killedAfter, finished, inconsistent, changed);
+    EXPECT_GT(killedBefore, 0);
 }
 
 }  // namespace

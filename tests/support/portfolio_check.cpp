@@ -29,8 +29,23 @@ std::string CheckPortfolio(const std::string& dir, bool afterKill) {
     std::string problems;
     auto problem = [&](const std::string& text) { problems += text + "\n"; };
     std::vector<std::string> names = ListDir(dir);
+    // Data files that a pending MASTER.~NU lists: a killed run may have
+    // renamed them into place before it could replace MASTER.
+    std::set<int> pending;
+    if (afterKill && FileExists(dir + "/MASTER.~NU")) {
+        std::string next = ReadFile(dir + "/MASTER.~NU");
+        for (std::size_t at = kMasterRecordSize; at + kMasterRecordSize <= next.size(); at += kMasterRecordSize) {
+            pending.insert(static_cast<std::uint8_t>(next[at]));
+        }
+    }
     if (!FileExists(dir + "/MASTER")) {
-        if (!afterKill || !names.empty()) problem("no MASTER");
+        // A new portfolio whose first conversion was killed holds nothing
+        // but such files.
+        bool leftOver = afterKill;
+        for (const std::string& name : names) {
+            leftOver = leftOver && (IsTemporaryName(name) || pending.count(DataFileNumber(name)) != 0);
+        }
+        if (!leftOver) problem("no MASTER");
         return problems;
     }
     std::string master = ReadFile(dir + "/MASTER");
@@ -91,13 +106,6 @@ std::string CheckPortfolio(const std::string& dir, bool afterKill) {
         }
     }
 
-    std::set<int> pending;
-    if (afterKill && FileExists(dir + "/MASTER.~NU")) {
-        std::string next = ReadFile(dir + "/MASTER.~NU");
-        for (std::size_t at = kMasterRecordSize; at + kMasterRecordSize <= next.size(); at += kMasterRecordSize) {
-            pending.insert(static_cast<std::uint8_t>(next[at]));
-        }
-    }
     for (const std::string& name : names) {
         if (IsTemporaryName(name)) {
             if (!afterKill) problem("left over: " + name);
