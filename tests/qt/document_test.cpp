@@ -132,7 +132,7 @@ private slots:
         }
         // The job failed its first check: "Convert" stays as it was.
         QCOMPARE(store.GetString("Convert", "Symbol", "none"), std::string("none"));
-        QCOMPARE(test::Texts(f.prompt), std::vector<std::string>{"Path does not exist"});
+        QCOMPARE(test::Texts(f.prompt), std::vector<std::string>{"Path does not exist: " + f.env / "nowhere"});
     }
 
     void convertsAnExampleEndToEndWithEnter() {
