@@ -79,3 +79,9 @@ dat = struct.pack("<hh", 0, 3) + struct.pack("<hh", 0, 1) * 2 + (mbf(1000105.0) 
 dop = b'"DATE",0,0\r\n"CLOSE",4,4\r\n"VOL",4,4\r\n'
 # The target cuts MASTER by the first two bytes, then gives F1.DAT three quarters of the rest.
 write("fuzz_cli_readers", "one", bytes([len(m) // 53, len(m) % 53]) + m + dat + dop)
+
+# fuzz_portfolio: damage MASTER whole, then by (offset, value) pairs; the same for F1.DAT.
+write("fuzz_portfolio", "master-short", b"\x00" + master([record(1, "AAA", "AAA")], count=3))
+write("fuzz_portfolio", "master-pairs", b"\x80" + bytes([0, 9, 53, 0, 106, 1, 107, 7]))
+write("fuzz_portfolio", "data-pairs", b"\x81" + bytes([2, 200, 30, 1, 31, 2]))
+write("fuzz_portfolio", "data-short", b"\x01" + b"\0\0\5\0")

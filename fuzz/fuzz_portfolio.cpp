@@ -1,0 +1,97 @@
+// A valid portfolio of two securities whose MASTER or F1.DAT the fuzzer's
+// bytes damage; then a conversion, `list` and `export`. None may crash,
+// touch a file outside the portfolio, or change an earlier security's files.
+//
+// Input: one byte choosing what to damage (even: MASTER, odd: F1.DAT; below
+// 0x80 the bytes replace the file, otherwise they are (offset, value) pairs
+// written over it), then the bytes.
+#include <filesystem>
+#include <sstream>
+
+#include "cli/cli.h"
+#include "convert/converter.h"
+#include "fuzz/fuzz_support.h"
+#include "tests/support/fake_platform.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+using namespace tarvel;
+
+int Convert(const std::string& input, const std::string& out, const std::string& symbol, bool newMaster) {
+    auto platform = MakePosixPlatform();
+    test::CRecordingPrompt prompt;
+    test::CRecordingSettings settings;
+    CConverter job(*platform, prompt, settings);
+    job.m_strPathIn = input;
+    job.SetPathOut(out);
+    job.SetSymbol(symbol);
+    job.SetName(symbol);
+    job.m_nDateFormat = 9;
+    job.m_bUseExistingMaster = newMaster ? 0 : 1;
+    job.m_nWaitSeconds = 0;
+    for (int f = 0; f < kFieldCount; ++f) {
+        job.m_bFieldOn[f] = 1;
+        job.m_nFieldColumn[f] = f;
+    }
+    return job.Run();
+}
+
+int Cli(std::vector<std::string> args) {
+    args.insert(args.begin(), "tarvel-cli");
+    std::vector<const char*> argv;
+    for (const std::string& a : args) argv.push_back(a.c_str());
+    std::ostringstream out, err;
+    return RunCli(static_cast<int>(argv.size()), argv.data(), out, err);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 1) return 0;
+    static const std::string cwd = std::filesystem::current_path();
+    std::filesystem::current_path(cwd);
+    fuzz::Reset();
+    const std::string& dir = fuzz::ScratchDir();
+    const std::string out = dir + "/pf", input = dir + "/in.txt", outside = dir + "/outside";
+    ::setenv("TARVEL_SETTINGS", (dir + "/Tarvel.ini").c_str(), 1);
+    std::filesystem::create_directory(out);
+    fuzz::Write(input, "010500,1,2,3,4,5,6\n010600,2,3,4,5,6,7\n");
+    fuzz::Write(outside, "outside");
+    fuzz::Require(Convert(input, out, "AAA", true) == 0 && Convert(input, out, "BBB", false) == 0, "setup");
+    std::filesystem::remove(out + "/MASTER.BAK");
+
+    const std::string target = out + ((data[0] & 1) ? "/F1.DAT" : "/MASTER");
+    std::string bytes = test::ReadFile(target);
+    const std::string_view payload(reinterpret_cast<const char*>(data + 1), size - 1);
+    if (data[0] < 0x80) {
+        bytes.assign(payload);
+    } else {
+        for (std::size_t i = 0; i + 1 < payload.size() && !bytes.empty(); i += 2) {
+            bytes[static_cast<std::uint8_t>(payload[i]) % bytes.size()] = payload[i + 1];
+        }
+    }
+    fuzz::Write(target, bytes);
+    const std::map<std::string, std::string> before = test::Snapshot(out);
+
+    int result = Convert(input, out, "NEW", false);
+    Cli({"list", out});
+    Cli({"export", out, "AAA", "--output", dir + "/export.csv"});
+    Cli({"export", out, "NEW"});
+
+    std::map<std::string, std::string> after = test::Snapshot(out);
+    for (const auto& [name, contents] : before) {
+        if (name == "MASTER" && result == 0) continue;
+        fuzz::Require(after.count(name) != 0 && after[name] == contents, "changed " + name);
+    }
+    for (const auto& [name, contents] : after) {
+        fuzz::Require(before.count(name) != 0 || result == 0, "a failed conversion left " + name);
+    }
+    fuzz::Require(test::ReadFile(outside) == "outside", "touched a file outside the portfolio");
+    for (const std::string& name : test::ListDir(dir)) {
+        fuzz::Require(name == "pf" || name == "in.txt" || name == "outside" || name == "export.csv" ||
+                          name == "Tarvel.ini",
+                      "wrote " + name + " outside the portfolio");
+    }
+    return 0;
+}
