@@ -159,7 +159,15 @@ int CConverter::ParseInput() {
     if (reader.Failed()) return Fail("Cannot read the input file " + m_strPathIn + ": " + m_platform.LastError());
 
     // Oldest first; of the rows of one date the latest in the file stays.
-    std::stable_sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) { return a.day < b.day; });
+    // Files come oldest first or newest first: those need no sort.
+    auto byDay = [](const Row& a, const Row& b) { return a.day < b.day; };
+    if (std::is_sorted(rows.begin(), rows.end(), [](const Row& a, const Row& b) { return a.day > b.day; }) &&
+        std::adjacent_find(rows.begin(), rows.end(), [](const Row& a, const Row& b) { return a.day == b.day; }) ==
+            rows.end()) {
+        std::reverse(rows.begin(), rows.end());
+    } else if (!std::is_sorted(rows.begin(), rows.end(), byDay)) {
+        std::stable_sort(rows.begin(), rows.end(), byDay);
+    }
     std::size_t kept = 0;
     for (std::size_t i = 0; i < rows.size();) {
         std::size_t last = i;

@@ -103,49 +103,58 @@ int CFieldSplitter::Split(std::string_view line, char delimiter, int maxFields) 
     const bool blanks = delimiter == ' ';
     const char* p = line.data();
     const char* const end = p + line.size();
+    auto separates = [&](char c) { return blanks ? IsBlank(c) : c == delimiter; };
     if (blanks) {
         while (p < end && IsBlank(*p)) ++p;
-        if (p == end) return 0;
-    } else {
-        bool onlyDelimiters = true;
-        for (char c : line) onlyDelimiters = onlyDelimiters && (c == delimiter || IsBlank(c));
-        if (onlyDelimiters) return 0;
     }
-    int n = 0;
-    for (;;) {
-        if (n == maxFields) return n;
-        if (m_fields.size() <= static_cast<std::size_t>(n)) m_fields.emplace_back();
-        std::string& field = m_fields[static_cast<std::size_t>(n++)];
-        field.clear();
+    m_fields.clear();
+    // Sized before any view into it is taken: it must not move meanwhile.
+    if (m_unquoted.size() < static_cast<std::size_t>(maxFields)) m_unquoted.resize(static_cast<std::size_t>(maxFields));
+    std::size_t quoted = 0;
+    bool content = false;  // anything but delimiters and blanks
+    while (p < end || (!blanks && !m_fields.empty() && separates(p[-1]))) {
+        if (static_cast<int>(m_fields.size()) == maxFields) break;
         const char* q = p;
         while (q < end && *q == ' ' && !blanks) ++q;  // blanks before an opening quote
         if (q < end && *q == '"') {
-            p = q + 1;
-            while (p < end) {
+            // A quoted field: its text without the quotes, a doubled quote
+            // standing for one; whatever follows the closing quote up to the
+            // delimiter is kept too.
+            content = true;
+            std::string& text = m_unquoted[quoted++];
+            text.clear();
+            for (p = q + 1; p < end;) {
                 if (*p == '"') {
                     if (p + 1 < end && p[1] == '"') {
-                        field += '"';
+                        text += '"';
                         p += 2;
                         continue;
                     }
                     ++p;
                     break;
                 }
-                field += *p++;
+                text += *p++;
             }
+            const char* rest = p;
+            while (p < end && !separates(*p)) ++p;
+            text.append(rest, static_cast<std::size_t>(p - rest));
+            m_fields.emplace_back(text);
+        } else {
+            const char* start = p;
+            while (p < end && !separates(*p)) {
+                content = content || !IsBlank(*p);
+                ++p;
+            }
+            m_fields.emplace_back(start, static_cast<std::size_t>(p - start));
         }
-        // Up to the delimiter (after a quoted part, whatever follows it).
-        const char* start = p;
-        while (p < end && !(blanks ? IsBlank(*p) : *p == delimiter)) ++p;
-        field.append(start, static_cast<std::size_t>(p - start));
-        if (p == end) return n;
+        if (p == end) break;
         if (blanks) {
             while (p < end && IsBlank(*p)) ++p;
-            if (p == end) return n;
         } else {
-            ++p;
+            ++p;  // one delimiter; at the end of the line an empty field follows
         }
     }
+    return content ? static_cast<int>(m_fields.size()) : 0;
 }
 
 bool ReadNumber(std::string_view text, float* result) {

@@ -52,11 +52,13 @@ class CFieldSplitter {
 public:
     // Returns the number of fields kept; 0 for a line with nothing but
     // delimiters and blanks.
+    // The views stay valid until the next call and while `line` lives.
     int Split(std::string_view line, char delimiter, int maxFields);
     std::string_view operator[](int index) const { return m_fields[static_cast<std::size_t>(index)]; }
 
 private:
-    std::vector<std::string> m_fields;  // reused from line to line
+    std::vector<std::string_view> m_fields;  // into the line, or into m_unquoted
+    std::vector<std::string> m_unquoted;     // quoted fields without their quotes; reused from line to line
 };
 
 // Reads `text`, blanks around it aside, as a decimal number (sign, digits,
