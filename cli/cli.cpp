@@ -98,8 +98,11 @@ void AddConvertOptions(CLI::App& convert, ConvertOptions& o) {
     convert.footer(
         "Every setting not given comes from the settings the desktop program keeps\n"
         "($TARVEL_SETTINGS, else ~/.config/Hollark Software/Tarvel.conf), or its default.\n"
+        "A conversion adds one whole security or changes nothing. Rows that cannot be read are\n"
+        "skipped, never guessed at, and counted on standard error (--strict makes them a failure).\n"
         "Messages go to standard error as \"Tarvel: ...\"; the outcome line to standard output.\n"
-        "Exit status: 0 converted, 1 conversion failed, 2 usage or settings error (nothing written).\n");
+        "Exit status: 0 converted, 1 conversion failed (nothing changed), 2 usage or settings error\n"
+        "(nothing written).\n");
 }
 
 int RunConvert(const ConvertOptions& o, std::ostream& out, std::ostream& err) {

@@ -404,6 +404,8 @@ TEST(ConcurrentConversions, SixteenProcessesWithReadersKeepEverySecurity) {
     done = true;
     reader.join();
     EXPECT_EQ(badLists, 0) << "of " << lists;
+    std::printf("[ load ] %d processes x %d conversions into one portfolio beside %d list runs, %d of which failed\n",
+                kProcesses, kEach, lists.load(), badLists.load());
     EXPECT_EQ(test::CheckPortfolio(out), "");
     auto platform = MakePosixPlatform();
     ASSERT_EQ(ListPortfolio(*platform, out).size(), 1u + kProcesses * kEach);
