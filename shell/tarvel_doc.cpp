@@ -13,7 +13,11 @@ bool CTarvelDoc::OnNewDocument() {
 bool CTarvelDoc::OnOpenDocument(const QString& path) {
     CTarvelApp& app = m_app;
     if (!app.platform().Open(path.toStdString(), OpenMode::kRead)) {
-        app.prompt().MessageBox("Cannot open " + path.toStdString() + ".", kMbOk);
+        const CPlatform& platform = app.platform();
+        app.prompt().MessageBox(platform.LastErrorNumber() == kErrorNotRegular
+                                    ? path.toStdString() + " is not a regular file."
+                                    : "Cannot open " + path.toStdString() + ": " + platform.LastError(),
+                                kMbOk);
         return false;
     }
     m_view.SetPathIn(path);

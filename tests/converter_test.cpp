@@ -355,5 +355,36 @@ TEST_F(ConversionTest, RemovesWhatAKilledConversionLeft) {
     EXPECT_EQ(Rows(2), V{"2000-01-05 1 2 3 4 5 6"});
 }
 
+// The check every test relies on must itself catch what it promises to.
+TEST_F(ConversionTest, TheConsistencyCheckFindsEveryDefect) {
+    auto job = MakeJob();
+    ASSERT_EQ(Convert("010500,1,2,3,4,5,6\n010600,1,2,3,4,5,6\n", *job), 0);
+    const std::map<std::string, std::string> good = test::Snapshot(m_out);
+    struct Case {
+        const char* problem;
+        std::function<void(std::map<std::string, std::string>&)> damage;
+    };
+    const Case cases[] = {
+        {"F1.DAT holds no prices", [](auto& f) { f["F1.DAT"] = DataFile(7, 0, ""); }},
+        {"F1.DAT: dates out of order", [](auto& f) { std::swap_ranges(&f["F1.DAT"][28], &f["F1.DAT"][32], &f["F1.DAT"][56]); }},
+        {"F1.DAT: MASTER dates disagree", [](auto& f) { f["MASTER"].replace(53 + kRecLastDate, 4, Stored(1000107.0f)); }},
+        {"F1.DAT: exponent byte 1 or 2", [](auto& f) { f["F1.DAT"][28 + 7] = 2; }},
+        {"no record accounts for F9.DAT", [](auto& f) { f["F9.DAT"] = "x"; }},
+        {"left over: F1.DAT.~NU", [](auto& f) { f["F1.DAT.~NU"] = "x"; }},
+        {"missing F1.DOP", [](auto& f) { f.erase("F1.DOP"); }},
+        {"F1.DAT: recordCount 3 for 2 records", [](auto& f) { f["F1.DAT"].resize(56); }},
+    };
+    EXPECT_EQ(test::CheckPortfolio(m_out), "");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.problem);
+        std::map<std::string, std::string> files = good;
+        c.damage(files);
+        std::filesystem::remove_all(m_out);
+        std::filesystem::create_directory(m_out);
+        for (const auto& [name, bytes] : files) test::WriteFile(m_out + "/" + name, bytes);
+        EXPECT_NE(test::CheckPortfolio(m_out).find(c.problem), std::string::npos) << test::CheckPortfolio(m_out);
+    }
+}
+
 }  // namespace
 }  // namespace tarvel

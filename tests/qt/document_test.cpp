@@ -91,7 +91,8 @@ private slots:
         QCOMPARE(f.view().toPlainText(), QStringLiteral("before"));
         QCOMPARE(f.view().m_strPathIn, QString());
         QCOMPARE(script.shown, 0);
-        QCOMPARE(test::Texts(f.prompt), std::vector<std::string>{"Cannot open " + missing.toStdString() + "."});
+        QCOMPARE(test::Texts(f.prompt),
+                 std::vector<std::string>{"Cannot open " + missing.toStdString() + ": No such file or directory"});
         QVERIFY(f.app.RecentFiles().isEmpty());
     }
 
