@@ -11,7 +11,7 @@ namespace {
 template <std::size_t N>
 bool CopyWhole(char (&buffer)[N], std::string_view text) {
     if (text.size() >= N || text.find('\0') != std::string_view::npos) return false;
-    std::memcpy(buffer, text.data(), text.size());
+    if (!text.empty()) std::memcpy(buffer, text.data(), text.size());
     buffer[text.size()] = '\0';
     return true;
 }
@@ -76,7 +76,9 @@ int CConverter::OpenInput() {
     if (!ReadMore(*m_input, &head, kTextCheckBytes)) {
         return Fail("Cannot read the input file " + m_strPathIn + ": " + m_platform.LastError());
     }
-    if (std::memchr(head.data(), 0, head.size()) != nullptr) return Fail(m_strPathIn + " is not a text file.");
+    if (!head.empty() && std::memchr(head.data(), 0, head.size()) != nullptr) {
+        return Fail(m_strPathIn + " is not a text file.");
+    }
     m_strInputHead.assign(head.begin(), head.end());
     return 0;
 }
