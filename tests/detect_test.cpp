@@ -9,6 +9,29 @@ namespace {
 
 constexpr int N = kNoColumn;
 
+TEST(CUtf16Decoder, DecodesPiecesOfAnySize) {
+    // "A", the euro sign, U+1F600 as a surrogate pair, a lone low surrogate,
+    // and a cut-off high surrogate at the end; little-endian with a byte
+    // order mark.
+    const std::string bytes("\xFF\xFE" "A\0" "\xAC\x20" "\x3D\xD8\x00\xDE" "\x00\xDC" "\x3D\xD8", 14);
+    for (std::size_t piece : {1u, 2u, 3u, 14u}) {
+        SCOPED_TRACE(piece);
+        CUtf16Decoder decoder(false);
+        std::string text;
+        for (std::size_t at = 0; at < bytes.size(); at += piece) decoder.Feed(bytes.substr(at, piece), &text);
+        decoder.Finish(&text);
+        EXPECT_EQ(text, "A\xE2\x82\xAC\xF0\x9F\x98\x80\xEF\xBF\xBD\xEF\xBF\xBD");
+    }
+}
+
+TEST(SniffEncoding, TellsByteOrderMarksAndLatin1) {
+    EXPECT_EQ(SniffEncoding("\xEF\xBB\xBF" "Date"), TextEncoding::kUtf8Bom);
+    EXPECT_EQ(SniffEncoding("\xFF\xFE" "D"), TextEncoding::kUtf16Le);
+    EXPECT_EQ(SniffEncoding("\xFE\xFF"), TextEncoding::kUtf16Be);
+    EXPECT_EQ(SniffEncoding("Er\xC3\xB6" "ffnung;Hoch\xC3"), TextEncoding::kUtf8);  // cut inside a letter
+    EXPECT_EQ(SniffEncoding("Er\xF6" "ffnung;Hoch"), TextEncoding::kLatin1);
+}
+
 TEST(DetectLayout, FindsTheDelimiterAndTheHeaderLines) {
     struct Case {
         const char* text;
