@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "convert/date_text.h"
 #include "convert/detect.h"
 #include "fuzz/fuzz_support.h"
 
