@@ -1,6 +1,7 @@
 #include "cli/cli.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -46,6 +47,7 @@ struct ConvertOptions {
     int columns[kFieldCount] = {};
     bool save = false;
     bool strict = false;
+    bool decimalComma = false;
     int waitSeconds = kDefaultWaitSeconds;
     CLI::Option* outOption = nullptr;
     CLI::Option* symbolOption = nullptr;
@@ -53,6 +55,8 @@ struct ConvertOptions {
     CLI::Option* newMaster = nullptr;
     CLI::Option* existingMaster = nullptr;
     CLI::Option* delimiterOption = nullptr;
+    CLI::Option* decimalCommaOption = nullptr;
+    CLI::Option* noDecimalComma = nullptr;
     CLI::Option* dateFormatOption = nullptr;
     CLI::Option* skipOption = nullptr;
     CLI::Option* noSkip = nullptr;
@@ -71,7 +75,11 @@ void AddConvertOptions(CLI::App& convert, ConvertOptions& o) {
     o.existingMaster = convert.add_flag("--existing-master")->description("Add to the MASTER already there (\"Exist\" 0)");
     o.newMaster->excludes(o.existingMaster);
     o.delimiterOption = convert.add_option("--delimiter", o.delimiter, "Column delimiter")
-                            ->check(CLI::IsMember({"comma", "tab", "space"}));
+                            ->check(CLI::IsMember({"comma", "tab", "space", "semicolon", "pipe"}));
+    o.decimalCommaOption = convert.add_flag("--decimal-comma", o.decimalComma,
+                                            "Numbers are written with a decimal comma (1.234,56)");
+    o.noDecimalComma = convert.add_flag("--no-decimal-comma")->description("Numbers are written with a decimal point");
+    o.decimalCommaOption->excludes(o.noDecimalComma);
     std::string formats;
     for (const char* f : kDateFormatNames) formats += std::string(formats.empty() ? "" : ", ") + f;
     o.dateFormatOption = convert.add_option(
@@ -113,7 +121,12 @@ int RunConvert(const ConvertOptions& o, std::ostream& out, std::ostream& err) {
     if (*o.nameOption) s.strName = o.name;
     if (*o.newMaster) s.nExist = 1;
     if (*o.existingMaster) s.nExist = 0;
-    if (*o.delimiterOption) s.nDelimiter = o.delimiter == "tab" ? 1 : o.delimiter == "space" ? 2 : 0;
+    if (*o.delimiterOption) {
+        static constexpr const char* kNames[] = {"comma", "tab", "space", "semicolon", "pipe"};
+        s.nDelimiter = static_cast<int>(std::find(std::begin(kNames), std::end(kNames), o.delimiter) - std::begin(kNames));
+    }
+    if (*o.decimalCommaOption) s.bDecimalComma = 1;
+    if (*o.noDecimalComma) s.bDecimalComma = 0;
     if (*o.dateFormatOption) s.strDateFormat = o.dateFormat;
     if (*o.skipOption) {
         s.bSkipOn = 1;

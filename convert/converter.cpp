@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "convert/text_encoding.h"
 #include "pricedb/find_security.h"
 
 namespace tarvel {
@@ -75,6 +76,16 @@ int CConverter::OpenInput() {
     Bytes head;
     if (!ReadMore(*m_input, &head, kTextCheckBytes)) {
         return Fail("Cannot read the input file " + m_strPathIn + ": " + m_platform.LastError());
+    }
+    TextEncoding encoding = SniffEncoding(std::string_view(reinterpret_cast<const char*>(head.data()), head.size()));
+    if (encoding == TextEncoding::kUtf16Le || encoding == TextEncoding::kUtf16Be) {
+        // From here on the file reads as UTF-8; its head is read again so.
+        m_input = std::make_unique<CUtf16File>(std::move(m_input), encoding == TextEncoding::kUtf16Be,
+                                               std::string(head.begin(), head.end()));
+        head.clear();
+        if (!ReadMore(*m_input, &head, kTextCheckBytes)) {
+            return Fail("Cannot read the input file " + m_strPathIn + ": " + m_platform.LastError());
+        }
     }
     if (!head.empty() && std::memchr(head.data(), 0, head.size()) != nullptr) {
         return Fail(m_strPathIn + " is not a text file.");

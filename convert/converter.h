@@ -24,6 +24,8 @@ namespace tarvel {
 enum Field : int { kDate = 0, kOpen, kHigh, kLow, kClose, kVolume, kOpenInt };
 
 inline constexpr int kMaxColumns = 20;
+// A column the input does not have.
+inline constexpr int kNoColumn = -1;
 // Path buffers hold any path the system can name (PATH_MAX with its NUL).
 inline constexpr std::size_t kPathBufferSize = 4096;
 // Every reader of the format takes a symbol's first 14 bytes only.
@@ -55,7 +57,7 @@ public:
     int CountFields();
     int CheckDuplicateSymbol();
     // Reads every row of the input into the staged security, sorted by date;
-    // writes nothing.
+    // writes nothing. Refuses intraday data.
     int ParseInput();
     // Commits the staged security to the portfolio.
     int AddSecurity();
@@ -76,6 +78,15 @@ public:
     char m_szSymbol[kMaxSymbolBytes + 1] = {};
     char m_szName[kMaxNameBytes + 1] = {};
     char m_szDelimiter[4] = {','};
+    // Numbers are written with a decimal comma (and '.' between thousands).
+    int m_bDecimalComma = 0;
+    // Zero-based columns of the time of day, the period ("D" for daily) and
+    // the ticker, or kNoColumn. A file with several different times on one
+    // date, or a period other than D, is intraday data and refused; the
+    // ticker is known but not read.
+    int m_nTimeColumn = kNoColumn;
+    int m_nPeriodColumn = kNoColumn;
+    int m_nTickerColumn = kNoColumn;
     StoredNumber m_record[kFieldCount] = {};
     int m_nDateFormat = 1;
     int m_bSkipOn = 0;

@@ -42,11 +42,56 @@ bool SplitParts(std::string_view text, std::string_view (&parts)[3]) {
     return true;
 }
 
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
 }  // namespace
+
+bool IsTimeOfDay(std::string_view text) {
+    std::size_t i = 0;
+    auto digits = [&](std::size_t low, std::size_t high) {
+        std::size_t start = i;
+        while (i < text.size() && IsDigit(text[i]) && i - start < high) ++i;
+        return i - start >= low;
+    };
+    if (!digits(1, 2) || i == text.size() || text[i++] != ':' || !digits(2, 2)) return false;
+    if (i < text.size() && text[i] == ':') {
+        ++i;
+        if (!digits(2, 2)) return false;
+        if (i < text.size() && text[i] == '.') {
+            ++i;
+            if (!digits(1, 9)) return false;
+        }
+    }
+    std::size_t beforeBlanks = i;
+    while (i < text.size() && IsBlank(text[i])) ++i;
+    if (i + 1 < text.size() && (text[i] == 'A' || text[i] == 'P' || text[i] == 'a' || text[i] == 'p') &&
+        (text[i + 1] == 'M' || text[i + 1] == 'm')) {
+        i += 2;
+    } else {
+        i = beforeBlanks;
+    }
+    if (i < text.size() && text[i] == 'Z') ++i;
+    return i == text.size();
+}
+
+DateAndTime SplitDateTime(std::string_view text) {
+    text = TrimBlanks(text);
+    for (std::size_t at = 1; at + 1 < text.size(); ++at) {
+        if (!IsBlank(text[at]) && text[at] != 'T') continue;
+        std::size_t time = at + 1;
+        if (IsBlank(text[at])) {
+            while (time < text.size() && IsBlank(text[time])) ++time;
+        }
+        if (IsDigit(text[at - 1]) && IsTimeOfDay(text.substr(time))) {
+            return {TrimBlanks(text.substr(0, at)), text.substr(time)};
+        }
+    }
+    return {text, {}};
+}
 
 DateStatus ReadDateText(std::string_view text, int format, CalendarDate* date) {
     if (format < 1 || format > kDateFormatCount) return DateStatus::kUnreadable;
-    text = TrimBlanks(text);
+    text = SplitDateTime(text).date;
     const Piece* order = kOrder[format - 1];
     const bool century = HasCenturyDigits(format);
     std::string_view parts[3];

@@ -30,8 +30,23 @@ enum class DateStatus {
     kOutOfRange,   // before 1 January 1900 or after 4 June 2140
 };
 
-// Reads `text` under `format` (1..12) into *date. Blanks around the text are
-// ignored. A separated format takes exactly three parts of digits between two
+// A field split into the date and the time of day written after it.
+struct DateAndTime {
+    std::string_view date;
+    std::string_view time;  // empty when the field holds no time
+};
+
+// Splits `text`, blanks around it aside, where blanks or a 'T' are followed
+// by a time of day and nothing more: hours and minutes with a colon, seconds,
+// a fraction, AM or PM and a 'Z' as written. The date is everything before.
+// A text without such a time is all date.
+DateAndTime SplitDateTime(std::string_view text);
+
+// Whether `text` is a time of day and nothing more, as SplitDateTime takes one.
+bool IsTimeOfDay(std::string_view text);
+
+// Reads `text` under `format` (1..12) into *date. Blanks around the text and
+// a time of day after the date (see SplitDateTime) are ignored. A separated format takes exactly three parts of digits between two
 // single non-digit characters: month and day of one or two digits, the year
 // of two digits or, written in full, four (under a format with century
 // digits it must have four). A numeric-only format takes exactly its six or

@@ -74,6 +74,10 @@ int CConverter::ParseInput() {
     for (int field = 0; field < kFieldCount; ++field) {
         if (field == kDate || m_bFieldOn[field]) maxColumn = std::max(maxColumn, m_nFieldColumn[field] + 1);
     }
+    maxColumn = std::max({maxColumn, m_nTimeColumn + 1, m_nPeriodColumn + 1});
+    // The time of day of each row that has one, to tell intraday data.
+    std::vector<std::pair<std::int32_t, std::string>> times;
+    auto intraday = [&] { return Fail(m_strPathIn + " holds several rows a day (intraday data); Tarvel writes daily data."); };
     bool firstRowSeen = false;
     while (next()) {
         if (tooLong) {
@@ -92,7 +96,8 @@ int CConverter::ParseInput() {
             Skip(lineNumber, Column(dateColumn) + " is missing");
             continue;
         }
-        std::string_view dateText = TrimBlanks(fields[dateColumn]);
+        const DateAndTime dateAndTime = SplitDateTime(fields[dateColumn]);
+        std::string_view dateText = dateAndTime.date;
         if (dateText.size() >= 20) {
             return Fail("The date in line " + std::to_string(lineNumber) +
                         " is too long to be a date.\nNothing was converted.");
@@ -124,6 +129,13 @@ int CConverter::ParseInput() {
 
         Row row;
         row.day = date.year * 10000 + date.month * 100 + date.day;
+        if (m_nPeriodColumn >= 0 && m_nPeriodColumn < count) {
+            std::string_view period = TrimBlanks(fields[m_nPeriodColumn]);
+            if (period != "D" && period != "d") return intraday();
+        }
+        std::string_view time = dateAndTime.time;
+        if (m_nTimeColumn >= 0 && m_nTimeColumn < count) time = TrimBlanks(fields[m_nTimeColumn]);
+        if (!time.empty()) times.emplace_back(row.day, time);
         row.line = lineNumber;
         m_record[kDate] = MakeStoredDate(date);
         std::string problem;
@@ -136,7 +148,7 @@ int CConverter::ParseInput() {
                 problem = Column(column) + " is missing";
             } else if (TrimBlanks(fields[column]).empty()) {
                 problem = Column(column) + " is empty";
-            } else if (!ReadNumber(fields[column], &value)) {
+            } else if (!ReadPriceNumber(fields[column], m_bDecimalComma != 0, &value)) {
                 problem = Column(column) + " is not a number";
             }
             m_record[field] = EncodeStoredNumber(value);
@@ -157,6 +169,12 @@ int CConverter::ParseInput() {
         rows.push_back(row);
     }
     if (reader.Failed()) return Fail("Cannot read the input file " + m_strPathIn + ": " + m_platform.LastError());
+    std::sort(times.begin(), times.end());
+    if (std::adjacent_find(times.begin(), times.end(), [](const auto& a, const auto& b) {
+            return a.first == b.first && a.second != b.second;
+        }) != times.end()) {
+        return intraday();
+    }
 
     // Oldest first; of the rows of one date the latest in the file stays.
     // Files come oldest first or newest first: those need no sort.

@@ -213,4 +213,77 @@ bool ReadNumber(std::string_view text, float* result) {
     return true;
 }
 
+bool ReadWrittenNumber(std::string_view text, bool decimalComma, float* value) {
+    static constexpr std::string_view kCurrencies[] = {"$", "\xE2\x82\xAC", "\xC2\xA3"};
+    auto skipBlanks = [&] {
+        while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+        while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+    };
+    auto dropCurrency = [&](bool atEnd) {
+        for (std::string_view sign : kCurrencies) {
+            if (atEnd ? text.ends_with(sign) : text.starts_with(sign)) {
+                atEnd ? text.remove_suffix(sign.size()) : text.remove_prefix(sign.size());
+                skipBlanks();
+                return true;
+            }
+        }
+        return false;
+    };
+    skipBlanks();
+    bool currency = dropCurrency(false);
+    char number[64];
+    std::size_t n = 0;
+    if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
+        number[n++] = text.front();
+        text.remove_prefix(1);
+        if (!currency) currency = dropCurrency(false);
+    }
+    if (!currency) dropCurrency(true);
+
+    const char group = decimalComma ? '.' : ',';
+    const char point = decimalComma ? ',' : '.';
+    std::size_t i = 0;
+    std::size_t run = 0;  // digits since the start or the latest separator
+    bool grouped = false;
+    const std::size_t room = sizeof number - 4;  // for an exponent and the end
+    for (; i < text.size(); ++i) {
+        char c = text[i];
+        if (IsDigit(c)) {
+            if (n == room) return false;
+            number[n++] = c;
+            ++run;
+        } else if (c == group && i + 1 < text.size() && IsDigit(text[i + 1])) {
+            // Groups of three digits after a first group of one to three.
+            if (run == 0 || run > 3 || (grouped && run != 3)) return false;
+            grouped = true;
+            run = 0;
+        } else {
+            break;
+        }
+    }
+    if (run == 0 || (grouped && run != 3)) return false;
+    if (i < text.size() && text[i] == point) {
+        if (n == room) return false;
+        number[n++] = '.';
+        for (++i; i < text.size() && IsDigit(text[i]); ++i) {
+            if (n == room) return false;
+            number[n++] = text[i];
+        }
+    }
+    if (i < text.size()) {
+        const char* exponent = nullptr;
+        switch (text[i]) {
+            case 'K': case 'k': exponent = "e3"; break;
+            case 'M': case 'm': exponent = "e6"; break;
+            case 'B': case 'b': exponent = "e9"; break;
+            default: return false;
+        }
+        number[n++] = exponent[0];
+        number[n++] = exponent[1];
+        ++i;
+    }
+    if (i != text.size()) return false;
+    return ReadNumber(std::string_view(number, n), value);
+}
+
 }  // namespace tarvel

@@ -67,4 +67,19 @@ private:
 // become infinities.
 bool ReadNumber(std::string_view text, float* value);
 
+// Reads a number as prices and volumes are written for people, beyond what
+// ReadNumber takes: a currency sign ($, €, £) before the number, after its
+// sign or after the number; thousands separators between groups of three
+// digits (',' or, under a decimal comma, '.'); a decimal comma instead of the
+// point when `decimalComma`; and one of K, M, B (thousands, millions,
+// billions, in either case) right after the digits. Returns false, leaving
+// *value as it was, when anything else is left. Without a decimal comma every
+// text ReadNumber reads is read alike.
+bool ReadWrittenNumber(std::string_view text, bool decimalComma, float* value);
+
+// ReadNumber first, as the common case is plain numbers; then ReadWrittenNumber.
+inline bool ReadPriceNumber(std::string_view text, bool decimalComma, float* value) {
+    return (!decimalComma && ReadNumber(text, value)) || ReadWrittenNumber(text, decimalComma, value);
+}
+
 }  // namespace tarvel

@@ -64,6 +64,13 @@ write("fuzz_convert", "wheat", bytes([3 * 7 + 1]) + wheat[:600])
 write("fuzz_convert", "mmddyy", bytes([3 * 9]) + b"010500,25.5,26.25,25,26,12000,5\n010600,1,2,3,4,5,6\n")
 write("fuzz_convert", "header", bytes([3 * 9]) + b"Date,Open\n\n133100,1\n")
 
+# fuzz_detect: the first bytes of files in the shapes Tarvel detects.
+SHAPES = os.path.join(HERE, "..", "tests", "data", "shapes")
+for name in sorted(os.listdir(SHAPES)):
+    if not name.endswith(".expected"):
+        write("fuzz_detect", name, open(os.path.join(SHAPES, name), "rb").read()[:1500])
+write("fuzz_detect", "acme", acme[:1500])
+
 top = master([record(1, "IBM", "INTL BUSINESS"), dir_record(2, "SUB"), record(3, "BRK A", "BERKSHIRE")])
 sub = master([record(1, "XOM", "EXXON"), dir_record(2, "DEEP"), dir_record(3, "LOOP")])
 deep = master([record(4, "AAPL", "APPLE")])

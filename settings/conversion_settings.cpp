@@ -16,13 +16,29 @@ constexpr FieldKeys kKeys[kFieldCount] = {
     {nullptr, "DateCol", 1}, {"OpenOn", "OpenCol", 2}, {"HiOn", "HiCol", 3}, {"LoOn", "LoCol", 4},
     {nullptr, "CloCol", 5},  {"VolOn", "VolCol", 6},   {"OIOn", "OICol", 7}};
 
+constexpr char kDelimiterCharacters[] = {',', '\t', ' ', ';', '|'};
+
 }  // namespace
+
+char DelimiterCharacter(int delimiter) {
+    return delimiter >= 0 && delimiter < static_cast<int>(std::size(kDelimiterCharacters))
+               ? kDelimiterCharacters[delimiter]
+               : ',';
+}
+
+int DelimiterValue(char delimiter) {
+    for (std::size_t i = 0; i < std::size(kDelimiterCharacters); ++i) {
+        if (kDelimiterCharacters[i] == delimiter) return static_cast<int>(i);
+    }
+    return 0;
+}
 
 CConversionSettings LoadConversionSettings(const CSettingsStore& store) {
     CConversionSettings s;
     s.strDateFormat = store.GetString("Setting", "DateFormat", "MMDDYY");
     s.nExist = store.GetInt("Setting", "Exist", 0);
     s.nDelimiter = store.GetInt("Setting", "Delimiter", 0);
+    s.bDecimalComma = store.GetInt("Setting", "DecimalComma", 0);
     s.strPathOut = store.GetString("Convert", "PathOut", "");
     s.strSymbol = store.GetString("Convert", "Symbol", "");
     s.strName = store.GetString("Convert", "Name", "");
@@ -45,6 +61,7 @@ void SaveSettingValues(CSettingsStore& store, const CConversionSettings& s) {
         if (kKeys[f].on != nullptr) store.WriteInt("Setting", kKeys[f].on, s.bFieldOn[f]);
         store.WriteInt("Setting", kKeys[f].column, s.nColumn[f]);
     }
+    store.WriteInt("Setting", "DecimalComma", s.bDecimalComma);
 }
 
 void FillConverter(const CConversionSettings& s, const std::string& pathIn, int dateFormat, CConverter& job) {
@@ -53,7 +70,8 @@ void FillConverter(const CConversionSettings& s, const std::string& pathIn, int 
     job.SetPathOut(s.strPathOut);
     job.SetSymbol(s.strSymbol);
     job.SetName(s.strName);
-    job.SetDelimiter(s.nDelimiter == 1 ? '\t' : s.nDelimiter == 2 ? ' ' : ',');
+    job.SetDelimiter(DelimiterCharacter(s.nDelimiter));
+    job.m_bDecimalComma = s.bDecimalComma != 0 ? 1 : 0;
     job.m_bSkipOn = s.bSkipOn;
     job.m_nSkipRows = s.nSkipRows;
     job.m_bUseExistingMaster = s.nExist == 0 ? 1 : 0;

@@ -15,7 +15,8 @@ namespace tarvel {
 struct CConversionSettings {
     std::string strDateFormat = "MMDDYY";
     int nExist = 0;      // 0 "Use Existing Master", 1 "Make New Master"
-    int nDelimiter = 0;  // 0 comma, 1 tab, 2 space
+    int nDelimiter = 0;  // 0 comma, 1 tab, 2 space, 3 semicolon, 4 pipe
+    int bDecimalComma = 0;  // numbers written with a decimal comma
     std::string strPathOut;
     std::string strSymbol;
     std::string strName;
@@ -38,17 +39,23 @@ private:
     CSettingsStore& m_store;
 };
 
-// Loads the twenty values in the order the convert command reads them, each
+// The delimiter character of a "Delimiter" value (',' for one out of range),
+// and the value of a delimiter character (0 for one Tarvel does not offer).
+char DelimiterCharacter(int delimiter);
+int DelimiterValue(char delimiter);
+
+// Loads the twenty-one values in the order the convert command reads them, each
 // with its default.
 CConversionSettings LoadConversionSettings(const CSettingsStore& store);
 
-// Writes the seventeen "Setting" values: "DateFormat", then "Delimiter",
+// Writes the eighteen "Setting" values: "DateFormat", then "Delimiter",
 // "Exist", "SkipOn", "SkipRows", "DateCol", "OpenOn", "OpenCol", "HiOn",
-// "HiCol", "LoOn", "LoCol", "CloCol", "VolOn", "VolCol", "OIOn", "OICol".
+// "HiCol", "LoOn", "LoCol", "CloCol", "VolOn", "VolCol", "OIOn", "OICol",
+// "DecimalComma".
 void SaveSettingValues(CSettingsStore& store, const CConversionSettings& settings);
 
 // Fills `job` as the convert command does: paths, symbol, name, delimiter,
-// master choice, skip rows, flags and zero-based columns. `pathIn` and
+// decimal comma, master choice, skip rows, flags and zero-based columns. `pathIn` and
 // `dateFormat` come from the view (or the command line).
 void FillConverter(const CConversionSettings& settings, const std::string& pathIn, int dateFormat, CConverter& job);
 

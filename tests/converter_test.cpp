@@ -99,6 +99,57 @@ TEST_F(ConversionTest, AddsUnderTheLowestFreeNumberAndBacksUpTheMasterItStartedF
     EXPECT_EQ(Out("f3.dat"), "not ours");
 }
 
+TEST_F(ConversionTest, RefusesIntradayDataAndChangesNothing) {
+    struct Case {
+        const char* name;
+        const char* input;
+        int format, closeColumn, timeColumn, periodColumn;
+    };
+    const Case cases[] = {
+        {"times in their own column", "010300,09:30,1\n010400,09:30,1\n010400,09:31,2\n", 9, 2, 1, kNoColumn},
+        {"times beside the date", "01/03/00 09:30,1\n01/03/00 16:00,2\n", 3, 1, kNoColumn, kNoColumn},
+        {"a weekly period", "010300,D,1\n010400,W,1\n", 9, 2, kNoColumn, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_prompt.shown.clear();
+        auto job = MakeJob();
+        std::fill(std::begin(job->m_bFieldOn), std::end(job->m_bFieldOn), 0);
+        job->m_bFieldOn[kDate] = job->m_bFieldOn[kClose] = 1;
+        job->m_nFieldColumn[kClose] = c.closeColumn;
+        job->m_nDateFormat = c.format;
+        job->m_nTimeColumn = c.timeColumn;
+        job->m_nPeriodColumn = c.periodColumn;
+        EXPECT_EQ(Convert(c.input, *job), 1);
+        EXPECT_EQ(Messages(), V{m_input + " holds several rows a day (intraday data); Tarvel writes daily data."});
+        EXPECT_EQ(test::ListDir(m_out), V{});
+    }
+    // One time a day is daily data.
+    auto job = MakeJob();
+    std::fill(std::begin(job->m_bFieldOn), std::end(job->m_bFieldOn), 0);
+    job->m_bFieldOn[kDate] = job->m_bFieldOn[kClose] = 1;
+    job->m_nFieldColumn[kClose] = 2;
+    job->m_nTimeColumn = 1;
+    ASSERT_EQ(Convert("010300,00:00,1\n010400,00:00,2\n", *job), 0);
+    EXPECT_EQ(Rows(), (V{"2000-01-03 1", "2000-01-04 2"}));
+}
+
+TEST_F(ConversionTest, ReadsUtf16AsText) {
+    // "Date\tClose" and one row in UTF-16 big-endian, a byte order mark first.
+    std::string utf16 = "\xFE\xFF";
+    for (char c : std::string("Date\tClose\r\n01/03/2000\t1.5\r\n")) utf16 += std::string{'\0', c};
+    auto job = MakeJob();
+    std::fill(std::begin(job->m_bFieldOn), std::end(job->m_bFieldOn), 0);
+    job->m_bFieldOn[kDate] = job->m_bFieldOn[kClose] = 1;
+    job->m_nFieldColumn[kClose] = 1;
+    job->SetDelimiter('\t');
+    job->m_nDateFormat = 4;
+    job->m_bSkipOn = 1;
+    job->m_nSkipRows = 1;
+    ASSERT_EQ(Convert(utf16, *job), 0) << testing::PrintToString(Messages());
+    EXPECT_EQ(Rows(), V{"2000-01-03 1.5"});
+}
+
 TEST_F(ConversionTest, RefusesWhatTheChecksFindAndChangesNothing) {
     struct Case {
         const char* name;
@@ -211,8 +262,10 @@ TEST_F(ConversionTest, StoresRowsThatReadAndSkipsTheRest) {
          "1 row was skipped. It was line 1: column 2 is empty."},
         {"a short row", "010300,1,2,3\n010400,1,2,3,4\n", 9, {"2000-01-04 1 2 3 4"},
          "1 row was skipped. It was line 1: column 5 is missing."},
-        {"what is not a number", "010300,null,2,3,4\n010400,$181.18,2,3,4\n010500,2.41B,2,3,4\n010600,1,2,3,4\n", 9,
+        {"what is not a number", "010300,null,2,3,4\n010400,12%,2,3,4\n010500,1.2.3,2,3,4\n010600,1,2,3,4\n", 9,
          {"2000-01-06 1 2 3 4"}, "3 rows were skipped. The first was line 1: column 2 is not a number."},
+        {"numbers as people write them", "010400,$181.18,2,3,4\n010500,2.41B,2,3,4\n", 9,
+         {"2000-01-04 181.18 2 3 4", "2000-01-05 2.41e+09 2 3 4"}, ""},
         {"quoted fields", "\"010300\",\"1\",\" 2\",\"3,5\",4\n\"010400\",1,2,\"3\",\"4\"\n", 9, {"2000-01-04 1 2 3 4"},
          "1 row was skipped. It was line 1: column 4 is not a number."},
         {"newest first, a repeated date's later row wins",

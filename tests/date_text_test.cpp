@@ -21,7 +21,9 @@ TEST(ReadDateText, ReadsEveryFormatWithYearsAsWritten) {
         {"21400604", 8, {2140, 6, 4}},    {"010500", 9, {2000, 1, 5}},       {"01052000", 10, {2000, 1, 5}},
         {"050100", 11, {2000, 1, 5}},     {"05012000", 12, {2000, 1, 5}},    {" 010500 ", 9, {2000, 1, 5}},
         {"123159", 9, {2059, 12, 31}},    {"010160", 9, {1960, 1, 1}},       {"022900", 9, {2000, 2, 29}},
-        {"01/05/00 ", 3, {2000, 1, 5}},
+        {"01/05/00 ", 3, {2000, 1, 5}},   {"2024.01.02", 2, {2024, 1, 2}},   {"2024-01-02 16:00:00", 2, {2024, 1, 2}},
+        {"1/2/2024 4:00 PM", 4, {2024, 1, 2}}, {"2024-01-02T16:00:00Z", 2, {2024, 1, 2}},
+        {"20240102 16:00", 8, {2024, 1, 2}}, {"01 05 00", 3, {2000, 1, 5}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.text << " under " << c.format);
@@ -44,7 +46,7 @@ TEST(ReadDateText, SaysWhyATextIsNoDate) {
         {"01/05/200", 4, DateStatus::kUnreadable},   {"01/05/2000x", 3, DateStatus::kUnreadable},
         {"01//05/00", 3, DateStatus::kUnreadable},   {"2000010", 8, DateStatus::kUnreadable},
         {"0105000", 9, DateStatus::kUnreadable},     {"Date", 3, DateStatus::kUnreadable},
-        {"010500", 3, DateStatus::kUnreadable},      {"2024-01-02 16:00", 2, DateStatus::kUnreadable},
+        {"010500", 3, DateStatus::kUnreadable},      {"2024-01-02 16", 2, DateStatus::kUnreadable},
         {"02/30/2001", 3, DateStatus::kNotADay},     {"21000229", 8, DateStatus::kNotADay},
         {"19000229", 8, DateStatus::kNotADay},       {"133100", 9, DateStatus::kNotADay},
         {"000000", 9, DateStatus::kNotADay},         {"20000431", 8, DateStatus::kNotADay},
@@ -55,6 +57,26 @@ TEST(ReadDateText, SaysWhyATextIsNoDate) {
         CalendarDate date{1, 2, 3};
         EXPECT_EQ(ReadDateText(c.text, c.format, &date), c.status);
         EXPECT_EQ(date, (CalendarDate{1, 2, 3}));
+    }
+}
+
+TEST(SplitDateTime, TakesATimeOfDayAfterTheDate) {
+    struct Case {
+        const char* text;
+        const char* date;
+        const char* time;
+    };
+    const Case cases[] = {
+        {" 2024-01-02 16:00:00 ", "2024-01-02", "16:00:00"}, {"1/2/2024 4:00 pm", "1/2/2024", "4:00 pm"},
+        {"2024-01-02T09:30:00.250Z", "2024-01-02", "09:30:00.250Z"}, {"2024.01.02  00:00", "2024.01.02", "00:00"},
+        {"01 05 2000", "01 05 2000", ""}, {"2024-01-02 16", "2024-01-02 16", ""},
+        {"2024-01-02 16:0", "2024-01-02 16:0", ""}, {"T16:00", "T16:00", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        DateAndTime split = SplitDateTime(c.text);
+        EXPECT_EQ(split.date, c.date);
+        EXPECT_EQ(split.time, c.time);
     }
 }
 

@@ -98,5 +98,36 @@ TEST(ReadNumber, ReadsWholeDecimalNumbersOnly) {
     EXPECT_EQ(value, 0.0f);
 }
 
+TEST(ReadWrittenNumber, ReadsNumbersAsPeopleWriteThem) {
+    struct Case {
+        const char* text;
+        bool decimalComma;
+        bool read;
+        float value;
+    };
+    const Case cases[] = {
+        {"$181.18", false, true, 181.18f},        {"-$1.50", false, true, -1.5f},
+        {"$-1.50", false, true, -1.5f},           {"4,763.54", false, true, 4763.54f},
+        {"12,345,678", false, true, 12345678.0f}, {"2.41B", false, true, 2410000000.0f},
+        {"850.25M", false, true, 850250000.0f},   {"12k", false, true, 12000.0f},
+        {" \xE2\x82\xAC 12.5 ", false, true, 12.5f}, {"12,50 \xE2\x82\xAC", true, true, 12.5f},
+        {"\xC2\xA3" "3", false, true, 3.0f},      {"1,2345", true, true, 1.2345f},
+        {"4.763,54", true, true, 4763.54f},       {"1.000.000", true, true, 1000000.0f},
+        {"1,5M", true, true, 1500000.0f},         {"17", true, true, 17.0f},
+        {"1,2", false, false, 0},                 {"1,2345.5", false, false, 0},
+        {"12,34,567", false, false, 0},           {",123", false, false, 0},
+        {"100.5", true, false, 0},                {"1.5X", false, false, 0},
+        {"2.41BB", false, false, 0},              {"$", false, false, 0},
+        {"-0.37%", false, false, 0},              {"$$1", false, false, 0},
+        {"1e5", true, false, 0},                  {"00:00", false, false, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        float value = -7.0f;
+        EXPECT_EQ(ReadPriceNumber(c.text, c.decimalComma, &value), c.read);
+        EXPECT_EQ(value, c.read ? c.value : -7.0f);
+    }
+}
+
 }  // namespace
 }  // namespace tarvel

@@ -88,6 +88,21 @@ TEST_F(CliTest, OptionsMapOntoTheConversion) {
     EXPECT_EQ(Cli({"export", m_out, "X"}).out, "DATE,OPEN,HIGH,CLOSE\n2000-01-05,1,2,7\n2000-01-06,3,4,8\n");
 }
 
+TEST_F(CliTest, SemicolonsPipesAndDecimalCommas) {
+    test::WriteFile(m_input, "02.01.2024;1.234,5;7\n03.01.2024;1.240,25;8\n");
+    Outcome semicolon = Cli({"convert", m_input, "--out", m_out, "--symbol", "X", "--new-master", "--delimiter",
+                             "semicolon", "--decimal-comma", "--date-format", "DD_MM_CCYY", "--no-skip", "--close-col",
+                             "2", "--volume-col", "3", "--no-open", "--no-high", "--no-low", "--no-oi"});
+    ASSERT_EQ(semicolon.status, 0) << semicolon.err;
+    EXPECT_EQ(Cli({"export", m_out, "X"}).out, "DATE,CLOSE,VOL\n2024-01-02,1234.5,7\n2024-01-03,1240.25,8\n");
+    test::WriteFile(m_input, "2024-01-02|1.5\n");
+    Outcome pipe = Cli({"convert", m_input, "--out", m_out, "--symbol", "Y", "--existing-master", "--delimiter",
+                        "pipe", "--no-decimal-comma", "--date-format", "CCYY_MM_DD", "--no-skip", "--close-col", "2",
+                        "--no-open", "--no-high", "--no-low", "--no-volume", "--no-oi"});
+    ASSERT_EQ(pipe.status, 0) << pipe.err;
+    EXPECT_EQ(Cli({"export", m_out, "Y"}).out, "DATE,CLOSE\n2024-01-02,1.5\n");
+}
+
 TEST_F(CliTest, SettingsChecksRefuseBeforeAnythingIsWritten) {
     struct Case {
         std::vector<std::string> args;
@@ -124,7 +139,8 @@ TEST_F(CliTest, AFailedConversionPrintsItsMessagesAndExitsOne) {
 TEST_F(CliTest, UsageErrorsHelpAndVersion) {
     EXPECT_EQ(Cli({}).status, 2);
     EXPECT_EQ(Cli({"convert"}).status, 2);
-    EXPECT_EQ(Cli({"convert", "x", "--delimiter", "semicolon"}).status, 2);
+    EXPECT_EQ(Cli({"convert", "x", "--delimiter", "colon"}).status, 2);
+    EXPECT_EQ(Cli({"convert", "x", "--decimal-comma", "--no-decimal-comma"}).status, 2);
     EXPECT_EQ(Cli({"convert", "x", "--no-open", "--open-col", "3"}).status, 2);
     Outcome version = Cli({"--version"});
     EXPECT_EQ(version.status, 0);

@@ -36,7 +36,8 @@ TEST(ConversionSettings, MapsChoicesOntoTheJob) {
         const char* expectedDelimiter;
         int useExisting;
     };
-    const Case cases[] = {{0, 0, ",", 1}, {1, 1, "\t", 0}, {2, 5, " ", 0}, {-1, -1, ",", 0}, {7, 0, ",", 1}};
+    const Case cases[] = {{0, 0, ",", 1}, {1, 1, "\t", 0}, {2, 5, " ", 0}, {3, 0, ";", 1},
+                            {4, 0, "|", 1}, {-1, -1, ",", 0}, {7, 0, ",", 1}};
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.delimiter << "/" << c.exist);
         CConversionSettings s;
@@ -65,7 +66,8 @@ TEST(ConversionSettings, SavesAndReloadsEverySettingValue) {
     CConversionSettings s;
     s.strDateFormat = "DDMMCCYY";
     s.nExist = 1;
-    s.nDelimiter = 2;
+    s.nDelimiter = 4;
+    s.bDecimalComma = 1;
     s.bSkipOn = 1;
     s.nSkipRows = 17;
     for (int f = 0; f < kFieldCount; ++f) {
@@ -77,7 +79,8 @@ TEST(ConversionSettings, SavesAndReloadsEverySettingValue) {
     CConversionSettings back = LoadConversionSettings(store);
     EXPECT_EQ(back.strDateFormat, "DDMMCCYY");
     EXPECT_EQ(back.nExist, 1);
-    EXPECT_EQ(back.nDelimiter, 2);
+    EXPECT_EQ(back.nDelimiter, 4);
+    EXPECT_EQ(back.bDecimalComma, 1);
     EXPECT_EQ(back.bSkipOn, 1);
     EXPECT_EQ(back.nSkipRows, 17);
     EXPECT_EQ(back.strSymbol, "");  // "Convert" values are the job's to write

@@ -1,0 +1,409 @@
+#include "convert/detect.h"
+
+#include <algorithm>
+#include <array>
+#include <map>
+#include <set>
+#include <tuple>
+#include <vector>
+
+#include "convert/date_text.h"
+#include "convert/row_reader.h"
+#include "platform/file_util.h"
+
+namespace tarvel {
+namespace {
+
+// In order of preference when two read a file equally well.
+constexpr char kDelimiters[] = {',', ';', '\t', '|', ' '};
+// Enough rows to see a day above 12 in most files.
+constexpr std::size_t kMaxSampleLines = 1000;
+// A column is numeric, or of times, when this share of its cells is.
+constexpr double kMostCells = 0.8;
+
+using Cells = std::vector<std::string>;
+
+std::string_view TrimBlanks(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+    return text;
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The lines of `text` as CLineReader hands them out.
+std::vector<std::string_view> SplitLines(std::string_view text, bool cut) {
+    std::vector<std::string_view> lines;
+    std::size_t start = 0;
+    while (start < text.size() && lines.size() < kMaxSampleLines) {
+        std::size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string_view::npos) {
+            if (!cut) lines.push_back(text.substr(start));
+            break;
+        }
+        lines.push_back(text.substr(start, end - start));
+        start = end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);
+    }
+    return lines;
+}
+
+// The formats (bit n-1 for format n) that read `cell` as a day.
+unsigned DateFormatsOf(std::string_view cell) {
+    std::string_view date = SplitDateTime(cell).date;
+    if (date.empty() || date.size() >= 20 || date.find(':') != std::string_view::npos) return 0;
+    unsigned formats = 0;
+    CalendarDate day;
+    for (int format = 1; format <= kDateFormatCount; ++format) {
+        if (ReadDateText(date, format, &day) == DateStatus::kRead) formats |= 1u << (format - 1);
+    }
+    return formats;
+}
+
+enum class Order { kYearMonthDay, kMonthDayYear, kDayMonthYear };
+Order OrderOf(int format) {
+    int i = (format - 1) % 6 / 2;
+    return i == 0 ? Order::kYearMonthDay : i == 1 ? Order::kMonthDayYear : Order::kDayMonthYear;
+}
+
+// A header name, lower case, without brackets, dots, blanks, underscores and dashes.
+std::string NormalName(std::string_view name) {
+    std::string normal;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        char c = name[i];
+        if (c == '<' || c == '>' || c == '.' || c == ' ' || c == '_' || c == '-' || c == '"') continue;
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        // Upper-case umlauts of the German names, in UTF-8.
+        if (c == '\xC3' && i + 1 < name.size() && (name[i + 1] == '\x96' || name[i + 1] == '\x84' || name[i + 1] == '\x9C')) {
+            normal += c;
+            normal += static_cast<char>(name[++i] + 0x20);
+            continue;
+        }
+        normal += c;
+    }
+    return normal;
+}
+
+enum Role { kUnknown = -1, kRoleTime = kFieldCount, kRoleTicker, kRolePeriod, kRoleIgnored };
+// Names that may stand for the close, best first.
+constexpr std::string_view kCloseNames[] = {"close", "schluss", "schlusskurs", "close/last", "last", "price"};
+
+struct NamedRole {
+    std::string_view name;
+    int role;
+};
+constexpr NamedRole kNames[] = {
+    {"date", kDate},          {"datum", kDate},         {"time", kRoleTime},         {"zeit", kRoleTime},
+    {"open", kOpen},          {"eröffnung", kOpen},     {"eroeffnung", kOpen},       {"high", kHigh},
+    {"hoch", kHigh},          {"low", kLow},            {"tief", kLow},              {"volume", kVolume},
+    {"vol", kVolume},         {"volumen", kVolume},     {"umsatz", kVolume},         {"openinterest", kOpenInt},
+    {"openint", kOpenInt},    {"oi", kOpenInt},         {"ticker", kRoleTicker},     {"symbol", kRoleTicker},
+    {"per", kRolePeriod},     {"period", kRolePeriod},  {"adjclose", kRoleIgnored},
+};
+
+int RoleOf(std::string_view name, int* closeRank) {
+    std::string normal = NormalName(name);
+    for (std::size_t i = 0; i < std::size(kCloseNames); ++i) {
+        if (normal == kCloseNames[i]) {
+            *closeRank = static_cast<int>(i);
+            return kClose;
+        }
+    }
+    for (const NamedRole& n : kNames) {
+        if (normal == n.name) return n.role;
+    }
+    return kUnknown;
+}
+
+// Evidence for the decimal mark of one number as written.
+struct Marks {
+    int comma = 0;          // a comma that can only be a decimal comma
+    int point = 0;          // a point that can only be a decimal point
+    int commaGroups = 0;    // "1,234": either
+    int pointGroups = 0;    // "1.234": either
+};
+
+void Weigh(std::string_view cell, Marks* marks) {
+    std::size_t comma = cell.rfind(','), point = cell.rfind('.');
+    if (comma == std::string_view::npos && point == std::string_view::npos) return;
+    bool anyDigit = std::any_of(cell.begin(), cell.end(), IsDigit);
+    if (!anyDigit) return;
+    auto digitsAfter = [&](std::size_t at) {
+        std::size_t n = 0;
+        while (at + 1 + n < cell.size() && IsDigit(cell[at + 1 + n])) ++n;
+        return n;
+    };
+    if (comma != std::string_view::npos && point != std::string_view::npos) {
+        (comma > point ? marks->comma : marks->point)++;
+    } else if (comma != std::string_view::npos) {
+        (digitsAfter(comma) == 3 ? marks->commaGroups : marks->comma)++;
+    } else if (cell.find('.') != point) {
+        marks->comma++;  // "1.234.567": points between thousands
+    } else {
+        (digitsAfter(point) == 3 ? marks->pointGroups : marks->point)++;
+    }
+}
+
+struct Candidate {
+    CDetectedLayout layout;
+    int rowsRead = 0;  // rows whose date column reads
+    int numeric = 0;   // numeric columns
+};
+
+Candidate Evaluate(const std::vector<std::string_view>& lines, char delimiter) {
+    Candidate result;
+    CDetectedLayout& layout = result.layout;
+    layout.m_cDelimiter = delimiter;
+
+    std::vector<Cells> rows(lines.size());
+    CFieldSplitter splitter;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        int count = splitter.Split(lines[i], delimiter, kMaxColumns);
+        for (int c = 0; c < count; ++c) rows[i].emplace_back(TrimBlanks(splitter[c]));
+    }
+
+    // The date column: the one that reads as a date in most rows, the
+    // leftmost of equals.
+    std::vector<std::vector<unsigned>> formats(rows.size());
+    std::array<int, kMaxColumns> dates{};
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        formats[i].resize(rows[i].size());
+        for (std::size_t c = 0; c < rows[i].size(); ++c) {
+            formats[i][c] = DateFormatsOf(rows[i][c]);
+            if (formats[i][c] != 0) ++dates[c];
+        }
+    }
+    const int dateColumn = static_cast<int>(std::max_element(dates.begin(), dates.end()) - dates.begin());
+    if (dates[static_cast<std::size_t>(dateColumn)] == 0) {
+        layout.m_strReason = "no column reads as dates";
+        return result;
+    }
+    const auto dc = static_cast<std::size_t>(dateColumn);
+    std::size_t first = 0;
+    while (!(dc < formats[first].size() && formats[first][dc] != 0)) ++first;
+    layout.m_nSkipRows = static_cast<int>(first);
+    layout.m_nColumnCount = static_cast<int>(rows[first].size());
+    layout.m_nFieldColumn[kDate] = dateColumn;
+
+    // The data rows: from the first row on, those with a date.
+    std::vector<std::size_t> data;
+    for (std::size_t i = first; i < rows.size(); ++i) {
+        if (dc < formats[i].size() && formats[i][dc] != 0) data.push_back(i);
+    }
+    result.rowsRead = static_cast<int>(data.size());
+
+    // The date format: of those that read the most rows, a year written in
+    // full where one is; day-month against month-day only as the rows decide.
+    std::array<int, kDateFormatCount + 1> reads{};
+    for (std::size_t i : data) {
+        for (int f = 1; f <= kDateFormatCount; ++f) reads[static_cast<std::size_t>(f)] += formats[i][dc] >> (f - 1) & 1;
+    }
+    const int most = *std::max_element(reads.begin() + 1, reads.end());
+    auto viable = [&](int f) { return reads[static_cast<std::size_t>(f)] == most; };
+    int byOrder[3] = {0, 0, 0};
+    for (int f = kDateFormatCount; f >= 1; --f) {
+        // Scanning down, a format with century digits (even) beats its pair.
+        if (!viable(f)) continue;
+        int& slot = byOrder[static_cast<int>(OrderOf(f))];
+        if (slot == 0 || HasCenturyDigits(f)) slot = f;
+    }
+    int ymd = byOrder[0], mdy = byOrder[1], dmy = byOrder[2];
+    if (ymd != 0 && (mdy != 0 || dmy != 0)) {
+        // Two-digit years first or last: the reading that keeps the rows in
+        // date order wins; else the year is taken as last.
+        auto inOrder = [&](int format) {
+            std::vector<std::int32_t> days;
+            for (std::size_t i : data) {
+                CalendarDate d;
+                if (ReadDateText(rows[i][dc], format, &d) == DateStatus::kRead) days.push_back(d.year * 10000 + d.month * 100 + d.day);
+            }
+            return std::is_sorted(days.begin(), days.end()) || std::is_sorted(days.rbegin(), days.rend());
+        };
+        bool lastInOrder = (mdy != 0 && inOrder(mdy)) || (dmy != 0 && inOrder(dmy));
+        if (inOrder(ymd) && !lastInOrder) {
+            mdy = dmy = 0;
+        } else {
+            ymd = 0;
+        }
+    }
+    if (ymd != 0) {
+        layout.m_nDateFormat = ymd;
+    } else if (mdy != 0 && dmy != 0) {
+        layout.m_bDayMonthUndecided = true;
+        layout.m_nMonthDayFormat = mdy;
+        layout.m_nDayMonthFormat = dmy;
+    } else {
+        layout.m_nDateFormat = mdy != 0 ? mdy : dmy;
+    }
+
+    // Names from the last line before the first row, if it has any.
+    std::vector<int> roles(kMaxColumns, kUnknown);
+    std::vector<int> closeRanks(kMaxColumns, 99);
+    bool named = false;
+    for (std::size_t h = first; h-- > 0;) {
+        if (rows[h].empty()) continue;
+        for (std::size_t c = 0; c < rows[h].size(); ++c) {
+            int rank = 99;
+            roles[c] = RoleOf(rows[h][c], &rank);
+            closeRanks[c] = rank;
+            named = named || roles[c] == kClose;
+        }
+        break;
+    }
+
+    // Times: a named column, or one whose cells read as times of day.
+    const std::size_t width = kMaxColumns;
+    std::vector<int> times(width), numbers(width), filled(width);
+    Marks marks;
+    for (std::size_t i : data) {
+        for (std::size_t c = 0; c < rows[i].size(); ++c) {
+            if (c == dc || rows[i][c].empty()) continue;
+            ++filled[c];
+            if (IsTimeOfDay(rows[i][c])) ++times[c];
+            Weigh(rows[i][c], &marks);
+        }
+    }
+    layout.m_bDecimalComma = marks.comma > marks.point ||
+                             (marks.comma == 0 && marks.point == 0 && marks.commaGroups > 0 &&
+                              marks.pointGroups == 0 && delimiter != ',');
+    for (std::size_t i : data) {
+        for (std::size_t c = 0; c < rows[i].size(); ++c) {
+            float value;
+            if (c != dc && !rows[i][c].empty() && ReadPriceNumber(rows[i][c], layout.m_bDecimalComma, &value)) ++numbers[c];
+        }
+    }
+    auto most80 = [&](const std::vector<int>& counts, std::size_t c) {
+        return filled[c] > 0 && counts[c] >= kMostCells * filled[c];
+    };
+    auto inRange = [&](std::size_t c) { return static_cast<int>(c) < layout.m_nColumnCount; };
+    for (std::size_t c = 0; c < width && inRange(c); ++c) {
+        if (c == dc) continue;
+        int role = roles[c];
+        if (role == kRoleTime || (role == kUnknown && most80(times, c))) {
+            if (layout.m_nTimeColumn == kNoColumn) layout.m_nTimeColumn = static_cast<int>(c);
+        } else if (role == kRoleTicker && layout.m_nTickerColumn == kNoColumn) {
+            layout.m_nTickerColumn = static_cast<int>(c);
+        } else if (role == kRolePeriod && layout.m_nPeriodColumn == kNoColumn) {
+            layout.m_nPeriodColumn = static_cast<int>(c);
+        }
+        if (most80(numbers, c)) ++result.numeric;
+    }
+
+    if (named) {
+        int closeRank = 99;
+        for (std::size_t c = 0; c < width && inRange(c); ++c) {
+            int role = roles[c];
+            if (c == dc || role < kOpen || role > kOpenInt) continue;
+            if (role == kClose) {
+                if (closeRanks[c] < closeRank) {
+                    closeRank = closeRanks[c];
+                    layout.m_nFieldColumn[kClose] = static_cast<int>(c);
+                }
+            } else if (layout.m_nFieldColumn[role] == kNoColumn) {
+                layout.m_nFieldColumn[role] = static_cast<int>(c);
+            }
+        }
+    } else {
+        // The usual order over the numeric columns.
+        std::vector<int> columns;
+        for (std::size_t c = 0; c < width && inRange(c); ++c) {
+            bool other = static_cast<int>(c) == layout.m_nTimeColumn || static_cast<int>(c) == layout.m_nTickerColumn ||
+                         static_cast<int>(c) == layout.m_nPeriodColumn || roles[c] == kRoleIgnored;
+            if (c != dc && !other && most80(numbers, c)) columns.push_back(static_cast<int>(c));
+        }
+        static constexpr std::array<std::array<int, 6>, 7> kOrders = {{
+            {},
+            {kClose},
+            {kClose, kVolume},
+            {kHigh, kLow, kClose},
+            {kOpen, kHigh, kLow, kClose},
+            {kOpen, kHigh, kLow, kClose, kVolume},
+            {kOpen, kHigh, kLow, kClose, kVolume, kOpenInt},
+        }};
+        std::size_t n = std::min<std::size_t>(columns.size(), 6);
+        for (std::size_t k = 0; k < n; ++k) layout.m_nFieldColumn[kOrders[n][k]] = columns[k];
+    }
+    if (layout.m_nFieldColumn[kClose] == kNoColumn) {
+        layout.m_strReason = "no column of prices was found beside the dates";
+        return result;
+    }
+
+    // Intraday: several times on one date, or a period other than D.
+    std::map<std::string, std::set<std::string>> timesOfDate;
+    for (std::size_t i : data) {
+        const Cells& row = rows[i];
+        DateAndTime dt = SplitDateTime(row[dc]);
+        std::string_view time = dt.time;
+        if (layout.m_nTimeColumn != kNoColumn && static_cast<std::size_t>(layout.m_nTimeColumn) < row.size()) {
+            time = row[static_cast<std::size_t>(layout.m_nTimeColumn)];
+        }
+        if (!time.empty()) {
+            auto& seen = timesOfDate[std::string(dt.date)];
+            seen.emplace(time);
+            if (seen.size() > 1) layout.m_bIntraday = true;
+        }
+        if (layout.m_nPeriodColumn != kNoColumn && static_cast<std::size_t>(layout.m_nPeriodColumn) < row.size()) {
+            const std::string& period = row[static_cast<std::size_t>(layout.m_nPeriodColumn)];
+            if (period != "D" && period != "d") layout.m_bIntraday = true;
+        }
+    }
+    layout.m_bFound = true;
+    return result;
+}
+
+}  // namespace
+
+CDetectedLayout DetectLayout(std::string_view head) {
+    const TextEncoding encoding = SniffEncoding(head);
+    const std::string text = TextAsUtf8(head, encoding);
+    // A head cut from a longer file may end inside a line.
+    const bool cut = head.size() >= kDetectBytes && !text.ends_with('\n') && !text.ends_with('\r');
+    const std::vector<std::string_view> lines = SplitLines(text, cut);
+
+    CDetectedLayout best;
+    best.m_strReason = lines.empty() ? "the file is empty" : "no column reads as dates";
+    std::tuple<bool, int, int> bestScore{false, 0, 0};
+    if (text.find('\0') != std::string::npos) {
+        best.m_strReason = "the file is not text";
+    } else {
+        for (char delimiter : kDelimiters) {
+            Candidate candidate = Evaluate(lines, delimiter);
+            std::tuple<bool, int, int> score{candidate.layout.m_bFound, candidate.rowsRead, candidate.numeric};
+            if (score > bestScore) {
+                bestScore = score;
+                best = std::move(candidate.layout);
+            }
+        }
+    }
+    best.m_encoding = encoding;
+    return best;
+}
+
+CDetectedLayout DetectFileLayout(CPlatform& platform, const std::string& path) {
+    Bytes head;
+    if (!ReadFileBytes(platform, path, &head, kDetectBytes)) {
+        CDetectedLayout layout;
+        layout.m_strReason = "cannot read " + path + ": " + platform.LastError();
+        return layout;
+    }
+    return DetectLayout(std::string_view(reinterpret_cast<const char*>(head.data()), head.size()));
+}
+
+bool FillConverterFromLayout(const CDetectedLayout& layout, CConverter& job, int dateFormat) {
+    if (dateFormat == 0) dateFormat = layout.m_nDateFormat;
+    if (!layout.m_bFound || dateFormat < 1 || dateFormat > kDateFormatCount) return false;
+    job.SetDelimiter(layout.m_cDelimiter);
+    job.m_bDecimalComma = layout.m_bDecimalComma ? 1 : 0;
+    job.m_bSkipOn = layout.m_nSkipRows > 0 ? 1 : 0;
+    job.m_nSkipRows = layout.m_nSkipRows;
+    job.m_nDateFormat = dateFormat;
+    for (int field = 0; field < kFieldCount; ++field) {
+        job.m_bFieldOn[field] = layout.HasField(field) ? 1 : 0;
+        job.m_nFieldColumn[field] = layout.HasField(field) ? layout.m_nFieldColumn[field] : 0;
+    }
+    job.m_nTimeColumn = layout.m_nTimeColumn;
+    job.m_nPeriodColumn = layout.m_nPeriodColumn;
+    job.m_nTickerColumn = layout.m_nTickerColumn;
+    return true;
+}
+
+}  // namespace tarvel

@@ -1,0 +1,72 @@
+// Working out the layout of a delimited price file from its first bytes, so
+// that a conversion needs no settings. Detection only proposes: the job
+// converts with whatever it is given (FillConverterFromLayout).
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "convert/converter.h"
+#include "convert/text_encoding.h"
+
+namespace tarvel {
+
+// How much of a file detection reads.
+inline constexpr std::size_t kDetectBytes = 64 * 1024;
+
+struct CDetectedLayout {
+    // Whether the rows have a date column and a close; if not, m_strReason
+    // says why and nothing else below is meaningful.
+    bool m_bFound = false;
+    std::string m_strReason;
+
+    TextEncoding m_encoding = TextEncoding::kUtf8;
+    char m_cDelimiter = ',';  // ',' ';' '\t' ' ' (runs of blanks) or '|'
+    bool m_bDecimalComma = false;
+    int m_nSkipRows = 0;      // lines before the first row (headers, notes)
+    int m_nColumnCount = 0;   // fields of the first row, at most kMaxColumns
+
+    // The date format (1..12), or 0 when the rows read alike day-month and
+    // month-day: then m_bDayMonthUndecided is set and the two candidates are
+    // m_nMonthDayFormat and m_nDayMonthFormat. Detection never guesses.
+    int m_nDateFormat = 0;
+    bool m_bDayMonthUndecided = false;
+    int m_nMonthDayFormat = 0;
+    int m_nDayMonthFormat = 0;
+
+    // Zero-based column of each field in field order (m_nFieldColumn[kDate]
+    // is the date column), or kNoColumn for a field the file lacks.
+    int m_nFieldColumn[kFieldCount] = {kNoColumn, kNoColumn, kNoColumn, kNoColumn,
+                                       kNoColumn, kNoColumn, kNoColumn};
+    int m_nTimeColumn = kNoColumn;
+    int m_nTickerColumn = kNoColumn;
+    int m_nPeriodColumn = kNoColumn;  // "Per": D is daily
+    // Several different times on one date, or a period other than D.
+    bool m_bIntraday = false;
+
+    bool HasField(int field) const { return m_nFieldColumn[field] != kNoColumn; }
+    // Found and with a date format decided: a job can be filled from it.
+    bool IsComplete() const { return m_bFound && m_nDateFormat != 0; }
+};
+
+// The layout of a file that begins with `head` (its first kDetectBytes bytes,
+// or all of a shorter file). Reads nothing beyond `head`; a last line cut off
+// by the end of a full-size head is left out. Every column it names is below
+// m_nColumnCount.
+CDetectedLayout DetectLayout(std::string_view head);
+
+// Reads the first kDetectBytes bytes of the file at `path` and detects their
+// layout. When the file cannot be read, the layout is not found and its
+// reason names the path and the system's error.
+CDetectedLayout DetectFileLayout(CPlatform& platform, const std::string& path);
+
+// Fills the reading part of `job` from `layout`: delimiter, decimal comma,
+// lines to skip, date column and format, the fields found (the others off),
+// the time, period and ticker columns. `dateFormat` (1..12), when not 0,
+// overrides the detected one, as a user's answer to an undecided date order.
+// Paths, symbol, name and the MASTER choice are left alone. Returns false,
+// changing nothing, when the layout was not found or no date format is known.
+bool FillConverterFromLayout(const CDetectedLayout& layout, CConverter& job, int dateFormat = 0);
+
+}  // namespace tarvel
