@@ -5,7 +5,7 @@
 
 #include "convert/converter.h"
 #include "convert/date_text.h"
-#include "convert/row_reader.h"
+#include "convert/row_decoder.h"
 
 namespace tarvel {
 namespace {
@@ -17,12 +17,6 @@ bool HasNonDigit(std::string_view text) {
     return false;
 }
 
-std::string_view TrimBlanks(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-    return text;
-}
-
 // Rows read are kept in memory until they are sorted; past this many the
 // file cannot become one security even after repeated dates are dropped.
 constexpr std::size_t kMaxRowsRead = 1 << 20;
@@ -32,8 +26,6 @@ struct Row {
     int line;
     std::uint8_t bytes[4 * kFieldCount];
 };
-
-std::string Column(int index) { return "column " + std::to_string(index + 1); }
 
 }  // namespace
 
@@ -47,8 +39,8 @@ int CConverter::Skip(int line, std::string reason) {
 
 int CConverter::ParseInput() {
     CLineReader reader(*m_input, std::move(m_strInputHead));
-    CFieldSplitter fields;
-    const char delimiter = m_szDelimiter[0];
+    CRowDecoder decoder(*this);
+    CDecodedRow decoded;
     std::vector<Row> rows;
     // Room for the most records a security can hold; pages are touched only
     // as rows arrive.
@@ -70,92 +62,46 @@ int CConverter::ParseInput() {
         }
     }
 
-    int maxColumn = 0;
-    for (int field = 0; field < kFieldCount; ++field) {
-        if (field == kDate || m_bFieldOn[field]) maxColumn = std::max(maxColumn, m_nFieldColumn[field] + 1);
-    }
-    maxColumn = std::max({maxColumn, m_nTimeColumn + 1, m_nPeriodColumn + 1});
     // The time of day of each row that has one, to tell intraday data.
     std::vector<std::pair<std::int32_t, std::string>> times;
     auto intraday = [&] { return Fail(m_strPathIn + " holds several rows a day (intraday data); Tarvel writes daily data."); };
     bool firstRowSeen = false;
     while (next()) {
-        if (tooLong) {
-            Skip(lineNumber, "the line is longer than 64 KiB");
-            continue;
-        }
-        if (line.find('\0') != std::string_view::npos) {
-            Skip(lineNumber, "the line holds a NUL byte");
-            continue;
-        }
-        int count = fields.Split(line, delimiter, std::min(maxColumn, kMaxColumns));
-        if (count == 0) continue;  // blank, or delimiters only
-
-        const int dateColumn = m_nFieldColumn[kDate];
-        if (dateColumn < 0 || dateColumn >= count) {
-            Skip(lineNumber, Column(dateColumn) + " is missing");
-            continue;
-        }
-        const DateAndTime dateAndTime = SplitDateTime(fields[dateColumn]);
-        std::string_view dateText = dateAndTime.date;
-        if (dateText.size() >= 20) {
-            return Fail("The date in line " + std::to_string(lineNumber) +
-                        " is too long to be a date.\nNothing was converted.");
-        }
-        if (!firstRowSeen) {
-            firstRowSeen = true;
-            bool nonDigit = HasNonDigit(dateText);
-            if (IsNumericOnlyFormat(m_nDateFormat) && nonDigit) {
-                return Fail("You specified a numeric-only date format\nbut a non-numeric date character was found.");
+        decoder.Decode(line, tooLong, &decoded);
+        if (decoded.m_kind == CDecodedRow::Kind::kBlank) continue;
+        if (decoded.m_bHasDateColumn) {
+            std::string_view dateText = decoded.m_dateText;
+            if (dateText.size() >= 20) {
+                return Fail("The date in line " + std::to_string(lineNumber) +
+                            " is too long to be a date.\nNothing was converted.");
             }
-            if (!IsNumericOnlyFormat(m_nDateFormat) && !nonDigit) {
-                return Fail(
-                    "You specified a character-separated date format\nbut only numeric date characters were found.");
+            if (!firstRowSeen) {
+                firstRowSeen = true;
+                bool nonDigit = HasNonDigit(dateText);
+                if (IsNumericOnlyFormat(m_nDateFormat) && nonDigit) {
+                    return Fail("You specified a numeric-only date format\nbut a non-numeric date character was found.");
+                }
+                if (!IsNumericOnlyFormat(m_nDateFormat) && !nonDigit) {
+                    return Fail("You specified a character-separated date format\nbut only numeric date characters "
+                                "were found.");
+                }
             }
         }
-        CalendarDate date;
-        switch (ReadDateText(dateText, m_nDateFormat, &date)) {
-            case DateStatus::kRead: break;
-            case DateStatus::kUnreadable:
-                Skip(lineNumber, "the date in " + Column(dateColumn) + " cannot be read");
-                continue;
-            case DateStatus::kNotADay:
-                Skip(lineNumber, "the date in " + Column(dateColumn) + " is not a real day");
-                continue;
-            case DateStatus::kOutOfRange:
-                Skip(lineNumber, "the date in " + Column(dateColumn) + " lies outside 1900-01-01 to 2140-06-04");
-                continue;
+        if (decoded.m_bDateRead) {
+            if (!decoded.m_period.empty() && decoded.m_period != "D" && decoded.m_period != "d") return intraday();
         }
-
+        if (decoded.m_kind == CDecodedRow::Kind::kSkipped) {
+            Skip(lineNumber, decoded.m_strReason);
+            continue;
+        }
+        const CalendarDate& date = decoded.m_date;
         Row row;
         row.day = date.year * 10000 + date.month * 100 + date.day;
-        if (m_nPeriodColumn >= 0 && m_nPeriodColumn < count) {
-            std::string_view period = TrimBlanks(fields[m_nPeriodColumn]);
-            if (period != "D" && period != "d") return intraday();
-        }
-        std::string_view time = dateAndTime.time;
-        if (m_nTimeColumn >= 0 && m_nTimeColumn < count) time = TrimBlanks(fields[m_nTimeColumn]);
-        if (!time.empty()) times.emplace_back(row.day, time);
         row.line = lineNumber;
+        if (!decoded.m_time.empty()) times.emplace_back(row.day, decoded.m_time);
         m_record[kDate] = MakeStoredDate(date);
-        std::string problem;
-        for (int field = kOpen; field < kFieldCount && problem.empty(); ++field) {
-            m_record[field] = StoredNumber{};
-            if (!m_bFieldOn[field]) continue;
-            int column = m_nFieldColumn[field];
-            float value = 0.0f;
-            if (column < 0 || column >= count) {
-                problem = Column(column) + " is missing";
-            } else if (TrimBlanks(fields[column]).empty()) {
-                problem = Column(column) + " is empty";
-            } else if (!ReadPriceNumber(fields[column], m_bDecimalComma != 0, &value)) {
-                problem = Column(column) + " is not a number";
-            }
-            m_record[field] = EncodeStoredNumber(value);
-        }
-        if (!problem.empty()) {
-            Skip(lineNumber, problem);
-            continue;
+        for (int field = kOpen; field < kFieldCount; ++field) {
+            m_record[field] = m_bFieldOn[field] ? EncodeStoredNumber(decoded.m_value[field]) : StoredNumber{};
         }
         std::size_t length = 0;
         for (int field = 0; field < kFieldCount; ++field) {
