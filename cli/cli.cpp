@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "convert/date_text.h"
+#include "convert/detect.h"
 #include "pricedb/find_security.h"
 #include "settings/conversion_settings.h"
 
@@ -47,8 +48,10 @@ struct ConvertOptions {
     int columns[kFieldCount] = {};
     bool save = false;
     bool strict = false;
+    bool fromSettings = false;
     bool decimalComma = false;
     int waitSeconds = kDefaultWaitSeconds;
+    CLI::Option* fromSettingsOption = nullptr;
     CLI::Option* outOption = nullptr;
     CLI::Option* symbolOption = nullptr;
     CLI::Option* nameOption = nullptr;
@@ -68,11 +71,15 @@ void AddConvertOptions(CLI::App& convert, ConvertOptions& o) {
     // An option given twice takes its last value, so scripts can override.
     convert.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     convert.add_option("INPUT", o.input, "The delimited text file to convert")->required();
-    o.outOption = convert.add_option("--out", o.out, "Portfolio directory (\"PathOut\")");
-    o.symbolOption = convert.add_option("--symbol", o.symbol, "Symbol of the new security, 14 bytes at most");
-    o.nameOption = convert.add_option("--name", o.name, "Name of the new security, 16 bytes at most");
+    o.outOption = convert.add_option("--out", o.out, "Portfolio directory (default: the current directory)");
+    o.symbolOption = convert.add_option(
+        "--symbol", o.symbol,
+        "Symbol of the new security, 14 bytes at most (default: the file's one ticker, else its name)");
+    o.nameOption = convert.add_option("--name", o.name, "Name of the new security, 16 bytes at most (default: the symbol)");
     o.newMaster = convert.add_flag("--new-master")->description("Make a new MASTER in the directory (\"Exist\" 1)");
     o.existingMaster = convert.add_flag("--existing-master")->description("Add to the MASTER already there (\"Exist\" 0)");
+    o.fromSettingsOption = convert.add_flag("--from-settings", o.fromSettings,
+                                            "Take the layout the desktop program saved instead of detecting it");
     o.newMaster->excludes(o.existingMaster);
     o.delimiterOption = convert.add_option("--delimiter", o.delimiter, "Column delimiter")
                             ->check(CLI::IsMember({"comma", "tab", "space", "semicolon", "pipe"}));
@@ -84,7 +91,9 @@ void AddConvertOptions(CLI::App& convert, ConvertOptions& o) {
     for (const char* f : kDateFormatNames) formats += std::string(formats.empty() ? "" : ", ") + f;
     o.dateFormatOption = convert.add_option(
         "--date-format", o.dateFormat,
-        "Date format: the first of " + formats + " that begins with TEXT, in any case (mmdd is MMDDYY)");
+        "Date format: one of " + formats +
+            ", the first that begins with TEXT (mmdd is MMDDYY), or a usual spelling such as YYYY-MM-DD, "
+            "MM/DD/YYYY, DD.MM.YYYY, YYYYMMDD");
     o.skipOption = convert.add_option("--skip", o.skip, "Skip the first N lines (0..200)");
     o.noSkip = convert.add_flag("--no-skip")->description("Skip no lines");
     o.skipOption->excludes(o.noSkip);
@@ -104,8 +113,12 @@ void AddConvertOptions(CLI::App& convert, ConvertOptions& o) {
                        "once)")
         ->check(CLI::Range(0, 86400));
     convert.footer(
-        "Every setting not given comes from the settings the desktop program keeps\n"
-        "($TARVEL_SETTINGS, else ~/.config/Hollark Software/Tarvel.conf), or its default.\n"
+        "The layout of INPUT (delimiter, decimal comma, header lines, date format, columns) is\n"
+        "detected; a layout option given overrides what was detected for that item. Without\n"
+        "--new-master or --existing-master, the MASTER in the directory is used, or a new one made\n"
+        "(with the directory and its parents). With --from-settings every setting not given comes\n"
+        "from the settings the desktop program keeps ($TARVEL_SETTINGS, else\n"
+        "~/.config/Hollark Software/Tarvel.conf); they are written only with --save.\n"
         "A conversion adds one whole security or changes nothing. Rows that cannot be read are\n"
         "skipped, never guessed at, and counted on standard error (--strict makes them a failure).\n"
         "Messages go to standard error as \"Tarvel: ...\"; the outcome line to standard output.\n"
@@ -113,9 +126,92 @@ void AddConvertOptions(CLI::App& convert, ConvertOptions& o) {
         "(nothing written).\n");
 }
 
+std::string DateText(const std::uint8_t* stored);
+std::string ShortestNumber(float value);
+
+// Settings that keep nothing: the command line writes the desktop program's
+// settings only when asked to.
+class CNoSettingsWriter : public CSettingsWriter {
+public:
+    void WriteString(const char*, const char*, const std::string&) override {}
+};
+
+// `layout` as settings: what was detected, the rest as in `s`.
+void ApplyLayout(const CDetectedLayout& layout, CConversionSettings& s) {
+    s.nDelimiter = DelimiterValue(layout.m_cDelimiter);
+    s.bDecimalComma = layout.m_bDecimalComma ? 1 : 0;
+    s.bSkipOn = layout.m_nSkipRows > 0 ? 1 : 0;
+    s.nSkipRows = layout.m_nSkipRows;
+    if (layout.m_nDateFormat != 0) s.strDateFormat = kDateFormatNames[static_cast<std::size_t>(layout.m_nDateFormat - 1)];
+    for (int f = 0; f < kFieldCount; ++f) {
+        s.bFieldOn[f] = layout.HasField(f) ? 1 : 0;
+        if (layout.HasField(f)) s.nColumn[f] = layout.m_nFieldColumn[f] + 1;
+    }
+    // Columns of absent fields only must not collide with the ones in use.
+    for (int f = 0; f < kFieldCount; ++f) {
+        if (!layout.HasField(f)) s.nColumn[f] = kMaxColumns;
+    }
+}
+
+// The symbol a file gives: its one ticker, else its name without the
+// extension, upper-cased.
+std::string DefaultSymbol(const std::string& path, const CDetectedLayout& layout) {
+    if (layout.m_tickers.size() == 1) return layout.m_tickers.front();
+    std::string symbol = std::filesystem::path(path).stem().string();
+    for (char& c : symbol) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return symbol;
+}
+
 int RunConvert(const ConvertOptions& o, std::ostream& out, std::ostream& err) {
     CSettingsStore store;
+    CCliPrompt prompt(err);
+    auto platform = MakePosixPlatform();
+    std::error_code ec;
+    std::string input = std::filesystem::absolute(o.input, ec).string();
+    if (ec) input = o.input;
+
+    const bool detect = !o.fromSettings;
     CConversionSettings s = LoadConversionSettings(store);
+    CDetectedLayout layout;
+    if (detect) {
+        // The input must open before its layout can tell anything.
+        if (!platform->Open(input, OpenMode::kRead)) {
+            prompt.MessageBox(platform->LastErrorNumber() == kErrorNotRegular
+                                  ? input + " is not a regular file."
+                                  : "Cannot open the input file " + input + ": " + platform->LastError(),
+                              kMbOk);
+            out << "Conversion failed.\n";
+            return kExitFailed;
+        }
+        layout = DetectFileLayout(*platform, input);
+        if (!layout.m_bFound) {
+            prompt.MessageBox("Cannot tell the layout of " + input + ": " + layout.m_strReason +
+                                  ". Give the layout options (see tarvel-cli convert --help).",
+                              kMbOk);
+            out << "Conversion failed.\n";
+            return kExitFailed;
+        }
+        if (layout.m_bIntraday) {
+            prompt.MessageBox(input + " holds several rows a day (intraday data); Tarvel writes daily data.", kMbOk);
+            out << "Conversion failed.\n";
+            return kExitFailed;
+        }
+        ApplyLayout(layout, s);
+        s.strSymbol = DefaultSymbol(input, layout);
+        if (!*o.symbolOption && s.strSymbol.size() > static_cast<std::size_t>(kMaxSymbolLength)) {
+            s.strSymbol = std::string(CutToCharBoundary(s.strSymbol, static_cast<std::size_t>(kMaxSymbolLength)));
+            prompt.MessageBox("The symbol is " + s.strSymbol + ", the file's name cut to " +
+                                  std::to_string(kMaxSymbolLength) + " bytes; --symbol chooses another.",
+                              kMbOk);
+        }
+        s.strName.clear();
+        std::string cwd;
+        platform->GetCurrentDirectory(&cwd);
+        s.strPathOut = cwd;
+        s.nExist = -1;
+    }
     if (*o.outOption) s.strPathOut = o.out;
     if (*o.symbolOption) s.strSymbol = o.symbol;
     if (*o.nameOption) s.strName = o.name;
@@ -140,15 +236,34 @@ int RunConvert(const ConvertOptions& o, std::ostream& out, std::ostream& err) {
         }
         if (o.disableOption[f] && *o.disableOption[f]) s.bFieldOn[f] = 0;
     }
+    if (detect) {
+        if (!*o.dateFormatOption && layout.m_nDateFormat == 0) {
+            prompt.MessageBox("The dates in " + input + " could be day-month or month-day; give --date-format.", kMbOk);
+            out << "Conversion failed.\n";
+            return kExitFailed;
+        }
+        if (!*o.nameOption) s.strName = s.strSymbol;
+        if (s.nExist == -1) {
+            // The MASTER there, or a new one in a directory made as needed.
+            bool hasMaster = platform->IsDirectory(s.strPathOut) && platform->FindName(s.strPathOut, kMasterName);
+            s.nExist = hasMaster ? 0 : 1;
+            if (!hasMaster) std::filesystem::create_directories(s.strPathOut, ec);
+        }
+    }
 
-    CCliPrompt prompt(err);
-    std::optional<std::string> problem = CheckTakenValues(s);
-    if (!problem) problem = CheckAndNormalise(s);
+    // A detected preamble may be longer than the dialog's limit; it is
+    // checked as the detection found it, not against that limit.
+    CConversionSettings checked = s;
+    if (detect && !*o.skipOption) checked.nSkipRows = std::min(checked.nSkipRows, kMaxSkipRows);
+    std::optional<std::string> problem = CheckTakenValues(checked);
+    if (!problem) problem = CheckAndNormalise(checked);
     if (problem) {
         prompt.MessageBox(*problem, kMbOk);
         return kExitUsage;
     }
-    int dateFormat = FindDateFormat(s.strDateFormat);
+    checked.nSkipRows = s.nSkipRows;
+    s = checked;
+    int dateFormat = FindDateFormatSpelling(s.strDateFormat);
     if (dateFormat == 0) {
         err << "tarvel-cli: unknown date format \"" << s.strDateFormat << "\"; see tarvel-cli convert --help\n";
         return kExitUsage;
@@ -156,12 +271,15 @@ int RunConvert(const ConvertOptions& o, std::ostream& out, std::ostream& err) {
     s.strDateFormat = kDateFormatNames[static_cast<std::size_t>(dateFormat - 1)];
     if (o.save) SaveSettingValues(store, s);
 
-    std::error_code ec;
-    std::string input = std::filesystem::absolute(o.input, ec).string();
-    auto platform = MakePosixPlatform();
-    CStoreSettingsWriter writer(store);
-    CConverter job(*platform, prompt, writer);
-    FillConverter(s, ec ? o.input : input, dateFormat, job);
+    CStoreSettingsWriter storeWriter(store);
+    CNoSettingsWriter noWriter;
+    CConverter job(*platform, prompt, o.save ? static_cast<CSettingsWriter&>(storeWriter) : noWriter);
+    FillConverter(s, input, dateFormat, job);
+    if (detect) {
+        job.m_nTimeColumn = layout.m_nTimeColumn;
+        job.m_nPeriodColumn = layout.m_nPeriodColumn;
+        job.m_nTickerColumn = layout.m_nTickerColumn;
+    }
     job.m_bStrict = o.strict ? 1 : 0;
     job.m_nWaitSeconds = o.waitSeconds;
     job.m_onWaiting = [&err](const std::string& text) { err << "Tarvel: " << text << std::endl; };
@@ -171,6 +289,87 @@ int RunConvert(const ConvertOptions& o, std::ostream& out, std::ostream& err) {
     }
     out << "Conversion failed.\n";
     return kExitFailed;
+}
+
+// Records and messages of a dry run, for inspect.
+class CRecordingCliPrompt : public CPrompt {
+public:
+    int MessageBox(const std::string& text, int) override {
+        m_texts.push_back(text);
+        return kIdOk;
+    }
+    std::vector<std::string> m_texts;
+};
+
+// The convert options that say `layout` (the file itself first).
+std::string LayoutOptions(const std::string& file, const CDetectedLayout& layout) {
+    static constexpr const char* kDelimiterNames[] = {"comma", "tab", "space", "semicolon", "pipe"};
+    static constexpr const char* kFieldNames[kFieldCount] = {"date", "open", "high", "low", "close", "volume", "oi"};
+    std::string text = "tarvel-cli convert " + file;
+    text += std::string(" --delimiter ") + kDelimiterNames[DelimiterValue(layout.m_cDelimiter)];
+    if (layout.m_bDecimalComma) text += " --decimal-comma";
+    text += layout.m_nDateFormat != 0
+                ? std::string(" --date-format ") + kDateFormatNames[static_cast<std::size_t>(layout.m_nDateFormat - 1)]
+                : std::string(" --date-format ?");
+    text += layout.m_nSkipRows > 0 ? " --skip " + std::to_string(layout.m_nSkipRows) : std::string(" --no-skip");
+    for (int f = 0; f < kFieldCount; ++f) {
+        text += layout.HasField(f) ? " --" + std::string(kFieldNames[f]) + "-col " +
+                                         std::to_string(layout.m_nFieldColumn[f] + 1)
+                                   : " --no-" + std::string(kFieldNames[f]);
+    }
+    return text;
+}
+
+int RunInspect(const std::string& file, std::ostream& out, std::ostream& err) {
+    auto platform = MakePosixPlatform();
+    std::error_code ec;
+    std::string input = std::filesystem::absolute(file, ec).string();
+    if (ec) input = file;
+    CDetectedLayout layout = DetectFileLayout(*platform, input);
+    if (!layout.m_bFound) {
+        err << "Tarvel: Cannot tell the layout of " << input << ": " << layout.m_strReason << ".\n";
+        return kExitFailed;
+    }
+    out << LayoutOptions(file, layout) << "\n";
+    if (layout.m_nDateFormat == 0) {
+        err << "Tarvel: The dates in " << input << " could be day-month or month-day; give --date-format.\n";
+        return kExitFailed;
+    }
+    if (layout.m_bIntraday) {
+        err << "Tarvel: " << input << " holds several rows a day (intraday data); Tarvel writes daily data.\n";
+        return kExitFailed;
+    }
+    CRecordingCliPrompt prompt;
+    CNoSettingsWriter settings;
+    CConverter job(*platform, prompt, settings);
+    job.m_strPathIn = input;
+    FillConverterFromLayout(layout, job);
+    if (job.DryRun() != 0) {
+        for (const std::string& text : prompt.m_texts) err << "Tarvel: " << text << "\n";
+        return kExitFailed;
+    }
+    const NewSecurity& rows = job.Staged();
+    static constexpr const char* kLabels[kFieldCount] = {"date", "open", "high", "low", "close", "volume", "oi"};
+    for (int f = 0; f < kFieldCount; ++f) {
+        if (job.m_bFieldOn[f]) out << (f == kDate ? "" : " ") << kLabels[f];
+    }
+    out << "\n";
+    const std::size_t length = static_cast<std::size_t>(4 * job.m_nFieldCount);
+    for (std::size_t r = 0; r < std::min<std::size_t>(rows.recordCount, 10); ++r) {
+        const std::uint8_t* p = rows.records.data() + r * length;
+        for (std::size_t i = 0; i < length; i += 4) {
+            out << (i ? " " : "") << (i == 0 ? DateText(p) : ShortestNumber(DecodeStoredNumber({p[i], p[i + 1], p[i + 2], p[i + 3]})));
+        }
+        out << "\n";
+    }
+    out << rows.recordCount << (rows.recordCount == 1 ? " row" : " rows") << " would be stored";
+    if (job.SkippedRows() == 0) {
+        out << "; none would be skipped.\n";
+    } else {
+        out << "; " << job.SkippedRows() << " would be skipped, the first line " << job.FirstSkippedLine() << ": "
+            << job.FirstSkipReason() << ".\n";
+    }
+    return 0;
 }
 
 std::string DateText(const std::uint8_t* stored) {
@@ -317,6 +516,12 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         "convert", "Convert INPUT into one new security of a portfolio, as the desktop program does after OK");
     AddConvertOptions(*convert, convertOptions);
 
+    std::string inspectFile;
+    CLI::App* inspect = app.add_subcommand(
+        "inspect", "Say what layout FILE has, as convert options, then the first ten rows as they would be stored "
+                   "and the rows that would be skipped");
+    inspect->add_option("FILE", inspectFile, "The delimited text file")->required();
+
     std::string listDir;
     CLI::App* list = app.add_subcommand(
         "list", "List every security of the portfolio DIR and of its sub-portfolios: file number, symbol, name, "
@@ -338,6 +543,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         return status == 0 ? 0 : kExitUsage;
     }
     if (*convert) return RunConvert(convertOptions, out, err);
+    if (*inspect) return RunInspect(inspectFile, out, err);
     if (*list) return RunList(listDir, out, err);
     return RunExport(exportDir, exportSymbol, exportOutput, out, err);
 }

@@ -67,6 +67,14 @@ int CConverter::Run() {
     return result;
 }
 
+int CConverter::DryRun() {
+    int result = OpenInput();
+    if (result == 0) result = CountFields();
+    if (result == 0) result = ParseInput();
+    m_input.reset();
+    return result;
+}
+
 int CConverter::OpenInput() {
     m_input = m_platform.Open(m_strPathIn, OpenMode::kRead);
     if (!m_input) {

@@ -62,6 +62,15 @@ public:
     // Commits the staged security to the portfolio.
     int AddSecurity();
 
+    // Reads the input as Run() does, touching no portfolio: afterwards
+    // Staged() holds the records a conversion would store and the skipped
+    // rows are counted. 0, or 1 after a message.
+    int DryRun();
+    const NewSecurity& Staged() const { return m_staged; }
+    int SkippedRows() const { return m_nSkipped; }
+    int FirstSkippedLine() const { return m_nFirstSkippedLine; }
+    const std::string& FirstSkipReason() const { return m_strFirstSkipReason; }
+
     // Copies `text` into a text buffer; false, leaving the buffer as it
     // was, when it does not fit whole or holds a zero byte.
     bool SetPathOut(std::string_view text);

@@ -1,5 +1,7 @@
 #include "convert/date_text.h"
 
+#include <string>
+
 #include "platform/file_util.h"
 
 namespace tarvel {
@@ -144,6 +146,21 @@ std::uint16_t ParseDateText(std::string_view text, int format) {
     if (ReadDateText(text, format, &date) != DateStatus::kRead) return 0;
     return MakeDateNumber(static_cast<std::int16_t>(date.year), static_cast<std::int16_t>(date.month),
                           static_cast<std::int16_t>(date.day));
+}
+
+int FindDateFormatSpelling(std::string_view text) {
+    std::string name;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        if (c == '-' || c == '.' || c == '/' || c == ' ') c = '_';
+        name += c;
+    }
+    if (std::size_t at = name.find("YYYY"); at != std::string::npos) name.replace(at, 4, "CCYY");
+    for (int i = 0; i < kDateFormatCount; ++i) {
+        if (name == kDateFormatNames[static_cast<std::size_t>(i)]) return i + 1;
+    }
+    return FindDateFormat(text);
 }
 
 int FindDateFormat(std::string_view text) {

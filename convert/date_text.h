@@ -63,4 +63,9 @@ std::uint16_t ParseDateText(std::string_view text, int format);
 // every name.
 int FindDateFormat(std::string_view text);
 
+// The format a usual spelling names, in any case: YYYY-MM-DD, MM/DD/YYYY,
+// DD.MM.YYYY, YYYYMMDD, YY-MM-DD and the like (YYYY is CCYY; any of - . /
+// _ or a blank separates); otherwise as FindDateFormat.
+int FindDateFormatSpelling(std::string_view text);
+
 }  // namespace tarvel

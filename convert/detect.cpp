@@ -375,6 +375,17 @@ CDetectedLayout DetectLayout(std::string_view head) {
         }
     }
     best.m_encoding = encoding;
+    if (best.m_bFound && best.m_nTickerColumn != kNoColumn) {
+        // The tickers of the rows seen, in order of appearance.
+        CFieldSplitter fields;
+        for (std::size_t i = static_cast<std::size_t>(best.m_nSkipRows); i < lines.size(); ++i) {
+            if (fields.Split(lines[i], best.m_cDelimiter, best.m_nTickerColumn + 1) <= best.m_nTickerColumn) continue;
+            std::string ticker(TrimBlanks(fields[best.m_nTickerColumn]));
+            if (!ticker.empty() && std::find(best.m_tickers.begin(), best.m_tickers.end(), ticker) == best.m_tickers.end()) {
+                best.m_tickers.push_back(std::move(ticker));
+            }
+        }
+    }
     return best;
 }
 

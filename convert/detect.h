@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "convert/converter.h"
 #include "convert/text_encoding.h"
@@ -44,6 +45,8 @@ struct CDetectedLayout {
     int m_nPeriodColumn = kNoColumn;  // "Per": D is daily
     // Several different times on one date, or a period other than D.
     bool m_bIntraday = false;
+    // The distinct tickers of the rows detection read, in order of appearance.
+    std::vector<std::string> m_tickers;
 
     bool HasField(int field) const { return m_nFieldColumn[field] != kNoColumn; }
     // Found and with a date format decided: a job can be filled from it.

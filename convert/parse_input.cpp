@@ -66,6 +66,7 @@ int CConverter::ParseInput() {
     std::vector<std::pair<std::int32_t, std::string>> times;
     auto intraday = [&] { return Fail(m_strPathIn + " holds several rows a day (intraday data); Tarvel writes daily data."); };
     bool firstRowSeen = false;
+    std::string ticker;  // of the first row that names one
     while (next()) {
         decoder.Decode(line, tooLong, &decoded);
         if (decoded.m_kind == CDecodedRow::Kind::kBlank) continue;
@@ -89,6 +90,13 @@ int CConverter::ParseInput() {
         }
         if (decoded.m_bDateRead) {
             if (!decoded.m_period.empty() && decoded.m_period != "D" && decoded.m_period != "d") return intraday();
+            if (!decoded.m_ticker.empty()) {
+                if (ticker.empty()) ticker = decoded.m_ticker;
+                if (decoded.m_ticker != ticker) {
+                    return Fail(m_strPathIn + " holds rows of several tickers (" + ticker + ", " +
+                                std::string(decoded.m_ticker) + "); Tarvel converts one ticker a file.");
+                }
+            }
         }
         if (decoded.m_kind == CDecodedRow::Kind::kSkipped) {
             Skip(lineNumber, decoded.m_strReason);

@@ -22,7 +22,7 @@ CRowDecoder::CRowDecoder(const CConverter& job) : m_job(job) {
     for (int field = 0; field < kFieldCount; ++field) {
         if (field == kDate || job.m_bFieldOn[field]) columns = std::max(columns, job.m_nFieldColumn[field] + 1);
     }
-    columns = std::max({columns, job.m_nTimeColumn + 1, job.m_nPeriodColumn + 1});
+    columns = std::max({columns, job.m_nTimeColumn + 1, job.m_nPeriodColumn + 1, job.m_nTickerColumn + 1});
     m_nColumnsRead = std::min(columns, kMaxColumns);
 }
 
@@ -53,6 +53,9 @@ void CRowDecoder::Decode(std::string_view line, bool tooLong, CDecodedRow* row) 
     if (m_job.m_nTimeColumn >= 0 && m_job.m_nTimeColumn < m_nCount) row->m_time = TrimBlanks(m_fields[m_job.m_nTimeColumn]);
     if (m_job.m_nPeriodColumn >= 0 && m_job.m_nPeriodColumn < m_nCount) {
         row->m_period = TrimBlanks(m_fields[m_job.m_nPeriodColumn]);
+    }
+    if (m_job.m_nTickerColumn >= 0 && m_job.m_nTickerColumn < m_nCount) {
+        row->m_ticker = TrimBlanks(m_fields[m_job.m_nTickerColumn]);
     }
     switch (ReadDateText(row->m_dateText, m_job.m_nDateFormat, &row->m_date)) {
         case DateStatus::kRead: break;

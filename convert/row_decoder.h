@@ -31,6 +31,7 @@ struct CDecodedRow {
     std::string_view m_dateText;  // the date part of the date column, blanks trimmed
     std::string_view m_time;      // a time of day beside the date or in the time column
     std::string_view m_period;    // the period column, blanks trimmed
+    std::string_view m_ticker;    // the ticker column, blanks trimmed
 };
 
 class CRowDecoder {
