@@ -94,12 +94,16 @@ TEST_F(CliTest, SettingsChecksRefuseBeforeAnythingIsWritten) {
         std::string err;
     };
     const Case cases[] = {
-        {{"--open-col", "1"}, "Tarvel: Duplicate columns specified\nCorrect or disable\n"},
-        {{"--close-col", "21"}, "Tarvel: Please enter an integer between 1 and 20.\n"},
-        {{"--skip", "201"}, "Tarvel: Please enter an integer between 0 and 200.\n"},
-        {{"--symbol", "   "}, "Tarvel: You did not enter a valid symbol\n"},
-        {{"--symbol", "ABCDEFGHIJKLMNOPQ"}, "Tarvel: Please enter no more than 16 characters.\n"},
-        {{"--out", " "}, "Tarvel: Please enter path\n"},
+        {{"--open-col", "1"}, "tarvel-cli: --open-col: column 1 is also --date-col; give another column or --no-open\n"},
+        {{"--close-col", "1"}, "tarvel-cli: --close-col: column 1 is also --date-col; give another column\n"},
+        {{"--close-col", "21"}, "tarvel-cli: --close-col: give a column from 1 to 20\n"},
+        {{"--volume-col", "0"}, "tarvel-cli: --volume-col: give a column from 1 to 20\n"},
+        {{"--skip", "201"}, "tarvel-cli: --skip: give a number of lines from 0 to 200\n"},
+        {{"--symbol", "   "}, "tarvel-cli: --symbol: give a symbol that is not blank\n"},
+        {{"--symbol", "ABCDEFGHIJKLMNOPQ"}, "tarvel-cli: --symbol: give at most 16 characters\n"},
+        {{"--name", "ABCDEFGHIJKLMNOPQ"}, "tarvel-cli: --name: give at most 16 characters\n"},
+        {{"--out", " "}, "tarvel-cli: --out: give the portfolio directory\n"},
+        {{"--out", m_env / "missing"}, "tarvel-cli: Path does not exist: " + (m_env / "missing") + "\n"},
         {{"--date-format", "QQ"}, "tarvel-cli: unknown date format \"QQ\"; see tarvel-cli convert --help\n"},
     };
     for (const Case& c : cases) {
