@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 build=${BUILD_DIR:-build}
 cmake --build "$build" --target tarvel tarvel_screenshots
 out=docs/screenshots
-export TARVEL_SETTINGS=$(mktemp -d)/Tarvel.conf
+export TARVEL_SETTINGS=$(mktemp -d)/Tarvel.ini
 
 # The real program, started as a user would, captured from the X server.
 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '

@@ -37,7 +37,7 @@ int main(int argc, char** argv) {
     QDir work(QDir::tempPath() + QStringLiteral("/tarvel-screenshots"));
     work.removeRecursively();
     work.mkpath(QStringLiteral("portfolio"));
-    ::setenv("TARVEL_SETTINGS", qPrintable(work.filePath(QStringLiteral("Tarvel.conf"))), 1);
+    ::setenv("TARVEL_SETTINGS", qPrintable(work.filePath(QStringLiteral("Tarvel.ini"))), 1);
     ::setenv("TARVEL_LEGACY_INI_DIR", qPrintable(work.path()), 1);
 
     auto platform = MakePosixPlatform();
