@@ -121,17 +121,17 @@ private slots:
         QVERIFY(!f.view().document()->isModified());
         QVERIFY(f.view().toPlainText().endsWith(QStringLiteral("line 999\n")));
         QCOMPARE(f.view().toPlainText().count(QLatin1Char('\n')), 1000);
-        f.view().SetPathIn(QStringLiteral("/some/file.txt"));
+        f.view().SetPathIn("/some/file.txt");
         QVERIFY(f.frame().action(res::ID_FILE_SETTINGS)->isEnabled());
         f.frame().action(res::ID_VIEW_CLEARWINDOW)->trigger();
         QCOMPARE(f.view().toPlainText(), QString());
-        QCOMPARE(f.view().m_strPathIn, QStringLiteral("/some/file.txt"));
+        QCOMPARE(f.view().m_strPathIn, QByteArray("/some/file.txt"));
         QVERIFY(f.frame().action(res::ID_FILE_SETTINGS)->isEnabled());
         // Ctrl+N empties the log too and keeps the path.
         f.view().AppendToLog(QStringLiteral("x"));
         f.frame().action(res::ID_FILE_NEW)->trigger();
         QCOMPARE(f.view().toPlainText(), QString());
-        QCOMPARE(f.view().m_strPathIn, QStringLiteral("/some/file.txt"));
+        QCOMPARE(f.view().m_strPathIn, QByteArray("/some/file.txt"));
     }
 
     void typingIntoTheLogChangesNothing() {

@@ -74,7 +74,7 @@ private slots:
         QVERIFY(f.app.OpenDocumentFile(path));
         QCOMPARE(f.view().toPlainText(), kHeader.arg(path) + shown);
         QCOMPARE(script.shown, 1);
-        QCOMPARE(f.view().m_strPathIn, path);
+        QCOMPARE(f.view().m_strPathIn, QFile::encodeName(path));
         QVERIFY(f.frame().action(res::ID_FILE_SETTINGS)->isEnabled());
         // Cancel saved nothing, yet the file is a recent one.
         QCOMPARE(f.app.m_pSettings->GetString("Setting", "DateFormat", "none"), std::string("none"));
@@ -90,7 +90,7 @@ private slots:
         QString missing = QString::fromStdString(f.env / "missing.txt");
         QVERIFY(!f.app.OpenDocumentFile(missing));
         QCOMPARE(f.view().toPlainText(), QStringLiteral("before"));
-        QCOMPARE(f.view().m_strPathIn, QString());
+        QCOMPARE(f.view().m_strPathIn, QByteArray());
         QCOMPARE(script.shown, 0);
         QCOMPARE(test::Texts(f.prompt), std::vector<std::string>{"Cannot open " + missing.toStdString() + "."});
         QVERIFY(f.app.RecentFiles().isEmpty());
@@ -223,7 +223,7 @@ private slots:
             QVERIFY(f.frame().acceptDrops());
             QVERIFY(f.frame().OnDropFiles(&data));
             QTRY_COMPARE(script.shown, 1);
-            QCOMPARE(f.view().m_strPathIn, path);
+            QCOMPARE(f.view().m_strPathIn, QFile::encodeName(path));
         }
         test::CSettingsEnv env;
         QString named = QString::fromStdString(env / "named.txt");
@@ -231,7 +231,7 @@ private slots:
         test::CFaultyPlatform platform;
         test::CRecordingPrompt prompt;
         CTarvelApp app(platform, prompt);
-        app.InitInstance({named});
+        app.InitInstance({QFile::encodeName(named)});
         CDialogScript script;
         script.Install(app.mainFrame()->view());
         QTRY_COMPARE(script.shown, 1);
