@@ -90,9 +90,49 @@ void AddConvertOptions(CLI::App& convert, ConvertOptions& o) {
     convert.add_flag("--save", o.save, "Keep these settings for the next conversion, as the dialog's OK does");
     convert.footer(
         "Every setting not given comes from the settings the desktop program keeps\n"
-        "($TARVEL_SETTINGS, else ~/.config/Hollark Software/Tarvel.conf), or its default.\n"
-        "Messages go to standard error as \"Tarvel: ...\"; the outcome line to standard output.\n"
+        "($TARVEL_SETTINGS, else ~/.config/Hollark Software/Tarvel.ini), or its default.\n"
+        "A refused option or setting is named on standard error as \"tarvel-cli: ...\", the\n"
+        "conversion's own messages as \"Tarvel: ...\"; the outcome line goes to standard output.\n"
         "Exit status: 0 converted, 1 conversion failed, 2 usage or settings error (nothing written).\n");
+}
+
+constexpr const char* kFieldOptionNames[kFieldCount] = {"date", "open", "high", "low", "close", "volume", "oi"};
+
+// The option that sets a field's column, "--date-col" .. "--oi-col".
+std::string ColumnOption(int field) { return std::string("--").append(kFieldOptionNames[field]).append("-col"); }
+
+// A refused setting in the words of the command line: the option that sets
+// it, then what to give instead.
+std::string OptionMessage(const CSettingProblem& p, const CConversionSettings& s) {
+    auto atMost = [](const char* option, int limit) {
+        return std::string(option).append(": give at most ").append(std::to_string(limit)).append(" characters");
+    };
+    switch (p.value) {
+        case ESettingValue::kColumn:
+            return ColumnOption(p.nField) + ": give a column from 1 to " + std::to_string(kMaxColumns);
+        case ESettingValue::kName:
+            return atMost("--name", kMaxNameLength);
+        case ESettingValue::kPathOut:
+            return atMost("--out", kMaxPathLength);
+        case ESettingValue::kSymbol:
+            return atMost("--symbol", kMaxSymbolLength);
+        case ESettingValue::kSkipRows:
+            return "--skip: give a number of lines from 0 to " + std::to_string(kMaxSkipRows);
+        case ESettingValue::kDateFormat:
+            return atMost("--date-format", kMaxDateFormatLength);
+        case ESettingValue::kDuplicateColumn: {
+            std::string text = ColumnOption(p.nField) + ": column " + std::to_string(s.nColumn[p.nField]) +
+                               " is also " + ColumnOption(p.nOtherField) + "; give another column";
+            // Date and close are always converted; the others can be left out.
+            if (p.nField != kClose) text.append(" or --no-").append(kFieldOptionNames[p.nField]);
+            return text;
+        }
+        case ESettingValue::kBlankSymbol:
+            return "--symbol: give a symbol that is not blank";
+        case ESettingValue::kBlankPath:
+            return "--out: give the portfolio directory";
+    }
+    return p.strMessage;
 }
 
 int RunConvert(const ConvertOptions& o, std::ostream& out, std::ostream& err) {
@@ -119,10 +159,15 @@ int RunConvert(const ConvertOptions& o, std::ostream& out, std::ostream& err) {
     }
 
     CCliPrompt prompt(err);
-    std::optional<std::string> problem = CheckTakenValues(s);
-    if (!problem) problem = CheckAndNormalise(s);
+    std::optional<CSettingProblem> problem = FindTakenProblem(s);
+    if (!problem) problem = NormaliseAndFindProblem(s);
     if (problem) {
-        prompt.MessageBox(*problem, kMbOk);
+        err << "tarvel-cli: " << OptionMessage(*problem, s) << "\n";
+        return kExitUsage;
+    }
+    std::error_code dirError;
+    if (!std::filesystem::is_directory(s.strPathOut, dirError)) {
+        err << "tarvel-cli: Path does not exist: " << s.strPathOut << "\n";
         return kExitUsage;
     }
     int dateFormat = FindDateFormat(s.strDateFormat);
