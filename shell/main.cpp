@@ -1,18 +1,17 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <cstdio>
+#include <string_view>
 
 #include "shell/qt_prompt.h"
 #include "shell/tarvel_app.h"
 
-int main(int argc, char** argv) {
-    // QApplication takes its own options (-platform, -style, ...) out of argv.
-    QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Tarvel"));
-    QApplication::setOrganizationName(QStringLiteral("Hollark Software"));
-    QApplication::setApplicationVersion(QStringLiteral(TARVEL_VERSION));
+namespace {
 
-    QCommandLineParser parser;
+void DescribeCommandLine(QCoreApplication& application, QCommandLineParser& parser) {
+    QCoreApplication::setApplicationName(QStringLiteral("Tarvel"));
+    QCoreApplication::setOrganizationName(QStringLiteral("Hollark Software"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TARVEL_VERSION));
     parser.setApplicationDescription(
         QStringLiteral("Converts daily price data in delimited text files into a MetaStock price database."));
     parser.addHelpOption();
@@ -20,6 +19,34 @@ int main(int argc, char** argv) {
     parser.addPositionalArgument(QStringLiteral("FILE"),
                                  QStringLiteral("The delimited text file to open once the window is up."));
     parser.process(application);  // ends the program for --help, --version and unknown options
+}
+
+// Whether the command line asks only for help or the version, which need no
+// display.
+bool AsksForText(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        std::string_view argument(argv[i]);
+        if (argument == "--") return false;
+        for (std::string_view option : {"-h", "--help", "--help-all", "-v", "--version"}) {
+            if (argument == option) return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (AsksForText(argc, argv)) {
+        QCoreApplication application(argc, argv);
+        QCommandLineParser parser;
+        DescribeCommandLine(application, parser);
+        return 0;
+    }
+    // QApplication takes its own options (-platform, -style, ...) out of argv.
+    QApplication application(argc, argv);
+    QCommandLineParser parser;
+    DescribeCommandLine(application, parser);
     if (parser.positionalArguments().size() > 1) {
         std::fputs("tarvel: give at most one FILE; see tarvel --help\n", stderr);
         return 2;

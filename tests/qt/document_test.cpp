@@ -186,6 +186,32 @@ private slots:
         QCOMPARE(store.GetString("Convert", "Symbol", ""), std::string("ACME"));
     }
 
+    // A name that is not UTF-8 reaches the engine byte for byte: previewed,
+    // converted, and kept as the last input file as the system spells it.
+    void aFileNameThatIsNotUtf8IsOpenedAndConverted() {
+        test::CAppFixture f;
+        std::string portfolio = f.env / "portfolio";
+        std::filesystem::create_directory(portfolio);
+        CSettingsStore& store = *f.app.m_pSettings;
+        store.WriteString("Convert", "PathOut", portfolio);
+        store.WriteString("Convert", "Symbol", "CAFE");
+        store.WriteInt("Setting", "Exist", 1);
+        CDialogScript script;
+        script.result = QDialog::Accepted;
+        script.act = [](CSettingsDlg& d) { QTest::keyClick(&d, Qt::Key_Return); };
+        script.Install(f.view());
+        const std::string name = f.env / "caf\xE9.csv";  // "café" in Latin-1
+        test::WriteFile(name, "010500,1,2,0.5,1.5,100,7\n010600,2,3,1.5,2.5,200,8\n");
+        QVERIFY(f.app.OpenDocumentFile(QByteArray::fromStdString(name)));
+        QCOMPARE(f.view().m_strPathIn, QByteArray::fromStdString(name));
+        QVERIFY2(f.view().toPlainText().endsWith(QStringLiteral("\nConversion completed successfully!")),
+                 qPrintable(f.view().toPlainText()));
+        QVERIFY(f.prompt.shown.empty());
+        QCOMPARE(test::CheckPortfolio(portfolio), std::string());
+        QCOMPARE(test::ReadFile(portfolio + "/F1.DAT").size(), size_t(3 * 28));
+        QCOMPARE(store.GetString("Convert", "PathIn", ""), name);
+    }
+
     void openingTheSameFileAgainConvertsAgain() {
         test::CAppFixture f;
         CDialogScript script;
