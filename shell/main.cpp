@@ -17,7 +17,8 @@ void DescribeCommandLine(QCoreApplication& application, QCommandLineParser& pars
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("FILE"),
-                                 QStringLiteral("The delimited text file to open once the window is up."));
+                                 QStringLiteral("The delimited text file to open once the window is up."),
+                                 QStringLiteral("[FILE]"));
     parser.process(application);  // ends the program for --help, --version and unknown options
 }
 
