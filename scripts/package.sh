@@ -24,5 +24,5 @@ dpkg-deb --contents "$deb" | awk '{print $1, $6}'
 appstreamcli validate --no-net res/org.example.tarvel.metainfo.xml
 desktop-file-validate res/tarvel.desktop
 # lintian exits non-zero on an error; warnings are printed for the reader.
-lintian --fail-on error --info "$deb"
+lintian --fail-on error --display-info "$deb"
 echo "== lintian: no error"
