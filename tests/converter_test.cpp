@@ -141,7 +141,9 @@ TEST_F(ConversionTest, RefusesAFullPortfolio) {
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.count << "/" << c.mark << "/" << c.records);
         std::vector<std::string> records;
-        for (int n = 1; n <= c.records; ++n) records.push_back(test::SecurityRecord(n, std::string("S").append(std::to_string(n))));
+        for (int n = 1; n <= c.records; ++n) {
+            records.push_back(test::SecurityRecord(n, std::string("S").append(std::to_string(n))));
+        }
         std::string master = test::MasterFile(records, c.count, c.mark);
         test::WriteFile(m_out + "/MASTER", master);
         m_prompt.shown.clear();
