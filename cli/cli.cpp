@@ -118,10 +118,11 @@ void AddConvertOptions(CLI::App& convert, ConvertOptions& o) {
         "--new-master or --existing-master, the MASTER in the directory is used, or a new one made\n"
         "(with the directory and its parents). With --from-settings every setting not given comes\n"
         "from the settings the desktop program keeps ($TARVEL_SETTINGS, else\n"
-        "~/.config/Hollark Software/Tarvel.conf); they are written only with --save.\n"
+        "~/.config/Hollark Software/Tarvel.ini); they are written only with --save.\n"
         "A conversion adds one whole security or changes nothing. Rows that cannot be read are\n"
         "skipped, never guessed at, and counted on standard error (--strict makes them a failure).\n"
-        "Messages go to standard error as \"Tarvel: ...\"; the outcome line to standard output.\n"
+        "A refused option or setting is named on standard error as \"tarvel-cli: ...\", the\n"
+        "conversion's own messages as \"Tarvel: ...\"; the outcome line goes to standard output.\n"
         "Exit status: 0 converted, 1 conversion failed (nothing changed), 2 usage or settings error\n"
         "(nothing written).\n");
 }
@@ -164,6 +165,45 @@ std::string DefaultSymbol(const std::string& path, const CDetectedLayout& layout
     return symbol;
 }
 
+constexpr const char* kFieldOptionNames[kFieldCount] = {"date", "open", "high", "low", "close", "volume", "oi"};
+
+// The option that sets a field's column, "--date-col" .. "--oi-col".
+std::string ColumnOption(int field) { return std::string("--").append(kFieldOptionNames[field]).append("-col"); }
+
+// A refused setting in the words of the command line: the option that sets
+// it, then what to give instead.
+std::string OptionMessage(const CSettingProblem& p, const CConversionSettings& s) {
+    auto atMost = [](const char* option, int limit) {
+        return std::string(option).append(": give at most ").append(std::to_string(limit)).append(" characters");
+    };
+    switch (p.value) {
+        case ESettingValue::kColumn:
+            return ColumnOption(p.nField) + ": give a column from 1 to " + std::to_string(kMaxColumns);
+        case ESettingValue::kName:
+            return "--name: give at most " + std::to_string(kMaxNameLength) + " bytes";
+        case ESettingValue::kPathOut:
+            return atMost("--out", kMaxPathLength);
+        case ESettingValue::kSymbol:
+            return "--symbol: give at most " + std::to_string(kMaxSymbolLength) + " bytes";
+        case ESettingValue::kSkipRows:
+            return "--skip: give a number of lines from 0 to " + std::to_string(kMaxSkipRows);
+        case ESettingValue::kDateFormat:
+            return atMost("--date-format", kMaxDateFormatLength);
+        case ESettingValue::kDuplicateColumn: {
+            std::string text = ColumnOption(p.nField) + ": column " + std::to_string(s.nColumn[p.nField]) +
+                               " is also " + ColumnOption(p.nOtherField) + "; give another column";
+            // Date and close are always converted; the others can be left out.
+            if (p.nField != kClose) text.append(" or --no-").append(kFieldOptionNames[p.nField]);
+            return text;
+        }
+        case ESettingValue::kBlankSymbol:
+            return "--symbol: give a symbol that is not blank";
+        case ESettingValue::kBlankPath:
+            return "--out: give the portfolio directory";
+    }
+    return p.strMessage;
+}
+
 int RunConvert(const ConvertOptions& o, std::ostream& out, std::ostream& err) {
     CSettingsStore store;
     CCliPrompt prompt(err);
@@ -173,6 +213,7 @@ int RunConvert(const ConvertOptions& o, std::ostream& out, std::ostream& err) {
     if (ec) input = o.input;
 
     const bool detect = !o.fromSettings;
+    bool makeDirectory = false;  // the portfolio's directory, and its parents, when missing
     CConversionSettings s = LoadConversionSettings(store);
     CDetectedLayout layout;
     if (detect) {
@@ -186,7 +227,10 @@ int RunConvert(const ConvertOptions& o, std::ostream& out, std::ostream& err) {
             return kExitFailed;
         }
         layout = DetectFileLayout(*platform, input);
-        if (!layout.m_bFound) {
+        // An empty file or one that is no text the conversion itself refuses
+        // with its own words; so it does a layout the options give whole.
+        const bool engineSays = layout.m_strReason == "the file is empty" || layout.m_strReason == "the file is not text";
+        if (!layout.m_bFound && !engineSays && !*o.dateFormatOption) {
             prompt.MessageBox("Cannot tell the layout of " + input + ": " + layout.m_strReason +
                                   ". Give the layout options (see tarvel-cli convert --help).",
                               kMbOk);
@@ -198,7 +242,7 @@ int RunConvert(const ConvertOptions& o, std::ostream& out, std::ostream& err) {
             out << "Conversion failed.\n";
             return kExitFailed;
         }
-        ApplyLayout(layout, s);
+        if (layout.m_bFound) ApplyLayout(layout, s);
         s.strSymbol = DefaultSymbol(input, layout);
         if (!*o.symbolOption && s.strSymbol.size() > static_cast<std::size_t>(kMaxSymbolLength)) {
             s.strSymbol = std::string(CutToCharBoundary(s.strSymbol, static_cast<std::size_t>(kMaxSymbolLength)));
@@ -237,17 +281,12 @@ int RunConvert(const ConvertOptions& o, std::ostream& out, std::ostream& err) {
         if (o.disableOption[f] && *o.disableOption[f]) s.bFieldOn[f] = 0;
     }
     if (detect) {
-        if (!*o.dateFormatOption && layout.m_nDateFormat == 0) {
-            prompt.MessageBox("The dates in " + input + " could be day-month or month-day; give --date-format.", kMbOk);
-            out << "Conversion failed.\n";
-            return kExitFailed;
-        }
         if (!*o.nameOption) s.strName = s.strSymbol;
         if (s.nExist == -1) {
             // The MASTER there, or a new one in a directory made as needed.
             bool hasMaster = platform->IsDirectory(s.strPathOut) && platform->FindName(s.strPathOut, kMasterName);
             s.nExist = hasMaster ? 0 : 1;
-            if (!hasMaster) std::filesystem::create_directories(s.strPathOut, ec);
+            makeDirectory = !hasMaster;
         }
     }
 
@@ -255,14 +294,24 @@ int RunConvert(const ConvertOptions& o, std::ostream& out, std::ostream& err) {
     // checked as the detection found it, not against that limit.
     CConversionSettings checked = s;
     if (detect && !*o.skipOption) checked.nSkipRows = std::min(checked.nSkipRows, kMaxSkipRows);
-    std::optional<std::string> problem = CheckTakenValues(checked);
-    if (!problem) problem = CheckAndNormalise(checked);
+    std::optional<CSettingProblem> problem = FindTakenProblem(checked);
+    if (!problem) problem = NormaliseAndFindProblem(checked);
     if (problem) {
-        prompt.MessageBox(*problem, kMbOk);
+        err << "tarvel-cli: " << OptionMessage(*problem, s) << "\n";
+        return kExitUsage;
+    }
+    std::error_code dirError;
+    if (!makeDirectory && !std::filesystem::is_directory(s.strPathOut, dirError)) {
+        err << "tarvel-cli: Path does not exist: " << s.strPathOut << "\n";
         return kExitUsage;
     }
     checked.nSkipRows = s.nSkipRows;
     s = checked;
+    if (detect && layout.m_bFound && !*o.dateFormatOption && layout.m_nDateFormat == 0) {
+        prompt.MessageBox("The dates in " + input + " could be day-month or month-day; give --date-format.", kMbOk);
+        out << "Conversion failed.\n";
+        return kExitFailed;
+    }
     int dateFormat = FindDateFormatSpelling(s.strDateFormat);
     if (dateFormat == 0) {
         err << "tarvel-cli: unknown date format \"" << s.strDateFormat << "\"; see tarvel-cli convert --help\n";
@@ -270,6 +319,12 @@ int RunConvert(const ConvertOptions& o, std::ostream& out, std::ostream& err) {
     }
     s.strDateFormat = kDateFormatNames[static_cast<std::size_t>(dateFormat - 1)];
     if (o.save) SaveSettingValues(store, s);
+    if (makeDirectory && !std::filesystem::is_directory(s.strPathOut, ec) &&
+        !std::filesystem::create_directories(s.strPathOut, ec)) {
+        prompt.MessageBox("Cannot make the directory " + s.strPathOut + ": " + ec.message(), kMbOk);
+        out << "Conversion failed.\n";
+        return kExitFailed;
+    }
 
     CStoreSettingsWriter storeWriter(store);
     CNoSettingsWriter noWriter;

@@ -78,8 +78,14 @@ std::string MakeFieldDescription(const bool (&fieldOn)[kFieldCount]) {
     return text;
 }
 
-std::string DataFileName(int fileNumber) { return "F" + std::to_string(fileNumber) + ".DAT"; }
-std::string DescriptionFileName(int fileNumber) { return "F" + std::to_string(fileNumber) + ".DOP"; }
-std::string DataTempName(int fileNumber) { return "F" + std::to_string(fileNumber) + ".NEW"; }
+std::string DataFileName(int fileNumber) {
+    return std::string("F").append(std::to_string(fileNumber)).append(".DAT");
+}
+std::string DescriptionFileName(int fileNumber) {
+    return std::string("F").append(std::to_string(fileNumber)).append(".DOP");
+}
+std::string DataTempName(int fileNumber) {
+    return std::string("F").append(std::to_string(fileNumber)).append(".NEW");
+}
 
 }  // namespace tarvel

@@ -5,15 +5,18 @@ cd "$(dirname "$0")/.."
 jobs=$(nproc)
 
 echo "== core without Qt"
-cmake -S . -B build-core -G Ninja -DTARVEL_WITH_QT=OFF -DCMAKE_BUILD_TYPE=Debug >/dev/null
+cmake -S . -B build-core -G Ninja -DTARVEL_WITH_QT=OFF -DCMAKE_BUILD_TYPE=Debug -DTARVEL_WERROR="${TARVEL_WERROR:-OFF}" >/dev/null
 cmake --build build-core
 ctest --test-dir build-core --output-on-failure -j "$jobs"
 
 echo "== sanitizers"
-cmake -S . -B build-asan -G Ninja -DTARVEL_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
+cmake -S . -B build-asan -G Ninja -DTARVEL_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug -DTARVEL_WERROR="${TARVEL_WERROR:-OFF}" >/dev/null
 cmake --build build-asan
 ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp UBSAN_OPTIONS=print_stacktrace=1 \
     QT_QPA_PLATFORM=offscreen ctest --test-dir build-asan --output-on-failure -j "$jobs"
+
+echo "== release builds and the Debian package"
+./scripts/ci-ship.sh
 
 if [[ -d fuzz && -f fuzz/CMakeLists.txt ]]; then
     echo "== fuzzing"

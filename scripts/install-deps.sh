@@ -8,10 +8,17 @@ packages=(
     qt6-base-dev libgl-dev
     libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev
 )
-if [[ "${1:-}" == "--ci" ]]; then
-    # Sanitizer and fuzz builds, screenshots under a virtual X server.
-    packages+=(clang libclang-rt-14-dev xvfb xauth x11-apps imagemagick)
-fi
+for option in "$@"; do
+    case $option in
+        --ci)
+            # Sanitizer, fuzz and Clang builds, screenshots under a virtual X server.
+            packages+=(clang libclang-rt-14-dev xvfb xauth x11-apps imagemagick) ;;&
+        --ci | --package)
+            # The Debian package and its checks (scripts/package.sh).
+            packages+=(dpkg-dev file lintian appstream desktop-file-utils) ;;
+        *) echo "install-deps.sh: unknown option $option" >&2; exit 2 ;;
+    esac
+done
 
 missing=()
 for p in "${packages[@]}"; do

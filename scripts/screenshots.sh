@@ -1,13 +1,27 @@
 #!/usr/bin/env bash
 # Starts tarvel under a virtual X server and photographs it, then draws every
-# window into docs/screenshots/. Needs xvfb, xauth and imagemagick
-# (scripts/install-deps.sh --ci installs them).
+# window into docs/screenshots/. The pictures show a neutral home, /home/ann,
+# with the example files in ~/prices and the portfolio in ~/portfolio: the
+# script runs in a private mount namespace whose /home is an empty tmpfs, so
+# neither the build machine's paths nor its real /home appear or change.
+# Needs xvfb, xauth, imagemagick and unshare (scripts/install-deps.sh --ci).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=${BUILD_DIR:-build}
-cmake --build "$build" --target tarvel tarvel_screenshots
-out=docs/screenshots
-export TARVEL_SETTINGS=$(mktemp -d)/Tarvel.conf
+build=$(realpath "${BUILD_DIR:-build}")
+if [[ "${1:-}" != --in-namespace ]]; then
+    cmake --build "$build" --target tarvel tarvel_screenshots
+    exec unshare --map-root-user --mount "$0" --in-namespace
+fi
+
+mount -t tmpfs tarvel-home /home
+export HOME=/home/ann
+mkdir -p "$HOME/prices"
+cp examples/*.csv examples/*.txt "$HOME/prices/"
+out=$PWD/docs/screenshots
+settings=$(mktemp -d)
+trap 'rm -rf "$settings"' EXIT
+export TARVEL_SETTINGS=$settings/Tarvel.ini TARVEL_LEGACY_INI_DIR=$settings
+cd "$HOME"
 
 # The real program, started as a user would, captured from the X server.
 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
@@ -17,5 +31,5 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
     import -window root "$2/tarvel-started.png"
     kill $pid' _ "$build" "$out"
 
-xvfb-run -a -s "-screen 0 1024x768x24" "$build/shell/tarvel_screenshots" "$out" examples
+xvfb-run -a -s "-screen 0 1024x768x24" "$build/shell/tarvel_screenshots" "$out" "$HOME/prices" "$HOME/portfolio"
 ls -l "$out"/*.png

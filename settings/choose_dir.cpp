@@ -2,6 +2,7 @@
 
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QFile>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -55,7 +56,9 @@ CChooseDir::CChooseDir(CPrompt& prompt, CPlatform& platform, const QString& star
             [this](int index) { SetListedDirectory(m_drives->itemText(index)); });
     // The starting directory's entry is selected, so the field shows its path.
     QString startDir = start;
-    if (startDir.isEmpty() || !m_platform.IsDirectory(startDir.toStdString())) startDir = QDir::currentPath();
+    if (startDir.isEmpty() || !m_platform.IsDirectory(QFile::encodeName(startDir).toStdString())) {
+        startDir = QDir::currentPath();
+    }
     SetListedDirectory(QDir(startDir).absolutePath());
     m_list->setFocus();
     m_bFirstPaint = 1;
@@ -119,7 +122,12 @@ void CChooseDir::paintEvent(QPaintEvent* event) {
 
 bool CChooseDir::OnFileNameOK() {
     m_strDir = m_editDir->text();
-    const std::string text = m_strDir.toStdString();
+    // A relative name means a directory below the one the list shows; it is
+    // made absolute here, once, so that nothing resolves it again later.
+    if (!m_strDir.isEmpty() && QDir::isRelativePath(m_strDir)) {
+        m_strDir = QDir::cleanPath(QDir(m_current).absoluteFilePath(m_strDir));
+    }
+    const std::string text = QFile::encodeName(m_strDir).toStdString();
     if (text.find_first_of("*?|<>\"") != std::string::npos) {
         m_prompt.MessageBox(text + " is not a valid pathname.", kMbOk);
         return false;

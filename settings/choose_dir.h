@@ -18,7 +18,8 @@ public:
     // names no directory.
     CChooseDir(CPrompt& prompt, CPlatform& platform, const QString& start, QWidget* parent = nullptr);
 
-    // The checks of OK; true accepts. Leaves the chosen directory in m_strDir.
+    // The checks of OK; true accepts. Leaves the chosen directory in m_strDir,
+    // a relative one resolved against the listed directory.
     bool OnFileNameOK();
     // Makes `path` the listed directory: its levels from the root down, then
     // its sub-directories; the directory's own entry is selected.

@@ -1,7 +1,6 @@
 #include "settings/conversion_settings.h"
 
 #include <QString>
-#include <set>
 
 namespace tarvel {
 namespace {
@@ -98,35 +97,72 @@ int CharacterCount(const std::string& text) {
     return count;
 }
 
-std::optional<std::string> CheckTakenValues(const CConversionSettings& s) {
-    for (int column : s.nColumn) {
-        if (column < 1 || column > kMaxColumns) return RangeMessage(1, kMaxColumns);
+std::optional<CSettingProblem> FindTakenProblem(const CConversionSettings& s) {
+    using V = ESettingValue;
+    for (int f = 0; f < kFieldCount; ++f) {
+        if (s.nColumn[f] < 1 || s.nColumn[f] > kMaxColumns) return CSettingProblem{V::kColumn, f, -1, RangeMessage(1, kMaxColumns)};
     }
-    if (static_cast<int>(s.strName.size()) > kMaxNameLength) return ByteLengthMessage(kMaxNameLength);
-    if (CharacterCount(s.strPathOut) > kMaxPathLength) return LengthMessage(kMaxPathLength);
-    if (static_cast<int>(s.strSymbol.size()) > kMaxSymbolLength) return ByteLengthMessage(kMaxSymbolLength);
-    if (s.nSkipRows < 0 || s.nSkipRows > kMaxSkipRows) return RangeMessage(0, kMaxSkipRows);
-    if (CharacterCount(s.strDateFormat) > kMaxDateFormatLength) return LengthMessage(kMaxDateFormatLength);
+    if (static_cast<int>(s.strName.size()) > kMaxNameLength) {
+        return CSettingProblem{V::kName, -1, -1, ByteLengthMessage(kMaxNameLength)};
+    }
+    if (CharacterCount(s.strPathOut) > kMaxPathLength) return CSettingProblem{V::kPathOut, -1, -1, LengthMessage(kMaxPathLength)};
+    if (static_cast<int>(s.strSymbol.size()) > kMaxSymbolLength) {
+        return CSettingProblem{V::kSymbol, -1, -1, ByteLengthMessage(kMaxSymbolLength)};
+    }
+    if (s.nSkipRows < 0 || s.nSkipRows > kMaxSkipRows) return CSettingProblem{V::kSkipRows, -1, -1, RangeMessage(0, kMaxSkipRows)};
+    if (CharacterCount(s.strDateFormat) > kMaxDateFormatLength) {
+        return CSettingProblem{V::kDateFormat, -1, -1, LengthMessage(kMaxDateFormatLength)};
+    }
     return std::nullopt;
 }
 
-bool HasDuplicateColumns(const CConversionSettings& s) {
-    std::set<int> used;
+std::optional<std::string> CheckTakenValues(const CConversionSettings& s) {
+    std::optional<CSettingProblem> problem = FindTakenProblem(s);
+    return problem ? std::optional<std::string>(problem->strMessage) : std::nullopt;
+}
+
+namespace {
+
+// The first field, in field order, whose column an earlier counted field
+// already uses; stores that earlier field in *earlier.
+int FindDuplicateColumn(const CConversionSettings& s, int* earlier) {
+    auto counts = [&s](int f) { return f == kDate || f == kClose || s.bFieldOn[f] != 0; };
     for (int f = 0; f < kFieldCount; ++f) {
-        bool counts = f == kDate || f == kClose || s.bFieldOn[f];
-        if (counts && !used.insert(s.nColumn[f]).second) return true;
+        for (int e = 0; e < f && counts(f); ++e) {
+            if (counts(e) && s.nColumn[e] == s.nColumn[f]) {
+                *earlier = e;
+                return f;
+            }
+        }
     }
-    return false;
+    return -1;
+}
+
+}  // namespace
+
+bool HasDuplicateColumns(const CConversionSettings& s) {
+    int earlier = -1;
+    return FindDuplicateColumn(s, &earlier) >= 0;
+}
+
+std::optional<CSettingProblem> NormaliseAndFindProblem(CConversionSettings& s) {
+    using V = ESettingValue;
+    int earlier = -1;
+    int later = FindDuplicateColumn(s, &earlier);
+    if (later >= 0) return CSettingProblem{V::kDuplicateColumn, later, earlier, kDuplicateColumnsMessage};
+    std::size_t end = s.strSymbol.find_last_not_of(' ');
+    s.strSymbol.erase(end == std::string::npos ? 0 : end + 1);
+    if (s.strSymbol.empty()) return CSettingProblem{V::kBlankSymbol, -1, -1, kInvalidSymbolMessage};
+    s.strSymbol = QString::fromStdString(s.strSymbol).toUpper().toStdString();
+    if (s.strPathOut.find_first_not_of(' ') == std::string::npos) {
+        return CSettingProblem{V::kBlankPath, -1, -1, kEnterPathMessage};
+    }
+    return std::nullopt;
 }
 
 std::optional<std::string> CheckAndNormalise(CConversionSettings& s) {
-    if (HasDuplicateColumns(s)) return std::string(kDuplicateColumnsMessage);
-    std::size_t end = s.strSymbol.find_last_not_of(' ');
-    s.strSymbol.erase(end == std::string::npos ? 0 : end + 1);
-    if (s.strSymbol.empty()) return std::string(kInvalidSymbolMessage);
-    s.strSymbol = QString::fromStdString(s.strSymbol).toUpper().toStdString();
-    if (s.strPathOut.find_first_not_of(' ') == std::string::npos) return std::string(kEnterPathMessage);
-    return std::nullopt;
+    std::optional<CSettingProblem> problem = NormaliseAndFindProblem(s);
+    return problem ? std::optional<std::string>(problem->strMessage) : std::nullopt;
 }
 
 }  // namespace tarvel

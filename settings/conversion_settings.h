@@ -79,9 +79,23 @@ inline constexpr int kMaxSkipRows = 200;
 // Number of characters (not bytes) of UTF-8 text.
 int CharacterCount(const std::string& text);
 
+// Which value a check refused, so that each program can name it its own way:
+// the dialog shows strMessage beside the field, tarvel-cli names its option.
+enum class ESettingValue { kColumn, kName, kPathOut, kSymbol, kSkipRows, kDateFormat, kDuplicateColumn, kBlankSymbol, kBlankPath };
+struct CSettingProblem {
+    ESettingValue value;
+    // kColumn: the field whose column is out of range. kDuplicateColumn: the
+    // later field in field order whose column an earlier one already uses.
+    int nField = -1;
+    int nOtherField = -1;  // kDuplicateColumn: that earlier field
+    std::string strMessage;  // the dialog's message
+};
+
 // The checks of taking the values, member by member in the dialog's order:
 // columns 1..20, then name, path and symbol lengths, skip rows 0..200, date
-// format length. Returns the message of the first that fails.
+// format length. Returns the first that fails.
+std::optional<CSettingProblem> FindTakenProblem(const CConversionSettings& settings);
+// The message of FindTakenProblem.
 std::optional<std::string> CheckTakenValues(const CConversionSettings& settings);
 
 // Whether two of the columns of Date, Close and the enabled fields are equal.
@@ -89,8 +103,10 @@ bool HasDuplicateColumns(const CConversionSettings& settings);
 
 // OK's checks after taking: duplicate columns among Date, Close and the
 // enabled fields; a symbol left empty by trimming; an empty or blank path.
-// Trims the symbol on the right and upper-cases it. Returns the message of
-// the first that fails.
+// Trims the symbol on the right and upper-cases it. Returns the first that
+// fails.
+std::optional<CSettingProblem> NormaliseAndFindProblem(CConversionSettings& settings);
+// The message of NormaliseAndFindProblem.
 std::optional<std::string> CheckAndNormalise(CConversionSettings& settings);
 
 }  // namespace tarvel

@@ -1,5 +1,6 @@
 #include "settings/settings_dialog.h"
 
+#include <QFile>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -171,7 +172,7 @@ void CSettingsDlg::FromSettings(const CConversionSettings& s) {
     m_strDateFormat = QString::fromStdString(s.strDateFormat);
     m_nExist = s.nExist;
     m_nDelimiter = s.nDelimiter;
-    m_strPathOut = QString::fromStdString(s.strPathOut);
+    m_strPathOut = QFile::decodeName(QByteArray::fromStdString(s.strPathOut));
     m_strSymbol = QString::fromStdString(s.strSymbol);
     m_strName = QString::fromStdString(s.strName);
     m_bSkipOn = s.bSkipOn;
@@ -187,7 +188,7 @@ CConversionSettings CSettingsDlg::ToSettings() const {
     s.strDateFormat = m_strDateFormat.toStdString();
     s.nExist = m_nExist;
     s.nDelimiter = m_nDelimiter;
-    s.strPathOut = m_strPathOut.toStdString();
+    s.strPathOut = QFile::encodeName(m_strPathOut).toStdString();
     s.strSymbol = m_strSymbol.toStdString();
     s.strName = m_strName.toStdString();
     s.bSkipOn = m_bSkipOn;

@@ -25,9 +25,14 @@ bool ReadValue(const QString& file, const char* section, const char* name, std::
     QVariant value = settings.value(Key(section, name));
     if (!value.isValid()) return false;
     // A hand-edited value holding commas reads as a list; it is still one text.
-    QString string = value.typeId() == QMetaType::QStringList ? value.toStringList().join(QLatin1String(", "))
-                                                              : value.toString();
-    QByteArray bytes = string.toUtf8();
+    QByteArray bytes;
+    if (value.typeId() == QMetaType::QByteArray) {
+        bytes = value.toByteArray();
+    } else {
+        QString string = value.typeId() == QMetaType::QStringList ? value.toStringList().join(QLatin1String(", "))
+                                                                  : value.toString();
+        bytes = string.toUtf8();
+    }
     if (bytes.size() + 1 > kReadLimit) return false;
     *text = bytes.toStdString();
     return true;
@@ -50,7 +55,14 @@ void RemoveAbandonedLock(const QString& file) {
 int WriteValue(const QString& file, const char* section, const char* name, const std::string& text) {
     RemoveAbandonedLock(file);
     QSettings settings(file, QSettings::IniFormat);
-    settings.setValue(Key(section, name), QString::fromStdString(text));
+    // Text that is not UTF-8 (a file name as the system has it) is kept as
+    // bytes; a QString would replace what it cannot decode.
+    QString string = QString::fromStdString(text);
+    if (string.toStdString() == text) {
+        settings.setValue(Key(section, name), string);
+    } else {
+        settings.setValue(Key(section, name), QByteArray::fromStdString(text));
+    }
     settings.sync();
     return settings.status() == QSettings::NoError ? 1 : 0;
 }

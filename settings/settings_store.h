@@ -2,7 +2,7 @@
 // The file stands for the application key, each section ("Setting",
 // "Convert", "Screen", ...) is an INI group, every value is text. The file is
 // $TARVEL_SETTINGS when set, otherwise the user's
-// ~/.config/Hollark Software/Tarvel.conf.
+// ~/.config/Hollark Software/Tarvel.ini.
 //
 // Nothing is cached: every call opens the file, does one access and lets go.
 // Reads fall back to the caller's default on every failure; writes report

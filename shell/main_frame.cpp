@@ -267,7 +267,9 @@ void CMainFrame::dropEvent(QDropEvent* event) {
 
 bool CMainFrame::OnDropFiles(const QMimeData* mime) {
     if (!mime->hasUrls() || !mime->urls().first().isLocalFile()) return false;
-    QString path = mime->urls().first().toLocalFile();
+    // The URL's percent-encoded bytes are the file name as the system has it;
+    // toLocalFile() would replace bytes that are not UTF-8.
+    QByteArray path = QByteArray::fromPercentEncoding(mime->urls().first().path(QUrl::FullyEncoded).toLatin1());
     // Opened after the drop returns, so the source application is not held.
     QTimer::singleShot(0, this, [this, path] { m_app.OpenDocumentFile(path); });
     return true;

@@ -24,7 +24,7 @@ CTarvelApp::~CTarvelApp() {
     delete m_pSettings;
 }
 
-bool CTarvelApp::InitInstance(const QStringList& arguments) {
+bool CTarvelApp::InitInstance(const QByteArrayList& files) {
     m_pSettings = new CSettingsStore;
     bool created = false;
     if (m_pSettings->CreateKey(&created, "Software\\Hollark Software\\Tarvel") && created) m_pSettings->ImportIni();
@@ -37,9 +37,9 @@ bool CTarvelApp::InitInstance(const QStringList& arguments) {
 
     m_pMainWnd = std::make_unique<CMainFrame>(*this);
     m_pMainWnd->show();
-    if (!arguments.isEmpty()) {
+    if (!files.isEmpty()) {
         // The file is opened once the window is up, as from the menu.
-        QString path = arguments.first();
+        QByteArray path = files.first();
         QTimer::singleShot(0, m_pMainWnd.get(), [this, path] { OpenDocumentFile(path); });
     }
     return true;
@@ -57,9 +57,9 @@ void CTarvelApp::OnAppAbout() {
     about.exec();
 }
 
-bool CTarvelApp::OpenDocumentFile(const QString& path) {
+bool CTarvelApp::OpenDocumentFile(const QByteArray& path) {
     if (!m_pMainWnd->document().OnOpenDocument(path)) return false;
-    AddToRecentFileList(path);
+    AddToRecentFileList(QFile::decodeName(path));
     return true;
 }
 

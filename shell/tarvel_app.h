@@ -2,6 +2,8 @@
 // store, the recent-file list and the followed flags of the About box's links.
 #pragma once
 
+#include <QByteArrayList>
+#include <QFile>
 #include <QStringList>
 #include <memory>
 
@@ -22,15 +24,17 @@ public:
     ~CTarvelApp();
 
     // Start-up: settings store, first-run import, recent files, main window,
-    // then the command line (`arguments` without the program name: empty, or
-    // one file to open). Returns false when the program must end.
-    bool InitInstance(const QStringList& arguments);
+    // then the command line (`files`: empty, or one file to open, its name as
+    // the system has it). Returns false when the program must end.
+    bool InitInstance(const QByteArrayList& files);
     // Deletes the settings store; returns `exitCode`.
     int ExitInstance(int exitCode);
 
     void OnAppAbout();
     // File Open, a recent file, the command line and a drop all end here.
-    bool OpenDocumentFile(const QString& path);
+    // `path` is the file name as the system has it (QFile::encodeName).
+    bool OpenDocumentFile(const QByteArray& path);
+    bool OpenDocumentFile(const QString& path) { return OpenDocumentFile(QFile::encodeName(path)); }
     void AddToRecentFileList(const QString& path);
     const QStringList& RecentFiles() const { return m_recentFiles; }
 

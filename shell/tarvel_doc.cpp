@@ -10,7 +10,7 @@ bool CTarvelDoc::OnNewDocument() {
     return true;
 }
 
-bool CTarvelDoc::OnOpenDocument(const QString& path) {
+bool CTarvelDoc::OnOpenDocument(const QByteArray& path) {
     CTarvelApp& app = m_app;
     if (!app.platform().Open(path.toStdString(), OpenMode::kRead)) {
         const CPlatform& platform = app.platform();

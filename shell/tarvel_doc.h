@@ -2,7 +2,7 @@
 // and never writes the file.
 #pragma once
 
-#include <QString>
+#include <QByteArray>
 
 namespace tarvel {
 
@@ -18,7 +18,8 @@ public:
     // Checks that `path` opens for reading (telling the user when it does
     // not), hands it to the view and previews it, which leads into the
     // settings dialog and the conversion. Returns false when it does not open.
-    bool OnOpenDocument(const QString& path);
+    // `path` is the file name as the system has it (QFile::encodeName).
+    bool OnOpenDocument(const QByteArray& path);
 
 private:
     CTarvelApp& m_app;

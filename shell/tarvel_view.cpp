@@ -1,6 +1,7 @@
 #include "shell/tarvel_view.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QScrollBar>
 #include <QTextCursor>
 
@@ -40,7 +41,7 @@ void CTarvelView::OnClearWindow() {
     document()->setModified(false);
 }
 
-void CTarvelView::SetPathIn(const QString& path) {
+void CTarvelView::SetPathIn(const QByteArray& path) {
     m_strPathIn = path;
     if (m_onPathChanged) m_onPathChanged();
 }
@@ -49,7 +50,8 @@ void CTarvelView::OnPreviewFile() {
     setUpdatesEnabled(false);
     std::unique_ptr<CFile> file = m_app.platform().Open(m_strPathIn.toStdString(), OpenMode::kRead);
     OnClearWindow();
-    AppendToLog(QStringLiteral("To help you with the conversion settings, your file...\r\n\r\n\t") + m_strPathIn +
+    AppendToLog(QStringLiteral("To help you with the conversion settings, your file...\r\n\r\n\t") +
+                QFile::decodeName(m_strPathIn) +
                 QStringLiteral("\r\n\r\nlooks like this...\r\n\r\n"));
     if (!file) {
         setUpdatesEnabled(true);

@@ -25,9 +25,11 @@ public:
     void OnSettings();
     // Writes the opened file's first lines into the log, then runs OnSettings.
     void OnPreviewFile();
-    void SetPathIn(const QString& path);
+    void SetPathIn(const QByteArray& path);
 
-    QString m_strPathIn;
+    // The opened file's name as the system has it (QFile::encodeName), so a
+    // name that is not valid UTF-8 still opens.
+    QByteArray m_strPathIn;
     int m_nDateFormat = 1;
 
     // Runs the settings dialog modally and returns its result; tests replace it.

@@ -232,7 +232,9 @@ TEST_F(ConversionTest, RefusesAFullPortfolio) {
     for (const Case& c : {Case{3, 255}, Case{255, 255}}) {
         SCOPED_TRACE(testing::Message() << c.records << "/" << c.mark);
         std::vector<std::string> records;
-        for (int n = 1; n <= c.records; ++n) records.push_back(test::SecurityRecord(n, "S" + std::to_string(n)));
+        for (int n = 1; n <= c.records; ++n) {
+            records.push_back(test::SecurityRecord(n, std::string("S").append(std::to_string(n))));
+        }
         std::string master = test::MasterFile(records, -1, c.mark);
         test::WriteFile(m_out + "/MASTER", master);
         m_prompt.shown.clear();

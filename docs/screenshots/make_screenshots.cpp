@@ -1,11 +1,13 @@
 // Draws the program's windows into PNG files for the documentation:
-//   tarvel_screenshots OUTPUT_DIR EXAMPLES_DIR
-// Run it under a real X server (scripts/screenshots.sh uses xvfb-run).
+//   tarvel_screenshots OUTPUT_DIR EXAMPLES_DIR PORTFOLIO_DIR
+// Run it under a real X server (scripts/screenshots.sh uses xvfb-run). The
+// directories appear in the pictures, so the script passes neutral ones; the
+// settings file is $TARVEL_SETTINGS, which the script points at a scratch file.
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QTest>
 #include <QTimer>
-#include <cstdlib>
 
 #include "settings/choose_dir.h"
 #include "settings/settings_dialog.h"
@@ -30,15 +32,14 @@ void Save(QWidget& widget, const QString& file) {
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
-    if (argc != 3) qFatal("usage: tarvel_screenshots OUTPUT_DIR EXAMPLES_DIR");
+    if (argc != 4) qFatal("usage: tarvel_screenshots OUTPUT_DIR EXAMPLES_DIR PORTFOLIO_DIR");
+    if (qEnvironmentVariableIsEmpty("TARVEL_SETTINGS")) qFatal("set TARVEL_SETTINGS to a scratch file");
     // Absolute: the conversion changes the current directory.
-    const QString out = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
-    const QString examples = QDir(QString::fromLocal8Bit(argv[2])).absolutePath();
-    QDir work(QDir::tempPath() + QStringLiteral("/tarvel-screenshots"));
-    work.removeRecursively();
-    work.mkpath(QStringLiteral("portfolio"));
-    ::setenv("TARVEL_SETTINGS", qPrintable(work.filePath(QStringLiteral("Tarvel.conf"))), 1);
-    ::setenv("TARVEL_LEGACY_INI_DIR", qPrintable(work.path()), 1);
+    const QString out = QDir(QFile::decodeName(argv[1])).absolutePath();
+    const QString examples = QDir(QFile::decodeName(argv[2])).absolutePath();
+    QDir portfolio(QDir(QFile::decodeName(argv[3])).absolutePath());
+    portfolio.removeRecursively();
+    portfolio.mkpath(QStringLiteral("."));
 
     auto platform = MakePosixPlatform();
     CQtPrompt prompt;
@@ -64,7 +65,7 @@ int main(int argc, char** argv) {
 
     // A conversion of an example, accepted with Enter.
     CSettingsStore& store = *app.m_pSettings;
-    store.WriteString("Convert", "PathOut", work.filePath(QStringLiteral("portfolio")).toStdString());
+    store.WriteString("Convert", "PathOut", QFile::encodeName(portfolio.path()).toStdString());
     store.WriteString("Convert", "Symbol", "ACME");
     store.WriteString("Convert", "Name", "Acme Corp");
     store.WriteInt("Setting", "Exist", 1);

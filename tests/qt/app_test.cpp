@@ -13,34 +13,35 @@ class AppTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // The legacy INI is read on the first start only, when the settings key
+    // is created; a key that exists, even empty, keeps its own values.
+    void importsTheLegacyIniOnlyWhenTheKeyIsNew_data() {
+        QTest::addColumn<QString>("firstIni");  // empty: no legacy INI at the first start
+        QTest::addColumn<int>("dateColAfterFirst");
+        QTest::addColumn<int>("dateColAfterSecond");  // the second start finds DateCol=9
+        QTest::newRow("imported at the first start, not again") << "[Setting]\nDateCol=3\n" << 3 << 3;
+        QTest::newRow("a key created without any value") << "" << 1 << 1;
+    }
     void importsTheLegacyIniOnlyWhenTheKeyIsNew() {
+        QFETCH(QString, firstIni);
+        QFETCH(int, dateColAfterFirst);
+        QFETCH(int, dateColAfterSecond);
         test::CSettingsEnv env;
-        test::WriteFile(env / "Tarvel.INI", "[Setting]\nDateCol=3\n");
+        if (!firstIni.isEmpty()) test::WriteFile(env / "Tarvel.INI", firstIni.toStdString());
         test::CFaultyPlatform platform;
         test::CRecordingPrompt prompt;
         {
             CTarvelApp app(platform, prompt);
             QVERIFY(app.InitInstance({}));
-            QCOMPARE(app.m_pSettings->GetInt("Setting", "DateCol", 1), 3);
+            QCOMPARE(app.m_pSettings->GetInt("Setting", "DateCol", 1), dateColAfterFirst);
             app.ExitInstance(0);
         }
         QVERIFY(test::FileExists(env.file()));
         test::WriteFile(env / "Tarvel.INI", "[Setting]\nDateCol=9\nSkipRows=4\n");
         CTarvelApp again(platform, prompt);
         QVERIFY(again.InitInstance({}));
-        QCOMPARE(again.m_pSettings->GetInt("Setting", "DateCol", 1), 3);
+        QCOMPARE(again.m_pSettings->GetInt("Setting", "DateCol", 1), dateColAfterSecond);
         QCOMPARE(again.m_pSettings->GetInt("Setting", "SkipRows", 0), 0);
-    }
-
-    void aKeyCreatedWithoutAnyValueStillCountsAsExisting() {
-        test::CSettingsEnv env;
-        test::CFaultyPlatform platform;
-        test::CRecordingPrompt prompt;
-        { CTarvelApp(platform, prompt).InitInstance({}); }
-        test::WriteFile(env / "Tarvel.INI", "[Setting]\nDateCol=5\n");
-        CTarvelApp app(platform, prompt);
-        app.InitInstance({});
-        QCOMPARE(app.m_pSettings->GetInt("Setting", "DateCol", 1), 1);
     }
 
     void startsWithAnEmptyLogAndSettingsDisabled() {
@@ -121,17 +122,17 @@ private slots:
         QVERIFY(!f.view().document()->isModified());
         QVERIFY(f.view().toPlainText().endsWith(QStringLiteral("line 999\n")));
         QCOMPARE(f.view().toPlainText().count(QLatin1Char('\n')), 1000);
-        f.view().SetPathIn(QStringLiteral("/some/file.txt"));
+        f.view().SetPathIn("/some/file.txt");
         QVERIFY(f.frame().action(res::ID_FILE_SETTINGS)->isEnabled());
         f.frame().action(res::ID_VIEW_CLEARWINDOW)->trigger();
         QCOMPARE(f.view().toPlainText(), QString());
-        QCOMPARE(f.view().m_strPathIn, QStringLiteral("/some/file.txt"));
+        QCOMPARE(f.view().m_strPathIn, QByteArray("/some/file.txt"));
         QVERIFY(f.frame().action(res::ID_FILE_SETTINGS)->isEnabled());
         // Ctrl+N empties the log too and keeps the path.
         f.view().AppendToLog(QStringLiteral("x"));
         f.frame().action(res::ID_FILE_NEW)->trigger();
         QCOMPARE(f.view().toPlainText(), QString());
-        QCOMPARE(f.view().m_strPathIn, QStringLiteral("/some/file.txt"));
+        QCOMPARE(f.view().m_strPathIn, QByteArray("/some/file.txt"));
     }
 
     void typingIntoTheLogChangesNothing() {

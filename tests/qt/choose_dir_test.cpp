@@ -89,6 +89,43 @@ private slots:
         if (accepted && !created) QCOMPARE(QDir::currentPath(), QDir(typed).canonicalPath());
     }
 
+    // A relative name means a directory below the listed one, not below the
+    // process's current directory, and comes back absolute so that nothing
+    // applies it a second time.
+    void aRelativeNameIsResolvedOnceAgainstTheListedDirectory_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QStringList>("messages");  // "@" stands for the listed directory
+        QTest::newRow("existing") << "data" << 0 << QStringList{};
+        QTest::newRow("existing, dotted") << "./data/../data/" << 0 << QStringList{};
+        QTest::newRow("new, Yes") << "fresh" << int(kIdYes)
+                                  << QStringList{"Directory @/fresh does not exist.\nCreate this directory?"};
+    }
+    void aRelativeNameIsResolvedOnceAgainstTheListedDirectory() {
+        QFETCH(QString, typed);
+        QFETCH(int, answer);
+        QFETCH(QStringList, messages);
+        test::CTempDir listed, elsewhere;
+        std::filesystem::create_directories(listed / "data");
+        std::filesystem::create_directories(elsewhere / "data");  // a wrong resolution would find this one
+        QDir::setCurrent(QString::fromStdString(elsewhere.path()));
+        QString base = QString::fromStdString(listed.path());
+        QString expected = base + QStringLiteral("/") + (typed == QStringLiteral("fresh") ? "fresh" : "data");
+        test::CFaultyPlatform platform;
+        test::CRecordingPrompt prompt;
+        if (answer) prompt.AnswerNext(answer);
+        CChooseDir chooser(prompt, platform, base);
+        chooser.m_editDir->setText(typed);
+        QVERIFY(chooser.OnFileNameOK());
+        QCOMPARE(chooser.m_strDir, expected);
+        QStringList shown;
+        for (const std::string& text : test::Texts(prompt)) shown << QString::fromStdString(text);
+        QCOMPARE(shown, messages.replaceInStrings(QStringLiteral("@"), base));
+        QVERIFY(QFileInfo(expected).isDir());
+        QVERIFY(!QFileInfo::exists(QString::fromStdString(elsewhere / "fresh")));
+        QVERIFY(!QFileInfo::exists(expected + QStringLiteral("/data")));
+    }
+
 private:
     QString m_cwd;
 };

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "tests/qt/cli_runner.h"
+#include "pricedb/find_security.h"
 #include "settings/settings_store.h"
 #include "tests/qt/settings_env.h"
 #include "tests/support/portfolio_check.h"
@@ -28,7 +29,7 @@ protected:
     }
     Outcome Convert(std::vector<std::string> extra) {
         std::vector<std::string> args = {"convert", m_input, "--out", m_out, "--symbol", "ibm", "--new-master",
-                                         "--skip", "1", "--no-oi"};
+                                         "--date-format", "MMDDYY"};
         args.insert(args.end(), extra.begin(), extra.end());
         return Cli(args);
     }
@@ -58,11 +59,8 @@ TEST_F(CliTest, ConvertsAndReadsBack) {
               std::string::npos)
         << listed.out;
 
-    CSettingsStore store;
-    EXPECT_EQ(store.GetString("Convert", "Symbol", ""), "IBM");
-    EXPECT_EQ(store.GetString("Convert", "PathOut", ""), std::filesystem::canonical(m_out).string());
-    EXPECT_EQ(store.GetString("Convert", "PathIn", ""), m_input);
-    EXPECT_EQ(store.GetString("Setting", "SkipOn", "unsaved"), "unsaved");  // only --save writes "Setting"
+    // Only --save writes the desktop program's settings.
+    EXPECT_FALSE(test::FileExists(m_env.file()));
 }
 
 TEST_F(CliTest, SaveKeepsTheSettingValuesForTheNextRun) {
@@ -74,7 +72,10 @@ TEST_F(CliTest, SaveKeepsTheSettingValuesForTheNextRun) {
     EXPECT_EQ(store.GetInt("Setting", "OIOn", 1), 0);
     EXPECT_EQ(store.GetInt("Setting", "Exist", 0), 1);
     // The next run takes everything from the store: a second security in the same portfolio.
-    Outcome next = Cli({"convert", m_input, "--symbol", "MSFT", "--existing-master"});
+    CSettingsStore saved;
+    EXPECT_EQ(saved.GetString("Convert", "Symbol", ""), "IBM");
+    EXPECT_EQ(saved.GetString("Convert", "PathOut", ""), std::filesystem::canonical(m_out).string());
+    Outcome next = Cli({"convert", m_input, "--symbol", "MSFT", "--existing-master", "--from-settings"});
     EXPECT_EQ(next.status, 0) << next.err;
     EXPECT_EQ(Cli({"export", m_out, "MSFT"}).out, Cli({"export", m_out, "IBM"}).out);
 }
@@ -109,13 +110,16 @@ TEST_F(CliTest, SettingsChecksRefuseBeforeAnythingIsWritten) {
         std::string err;
     };
     const Case cases[] = {
-        {{"--open-col", "1"}, "Tarvel: Duplicate columns specified\nCorrect or disable\n"},
-        {{"--close-col", "21"}, "Tarvel: Please enter an integer between 1 and 20.\n"},
-        {{"--skip", "201"}, "Tarvel: Please enter an integer between 0 and 200.\n"},
-        {{"--symbol", "   "}, "Tarvel: You did not enter a valid symbol\n"},
-        {{"--symbol", "ABCDEFGHIJKLMNO"},
-         "Tarvel: Please enter no more than 14 bytes (letters beyond ASCII take two to four bytes each).\n"},
-        {{"--out", " "}, "Tarvel: Please enter path\n"},
+        {{"--open-col", "1"}, "tarvel-cli: --open-col: column 1 is also --date-col; give another column or --no-open\n"},
+        {{"--close-col", "1"}, "tarvel-cli: --close-col: column 1 is also --date-col; give another column\n"},
+        {{"--close-col", "21"}, "tarvel-cli: --close-col: give a column from 1 to 20\n"},
+        {{"--volume-col", "0"}, "tarvel-cli: --volume-col: give a column from 1 to 20\n"},
+        {{"--skip", "201"}, "tarvel-cli: --skip: give a number of lines from 0 to 200\n"},
+        {{"--symbol", "   "}, "tarvel-cli: --symbol: give a symbol that is not blank\n"},
+        {{"--symbol", "ABCDEFGHIJKLMNO"}, "tarvel-cli: --symbol: give at most 14 bytes\n"},
+        {{"--name", "ABCDEFGHIJKLMNOPQ"}, "tarvel-cli: --name: give at most 16 bytes\n"},
+        {{"--out", " "}, "tarvel-cli: --out: give the portfolio directory\n"},
+        {{"--out", m_env / "missing"}, "tarvel-cli: Path does not exist: " + (m_env / "missing") + "\n"},
         {{"--date-format", "QQ"}, "tarvel-cli: unknown date format \"QQ\"; see tarvel-cli convert --help\n"},
     };
     for (const Case& c : cases) {
@@ -129,8 +133,76 @@ TEST_F(CliTest, SettingsChecksRefuseBeforeAnythingIsWritten) {
     }
 }
 
+// A file in each shape the usual sources export converts with nothing but
+// the portfolio given, and stores exactly the prices it holds (its sidecar
+// .expected: "YYYY-MM-DD value ..." oldest first, or why it is refused).
+TEST_F(CliTest, FilesFromCommonSourcesConvertWithoutLayoutOptions) {
+    namespace fs = std::filesystem;
+    auto lines = [](const std::string& text) {
+        std::vector<std::string> out;
+        std::istringstream in(text);
+        for (std::string line; std::getline(in, line);) out.push_back(line);
+        return out;
+    };
+    int shapes = 0;
+    for (const auto& entry : fs::directory_iterator(TARVEL_TEST_DATA_DIR "/shapes")) {
+        const std::string path = entry.path().string();
+        if (path.ends_with(".expected")) continue;
+        SCOPED_TRACE(path);
+        ++shapes;
+        const std::vector<std::string> expected = lines(test::ReadFile(path + ".expected"));
+        ASSERT_FALSE(expected.empty());
+        const std::string out = m_env / "shapes";
+        fs::remove_all(out);
+        Outcome outcome = Cli({"convert", path, "--out", out});
+        if (expected[0] == "undecided" || expected[0] == "intraday") {
+            EXPECT_EQ(outcome.status, 1);
+            EXPECT_EQ(outcome.err, expected[0] == "undecided"
+                                       ? "Tarvel: The dates in " + path + " could be day-month or month-day; give --date-format.\n"
+                                       : "Tarvel: " + path + " holds several rows a day (intraday data); Tarvel writes daily data.\n");
+            EXPECT_FALSE(fs::exists(out));
+            continue;
+        }
+        ASSERT_EQ(outcome.status, 0) << outcome.err;
+        auto platform = MakePosixPlatform();
+        std::vector<ListedSecurity> listed = ListPortfolio(*platform, out);
+        ASSERT_EQ(listed.size(), 1u);
+        std::vector<std::string> stored =
+            lines(Cli({"export", out, FieldText(listed[0].record.data() + kRecSymbol, kTextFieldWidth)}).out);
+        ASSERT_EQ(stored.size(), expected.size() + 1);  // the labels first
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            SCOPED_TRACE(expected[i]);
+            std::istringstream want(expected[i]);
+            std::istringstream got(stored[i + 1]);
+            std::string wantDate, gotDate;
+            want >> wantDate;
+            std::getline(got, gotDate, ',');
+            EXPECT_EQ(gotDate, wantDate);
+            for (std::string a, b; want >> a && std::getline(got, b, ',');) {
+                EXPECT_EQ(std::strtof(b.c_str(), nullptr), std::strtof(a.c_str(), nullptr)) << a << " stored as " << b;
+            }
+        }
+    }
+    EXPECT_GE(shapes, 14);
+}
+
+TEST_F(CliTest, InspectSaysTheLayoutAndTheRowsAsStored) {
+    test::WriteFile(m_input, "Date,Open,High,Low,Close,Volume\n2024-01-03,2,3,1,2.5,200\n2024-01-02,1,2,0.5,1.5,100\n"
+                             "2024-01-04,x,3,1,2.5,200\n");
+    Outcome outcome = Cli({"inspect", m_input});
+    EXPECT_EQ(outcome.status, 0) << outcome.err;
+    EXPECT_EQ(outcome.out, "tarvel-cli convert " + m_input +
+                               " --delimiter comma --date-format CCYY_MM_DD --skip 1 --date-col 1 --open-col 2 "
+                               "--high-col 3 --low-col 4 --close-col 5 --volume-col 6 --no-oi\n"
+                               "date open high low close volume\n"
+                               "2024-01-02 1 2 0.5 1.5 100\n2024-01-03 2 3 1 2.5 200\n"
+                               "2 rows would be stored; 1 would be skipped, the first line 4: column 2 is not a number.\n");
+    test::WriteFile(m_input, "no dates here\n");
+    EXPECT_EQ(Cli({"inspect", m_input}).status, 1);
+}
+
 TEST_F(CliTest, AFailedConversionPrintsItsMessagesAndExitsOne) {
-    Outcome outcome = Cli({"convert", m_input, "--out", m_out, "--symbol", "IBM", "--existing-master"});
+    Outcome outcome = Cli({"convert", m_input, "--out", m_out, "--symbol", "IBM", "--existing-master", "--date-format", "MMDDYY"});
     EXPECT_EQ(outcome.status, 1);
     EXPECT_EQ(outcome.err, "Tarvel: Path specified does not point to a Master file\n");
     EXPECT_EQ(outcome.out, "Conversion failed.\n");

@@ -73,7 +73,7 @@ private slots:
         QVERIFY(f.app.OpenDocumentFile(path));
         QCOMPARE(f.view().toPlainText(), kHeader.arg(path) + shown);
         QCOMPARE(script.shown, 1);
-        QCOMPARE(f.view().m_strPathIn, path);
+        QCOMPARE(f.view().m_strPathIn, QFile::encodeName(path));
         QVERIFY(f.frame().action(res::ID_FILE_SETTINGS)->isEnabled());
         // Cancel saved nothing, yet the file is a recent one.
         QCOMPARE(f.app.m_pSettings->GetString("Setting", "DateFormat", "none"), std::string("none"));
@@ -89,7 +89,7 @@ private slots:
         QString missing = QString::fromStdString(f.env / "missing.txt");
         QVERIFY(!f.app.OpenDocumentFile(missing));
         QCOMPARE(f.view().toPlainText(), QStringLiteral("before"));
-        QCOMPARE(f.view().m_strPathIn, QString());
+        QCOMPARE(f.view().m_strPathIn, QByteArray());
         QCOMPARE(script.shown, 0);
         QCOMPARE(test::Texts(f.prompt),
                  std::vector<std::string>{"Cannot open " + missing.toStdString() + ": No such file or directory"});
@@ -187,6 +187,32 @@ private slots:
         QCOMPARE(store.GetString("Convert", "Symbol", ""), std::string("ACME"));
     }
 
+    // A name that is not UTF-8 reaches the engine byte for byte: previewed,
+    // converted, and kept as the last input file as the system spells it.
+    void aFileNameThatIsNotUtf8IsOpenedAndConverted() {
+        test::CAppFixture f;
+        std::string portfolio = f.env / "portfolio";
+        std::filesystem::create_directory(portfolio);
+        CSettingsStore& store = *f.app.m_pSettings;
+        store.WriteString("Convert", "PathOut", portfolio);
+        store.WriteString("Convert", "Symbol", "CAFE");
+        store.WriteInt("Setting", "Exist", 1);
+        CDialogScript script;
+        script.result = QDialog::Accepted;
+        script.act = [](CSettingsDlg& d) { QTest::keyClick(&d, Qt::Key_Return); };
+        script.Install(f.view());
+        const std::string name = f.env / "caf\xE9.csv";  // "café" in Latin-1
+        test::WriteFile(name, "010500,1,2,0.5,1.5,100,7\n010600,2,3,1.5,2.5,200,8\n");
+        QVERIFY(f.app.OpenDocumentFile(QByteArray::fromStdString(name)));
+        QCOMPARE(f.view().m_strPathIn, QByteArray::fromStdString(name));
+        QVERIFY2(f.view().toPlainText().endsWith(QStringLiteral("\nConversion completed successfully!")),
+                 qPrintable(f.view().toPlainText()));
+        QVERIFY(f.prompt.shown.empty());
+        QCOMPARE(test::CheckPortfolio(portfolio), std::string());
+        QCOMPARE(test::ReadFile(portfolio + "/F1.DAT").size(), size_t(3 * 28));
+        QCOMPARE(store.GetString("Convert", "PathIn", ""), name);
+    }
+
     void openingTheSameFileAgainConvertsAgain() {
         test::CAppFixture f;
         CDialogScript script;
@@ -224,7 +250,7 @@ private slots:
             QVERIFY(f.frame().acceptDrops());
             QVERIFY(f.frame().OnDropFiles(&data));
             QTRY_COMPARE(script.shown, 1);
-            QCOMPARE(f.view().m_strPathIn, path);
+            QCOMPARE(f.view().m_strPathIn, QFile::encodeName(path));
         }
         test::CSettingsEnv env;
         QString named = QString::fromStdString(env / "named.txt");
@@ -232,7 +258,7 @@ private slots:
         test::CFaultyPlatform platform;
         test::CRecordingPrompt prompt;
         CTarvelApp app(platform, prompt);
-        app.InitInstance({named});
+        app.InitInstance({QFile::encodeName(named)});
         CDialogScript script;
         script.Install(app.mainFrame()->view());
         QTRY_COMPARE(script.shown, 1);

@@ -15,8 +15,8 @@ namespace tarvel::test {
 
 // A started application over a temporary settings store.
 struct CAppFixture {
-    CAppFixture(const QStringList& arguments = {}) : app(platform, prompt) {
-        app.InitInstance(arguments);
+    CAppFixture(const QByteArrayList& files = {}) : app(platform, prompt) {
+        app.InitInstance(files);
         frame().view().m_beep = [this] { ++beeps; };
     }
     CMainFrame& frame() { return *app.mainFrame(); }

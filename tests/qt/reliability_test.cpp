@@ -114,7 +114,7 @@ TEST_F(HostileInputTest, ConvertsWhatReadsAndChangesNothingOtherwise) {
         {"byte order mark and CR LF", "\xEF\xBB\xBF" "010500,1,2,3,4,5,6\r\n", 0, "", "2000-01-05,1,2,3,4,5,6\n"},
         {"dates out of range", "01/05/1899,1\n01/05/2141,1\n13/05/2000,1\n01/32/2000,1\n01/06/1950,1\n", 0,
          "Tarvel: 4 rows were skipped. The first was line 1: the date in column 1 lies outside 1900-01-01 to 2140-06-04.",
-         "1950-01-06,1\n", {"--date-format", "MM_DD_CCYY", "--no-open", "--no-high", "--no-low", "--no-volume",
+         "1950-01-06,1\n", {"--date-format", "MM_DD_CCYY", "--no-skip", "--no-open", "--no-high", "--no-low", "--no-volume",
                             "--no-oi", "--close-col", "2"}},
         {"numbers beyond single precision", "010500,1e39,-1e39,1e-40,7,5,6\n", 0, "",
          "2000-01-05,1.7014117e+38,-1.7014117e+38,0,7,5,6\n"},

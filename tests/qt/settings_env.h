@@ -12,14 +12,14 @@ namespace tarvel::test {
 class CSettingsEnv {
 public:
     CSettingsEnv() {
-        ::setenv("TARVEL_SETTINGS", (m_dir / "Tarvel.conf").c_str(), 1);
+        ::setenv("TARVEL_SETTINGS", (m_dir / "Tarvel.ini").c_str(), 1);
         ::setenv("TARVEL_LEGACY_INI_DIR", m_dir.path().c_str(), 1);
     }
     ~CSettingsEnv() {
         ::unsetenv("TARVEL_SETTINGS");
         ::unsetenv("TARVEL_LEGACY_INI_DIR");
     }
-    std::string file() const { return m_dir / "Tarvel.conf"; }
+    std::string file() const { return m_dir / "Tarvel.ini"; }
     std::string operator/(const std::string& name) const { return m_dir / name; }
 
 private:

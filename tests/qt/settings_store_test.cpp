@@ -103,7 +103,7 @@ TEST(SettingsStore, TwoProcessesWritingAtOnceBothKeepTheirValues) {
             CSettingsStore store;
             int failures = 0;
             for (int i = 0; i < 40; ++i) {
-                std::string name = "P" + std::to_string(c) + "V" + std::to_string(i);
+                std::string name = std::string("P").append(std::to_string(c)).append("V").append(std::to_string(i));
                 failures += store.WriteInt("Setting", name.c_str(), i) == 1 ? 0 : 1;
             }
             ::_exit(failures);
@@ -117,7 +117,7 @@ TEST(SettingsStore, TwoProcessesWritingAtOnceBothKeepTheirValues) {
     CSettingsStore store;
     for (int c = 0; c < 2; ++c) {
         for (int i = 0; i < 40; ++i) {
-            std::string name = "P" + std::to_string(c) + "V" + std::to_string(i);
+            std::string name = std::string("P").append(std::to_string(c)).append("V").append(std::to_string(i));
             EXPECT_EQ(store.GetInt("Setting", name.c_str(), -1), i) << name;
         }
     }
