@@ -12,6 +12,7 @@
 #include <string>
 
 #include "convert/converter.h"
+#include "convert/detect.h"
 
 namespace {
 
@@ -50,8 +51,10 @@ std::string InputFile(int rows) {
     return path;
 }
 
+// range(1): 1 to detect the layout first, as `tarvel-cli convert FILE` does.
 void BM_Convert(benchmark::State& state) {
     int rows = static_cast<int>(state.range(0));
+    const bool detect = state.range(1) != 0;
     std::string input = InputFile(rows);
     std::filesystem::path out = WorkDir() / "portfolio";
     auto platform = MakePosixPlatform();
@@ -72,6 +75,9 @@ void BM_Convert(benchmark::State& state) {
         for (int f = 0; f < kFieldCount; ++f) {
             job.m_bFieldOn[f] = 1;
             job.m_nFieldColumn[f] = f;
+        }
+        if (detect && !FillConverterFromLayout(DetectFileLayout(*platform, input), job)) {
+            state.SkipWithError("no layout detected");
         }
         if (job.Run() != 0) state.SkipWithError("conversion failed");
     }
@@ -136,7 +142,7 @@ void BM_DurableFloor(benchmark::State& state) {
     state.counters["rows/s"] = benchmark::Counter(static_cast<double>(rows), benchmark::Counter::kIsIterationInvariantRate);
 }
 
-BENCHMARK(BM_Convert)->Arg(1000)->Arg(65534)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Convert)->Args({1000, 0})->Args({65534, 0})->Args({65534, 1})->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StdioFloor)->Arg(1000)->Arg(65534)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DurableFloor)->Arg(1000)->Arg(65534)->Unit(benchmark::kMillisecond);
 

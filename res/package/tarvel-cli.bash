@@ -12,13 +12,13 @@ _tarvel_cli() {
     local command="" i
     for ((i = 1; i < cword; i++)); do
         case ${words[i]} in
-            convert | list | export) command=${words[i]}; break ;;
+            convert | inspect | list | export) command=${words[i]}; break ;;
         esac
     done
 
     case $prev in
         --delimiter)
-            COMPREPLY=($(compgen -W "comma tab space" -- "$cur")); return ;;
+            COMPREPLY=($(compgen -W "comma tab space semicolon pipe" -- "$cur")); return ;;
         --date-format)
             COMPREPLY=($(compgen -W "YY_MM_DD CCYY_MM_DD MM_DD_YY MM_DD_CCYY DD_MM_YY DD_MM_CCYY YYMMDD
                 CCYYMMDD MMDDYY MMDDCCYY DDMMYY DDMMCCYY" -- "$cur")); return ;;
@@ -26,12 +26,12 @@ _tarvel_cli() {
             _filedir -d; return ;;
         --output)
             _filedir; return ;;
-        --symbol | --name | --skip | --*-col)
+        --symbol | --name | --skip | --wait | --*-col)
             return ;;
     esac
 
     if [[ -z $command ]]; then
-        COMPREPLY=($(compgen -W "convert list export --help --version" -- "$cur"))
+        COMPREPLY=($(compgen -W "convert inspect list export --help --version" -- "$cur"))
         return
     fi
     if [[ $cur == -* ]]; then
@@ -39,7 +39,7 @@ _tarvel_cli() {
         return
     fi
     case $command in
-        convert) _filedir ;;
+        convert | inspect) _filedir ;;
         list | export) _filedir -d ;;
     esac
 } &&
