@@ -190,7 +190,10 @@ CSettingsDlg::CSettingsDlg(CPrompt& prompt, CPlatform& platform, int* dateFormat
     m_preview->setWordWrap(false);
     m_preview->verticalHeader()->setDefaultSectionSize(m_preview->fontMetrics().height() + 4);
     m_preview->horizontalHeader()->setStretchLastSection(true);
-    m_preview->setMinimumHeight(m_preview->verticalHeader()->defaultSectionSize() * 7);
+    // Room for every row previewed and a reason beside them, no more.
+    m_preview->setMinimumHeight(m_preview->verticalHeader()->defaultSectionSize() * (kPreviewRows + 1) +
+                                2 * m_preview->frameWidth() + 4);
+    m_preview->setMinimumWidth(m_preview->fontMetrics().horizontalAdvance(QLatin1Char('0')) * 80);
     m_previewSummary = Control(new QLabel(m_previewGroup), IDC_PREVIEW_SUMMARY);
     previewLayout->addWidget(m_preview);
     previewLayout->addWidget(m_previewSummary);
@@ -460,7 +463,11 @@ void CSettingsDlg::UpdatePreview() {
             }
             if (item != nullptr) m_preview->setItem(r, c, item);
         }
-        if (row.m_bSkipped) m_preview->setItem(r, reasonColumn, new QTableWidgetItem(QString::fromStdString(row.m_strReason)));
+        if (row.m_bSkipped) {
+            auto* reason = new QTableWidgetItem(QString::fromStdString(row.m_strReason));
+            reason->setToolTip(reason->text());
+            m_preview->setItem(r, reasonColumn, reason);
+        }
     }
     m_preview->setVerticalHeaderLabels(lines);
     m_preview->resizeColumnsToContents();
