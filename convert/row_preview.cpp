@@ -1,5 +1,7 @@
 #include "convert/row_preview.h"
 
+#include <memory>
+
 #include "convert/text_encoding.h"
 #include "platform/file_util.h"
 
