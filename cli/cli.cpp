@@ -137,34 +137,6 @@ public:
     void WriteString(const char*, const char*, const std::string&) override {}
 };
 
-// `layout` as settings: what was detected, the rest as in `s`.
-void ApplyLayout(const CDetectedLayout& layout, CConversionSettings& s) {
-    s.nDelimiter = DelimiterValue(layout.m_cDelimiter);
-    s.bDecimalComma = layout.m_bDecimalComma ? 1 : 0;
-    s.bSkipOn = layout.m_nSkipRows > 0 ? 1 : 0;
-    s.nSkipRows = layout.m_nSkipRows;
-    if (layout.m_nDateFormat != 0) s.strDateFormat = kDateFormatNames[static_cast<std::size_t>(layout.m_nDateFormat - 1)];
-    for (int f = 0; f < kFieldCount; ++f) {
-        s.bFieldOn[f] = layout.HasField(f) ? 1 : 0;
-        if (layout.HasField(f)) s.nColumn[f] = layout.m_nFieldColumn[f] + 1;
-    }
-    // Columns of absent fields only must not collide with the ones in use.
-    for (int f = 0; f < kFieldCount; ++f) {
-        if (!layout.HasField(f)) s.nColumn[f] = kMaxColumns;
-    }
-}
-
-// The symbol a file gives: its one ticker, else its name without the
-// extension, upper-cased.
-std::string DefaultSymbol(const std::string& path, const CDetectedLayout& layout) {
-    if (layout.m_tickers.size() == 1) return layout.m_tickers.front();
-    std::string symbol = std::filesystem::path(path).stem().string();
-    for (char& c : symbol) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
-    return symbol;
-}
-
 constexpr const char* kFieldOptionNames[kFieldCount] = {"date", "open", "high", "low", "close", "volume", "oi"};
 
 // The option that sets a field's column, "--date-col" .. "--oi-col".
@@ -242,13 +214,17 @@ int RunConvert(const ConvertOptions& o, std::ostream& out, std::ostream& err) {
             out << "Conversion failed.\n";
             return kExitFailed;
         }
-        if (layout.m_bFound) ApplyLayout(layout, s);
-        s.strSymbol = DefaultSymbol(input, layout);
-        if (!*o.symbolOption && s.strSymbol.size() > static_cast<std::size_t>(kMaxSymbolLength)) {
-            s.strSymbol = std::string(CutToCharBoundary(s.strSymbol, static_cast<std::size_t>(kMaxSymbolLength)));
-            prompt.MessageBox("The symbol is " + s.strSymbol + ", the file's name cut to " +
-                                  std::to_string(kMaxSymbolLength) + " bytes; --symbol chooses another.",
-                              kMbOk);
+        if (layout.m_bFound) s = PresetFromLayout(s, layout, input, false);
+        // The symbol: the file's one ticker, else its name (cut, and said so).
+        if (layout.m_tickers.size() == 1) {
+            s.strSymbol = layout.m_tickers.front();
+        } else {
+            s.strSymbol = SymbolFromFileName(input);
+            if (!*o.symbolOption && std::filesystem::path(input).stem().string().size() > s.strSymbol.size()) {
+                prompt.MessageBox("The symbol is " + s.strSymbol + ", the file's name cut to " +
+                                      std::to_string(kMaxSymbolLength) + " bytes; --symbol chooses another.",
+                                  kMbOk);
+            }
         }
         s.strName.clear();
         std::string cwd;

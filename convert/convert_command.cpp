@@ -1,9 +1,11 @@
-// The convert command of the log view: load the settings, show the dialog,
-// and on OK save them, run one conversion and log its outcome.
+// The convert command of the log view: load the settings, preset them from
+// the layout detected for the opened file, show the dialog, and on OK save
+// them, run one conversion and log its outcome.
 #include <QApplication>
 #include <QMainWindow>
 #include <QStatusBar>
 
+#include "convert/detect.h"
 #include "settings/conversion_settings.h"
 #include "settings/settings_dialog.h"
 #include "shell/tarvel_app.h"
@@ -14,7 +16,16 @@ namespace tarvel {
 void CTarvelView::OnSettings() {
     CTarvelApp& app = m_app;
     CSettingsDlg dialog(app.prompt(), app.platform(), &m_nDateFormat, window());
-    dialog.FromSettings(LoadConversionSettings(*app.m_pSettings));
+    CConversionSettings saved = LoadConversionSettings(*app.m_pSettings);
+    if (m_strPathIn.isEmpty()) {
+        dialog.FromSettings(saved);
+    } else {
+        const std::string pathIn = m_strPathIn.toStdString();
+        const bool masterThere =
+            !saved.strPathOut.empty() && app.platform().FindName(saved.strPathOut, kMasterName).has_value();
+        dialog.FromSettings(PresetFromLayout(saved, DetectFileLayout(app.platform(), pathIn), pathIn, masterThere));
+        dialog.SetPathIn(m_strPathIn);
+    }
     if (m_runSettingsDialog(dialog) != QDialog::Accepted) return;
 
     CConversionSettings settings = dialog.ToSettings();

@@ -1,6 +1,10 @@
 #include "settings/conversion_settings.h"
 
 #include <QString>
+#include <filesystem>
+#include <set>
+
+#include "convert/date_text.h"
 
 namespace tarvel {
 namespace {
@@ -78,6 +82,38 @@ void FillConverter(const CConversionSettings& s, const std::string& pathIn, int 
         job.m_bFieldOn[f] = f == kDate || f == kClose ? 1 : s.bFieldOn[f];
         job.m_nFieldColumn[f] = s.nColumn[f] - 1;
     }
+}
+
+std::string SymbolFromFileName(const std::string& path) {
+    std::string stem = std::filesystem::path(path).stem().string();
+    std::string symbol = QString::fromStdString(stem).toUpper().toStdString();
+    std::size_t end = std::min(symbol.size(), static_cast<std::size_t>(kMaxSymbolLength));
+    if (end < symbol.size()) {
+        while (end > 0 && (static_cast<unsigned char>(symbol[end]) & 0xC0) == 0x80) --end;
+    }
+    symbol.erase(end);
+    return symbol;
+}
+
+CConversionSettings PresetFromLayout(const CConversionSettings& saved, const CDetectedLayout& layout,
+                                     const std::string& pathIn, bool masterInPathOut) {
+    CConversionSettings s = saved;
+    std::string symbol = SymbolFromFileName(pathIn);
+    if (!symbol.empty()) s.strSymbol = symbol;
+    s.nExist = masterInPathOut ? 0 : 1;
+    if (!layout.m_bFound) return s;
+    s.nDelimiter = DelimiterValue(layout.m_cDelimiter);
+    s.bDecimalComma = layout.m_bDecimalComma ? 1 : 0;
+    s.bSkipOn = layout.m_nSkipRows > 0 ? 1 : 0;
+    s.nSkipRows = layout.m_nSkipRows;
+    if (layout.m_nDateFormat >= 1 && layout.m_nDateFormat <= kDateFormatCount) {
+        s.strDateFormat = kDateFormatNames[layout.m_nDateFormat - 1];
+    }
+    for (int f = 0; f < kFieldCount; ++f) {
+        s.bFieldOn[f] = f == kDate || f == kClose || layout.HasField(f) ? 1 : 0;
+        s.nColumn[f] = layout.HasField(f) ? layout.m_nFieldColumn[f] + 1 : 1;
+    }
+    return s;
 }
 
 std::string RangeMessage(int low, int high) {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "convert/converter.h"
+#include "convert/detect.h"
 #include "settings/settings_store.h"
 
 namespace tarvel {
@@ -58,6 +59,21 @@ void SaveSettingValues(CSettingsStore& store, const CConversionSettings& setting
 // decimal comma, master choice, skip rows, flags and zero-based columns. `pathIn` and
 // `dateFormat` come from the view (or the command line).
 void FillConverter(const CConversionSettings& settings, const std::string& pathIn, int dateFormat, CConverter& job);
+
+// The settings the dialog opens with for the file at `pathIn`: `saved`, with
+// the symbol made from the file's name (SymbolFromFileName; the saved one
+// when the name makes none), "Use Existing Master" exactly when
+// `masterInPathOut` says the saved directory holds a MASTER, and, when the
+// layout was found, what detection found: fields and columns, delimiter,
+// decimal comma, rows to skip, and the date format unless detection left the
+// order of day and month undecided. A field the file lacks is cleared with
+// column 1, as the dialog clears one. The path and the name stay as saved.
+CConversionSettings PresetFromLayout(const CConversionSettings& saved, const CDetectedLayout& layout,
+                                     const std::string& pathIn, bool masterInPathOut);
+
+// The file's name without its directory and its last extension, upper-cased
+// and cut to at most kMaxSymbolLength bytes at a whole character.
+std::string SymbolFromFileName(const std::string& path);
 
 // Messages of the checks.
 inline constexpr const char* kDuplicateColumnsMessage = "Duplicate columns specified\nCorrect or disable";

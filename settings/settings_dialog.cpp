@@ -4,10 +4,13 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QVBoxLayout>
+#include <charconv>
 
 #include "convert/date_text.h"
+#include "convert/row_preview.h"
 #include "res/resource_ids.h"
 #include "settings/choose_dir.h"
 
@@ -51,6 +54,31 @@ void CheckRadio(QButtonGroup& group, int index) {
     group.setExclusive(false);
     for (QAbstractButton* b : group.buttons()) b->setChecked(group.id(b) == index);
     group.setExclusive(true);
+}
+
+constexpr const char* kFieldNames[kFieldCount] = {"Date", "Open", "High", "Low", "Close", "Volume", "Open Int"};
+
+// Where a preview's job records nothing.
+class CNoSettings : public CSettingsWriter {
+public:
+    void WriteString(const char*, const char*, const std::string&) override {}
+};
+
+// A value as stored: the shortest decimal that reads back as the same float.
+QString StoredValueText(float value) {
+    char text[64];
+    auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed);
+    if (result.ec != std::errc()) result = std::to_chars(text, text + sizeof text, value);
+    return QString::fromLatin1(text, result.ptr - text);
+}
+
+// A cell that cannot be read: marked, with the reason on hovering.
+QTableWidgetItem* FaultItem(const std::string& reason) {
+    auto* item = new QTableWidgetItem(QString(QChar(0x2014)));
+    item->setBackground(QColor(255, 214, 214));
+    item->setTextAlignment(Qt::AlignCenter);
+    item->setToolTip(QString::fromStdString(reason));
+    return item;
 }
 
 }  // namespace
@@ -98,9 +126,13 @@ CSettingsDlg::CSettingsDlg(CPrompt& prompt, CPlatform& platform, int* dateFormat
     m_comma = Control(new QRadioButton(QStringLiteral("Comma"), detail), IDC_COMMA);
     m_tab = Control(new QRadioButton(QStringLiteral("Tab"), detail), IDC_TAB);
     m_space = Control(new QRadioButton(QStringLiteral("Space"), detail), IDC_SPACE);
-    for (auto [button, index] : {std::pair{m_comma, 0}, std::pair{m_tab, 1}, std::pair{m_space, 2}}) {
+    m_semicolon = Control(new QRadioButton(QStringLiteral("Semicolon"), detail), IDC_SEMICOLON);
+    m_pipe = Control(new QRadioButton(QStringLiteral("Pipe"), detail), IDC_PIPE);
+    // Values as stored in "Delimiter"; three to a row.
+    for (auto [button, index] : {std::pair{m_comma, 0}, std::pair{m_tab, 1}, std::pair{m_space, 2},
+                                 std::pair{m_semicolon, 3}, std::pair{m_pipe, 4}}) {
         m_delimiterGroup.addButton(button, index);
-        detailGrid->addWidget(button, 1, index);
+        detailGrid->addWidget(button, 1 + index / 3, index % 3);
     }
     detailGrid->addWidget(new QLabel(QStringLiteral("Date Format"), detail), 0, 3);
     m_dateFormat = Control(new QComboBox(detail), IDC_DATE_FORMAT);
@@ -109,6 +141,8 @@ CSettingsDlg::CSettingsDlg(CPrompt& prompt, CPlatform& platform, int* dateFormat
     m_dateFormat->setCompleter(nullptr);
     for (const char* name : kDateFormatNames) m_dateFormat->addItem(QString::fromLatin1(name));
     detailGrid->addWidget(m_dateFormat, 1, 3);
+    m_checkDecimalComma = Control(new QCheckBox(QStringLiteral("Decimal comma"), detail), IDC_DECIMAL_COMMA);
+    detailGrid->addWidget(m_checkDecimalComma, 2, 3);
     m_checkSkip = Control(new QCheckBox(QStringLiteral("Skip Rows"), detail), IDC_SKIP_ON);
     detailGrid->addWidget(m_checkSkip, 0, 4);
     m_skipRows = Control(new QLineEdit(detail), IDC_SKIP_ROWS);
@@ -148,12 +182,31 @@ CSettingsDlg::CSettingsDlg(CPrompt& prompt, CPlatform& platform, int* dateFormat
     securityGrid->addWidget(m_symbol, 1, 2);
     securityGrid->addWidget(m_name, 1, 3);
 
+    // The first rows as they would be stored.
+    m_previewGroup = new QGroupBox(QStringLiteral("Preview: First Rows as They Would Be Stored"), this);
+    auto* previewLayout = new QVBoxLayout(m_previewGroup);
+    m_preview = Control(new QTableWidget(m_previewGroup), IDC_PREVIEW);
+    m_preview->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_preview->setSelectionMode(QAbstractItemView::NoSelection);
+    m_preview->setWordWrap(false);
+    m_preview->verticalHeader()->setDefaultSectionSize(m_preview->fontMetrics().height() + 4);
+    m_preview->horizontalHeader()->setStretchLastSection(true);
+    // Room for every row previewed and a reason beside them, no more.
+    m_preview->setMinimumHeight(m_preview->verticalHeader()->defaultSectionSize() * (kPreviewRows + 1) +
+                                2 * m_preview->frameWidth() + 4);
+    m_preview->setMinimumWidth(m_preview->fontMetrics().horizontalAdvance(QLatin1Char('0')) * 80);
+    m_previewSummary = Control(new QLabel(m_previewGroup), IDC_PREVIEW_SUMMARY);
+    previewLayout->addWidget(m_preview);
+    previewLayout->addWidget(m_previewSummary);
+    m_previewGroup->hide();
+
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(m_ok);
     buttons->addWidget(m_cancel);
     auto* layout = new QVBoxLayout(this);
     for (QGroupBox* group : {fields, detail, output, security}) layout->addWidget(group);
+    layout->addWidget(m_previewGroup, 1);
     layout->addLayout(buttons);
 
     // OK comes first in the tab order, so Enter confirms the preset values.
@@ -166,12 +219,26 @@ CSettingsDlg::CSettingsDlg(CPrompt& prompt, CPlatform& platform, int* dateFormat
     for (QCheckBox* box : {m_checkOpen, m_checkHigh, m_checkLow, m_checkVolume, m_checkOpenInt, m_checkSkip}) {
         connect(box, &QCheckBox::clicked, this, [this, box] { OnCheckBox(box); });
     }
+
+    // Any reading setting that changes shows the rows anew.
+    for (QCheckBox* box :
+         {m_checkOpen, m_checkHigh, m_checkLow, m_checkVolume, m_checkOpenInt, m_checkSkip, m_checkDecimalComma}) {
+        connect(box, &QCheckBox::toggled, this, &CSettingsDlg::UpdatePreview);
+    }
+    for (QLineEdit* edit : m_column) connect(edit, &QLineEdit::textChanged, this, &CSettingsDlg::UpdatePreview);
+    connect(m_skipRows, &QLineEdit::textChanged, this, &CSettingsDlg::UpdatePreview);
+    connect(&m_delimiterGroup, &QButtonGroup::idToggled, this, [this](int, bool checked) {
+        if (checked) UpdatePreview();
+    });
+    connect(m_dateFormat, &QComboBox::currentIndexChanged, this, &CSettingsDlg::UpdatePreview);
+    connect(m_dateFormat, &QComboBox::editTextChanged, this, &CSettingsDlg::UpdatePreview);
 }
 
 void CSettingsDlg::FromSettings(const CConversionSettings& s) {
     m_strDateFormat = QString::fromStdString(s.strDateFormat);
     m_nExist = s.nExist;
     m_nDelimiter = s.nDelimiter;
+    m_bDecimalComma = s.bDecimalComma;
     m_strPathOut = QFile::decodeName(QByteArray::fromStdString(s.strPathOut));
     m_strSymbol = QString::fromStdString(s.strSymbol);
     m_strName = QString::fromStdString(s.strName);
@@ -188,6 +255,7 @@ CConversionSettings CSettingsDlg::ToSettings() const {
     s.strDateFormat = m_strDateFormat.toStdString();
     s.nExist = m_nExist;
     s.nDelimiter = m_nDelimiter;
+    s.bDecimalComma = m_bDecimalComma;
     s.strPathOut = QFile::encodeName(m_strPathOut).toStdString();
     s.strSymbol = m_strSymbol.toStdString();
     s.strName = m_strName.toStdString();
@@ -201,6 +269,7 @@ CConversionSettings CSettingsDlg::ToSettings() const {
 }
 
 void CSettingsDlg::ShowValues() {
+    m_bShowing = true;
     for (int f : kCheckBoxOrder) CheckBox(f)->setChecked(this->*kFieldMembers[f].on);
     for (int f = 0; f < kFieldCount; ++f) m_column[f]->setText(QString::number(this->*kFieldMembers[f].column));
     CheckRadio(m_masterGroup, m_nExist);
@@ -216,6 +285,7 @@ void CSettingsDlg::ShowValues() {
     m_skipRows->setText(QString::number(m_nSkipRows));
     m_checkSkip->setChecked(m_bSkipOn);
     CheckRadio(m_delimiterGroup, m_nDelimiter);
+    m_checkDecimalComma->setChecked(m_bDecimalComma);
     int entry = FindDateFormat(m_strDateFormat.toStdString());
     if (entry > 0) {
         m_dateFormat->setCurrentIndex(entry - 1);
@@ -225,6 +295,8 @@ void CSettingsDlg::ShowValues() {
         if (!m_bOpened) m_dateFormat->setCurrentIndex(-1);
         m_dateFormat->setEditText(m_strDateFormat);
     }
+    m_bShowing = false;
+    UpdatePreview();
 }
 
 bool CSettingsDlg::Refuse(QWidget* control, const std::string& message) {
@@ -258,6 +330,7 @@ bool CSettingsDlg::TakeValues() {
     if (skip > kMaxSkipRows) return Refuse(m_skipRows, RangeMessage(0, kMaxSkipRows));
     m_bSkipOn = m_checkSkip->isChecked();
     m_nDelimiter = m_delimiterGroup.checkedId();
+    m_bDecimalComma = m_checkDecimalComma->isChecked();
     if (m_dateFormat->currentText().size() > kMaxDateFormatLength) {
         return Refuse(m_dateFormat, LengthMessage(kMaxDateFormatLength));
     }
@@ -308,6 +381,103 @@ void CSettingsDlg::OnCheckBox(QCheckBox* box) {
             if (CheckBox(field) == box) m_column[field]->setText(QStringLiteral("1"));
         }
     }
+}
+
+void CSettingsDlg::SetPathIn(const QString& path) {
+    m_bHasHead = false;
+    m_strHead.clear();
+    m_strHeadError.clear();
+    if (!path.isEmpty()) {
+        ReadPreviewHead(m_platform, path.toStdString(), &m_strHead, &m_strHeadError);
+        m_bHasHead = true;
+    }
+    m_previewGroup->setVisible(m_bHasHead);
+    UpdatePreview();
+}
+
+bool CSettingsDlg::ReadingSettings(CConversionSettings* s, int* dateFormat) const {
+    for (int f = 0; f < kFieldCount; ++f) {
+        long long column = 0;
+        if (!ParseUnsigned(m_column[f]->text(), &column) || column < 1 || column > kMaxColumns) return false;
+        s->nColumn[f] = static_cast<int>(column);
+        if (QCheckBox* box = CheckBox(f)) s->bFieldOn[f] = box->isChecked();
+    }
+    long long skip = 0;
+    s->bSkipOn = m_checkSkip->isChecked();
+    if (s->bSkipOn && (!ParseUnsigned(m_skipRows->text(), &skip) || skip > kMaxSkipRows)) return false;
+    s->nSkipRows = static_cast<int>(skip);
+    s->nDelimiter = m_delimiterGroup.checkedId();
+    s->bDecimalComma = m_checkDecimalComma->isChecked();
+    // As OK takes it: the entry the text begins, else the entry selected.
+    int entry = FindDateFormat(m_dateFormat->currentText().toStdString());
+    *dateFormat = entry > 0 ? entry : m_dateFormat->currentIndex() + 1;
+    return true;
+}
+
+void CSettingsDlg::UpdatePreview() {
+    if (!m_bHasHead || m_bShowing) return;
+    m_preview->clear();
+    m_preview->setRowCount(0);
+    m_preview->setColumnCount(0);
+    if (!m_strHeadError.empty()) {
+        m_previewSummary->setText(QStringLiteral("No preview: ") + QString::fromStdString(m_strHeadError));
+        return;
+    }
+    CConversionSettings settings;
+    int dateFormat = 0;
+    if (!ReadingSettings(&settings, &dateFormat)) {
+        m_previewSummary->setText(QStringLiteral("No preview: a column or the rows to skip is not a valid number."));
+        return;
+    }
+    CNoSettings noSettings;
+    CConverter job(m_platform, m_prompt, noSettings);
+    FillConverter(settings, std::string(), dateFormat, job);
+    const CRowPreview preview = PreviewRows(m_strHead, job);
+
+    // Date, each enabled field, then why a row would be skipped.
+    std::vector<int> fields;
+    for (int f = 0; f < kFieldCount; ++f) {
+        if (job.m_bFieldOn[f]) fields.push_back(f);
+    }
+    const int reasonColumn = static_cast<int>(fields.size());
+    QStringList headers;
+    for (int f : fields) headers << QString::fromLatin1(kFieldNames[f]);
+    headers << QStringLiteral("Skipped because");
+    m_preview->setColumnCount(reasonColumn + 1);
+    m_preview->setHorizontalHeaderLabels(headers);
+    m_preview->setRowCount(static_cast<int>(preview.m_rows.size()));
+    QStringList lines;
+    for (int r = 0; r < static_cast<int>(preview.m_rows.size()); ++r) {
+        const CPreviewRow& row = preview.m_rows[static_cast<std::size_t>(r)];
+        lines << QStringLiteral("Line %1").arg(row.m_nLine);
+        for (int c = 0; c < reasonColumn; ++c) {
+            const int f = fields[static_cast<std::size_t>(c)];
+            QTableWidgetItem* item = nullptr;
+            if (row.m_bSkipped && (row.m_nBadField == f || (row.m_nBadField == -1 && f == kDate))) {
+                item = FaultItem(row.m_strReason);
+            } else if (f == kDate && row.m_bDateRead) {
+                item = new QTableWidgetItem(QString::asprintf("%04d-%02d-%02d", row.m_date.year, row.m_date.month,
+                                                              row.m_date.day));
+            } else if (f != kDate && row.m_bValueRead[f]) {
+                item = new QTableWidgetItem(StoredValueText(row.m_value[f]));
+                item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            }
+            if (item != nullptr) m_preview->setItem(r, c, item);
+        }
+        if (row.m_bSkipped) {
+            auto* reason = new QTableWidgetItem(QString::fromStdString(row.m_strReason));
+            reason->setToolTip(reason->text());
+            m_preview->setItem(r, reasonColumn, reason);
+        }
+    }
+    m_preview->setVerticalHeaderLabels(lines);
+    m_preview->resizeColumnsToContents();
+    const int shown = static_cast<int>(preview.m_rows.size());
+    m_previewSummary->setText(shown == 0 ? QStringLiteral("No rows to show.")
+                                         : QStringLiteral("%1 %2 shown, %3 would be skipped")
+                                               .arg(shown)
+                                               .arg(shown == 1 ? QStringLiteral("row") : QStringLiteral("rows"))
+                                               .arg(preview.m_nSkipped));
 }
 
 bool CSettingsDlg::RunChooser(CChooseDir& chooser) { return chooser.exec() == QDialog::Accepted; }

@@ -1,16 +1,21 @@
 // "Conversion Settings": where the user says how the input is laid out and
 // where the new security goes. Shows the twenty values it is given, checks
 // them member by member when taking them, and on OK hands the chosen date
-// format number to the log view.
+// format number to the log view. Given the input file, it shows the first
+// rows as a conversion with the settings on screen would store them.
 #pragma once
 
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTableWidget>
+#include <string>
 
 #include "platform/platform.h"
 #include "platform/prompt.h"
@@ -27,6 +32,9 @@ public:
     CSettingsDlg(CPrompt& prompt, CPlatform& platform, int* dateFormat, QWidget* parent = nullptr);
 
     void FromSettings(const CConversionSettings& settings);
+    // The input file whose first rows the preview shows; reads its head
+    // through the platform now. Without one (or with "") there is no preview.
+    void SetPathIn(const QString& path);
     CConversionSettings ToSettings() const;
 
     // Puts every member into its control.
@@ -37,6 +45,9 @@ public:
     void OnOK();
     void OnBrowse();
     void OnCheckBox(QCheckBox* box);
+    // Fills the preview from the controls as they stand; shows nothing
+    // without an input file.
+    void UpdatePreview();
 
     // Runs the directory chooser modally; tests replace it.
     virtual bool RunChooser(CChooseDir& chooser);
@@ -60,6 +71,7 @@ public:
     long long m_nSkipRows = 0;
     int m_bSkipOn = 0;
     int m_nDelimiter = -1;
+    int m_bDecimalComma = 0;
     QString m_strDateFormat;
 
     // Controls, by the ids of dialog 130 (objectName is the id).
@@ -78,6 +90,9 @@ public:
     QRadioButton* m_comma;
     QRadioButton* m_tab;
     QRadioButton* m_space;
+    QRadioButton* m_semicolon;
+    QRadioButton* m_pipe;
+    QCheckBox* m_checkDecimalComma;
     QComboBox* m_dateFormat;
     QLineEdit* m_path;
     QLineEdit* m_symbol;
@@ -85,6 +100,9 @@ public:
     QPushButton* m_browse;
     QPushButton* m_ok;
     QPushButton* m_cancel;
+    QGroupBox* m_previewGroup;
+    QTableWidget* m_preview;
+    QLabel* m_previewSummary;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -94,6 +112,9 @@ private:
     // The check box of an optional field; nullptr for Date and Close.
     QCheckBox* CheckBox(int field) const;
     void UpdateEnabling();
+    // The reading settings on screen, without messages; false when a column
+    // or the rows to skip do not read.
+    bool ReadingSettings(CConversionSettings* settings, int* dateFormat) const;
 
     CPrompt& m_prompt;
     CPlatform& m_platform;
@@ -101,6 +122,10 @@ private:
     QButtonGroup m_masterGroup;
     QButtonGroup m_delimiterGroup;
     bool m_bOpened = false;
+    bool m_bShowing = false;  // ShowValues is filling the controls
+    bool m_bHasHead = false;
+    std::string m_strHead;     // the input's first bytes, as text
+    std::string m_strHeadError;
 };
 
 }  // namespace tarvel

@@ -162,5 +162,76 @@ TEST(ConversionSettings, OkChecksDuplicatesSymbolAndPath) {
     EXPECT_EQ(s.strPathOut, "/tmp ");
 }
 
+TEST(PresetFromLayout, PutsWhatDetectionFoundOverTheSavedSettings) {
+    CConversionSettings saved;
+    saved.strDateFormat = "YYMMDD";
+    saved.nDelimiter = 1;
+    saved.strPathOut = "/portfolio";
+    saved.strSymbol = "OLD";
+    saved.strName = "Saved name";
+    saved.bSkipOn = 1;
+    saved.nSkipRows = 4;
+
+    CDetectedLayout german = DetectLayout(
+        "Datum;Er\xC3\xB6" "ffnung;Hoch;Tief;Schluss;Volumen\n15.01.2024;10,5;11,25;10;11;1.200\n"
+        "16.01.2024;11;12;10,75;11,5;900\n");
+    ASSERT_TRUE(german.IsComplete()) << german.m_strReason;
+    CDetectedLayout undecided = DetectLayout("01/02/2024,7\n03/04/2024,8\n");
+    ASSERT_TRUE(undecided.m_bFound && undecided.m_bDayMonthUndecided);
+    CDetectedLayout none;
+    none.m_strReason = "no date column";
+
+    struct Case {
+        const char* name;
+        const CDetectedLayout& layout;
+        const char* pathIn;
+        bool master;
+        const char* dateFormat;
+        int delimiter, decimalComma, skipOn, skipRows, exist;
+        const char* symbol;
+        int on[kFieldCount];
+        int column[kFieldCount];
+    };
+    const Case cases[] = {
+        {"found", german, "/in/dax-daily.csv", true, "DD_MM_CCYY", 3, 1, 1, 1, 0, "DAX-DAILY",
+         {1, 1, 1, 1, 1, 1, 0}, {1, 2, 3, 4, 5, 6, 1}},
+        {"no master there", german, "/in/dax.csv", false, "DD_MM_CCYY", 3, 1, 1, 1, 1, "DAX",
+         {1, 1, 1, 1, 1, 1, 0}, {1, 2, 3, 4, 5, 6, 1}},
+        {"day and month undecided keep the saved format", undecided, "/in/x.y.txt", true, "YYMMDD", 0, 0, 0, 0, 0,
+         "X.Y", {1, 0, 0, 0, 1, 0, 0}, {1, 1, 1, 1, 2, 1, 1}},
+        {"not found keeps the reading settings", none, "/in/long-file-name-here.txt", false, "YYMMDD", 1, 0, 1, 4,
+         1, "LONG-FILE-NAME", {1, 1, 1, 1, 1, 1, 1}, {1, 2, 3, 4, 5, 6, 7}},
+        {"a name without a stem keeps the saved symbol", german, "/in/", true, "DD_MM_CCYY", 3, 1, 1, 1, 0, "OLD",
+         {1, 1, 1, 1, 1, 1, 0}, {1, 2, 3, 4, 5, 6, 1}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CConversionSettings s = PresetFromLayout(saved, c.layout, c.pathIn, c.master);
+        EXPECT_EQ(s.strDateFormat, c.dateFormat);
+        EXPECT_EQ(s.nDelimiter, c.delimiter);
+        EXPECT_EQ(s.bDecimalComma, c.decimalComma);
+        EXPECT_EQ(s.bSkipOn, c.skipOn);
+        EXPECT_EQ(s.nSkipRows, c.skipRows);
+        EXPECT_EQ(s.nExist, c.exist);
+        EXPECT_EQ(s.strSymbol, c.symbol);
+        EXPECT_EQ(s.strPathOut, "/portfolio");
+        EXPECT_EQ(s.strName, "Saved name");
+        for (int f = 0; f < kFieldCount; ++f) {
+            EXPECT_EQ(s.bFieldOn[f], c.on[f]) << f;
+            EXPECT_EQ(s.nColumn[f], c.column[f]) << f;
+        }
+    }
+}
+
+TEST(SymbolFromFileName, UpperCasesTheStemAndCutsItAtAWholeCharacter) {
+    EXPECT_EQ(SymbolFromFileName("/data/acme-daily.csv"), "ACME-DAILY");
+    EXPECT_EQ(SymbolFromFileName("spx.2024.txt"), "SPX.2024");
+    EXPECT_EQ(SymbolFromFileName("/data/abcdefghijklmnopq.csv"), "ABCDEFGHIJKLMN");
+    // Letters beyond ASCII are upper-cased too; a cut never splits one.
+    EXPECT_EQ(SymbolFromFileName("b\xC3\xB6rse-frankfurt.csv"), "B\xC3\x96RSE-FRANKFU");
+    EXPECT_EQ(SymbolFromFileName("abcdefghijklm\xC3\xB6.csv"), "ABCDEFGHIJKLM");
+    EXPECT_EQ(SymbolFromFileName("/data/"), "");
+}
+
 }  // namespace
 }  // namespace tarvel

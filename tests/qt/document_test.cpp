@@ -144,11 +144,11 @@ private slots:
         store.WriteString("Convert", "PathOut", portfolio);
         store.WriteString("Convert", "Symbol", "acme");
         store.WriteString("Convert", "Name", "Acme Corp");
-        store.WriteInt("Setting", "Exist", 1);
-        store.WriteInt("Setting", "SkipOn", 1);
-        store.WriteInt("Setting", "SkipRows", 1);
-        store.WriteInt("Setting", "OIOn", 0);
-        store.WriteString("Setting", "DateFormat", "ccyymmdd");
+        // Saved reading settings that do not fit the file: detection wins.
+        store.WriteInt("Setting", "Exist", 0);
+        store.WriteInt("Setting", "Delimiter", 1);
+        store.WriteInt("Setting", "SkipOn", 0);
+        store.WriteString("Setting", "DateFormat", "ddmmyy");
         CDialogScript script;
         script.result = QDialog::Accepted;
         script.act = [](CSettingsDlg& d) { QTest::keyClick(&d, Qt::Key_Return); };
@@ -182,9 +182,67 @@ private slots:
         QCOMPARE(test::Hex(test::ReadFile(portfolio + "/F1.DAT")), test::Hex(header + expected));
         std::string master = test::ReadFile(portfolio + "/MASTER");
         QCOMPARE(master.size(), size_t(106));
-        QCOMPARE(master.substr(53 + 36, 16), std::string("ACME            "));
+        QCOMPARE(master.substr(53 + 36, 16), std::string("ACME-DAILY      "));
         QCOMPARE(master.substr(53 + 7, 16), std::string("Acme Corp       "));
-        QCOMPARE(store.GetString("Convert", "Symbol", ""), std::string("ACME"));
+        QCOMPARE(store.GetString("Convert", "Symbol", ""), std::string("ACME-DAILY"));
+    }
+
+    void presetsTheDialogFromTheFileAndPreviewsItsRows() {
+        test::CAppFixture f;
+        std::string portfolio = f.env / "portfolio";
+        std::filesystem::create_directory(portfolio);
+        test::WriteFile(portfolio + "/master", "");  // any case counts
+        f.app.m_pSettings->WriteString("Convert", "PathOut", portfolio);
+        f.app.m_pSettings->WriteInt("Setting", "Exist", 1);
+        std::string rows = "Datum;Er\xC3\xB6" "ffnung;Hoch;Tief;Schluss;Volumen\n";
+        for (int day = 15; day <= 26; ++day) {
+            rows += std::to_string(day) + ".01.2024;10,50;11,25;10,00;" + (day == 17 ? "n/a" : "11,00") + ";1.200\n";
+        }
+        QString path = Write(f.env, "dax.csv", rows);
+        CDialogScript script;
+        script.act = [&](CSettingsDlg& d) {
+            QVERIFY(d.m_semicolon->isChecked());
+            QVERIFY(d.m_checkDecimalComma->isChecked());
+            for (int field = 0; field < kFieldCount; ++field) {
+                QCOMPARE(d.m_column[field]->text(), QString::number(field == kOpenInt ? 1 : field + 1));
+            }
+            for (QCheckBox* box : {d.m_checkOpen, d.m_checkHigh, d.m_checkLow, d.m_checkVolume}) {
+                QVERIFY(box->isChecked());
+            }
+            QVERIFY(!d.m_checkOpenInt->isChecked());
+            QVERIFY(d.m_checkSkip->isChecked());
+            QCOMPARE(d.m_skipRows->text(), QStringLiteral("1"));
+            QCOMPARE(d.m_dateFormat->currentText(), QStringLiteral("DD_MM_CCYY"));
+            QCOMPARE(d.m_symbol->text(), QStringLiteral("DAX"));
+            QVERIFY(d.m_existing->isChecked());
+
+            // Date, the five fields found, then why a row is skipped.
+            QTableWidget& table = *d.m_preview;
+            QCOMPARE(table.rowCount(), 10);
+            QCOMPARE(table.columnCount(), 7);
+            QCOMPARE(table.horizontalHeaderItem(6)->text(), QStringLiteral("Skipped because"));
+            QCOMPARE(table.verticalHeaderItem(0)->text(), QStringLiteral("Line 2"));
+            QCOMPARE(table.item(0, 0)->text(), QStringLiteral("2024-01-15"));
+            QCOMPARE(table.item(0, 1)->text(), QStringLiteral("10.5"));
+            QCOMPARE(table.item(0, 5)->text(), QStringLiteral("1200"));
+            QCOMPARE(table.item(2, 4)->text(), QStringLiteral("\u2014"));
+            QCOMPARE(table.item(2, 4)->toolTip(), QStringLiteral("column 5 is not a number"));
+            QCOMPARE(table.item(2, 6)->text(), QStringLiteral("column 5 is not a number"));
+            QCOMPARE(d.m_previewSummary->text(), QStringLiteral("10 rows shown, 1 would be skipped"));
+
+            d.m_column[kDate]->selectAll();
+            QTest::keyClicks(d.m_column[kDate], QStringLiteral("2"));
+            QCOMPARE(table.rowCount(), 10);
+            for (int row = 0; row < table.rowCount(); ++row) {
+                QCOMPARE(table.item(row, 0)->text(), QStringLiteral("\u2014"));
+                QCOMPARE(table.item(row, 0)->toolTip(), QStringLiteral("the date in column 2 cannot be read"));
+            }
+            QCOMPARE(d.m_previewSummary->text(), QStringLiteral("10 rows shown, 10 would be skipped"));
+        };
+        script.Install(f.view());
+        QVERIFY(f.app.OpenDocumentFile(path));
+        QCOMPARE(script.shown, 1);
+        QVERIFY(f.prompt.shown.empty());
     }
 
     // A name that is not UTF-8 reaches the engine byte for byte: previewed,

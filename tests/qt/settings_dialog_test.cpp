@@ -47,6 +47,7 @@ private slots:
         }
         for (int i = 0; i < kFieldCount; ++i) QCOMPARE(d.m_column[i]->text(), QString::number(i + 1));
         QVERIFY(d.m_comma->isChecked());
+        QVERIFY(!d.m_checkDecimalComma->isChecked());
         QVERIFY(d.m_existing->isChecked());
         QCOMPARE(d.m_dateFormat->currentText(), QStringLiteral("MMDDYY"));
         QCOMPARE(d.m_dateFormat->currentIndex(), 8);
@@ -61,6 +62,38 @@ private slots:
         QCOMPARE(d.focusWidget(), d.m_ok);
         QCOMPARE(d.windowTitle(), QStringLiteral("Conversion Settings"));
         QVERIFY(d.findChild<QWidget*>(QStringLiteral("1039")) == d.m_dateFormat);
+        // Without an input file there is nothing to preview.
+        QVERIFY(!d.m_previewGroup->isVisible());
+    }
+
+    void keepsEveryDelimiterAndTheDecimalComma_data() {
+        QTest::addColumn<int>("delimiter");
+        QTest::addColumn<int>("decimalComma");
+        QTest::newRow("comma") << 0 << 0;
+        QTest::newRow("tab") << 1 << 0;
+        QTest::newRow("space") << 2 << 1;
+        QTest::newRow("semicolon, decimal comma") << 3 << 1;
+        QTest::newRow("pipe") << 4 << 0;
+    }
+    void keepsEveryDelimiterAndTheDecimalComma() {
+        QFETCH(int, delimiter);
+        QFETCH(int, decimalComma);
+        CConversionSettings s = CDialogFixture::Defaults();
+        s.nDelimiter = delimiter;
+        s.bDecimalComma = decimalComma;
+        CDialogFixture f(s);
+        CSettingsDlg& d = f.dialog;
+        QRadioButton* radios[] = {d.m_comma, d.m_tab, d.m_space, d.m_semicolon, d.m_pipe};
+        for (int i = 0; i < 5; ++i) QCOMPARE(radios[i]->isChecked(), i == delimiter);
+        QCOMPARE(d.m_checkDecimalComma->isChecked(), decimalComma != 0);
+        // Choosing another one is what OK keeps.
+        QRadioButton* other = radios[(delimiter + 1) % 5];
+        QTest::mouseClick(other, Qt::LeftButton);
+        QTest::mouseClick(d.m_checkDecimalComma, Qt::LeftButton);
+        d.OnOK();
+        QCOMPARE(d.result(), int(QDialog::Accepted));
+        QCOMPARE(d.ToSettings().nDelimiter, (delimiter + 1) % 5);
+        QCOMPARE(d.ToSettings().bDecimalComma, decimalComma != 0 ? 0 : 1);
     }
 
     void enterAcceptsThePresetValues() {
