@@ -141,13 +141,6 @@ DateStatus ReadDateText(std::string_view text, int format, CalendarDate* date) {
     return DateStatus::kRead;
 }
 
-std::uint16_t ParseDateText(std::string_view text, int format) {
-    CalendarDate date;
-    if (ReadDateText(text, format, &date) != DateStatus::kRead) return 0;
-    return MakeDateNumber(static_cast<std::int16_t>(date.year), static_cast<std::int16_t>(date.month),
-                          static_cast<std::int16_t>(date.day));
-}
-
 int FindDateFormatSpelling(std::string_view text) {
     std::string name;
     for (std::size_t i = 0; i < text.size(); ++i) {

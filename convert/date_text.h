@@ -54,10 +54,6 @@ bool IsTimeOfDay(std::string_view text);
 // 1960..1999; a four-digit year is the year. Reads nothing beyond the text.
 DateStatus ReadDateText(std::string_view text, int format, CalendarDate* date);
 
-// The date number of `text` under `format`, or 0 when ReadDateText does not
-// read a day that date numbers cover (1 January 1961 .. 4 June 2140).
-std::uint16_t ParseDateText(std::string_view text, int format);
-
 // The number (1..12) of the first format whose name begins with `text`
 // without regard to ASCII case, or 0 when none does. An empty text begins
 // every name.

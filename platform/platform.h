@@ -77,8 +77,6 @@ public:
     // "." and "..". Empty when it cannot be read.
     virtual std::vector<std::string> ListDirectory(const std::string& dir) = 0;
     virtual bool Remove(const std::string& path) = 0;
-    // Copies `from` over `to`, replacing it when it exists.
-    virtual bool Copy(const std::string& from, const std::string& to) = 0;
 
     virtual bool SetCurrentDirectory(const std::string& path) = 0;
     // Stores the absolute path of the current directory, never truncated.
@@ -109,9 +107,6 @@ public:
     virtual std::optional<std::string> FindName(const std::string& dir, const std::string& name) = 0;
     // The path with every link and "." or ".." resolved; empty on failure.
     virtual std::string CanonicalPath(const std::string& path) = 0;
-
-    // Today's local date as MM/DD/YY.
-    virtual std::string LocalDate() = 0;
 
 protected:
     int m_nLastError = 0;

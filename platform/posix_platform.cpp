@@ -169,12 +169,6 @@ public:
 
     bool Remove(const std::string& path) override { return ::unlink(path.c_str()) == 0 || SetError(errno); }
 
-    bool Copy(const std::string& from, const std::string& to) override {
-        std::error_code ec;
-        if (std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing, ec)) return true;
-        return SetError(ec.value(), ec.message());
-    }
-
     bool SetCurrentDirectory(const std::string& path) override {
         return ::chdir(path.c_str()) == 0 || SetError(errno);
     }
@@ -262,15 +256,6 @@ public:
         std::string result = resolved;
         std::free(resolved);
         return result;
-    }
-
-    std::string LocalDate() override {
-        std::time_t now = std::time(nullptr);
-        std::tm local{};
-        ::localtime_r(&now, &local);
-        char text[40];
-        std::snprintf(text, sizeof text, "%02d/%02d/%02d", local.tm_mon + 1, local.tm_mday, local.tm_year % 100);
-        return text;
     }
 };
 

@@ -119,11 +119,6 @@ int CountChar(std::string_view text, char c) {
     return n;
 }
 
-void TrimTrailingSpaces(std::string& text) {
-    std::size_t end = text.find_last_not_of(' ');
-    text.erase(end == std::string::npos ? 0 : end + 1);
-}
-
 std::size_t WordSpanLength(const std::uint8_t* field, std::size_t width, char c, int k) {
     int seen = 0;
     for (std::size_t i = 0; i < width; ++i) {

@@ -55,8 +55,6 @@ std::vector<ListedSecurity> ListPortfolio(CPlatform& platform, const std::string
 
 // Number of occurrences of `c` in `text`.
 int CountChar(std::string_view text, char c);
-// Removes trailing spaces in place.
-void TrimTrailingSpaces(std::string& text);
 // Characters of `field` (at most `width`, ending at a zero byte) before the
 // k-th occurrence of `c`; the whole text when it holds fewer than k.
 std::size_t WordSpanLength(const std::uint8_t* field, std::size_t width, char c, int k);

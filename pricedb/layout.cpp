@@ -84,8 +84,4 @@ std::string DataFileName(int fileNumber) {
 std::string DescriptionFileName(int fileNumber) {
     return std::string("F").append(std::to_string(fileNumber)).append(".DOP");
 }
-std::string DataTempName(int fileNumber) {
-    return std::string("F").append(std::to_string(fileNumber)).append(".NEW");
-}
-
 }  // namespace tarvel

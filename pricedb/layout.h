@@ -101,6 +101,5 @@ std::string MakeFieldDescription(const bool (&fieldOn)[kFieldCount]);
 inline constexpr const char* kMasterName = "MASTER";
 std::string DataFileName(int fileNumber);        // F<n>.DAT
 std::string DescriptionFileName(int fileNumber);  // F<n>.DOP
-std::string DataTempName(int fileNumber);        // F<n>.NEW
 
 }  // namespace tarvel

@@ -2,9 +2,8 @@
 //
 // Stored number: 4-byte Microsoft Binary Format single precision (s0..s3 in
 // file order; s3 is the exponent with bias 129, 0 meaning zero; bit 7 of s2 is
-// the sign). Date number: unsigned 16-bit day count, 1 = 1 January 1961,
-// 65535 = 4 June 2140, 0 = no date. Stored date: the stored number of
-// (years since 1900) * 10000 + month * 100 + day.
+// the sign). Stored date: the stored number of (years since 1900) * 10000 +
+// month * 100 + day.
 //
 // All functions are pure and allocate nothing.
 #pragma once
@@ -47,24 +46,6 @@ bool IsStorableDay(const CalendarDate& date);
 
 // The stored date of `date`: (year - 1900) * 10000 + month * 100 + day.
 StoredNumber MakeStoredDate(const CalendarDate& date);
-
-// `year` is years since 1900 or, above 1900, a full year. Returns 0 for a date
-// outside 1 January 1961 .. 4 June 2140, a month outside 1..12 or a day
-// outside 0..31. A day beyond the month's end counts on into the next month,
-// day 0 is the last day of the month before.
-std::uint16_t MakeDateNumber(std::int16_t year, std::int16_t month, std::int16_t day);
-
-struct SplitDate {
-    std::int16_t year;   // years since 1900
-    std::int16_t month;  // 1..12
-    std::int16_t day;    // 1..31
-};
-
-// Date number 0 splits to {0, 0, 0}.
-SplitDate SplitDateNumber(std::uint16_t dateNumber);
-
-// Date number 0 gives four zero bytes.
-StoredNumber MakeStoredDate(std::uint16_t dateNumber);
 
 inline StoredNumber EncodeStoredNumber(float value) {
     if (value == 0.0f || value != value) return {0, 0, 0, 0};

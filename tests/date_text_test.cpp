@@ -90,11 +90,6 @@ TEST(ReadDateText, NeverReadsPastTheText) {
     EXPECT_EQ(date, (CalendarDate{1999, 1, 5}));
 }
 
-TEST(ParseDateText, GivesTheDateNumberOfToday) {
-    EXPECT_EQ(ParseDateText("12/06/26", 3), MakeDateNumber(2026, 12, 6));
-    EXPECT_EQ(ParseDateText("01/01/1950", 4), 0);  // before date numbers begin
-}
-
 TEST(FindDateFormat, FirstNameThatBeginsWithTheText) {
     struct Case {
         const char* text;

@@ -72,12 +72,5 @@ TEST(PosixPlatform, MakesOneLevelOnly) {
     EXPECT_TRUE(platform->IsDirectory(dir / "a"));
 }
 
-TEST(PosixPlatform, LocalDateIsEightCharacters) {
-    std::string date = MakePosixPlatform()->LocalDate();
-    ASSERT_EQ(date.size(), 8u);
-    EXPECT_EQ(date[2], '/');
-    EXPECT_EQ(date[5], '/');
-}
-
 }  // namespace
 }  // namespace tarvel

@@ -200,21 +200,5 @@ TEST(FindSecurity, AMasterEndingWhileDirectoriesAreSoughtGivesMinusFour) {
     EXPECT_EQ(FindSecurity(platform, dir.path(), "ZZZ", &record, &recordDir), kFindEndedEarly);
 }
 
-TEST(FindSecurityHelpers, CountTrimAndSpan) {
-    EXPECT_EQ(CountChar("BRK A B", ' '), 2);
-    EXPECT_EQ(CountChar("", ' '), 0);
-    std::string text = "IBM   ";
-    TrimTrailingSpaces(text);
-    EXPECT_EQ(text, "IBM");
-    text = "    ";
-    TrimTrailingSpaces(text);
-    EXPECT_EQ(text, "");
-    const auto* field = reinterpret_cast<const std::uint8_t*>("BRK A    X      ");
-    EXPECT_EQ(WordSpanLength(field, 16, ' ', 1), 3u);
-    EXPECT_EQ(WordSpanLength(field, 16, ' ', 2), 5u);
-    EXPECT_EQ(WordSpanLength(reinterpret_cast<const std::uint8_t*>("ABCDEFGHIJKLMNOP"), 16, ' ', 1), 16u);
-    EXPECT_EQ(WordSpanLength(reinterpret_cast<const std::uint8_t*>("AB\0D EFGHIJKLMNO"), 16, ' ', 1), 2u);
-}
-
 }  // namespace
 }  // namespace tarvel

@@ -81,11 +81,5 @@ TEST(DataFiles, HeaderAndFieldDescriptionBytes) {
     EXPECT_EQ(MakeFieldDescription(noDate), "\"CLOSE\",4,4\r\n\"VOL\",4,4\r\n");
 }
 
-TEST(DataFiles, Names) {
-    EXPECT_EQ(DataFileName(7), "F7.DAT");
-    EXPECT_EQ(DescriptionFileName(255), "F255.DOP");
-    EXPECT_EQ(DataTempName(12), "F12.NEW");
-}
-
 }  // namespace
 }  // namespace tarvel

@@ -70,80 +70,18 @@ TEST(StoredNumber, EveryNormalFloatRoundTrips) {
     }
 }
 
-TEST(DateNumber, WorkedDates) {
-    struct Case {
-        int year, month, day;
-        std::uint16_t number;
-    };
-    const Case cases[] = {
-        {61, 1, 1, 1},         {1961, 1, 1, 1},     {100, 1, 1, 14245}, {2000, 1, 1, 14245},
-        {200, 2, 29, 50829},   {99, 2, 30, 13940},  {101, 3, 0, 14669}, {240, 6, 4, 65535},
-        {2140, 6, 4, 65535},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.year << "-" << c.month << "-" << c.day);
-        EXPECT_EQ(MakeDateNumber(static_cast<std::int16_t>(c.year), static_cast<std::int16_t>(c.month),
-                                 static_cast<std::int16_t>(c.day)),
-                  c.number);
-    }
-}
-
-TEST(DateNumber, OutOfRangeDatesHaveNoDateNumber) {
-    struct Case {
-        int year, month, day;
-    };
-    const Case cases[] = {{60, 12, 31}, {1950, 1, 1}, {61, 1, 0},  {240, 6, 5},  {2141, 1, 1}, {100, 13, 1},
-                          {100, 0, 1},  {100, -3, 1}, {100, 1, 32}, {100, 1, -1}, {1900, 1, 1}, {-5, 1, 1},
-                          {32767, 12, 31}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.year << "-" << c.month << "-" << c.day);
-        EXPECT_EQ(MakeDateNumber(static_cast<std::int16_t>(c.year), static_cast<std::int16_t>(c.month),
-                                 static_cast<std::int16_t>(c.day)),
-                  0);
-    }
-}
-
-TEST(DateNumber, SplitsAsAnUnsignedCount) {
-    struct Case {
-        std::uint16_t number;
-        SplitDate date;
-    };
-    const Case cases[] = {
-        {1, {61, 1, 1}},      {14245, {100, 1, 1}}, {13940, {99, 3, 2}},   {14669, {101, 2, 28}},
-        {50829, {200, 2, 29}}, {32768, {150, 9, 18}}, {65535, {240, 6, 4}}, {0, {0, 0, 0}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.number);
-        SplitDate date = SplitDateNumber(c.number);
-        EXPECT_EQ(date.year, c.date.year);
-        EXPECT_EQ(date.month, c.date.month);
-        EXPECT_EQ(date.day, c.date.day);
-    }
-}
-
-TEST(DateNumber, EveryDateNumberSplitsAndComesBack) {
-    for (std::uint32_t n = 1; n <= 65535; ++n) {
-        SplitDate date = SplitDateNumber(static_cast<std::uint16_t>(n));
-        ASSERT_GE(date.month, 1) << n;
-        ASSERT_LE(date.month, 12) << n;
-        ASSERT_GE(date.day, 1) << n;
-        ASSERT_EQ(MakeDateNumber(date.year, date.month, date.day), n);
-    }
-}
-
 TEST(StoredDate, WorkedStoredDates) {
     struct Case {
-        std::uint16_t number;
+        CalendarDate date;
         float value;
     };
-    const Case cases[] = {{1, 610101.0f}, {14245, 1000101.0f}, {13940, 990302.0f},
-                          {50829, 2000229.0f}, {65535, 2400604.0f}};
+    const Case cases[] = {{{1900, 1, 1}, 101.0f},          {{1928, 3, 5}, 280305.0f},   {{1961, 1, 1}, 610101.0f},
+                          {{2000, 1, 1}, 1000101.0f},     {{2000, 2, 29}, 1000229.0f}, {{2140, 6, 4}, 2400604.0f}};
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.number);
-        EXPECT_EQ(DecodeStoredNumber(MakeStoredDate(c.number)), c.value);
+        SCOPED_TRACE(c.value);
+        EXPECT_EQ(DecodeStoredNumber(MakeStoredDate(c.date)), c.value);
     }
-    EXPECT_EQ(MakeStoredDate(14245), (StoredNumber{0x50, 0x2A, 0x74, 0x94}));
-    EXPECT_EQ(MakeStoredDate(0), (StoredNumber{0, 0, 0, 0}));
+    EXPECT_EQ(MakeStoredDate(CalendarDate{2000, 1, 1}), (StoredNumber{0x50, 0x2A, 0x74, 0x94}));
 }
 
 }  // namespace

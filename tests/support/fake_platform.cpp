@@ -64,9 +64,6 @@ bool CFaultyPlatform::CopyPermissions(const std::string& model, const std::strin
 }
 std::vector<std::string> CFaultyPlatform::ListDirectory(const std::string& dir) { return m_real->ListDirectory(dir); }
 bool CFaultyPlatform::Remove(const std::string& path) { return Pass("remove") && Real(m_real->Remove(path)); }
-bool CFaultyPlatform::Copy(const std::string& from, const std::string& to) {
-    return Pass("copy") && Real(m_real->Copy(from, to));
-}
 bool CFaultyPlatform::SetCurrentDirectory(const std::string& path) {
     return Pass("chdir") && Real(m_real->SetCurrentDirectory(path));
 }
@@ -88,7 +85,6 @@ std::optional<std::string> CFaultyPlatform::FindName(const std::string& dir, con
     return m_real->FindName(dir, name);
 }
 std::string CFaultyPlatform::CanonicalPath(const std::string& path) { return m_real->CanonicalPath(path); }
-std::string CFaultyPlatform::LocalDate() { return m_today; }
 
 int CRecordingPrompt::MessageBox(const std::string& text, int type) {
     shown.push_back({text, type});

@@ -28,10 +28,9 @@ public:
     }
     long operations() const { return m_count; }
     int injected() const { return m_nInjected; }
-    // "open", "read", "write", "flush", "close", "rename", "remove", "copy",
+    // "open", "read", "write", "flush", "close", "rename", "remove",
     // "chmod", "chdir", "getcwd", "mkdir", "lock", one per counted call.
     const std::vector<std::string>& log() const { return m_log; }
-    void SetToday(std::string date) { m_today = std::move(date); }
 
     // Counts the call and returns false when it is the one to fail; an
     // injected failure reads as an I/O error.
@@ -45,7 +44,6 @@ public:
     bool CopyPermissions(const std::string& model, const std::string& path) override;
     std::vector<std::string> ListDirectory(const std::string& dir) override;
     bool Remove(const std::string& path) override;
-    bool Copy(const std::string& from, const std::string& to) override;
     bool SetCurrentDirectory(const std::string& path) override;
     bool GetCurrentDirectory(std::string* path) override;
     bool MakeDirectory(const std::string& path) override;
@@ -55,7 +53,6 @@ public:
                                                   const std::function<void()>& waiting) override;
     std::optional<std::string> FindName(const std::string& dir, const std::string& name) override;
     std::string CanonicalPath(const std::string& path) override;
-    std::string LocalDate() override;
 
     CPlatform& real() { return *m_real; }
 
@@ -65,7 +62,6 @@ private:
     int m_nInjected = 5;
     long m_count = 0;
     std::vector<std::string> m_log;
-    std::string m_today = "12/06/26";
 };
 
 struct ShownBox {
