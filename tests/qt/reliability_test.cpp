@@ -421,9 +421,10 @@ TEST(ConcurrentConversions, SixteenProcessesWithReadersKeepEverySecurity) {
     // The rest fill the portfolio; the 256th is refused.
     for (int i = 1 + kProcesses * kEach; i < 255; ++i) {
         ASSERT_EQ(Cli({"convert", env / "in-0-0.csv", "--out", out, "--symbol", "F" + std::to_string(i),
-                       "--existing-master"}).status, 0);
+                       "--existing-master", "--date-format", "MMDDYY"}).status, 0);
     }
-    Outcome full = Cli({"convert", env / "in-0-0.csv", "--out", out, "--symbol", "LAST", "--existing-master"});
+    Outcome full = Cli({"convert", env / "in-0-0.csv", "--out", out, "--symbol", "LAST", "--existing-master",
+                        "--date-format", "MMDDYY"});
     EXPECT_EQ(full.status, 1);
     EXPECT_EQ(full.err, std::string("Tarvel: ") + kFullPortfolioMessage + "\n");
     EXPECT_EQ(test::CheckPortfolio(out), "");
