@@ -17,13 +17,15 @@ void CTarvelView::OnSettings() {
     CTarvelApp& app = m_app;
     CSettingsDlg dialog(app.prompt(), app.platform(), &m_nDateFormat, window());
     CConversionSettings saved = LoadConversionSettings(*app.m_pSettings);
+    CDetectedLayout layout;
     if (m_strPathIn.isEmpty()) {
         dialog.FromSettings(saved);
     } else {
         const std::string pathIn = m_strPathIn.toStdString();
         const bool masterThere =
             !saved.strPathOut.empty() && app.platform().FindName(saved.strPathOut, kMasterName).has_value();
-        dialog.FromSettings(PresetFromLayout(saved, DetectFileLayout(app.platform(), pathIn), pathIn, masterThere));
+        layout = DetectFileLayout(app.platform(), pathIn);
+        dialog.FromSettings(PresetFromLayout(saved, layout, pathIn, masterThere));
         dialog.SetPathIn(m_strPathIn);
     }
     if (m_runSettingsDialog(dialog) != QDialog::Accepted) return;
@@ -33,6 +35,14 @@ void CTarvelView::OnSettings() {
     CStoreSettingsWriter writer(*app.m_pSettings);
     CConverter job(app.platform(), app.prompt(), writer);
     FillConverter(settings, m_strPathIn.toStdString(), m_nDateFormat, job);
+    // The columns the dialog does not show (time, period, ticker) still hold
+    // while the file is read as detected, so intraday data is refused here too.
+    if (layout.m_bFound && DelimiterValue(layout.m_cDelimiter) == settings.nDelimiter &&
+        layout.m_nFieldColumn[kDate] == settings.nColumn[kDate] - 1) {
+        job.m_nTimeColumn = layout.m_nTimeColumn;
+        job.m_nPeriodColumn = layout.m_nPeriodColumn;
+        job.m_nTickerColumn = layout.m_nTickerColumn;
+    }
     job.m_onWaiting = [this](const std::string& text) {
         if (auto* frame = qobject_cast<QMainWindow*>(window())) {
             frame->statusBar()->showMessage(QString::fromStdString(text));

@@ -90,6 +90,20 @@ TEST(ReadDateText, NeverReadsPastTheText) {
     EXPECT_EQ(date, (CalendarDate{1999, 1, 5}));
 }
 
+TEST(FindDateFormatSpelling, TakesTheUsualSpellings) {
+    struct Case {
+        const char* text;
+        int number;
+    };
+    const Case cases[] = {{"YYYY-MM-DD", 2}, {"mm/dd/yyyy", 4}, {"DD.MM.YYYY", 6}, {"YYYYMMDD", 8},
+                          {"YY-MM-DD", 1},   {"MM/DD/YY", 3},   {"ddmmyyyy", 12}, {"mmdd", 9},
+                          {"YYYY/DD/MM", 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(FindDateFormatSpelling(c.text), c.number);
+    }
+}
+
 TEST(FindDateFormat, FirstNameThatBeginsWithTheText) {
     struct Case {
         const char* text;
