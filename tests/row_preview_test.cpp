@@ -15,13 +15,13 @@ std::vector<std::string> Shown(const CRowPreview& preview) {
     for (const CPreviewRow& row : preview.m_rows) {
         std::string text = std::to_string(row.m_nLine);
         if (row.m_bSkipped) {
-            text += "!" + std::to_string(row.m_nBadField) + ":" + row.m_strReason;
+            text.append("!").append(std::to_string(row.m_nBadField)).append(":").append(row.m_strReason);
         } else {
             char date[16];
             std::snprintf(date, sizeof date, ":%04d-%02d-%02d", row.m_date.year, row.m_date.month, row.m_date.day);
             text += date;
             for (int f = kOpen; f < kFieldCount; ++f) {
-                if (row.m_bValueRead[f]) text += " " + std::to_string(static_cast<int>(row.m_value[f] * 100));
+                if (row.m_bValueRead[f]) text.append(" ").append(std::to_string(static_cast<int>(row.m_value[f] * 100)));
             }
         }
         shown.push_back(text);

@@ -471,7 +471,7 @@ TEST(KilledConversions, LeaveTheOldPortfolioOrTheNewOne) {
             fs::create_directory(fresh);
         }
         const Files before = test::Snapshot(dir);
-        std::string symbol = "K" + std::to_string(k);
+        std::string symbol = std::string("K").append(std::to_string(k));
         pid_t pid = Start(convert(dir, symbol, newMaster));
         std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));
         ::kill(pid, SIGKILL);
@@ -495,7 +495,7 @@ TEST(KilledConversions, LeaveTheOldPortfolioOrTheNewOne) {
         if (killed) (added ? killedAfter : killedBefore) += 1;
         // The next conversion into the same portfolio cleans up and succeeds.
         bool exists = test::FileExists(dir + "/MASTER");
-        EXPECT_EQ(Spawn(convert(dir, "N" + std::to_string(k), !exists)), 0) << "after kill " << k;
+        EXPECT_EQ(Spawn(convert(dir, std::string("N").append(std::to_string(k)), !exists)), 0) << "after kill " << k;
         EXPECT_EQ(test::CheckPortfolio(dir), "") << "after kill " << k;
     }
     std::printf("[ kill sweep ] %d runs: %d killed before the commit, %d killed after it, %d finished; "
