@@ -49,11 +49,22 @@ std::vector<std::string_view> SplitLines(std::string_view text, bool cut) {
 
 // The formats (bit n-1 for format n) that read `cell` as a day.
 unsigned DateFormatsOf(std::string_view cell) {
-    std::string_view date = SplitDateTime(cell).date;
+    // Most cells are prices: no date is shorter than six characters or
+    // begins with anything but a digit, so those are passed by at once.
+    std::string_view trimmed = TrimBlanks(cell);
+    if (trimmed.size() < 6 || !IsDigit(trimmed.front())) return 0;
+    std::string_view date = SplitDateTime(trimmed).date;
     if (date.empty() || date.size() >= 20 || date.find(':') != std::string_view::npos) return 0;
+    // A date is six or eight digits, or three runs of digits between two
+    // separators: anything else (a price such as 100.25) needs no format tried.
+    std::size_t separators = 0;
+    for (char c : date) separators += IsDigit(c) ? 0 : 1;
+    if (separators != 0 && separators != 2) return 0;
+    if (separators == 0 && date.size() != 6 && date.size() != 8) return 0;
     unsigned formats = 0;
     CalendarDate day;
     for (int format = 1; format <= kDateFormatCount; ++format) {
+        if ((separators == 0) != IsNumericOnlyFormat(format)) continue;
         if (ReadDateText(date, format, &day) == DateStatus::kRead) formats |= 1u << (format - 1);
     }
     return formats;
@@ -366,6 +377,9 @@ CDetectedLayout DetectLayout(std::string_view head) {
         best.m_strReason = "the file is not text";
     } else {
         for (char delimiter : kDelimiters) {
+            // A delimiter the text never holds parts nothing: every row
+            // would be one field, and a date alone is no price row.
+            if (text.find(delimiter) == std::string::npos) continue;
             Candidate candidate = Evaluate(lines, delimiter);
             std::tuple<bool, int, int> score{candidate.layout.m_bFound, candidate.rowsRead, candidate.numeric};
             if (score > bestScore) {
