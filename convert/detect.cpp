@@ -23,12 +23,6 @@ constexpr double kMostCells = 0.8;
 
 using Cells = std::vector<std::string>;
 
-std::string_view TrimBlanks(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-    return text;
-}
-
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // The lines of `text` as CLineReader hands them out.
@@ -246,19 +240,25 @@ Candidate Evaluate(const std::vector<std::string_view>& lines, char delimiter) {
         layout.m_nDateFormat = mdy != 0 ? mdy : dmy;
     }
 
-    // Names from the last line before the first row, if it has any.
+    // Names from the nearest line before the first row that names a close
+    // (a row whose date does not read may stand between the header and the
+    // first row), else from the last line before it.
     std::vector<int> roles(kMaxColumns, kUnknown);
     std::vector<int> closeRanks(kMaxColumns, 99);
     bool named = false;
-    for (std::size_t h = first; h-- > 0;) {
+    bool lineSeen = false;
+    for (std::size_t h = first; h-- > 0 && !named;) {
         if (rows[h].empty()) continue;
+        std::vector<int> lineRoles(kMaxColumns, kUnknown), lineRanks(kMaxColumns, 99);
         for (std::size_t c = 0; c < rows[h].size(); ++c) {
-            int rank = 99;
-            roles[c] = RoleOf(rows[h][c], &rank);
-            closeRanks[c] = rank;
-            named = named || roles[c] == kClose;
+            lineRoles[c] = RoleOf(rows[h][c], &lineRanks[c]);
+            named = named || lineRoles[c] == kClose;
         }
-        break;
+        if (named || !lineSeen) {
+            roles = std::move(lineRoles);
+            closeRanks = std::move(lineRanks);
+        }
+        lineSeen = true;
     }
 
     // Times: a named column, or one whose cells read as times of day.
@@ -362,6 +362,14 @@ Candidate Evaluate(const std::vector<std::string_view>& lines, char delimiter) {
 }
 
 }  // namespace
+
+std::string IntradayMessage(const std::string& path) {
+    return path + " holds several rows a day (intraday data); Tarvel writes daily data.";
+}
+
+std::string UndecidedDatesMessage(const std::string& path) {
+    return "The dates in " + path + " could be day-month or month-day; give --date-format.";
+}
 
 CDetectedLayout DetectLayout(std::string_view head) {
     const TextEncoding encoding = SniffEncoding(head);

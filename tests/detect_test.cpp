@@ -98,6 +98,9 @@ TEST(DetectLayout, TakesColumnsFromHeaderNamesOrTheUsualOrder) {
         {"2024.01.02,00:00,1,2,1,2,9\n", {0, 2, 3, 4, 5, 6, N}, 1, N, N},
         {"Day,A,B,C,D,E,F\n2024-01-02,1,2,1,2,9,4\n", {0, 1, 2, 3, 4, 5, 6}, N, N, N},
         {"2024-01-02,1,2\n", {0, N, N, N, 1, 2, N}, N, N, N},
+        // A first row that is no real day stands between the header and the rows.
+        {"Date,Open,Close,Volume\n2024-02-30,1,2,3\n2024-03-01,1,2,n/a\n2024-03-04,1,2,5\n", {0, 1, N, N, 2, 3, N}, N, N,
+         N},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
