@@ -191,10 +191,7 @@ int RunConvert(const ConvertOptions& o, std::ostream& out, std::ostream& err) {
     if (detect) {
         // The input must open before its layout can tell anything.
         if (!platform->Open(input, OpenMode::kRead)) {
-            prompt.MessageBox(platform->LastErrorNumber() == kErrorNotRegular
-                                  ? input + " is not a regular file."
-                                  : "Cannot open the input file " + input + ": " + platform->LastError(),
-                              kMbOk);
+            prompt.MessageBox(OpenFailureMessage(*platform, "Cannot open the input file", input), kMbOk);
             out << "Conversion failed.\n";
             return kExitFailed;
         }
@@ -210,7 +207,7 @@ int RunConvert(const ConvertOptions& o, std::ostream& out, std::ostream& err) {
             return kExitFailed;
         }
         if (layout.m_bIntraday) {
-            prompt.MessageBox(input + " holds several rows a day (intraday data); Tarvel writes daily data.", kMbOk);
+            prompt.MessageBox(IntradayMessage(input), kMbOk);
             out << "Conversion failed.\n";
             return kExitFailed;
         }
@@ -284,7 +281,7 @@ int RunConvert(const ConvertOptions& o, std::ostream& out, std::ostream& err) {
     checked.nSkipRows = s.nSkipRows;
     s = checked;
     if (detect && layout.m_bFound && !*o.dateFormatOption && layout.m_nDateFormat == 0) {
-        prompt.MessageBox("The dates in " + input + " could be day-month or month-day; give --date-format.", kMbOk);
+        prompt.MessageBox(UndecidedDatesMessage(input), kMbOk);
         out << "Conversion failed.\n";
         return kExitFailed;
     }
@@ -363,11 +360,11 @@ int RunInspect(const std::string& file, std::ostream& out, std::ostream& err) {
     }
     out << LayoutOptions(file, layout) << "\n";
     if (layout.m_nDateFormat == 0) {
-        err << "Tarvel: The dates in " << input << " could be day-month or month-day; give --date-format.\n";
+        err << "Tarvel: " << UndecidedDatesMessage(input) << "\n";
         return kExitFailed;
     }
     if (layout.m_bIntraday) {
-        err << "Tarvel: " << input << " holds several rows a day (intraday data); Tarvel writes daily data.\n";
+        err << "Tarvel: " << IntradayMessage(input) << "\n";
         return kExitFailed;
     }
     CRecordingCliPrompt prompt;

@@ -78,8 +78,7 @@ int CConverter::DryRun() {
 int CConverter::OpenInput() {
     m_input = m_platform.Open(m_strPathIn, OpenMode::kRead);
     if (!m_input) {
-        if (m_platform.LastErrorNumber() == kErrorNotRegular) return Fail(m_strPathIn + " is not a regular file.");
-        return Fail("Cannot open the input file " + m_strPathIn + ": " + m_platform.LastError());
+        return Fail(OpenFailureMessage(m_platform, "Cannot open the input file", m_strPathIn));
     }
     Bytes head;
     if (!ReadMore(*m_input, &head, kTextCheckBytes)) {

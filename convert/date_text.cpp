@@ -1,4 +1,5 @@
 #include "convert/date_text.h"
+#include "convert/row_reader.h"
 
 #include <string>
 
@@ -21,12 +22,6 @@ int Number(std::string_view digits) {
     int value = 0;
     for (char c : digits) value = value * 10 + (c - '0');
     return value;
-}
-
-std::string_view TrimBlanks(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-    return text;
 }
 
 // Splits `text` into three runs of digits separated by single non-digits.

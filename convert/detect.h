@@ -53,6 +53,11 @@ struct CDetectedLayout {
     bool IsComplete() const { return m_bFound && m_nDateFormat != 0; }
 };
 
+// What a conversion says of a file whose rows hold several times a day, and
+// of one whose dates read alike day-month and month-day.
+std::string IntradayMessage(const std::string& path);
+std::string UndecidedDatesMessage(const std::string& path);
+
 // The layout of a file that begins with `head` (its first kDetectBytes bytes,
 // or all of a shorter file). Reads nothing beyond `head`; a last line cut off
 // by the end of a full-size head is left out. Every column it names is below

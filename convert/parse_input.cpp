@@ -5,6 +5,7 @@
 
 #include "convert/converter.h"
 #include "convert/date_text.h"
+#include "convert/detect.h"
 #include "convert/row_decoder.h"
 
 namespace tarvel {
@@ -64,7 +65,7 @@ int CConverter::ParseInput() {
 
     // The time of day of each row that has one, to tell intraday data.
     std::vector<std::pair<std::int32_t, std::string>> times;
-    auto intraday = [&] { return Fail(m_strPathIn + " holds several rows a day (intraday data); Tarvel writes daily data."); };
+    auto intraday = [&] { return Fail(IntradayMessage(m_strPathIn)); };
     bool firstRowSeen = false;
     std::string ticker;  // of the first row that names one
     while (next()) {

@@ -3,15 +3,10 @@
 #include <algorithm>
 
 #include "convert/date_text.h"
+#include "convert/row_reader.h"
 
 namespace tarvel {
 namespace {
-
-std::string_view TrimBlanks(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-    return text;
-}
 
 std::string Column(int index) { return "column " + std::to_string(index + 1); }
 

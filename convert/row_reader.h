@@ -61,6 +61,13 @@ private:
     std::vector<std::string> m_unquoted;     // quoted fields without their quotes; reused from line to line
 };
 
+// `text` without the blanks (spaces and tabs) around it.
+inline std::string_view TrimBlanks(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+    return text;
+}
+
 // Reads `text`, blanks around it aside, as a decimal number (sign, digits,
 // fraction, exponent) in the C locale whatever the process's locale. Returns
 // false when anything else is left; values beyond the single-precision range

@@ -65,6 +65,11 @@ bool ReplaceFile(CPlatform& platform, const std::string& path, const std::string
     return true;
 }
 
+std::string OpenFailureMessage(const CPlatform& platform, const std::string& action, const std::string& path) {
+    if (platform.LastErrorNumber() == kErrorNotRegular) return path + " is not a regular file.";
+    return action + " " + path + ": " + platform.LastError();
+}
+
 std::string JoinPath(const std::string& dir, const std::string& name) {
     if (dir.empty()) return name;
     if (dir.back() == '/') return dir + name;

@@ -42,6 +42,10 @@ bool ReplaceFile(CPlatform& platform, const std::string& path, const std::string
 bool ReplaceFile(CPlatform& platform, const std::string& path, const std::string& tempPath,
                  std::initializer_list<std::span<const std::uint8_t>> pieces);
 
+// Why the file at `path` did not open, from the platform's latest failure:
+// "<path> is not a regular file." or "<action> <path>: <the system's reason>".
+std::string OpenFailureMessage(const CPlatform& platform, const std::string& action, const std::string& path);
+
 // Whether `a` and `b` are equal but for the case of ASCII letters.
 bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b);
 

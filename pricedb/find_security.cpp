@@ -52,8 +52,7 @@ bool OpenMaster(CPlatform& platform, const Level& level, OpenedMaster* master, s
     };
     // More than 1024 records cannot be a whole MASTER; reading stops there.
     if (!ReadFileBytes(platform, path, &master->bytes, kMasterRecordSize * 1024 + 1)) {
-        if (platform.LastErrorNumber() == kErrorNotRegular) return note(path + " is not a regular file.");
-        return note("Cannot read the Master file " + path + ": " + platform.LastError());
+        return note(OpenFailureMessage(platform, "Cannot read the Master file", path));
     }
     std::string damage = CheckMaster(master->bytes, path);
     if (!damage.empty()) return note(std::move(damage));

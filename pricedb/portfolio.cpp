@@ -87,11 +87,7 @@ bool ReadCheckedMaster(CPlatform& platform, CPrompt& prompt, const std::string& 
     // A MASTER bigger than 256 records of 53 bytes cannot be a whole one.
     constexpr std::size_t kLimit = kMasterRecordSize * 1024;
     if (!ReadFileBytes(platform, masterPath, master, kLimit + 1)) {
-        if (platform.LastErrorNumber() == kErrorNotRegular) {
-            prompt.MessageBox(masterPath + " is not a regular file.", kMbOk);
-        } else {
-            prompt.MessageBox("Cannot read the Master file " + masterPath + ": " + platform.LastError(), kMbOk);
-        }
+        prompt.MessageBox(OpenFailureMessage(platform, "Cannot read the Master file", masterPath), kMbOk);
         return false;
     }
     std::string problem = CheckMaster(*master, masterPath);

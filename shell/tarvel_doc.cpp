@@ -1,5 +1,6 @@
 #include "shell/tarvel_doc.h"
 
+#include "platform/file_util.h"
 #include "shell/tarvel_app.h"
 #include "shell/tarvel_view.h"
 
@@ -13,11 +14,7 @@ bool CTarvelDoc::OnNewDocument() {
 bool CTarvelDoc::OnOpenDocument(const QByteArray& path) {
     CTarvelApp& app = m_app;
     if (!app.platform().Open(path.toStdString(), OpenMode::kRead)) {
-        const CPlatform& platform = app.platform();
-        app.prompt().MessageBox(platform.LastErrorNumber() == kErrorNotRegular
-                                    ? path.toStdString() + " is not a regular file."
-                                    : "Cannot open " + path.toStdString() + ": " + platform.LastError(),
-                                kMbOk);
+        app.prompt().MessageBox(OpenFailureMessage(app.platform(), "Cannot open", path.toStdString()), kMbOk);
         return false;
     }
     m_view.SetPathIn(path);

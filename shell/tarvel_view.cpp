@@ -6,6 +6,7 @@
 #include <QTextCursor>
 
 #include "convert/row_reader.h"
+#include "platform/file_util.h"
 #include "settings/settings_dialog.h"
 #include "shell/tarvel_app.h"
 
@@ -55,12 +56,8 @@ void CTarvelView::OnPreviewFile() {
                 QStringLiteral("\r\n\r\nlooks like this...\r\n\r\n"));
     if (!file) {
         setUpdatesEnabled(true);
-        const CPlatform& platform = m_app.platform();
-        std::string path = m_strPathIn.toStdString();
-        m_app.prompt().MessageBox(platform.LastErrorNumber() == kErrorNotRegular
-                                      ? path + " is not a regular file."
-                                      : "Cannot open the input file " + path + ": " + platform.LastError(),
-                                  kMbOk);
+        m_app.prompt().MessageBox(
+            OpenFailureMessage(m_app.platform(), "Cannot open the input file", m_strPathIn.toStdString()), kMbOk);
         return;
     }
     CLineReader reader(*file);
