@@ -6,11 +6,15 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "platform/file_util.h"
 #include "platform/platform.h"
 #include "platform/prompt.h"
+#include "pricedb/extended_masters.h"
 #include "pricedb/layout.h"
 
 namespace tarvel {
@@ -18,8 +22,13 @@ namespace tarvel {
 inline constexpr const char* kFullPortfolioMessage =
     "This portfolio already has the\nmaximum number of symbols (255).\nChoose a different or new portfolio.";
 
+inline constexpr const char* kFullXMasterMessage =
+    "This portfolio already has the\nmaximum number of symbols (2000).\nChoose a different or new portfolio.";
+
 // Temporary names get this suffix (MASTER.~NU, F3.DAT.~NU, MASTER.BAK.~NU).
 inline constexpr const char* kTempSuffix = ".~NU";
+// The journal of a commit that replaces more than one file.
+inline constexpr const char* kJournalName = "MASTER.~JN";
 
 struct NewSecurity {
     std::string name;
@@ -33,8 +42,8 @@ struct NewSecurity {
 };
 
 // Whether `name` is a temporary file name of ours: MASTER.~NU,
-// MASTER.BAK.~NU, F<n>.DAT.~NU, F<n>.DOP.~NU, and the older MASTER.NEW and
-// F<n>.NEW.
+// MASTER.BAK.~NU, EMASTER.~NU, XMASTER.~NU, MASTER.~JN.~NU, F<n>.DAT.~NU,
+// F<n>.DOP.~NU, F<n>.MWD.~NU, and the older MASTER.NEW and F<n>.NEW.
 bool IsTemporaryName(const std::string& name);
 
 // What is wrong with the bytes of a MASTER: not a whole number of 53-byte
@@ -47,9 +56,10 @@ std::string CheckMaster(const Bytes& master, const std::string& masterPath);
 // why when it cannot be read or is damaged.
 bool ReadCheckedMaster(CPlatform& platform, CPrompt& prompt, const std::string& masterPath, Bytes* master);
 
-// Removes what an interrupted conversion left in `directory`: the data files
-// of a security that its pending MASTER.~NU lists but MASTER does not, then
-// every temporary file of ours. Failures are ignored; what stays is never
+// Removes what an interrupted conversion left in `directory`: a committed
+// journal is carried out first; then the price files of securities that a
+// pending MASTER.~NU or XMASTER.~NU lists but the file itself does not are
+// removed, and every temporary file of ours. Failures are ignored; what stays is never
 // read as data.
 void RemoveLeftovers(CPlatform& platform, const std::string& directory, const std::string& masterPath);
 
@@ -64,6 +74,80 @@ void RemoveLeftovers(CPlatform& platform, const std::string& directory, const st
 // full or a step fails; the portfolio is then as it was.
 int AddSecurity(CPlatform& platform, CPrompt& prompt, const std::string& directory,
                 const std::string& masterPath, bool newMaster, const NewSecurity& security, int* fileNumber);
+
+// A portfolio directory opened for changes by one process holding its lock:
+// MASTER, and EMASTER and XMASTER where the directory has them, read and
+// checked once, then any number of new securities and appended rows staged
+// in memory and written by Commit() in one step. The commit point is one
+// rename: of MASTER when it is the only existing file replaced, otherwise of
+// a journal (MASTER.~JN) listing the renames that complete the commit, which
+// the commit and, after a crash, the next conversion carry out.
+class CPortfolio {
+public:
+    struct Entry {
+        bool inXMaster = false;
+        int index = 0;  // record number in its directory file (1..count)
+        SecurityEntry security;
+    };
+
+    CPortfolio(CPlatform& platform, CPrompt& prompt, std::string directory, std::string masterPath, bool newMaster);
+    ~CPortfolio();
+
+    // Completes or removes what an interrupted conversion left, then reads
+    // and checks the directory files. 0, or 1 after a message.
+    int Open();
+
+    // The security whose symbol is `symbol` but for ASCII case, staged ones
+    // included; nullptr when there is none.
+    const Entry* FindSymbol(std::string_view symbol) const;
+
+    // Stages `security` as a new one: in MASTER (and EMASTER) while MASTER
+    // has room, else in XMASTER with an F<n>.MWD. 0 with the number in
+    // *fileNumber, or 1 after a message, nothing staged.
+    int StageNew(const NewSecurity& security, int* fileNumber);
+    // Stages appending the records of `newer` (oldest first) dated after the
+    // last record of `entry`'s price file. *added and *leftOut count the
+    // records taken and those on or before that date. 0, or 1 after a
+    // message (fields that differ, a damaged price file, too many records),
+    // nothing staged.
+    int StageAppend(const Entry& entry, const NewSecurity& newer, int* added, int* leftOut);
+
+    // What is staged so far, to go back to when a later step for the same
+    // input fails.
+    struct Mark;
+    std::unique_ptr<Mark> MarkStaged() const;
+    void RollBack(const Mark& mark);
+    // Bytes of price records staged but not yet committed.
+    std::size_t StagedBytes() const { return m_nStagedBytes; }
+    bool HasStaged() const { return !m_ops.empty(); }
+
+    // Writes everything staged in one commit. With `backup`, MASTER.BAK holds
+    // MASTER as it was before. 0; or 1 after a message, and then the files and
+    // this object are as they were before the staging.
+    int Commit(bool backup);
+
+private:
+    struct Op;
+    struct State;
+    int FailWrite(const std::string& path);
+    int NewMasterNumber() const;
+    int NewXMasterNumber() const;
+    bool ExistingFields(const Entry& entry, bool (&fieldOn)[kFieldCount]) const;
+
+    CPlatform& m_platform;
+    CPrompt& m_prompt;
+    std::string m_strDirectory;
+    std::string m_strMasterPath;
+    bool m_bNewMaster;
+    std::unique_ptr<State> m_state;      // as staged
+    std::unique_ptr<State> m_committed;  // as on disk
+    std::vector<Op> m_ops;
+    std::size_t m_nStagedBytes = 0;
+};
+
+// Carries out the renames of a committed journal in `directory`, if there is
+// one, and removes it.
+void FinishJournal(CPlatform& platform, const std::string& directory);
 
 // "Cannot write to <path>: <the system's reason>".
 std::string CannotWriteMessage(CPlatform& platform, const std::string& path);
