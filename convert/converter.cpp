@@ -50,12 +50,13 @@ int CConverter::Run() {
     int result = OpenInput();
     if (result == 0) result = CheckOutputPath();
     if (result == 0) result = CountFields();
-    if (result == 0) result = CheckDuplicateSymbol();
+    // Without a ticker column the symbol is known before the rows are read.
+    if (result == 0 && !m_bUpdate && m_nTickerColumn == kNoColumn) result = CheckDuplicateSymbol();
     if (result == 0) result = ParseInput();
     if (result == 0) result = AddSecurity();
     m_input.reset();
     m_lock.reset();
-    m_staged.records = Bytes();
+    m_securities.clear();
     // Settings are written with the portfolio free again, so that a slow
     // settings file never holds up another conversion.
     if (result == 0) {
@@ -64,6 +65,20 @@ int CConverter::Run() {
         m_settings.WriteString("Convert", "Symbol", m_szSymbol);
         m_settings.WriteString("Convert", "Name", m_szName);
     }
+    return result;
+}
+
+int CConverter::RunInto(CPortfolio& portfolio) {
+    if (!m_strPathIn.empty() && m_strPathIn.front() != '/') {
+        std::string cwd;
+        if (m_platform.GetCurrentDirectory(&cwd)) m_strPathIn = JoinPath(cwd, m_strPathIn);
+    }
+    int result = OpenInput();
+    if (result == 0) result = CountFields();
+    if (result == 0) result = ParseInput();
+    m_input.reset();
+    if (result == 0) result = StageInto(portfolio);
+    m_securities.clear();
     return result;
 }
 
@@ -168,12 +183,57 @@ int CConverter::CheckDuplicateSymbol() {
 }
 
 int CConverter::AddSecurity() {
-    m_staged.name = m_szName;
-    m_staged.symbol = m_szSymbol;
-    for (int i = 0; i < kFieldCount; ++i) m_staged.fieldOn[i] = m_bFieldOn[i] != 0;
-    m_staged.fieldCount = m_nFieldCount;
-    return tarvel::AddSecurity(m_platform, m_prompt, m_szPathOut, m_szMasterPath, !m_bUseExistingMaster, m_staged,
-                               &m_nFileNumber);
+    CPortfolio portfolio(m_platform, m_prompt, m_szPathOut, m_szMasterPath, !m_bUseExistingMaster);
+    if (portfolio.Open() != 0 || StageInto(portfolio) != 0) return 1;
+    return portfolio.Commit(true);
+}
+
+int CConverter::StageInto(CPortfolio& portfolio) {
+    std::shared_ptr<const CPortfolio::Mark> mark = portfolio.MarkStaged();
+    int added = 0, updated = 0, firstNumber = 0;
+    long written = 0, leftOut = 0;
+    auto fail = [&](const std::string& message) {
+        portfolio.RollBack(*mark);
+        if (!message.empty()) m_prompt.MessageBox(message, kMbOk);
+        return 1;
+    };
+    for (NewSecurity& security : m_securities) {
+        if (m_securities.size() == 1) {
+            security.symbol = m_szSymbol;
+            security.name = m_szName;
+        }
+        for (int i = 0; i < kFieldCount; ++i) security.fieldOn[i] = m_bFieldOn[i] != 0;
+        security.fieldCount = m_nFieldCount;
+        const std::string duplicate =
+            m_securities.size() == 1 ? "Duplicate Symbol Failure" : "Duplicate Symbol Failure: " + security.symbol;
+        if (const CPortfolio::Entry* entry = portfolio.FindSymbol(security.symbol)) {
+            if (!m_bUpdate) return fail(duplicate);
+            int taken = 0, old = 0;
+            if (portfolio.StageAppend(*entry, security, &taken, &old) != 0) return fail("");
+            updated += taken > 0 ? 1 : 0;
+            written += taken;
+            leftOut += old;
+            continue;
+        }
+        // The symbol, or a name, elsewhere in the portfolio tree.
+        MasterRecordBytes record;
+        std::string directory, problem;
+        if (FindSecurity(m_platform, m_szPathOut, security.symbol, &record, &directory, &problem) == kFindFound) {
+            return fail(duplicate);
+        }
+        if (!problem.empty()) return fail(problem);
+        int n = 0;
+        if (portfolio.StageNew(security, &n) != 0) return fail("");
+        if (firstNumber == 0) firstNumber = n;
+        ++added;
+        written += security.recordCount;
+    }
+    m_nFileNumber = firstNumber;
+    m_nAdded = added;
+    m_nUpdated = updated;
+    m_nRecordsWritten = written;
+    m_nRecordsLeftOut = leftOut;
+    return 0;
 }
 
 }  // namespace tarvel

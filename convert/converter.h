@@ -10,10 +10,12 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/file_util.h"
 #include "platform/platform.h"
 #include "platform/prompt.h"
+#include "pricedb/extended_masters.h"
 #include "pricedb/layout.h"
 #include "pricedb/portfolio.h"
 #include "pricedb/stored_number.h"
@@ -30,7 +32,8 @@ inline constexpr int kNoColumn = -1;
 inline constexpr std::size_t kPathBufferSize = 4096;
 // Every reader of the format takes a symbol's first 14 bytes only.
 inline constexpr std::size_t kMaxSymbolBytes = 14;
-inline constexpr std::size_t kMaxNameBytes = kTextFieldWidth;
+// Names of up to 45 bytes fit EMASTER and XMASTER; MASTER keeps the first 16.
+inline constexpr std::size_t kMaxNameBytes = kLongNameWidth;
 // How long a conversion waits for another one into the same portfolio.
 inline constexpr int kDefaultWaitSeconds = 30;
 
@@ -59,14 +62,26 @@ public:
     // Reads every row of the input into the staged security, sorted by date;
     // writes nothing. Refuses intraday data.
     int ParseInput();
-    // Commits the staged security to the portfolio.
+    // Commits the staged securities to the portfolio.
     int AddSecurity();
+    // Stages what ParseInput read into `portfolio`: each security as a new
+    // one or, with m_bUpdate, appended to the one of its symbol. All of the
+    // input or none of it is staged. 0, or 1 after a message.
+    int StageInto(CPortfolio& portfolio);
+
+    // For a batch that holds the portfolio open and its lock: reads the
+    // input and stages it into `portfolio`, which the caller commits.
+    // Neither locks nor writes anything. 0, or 1 after a message.
+    int RunInto(CPortfolio& portfolio);
 
     // Reads the input as Run() does, touching no portfolio: afterwards
     // Staged() holds the records a conversion would store and the skipped
     // rows are counted. 0, or 1 after a message.
     int DryRun();
-    const NewSecurity& Staged() const { return m_staged; }
+    const NewSecurity& Staged() const { return m_securities.front(); }
+    // The securities read, one for each ticker of the input (one when it has
+    // none).
+    const std::vector<NewSecurity>& Securities() const { return m_securities; }
     int SkippedRows() const { return m_nSkipped; }
     int FirstSkippedLine() const { return m_nFirstSkippedLine; }
     const std::string& FirstSkipReason() const { return m_strFirstSkipReason; }
@@ -107,8 +122,17 @@ public:
     int m_nWaitSeconds = kDefaultWaitSeconds;
     // Told, once, when the run has to wait for the portfolio.
     std::function<void(const std::string&)> m_onWaiting;
-    // The file number of the security added by a successful run.
+    // A symbol the portfolio holds gets the rows dated after its last one.
+    int m_bUpdate = 0;
+    // The file number of the (first) security added by a successful run.
     int m_nFileNumber = 0;
+    // What a successful run did: securities added and updated, price
+    // records written, and records left out as not newer than a security's
+    // last date.
+    int m_nAdded = 0;
+    int m_nUpdated = 0;
+    long m_nRecordsWritten = 0;
+    long m_nRecordsLeftOut = 0;
 
 private:
     int Fail(const std::string& message);
@@ -121,7 +145,7 @@ private:
     std::string m_strInputHead;        // the first bytes of the input, read by OpenInput
     std::unique_ptr<CDirectoryLock> m_lock;  // held from CheckOutputPath to the end of Run()
     bool m_bMasterExists = false;
-    NewSecurity m_staged;
+    std::vector<NewSecurity> m_securities;
     int m_nSkipped = 0;
     int m_nFirstSkippedLine = 0;
     std::string m_strFirstSkipReason;

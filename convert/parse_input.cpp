@@ -18,13 +18,16 @@ bool HasNonDigit(std::string_view text) {
     return false;
 }
 
-// Rows read are kept in memory until they are sorted; past this many the
-// file cannot become one security even after repeated dates are dropped.
+// Rows read are kept in memory until they are sorted; past this many for
+// one ticker it cannot become one security even after repeated dates are
+// dropped, and past the second limit the file is not read at all.
 constexpr std::size_t kMaxRowsRead = 1 << 20;
+constexpr std::size_t kMaxRowsReadInFile = 1 << 23;
 
 struct Row {
     std::int32_t day;  // year * 10000 + month * 100 + day: orders by date
     int line;
+    int ticker;  // index into the file's tickers; 0 when it has none
     std::uint8_t bytes[4 * kFieldCount];
 };
 
@@ -46,6 +49,9 @@ int CConverter::ParseInput() {
     // Room for the most records a security can hold; pages are touched only
     // as rows arrive.
     rows.reserve(kMaxPriceRecords);
+    std::vector<std::string> tickers;    // in the order of their first row
+    std::vector<std::size_t> tickerRows;  // rows read of each
+    int ticker = 0;  // of the latest row that names one
     m_nSkipped = 0;
 
     std::string_view line;
@@ -67,7 +73,6 @@ int CConverter::ParseInput() {
     std::vector<std::pair<std::int32_t, std::string>> times;
     auto intraday = [&] { return Fail(IntradayMessage(m_strPathIn)); };
     bool firstRowSeen = false;
-    std::string ticker;  // of the first row that names one
     while (next()) {
         decoder.Decode(line, tooLong, &decoded);
         if (decoded.m_kind == CDecodedRow::Kind::kBlank) continue;
@@ -91,11 +96,12 @@ int CConverter::ParseInput() {
         }
         if (decoded.m_bDateRead) {
             if (!decoded.m_period.empty() && decoded.m_period != "D" && decoded.m_period != "d") return intraday();
-            if (!decoded.m_ticker.empty()) {
-                if (ticker.empty()) ticker = decoded.m_ticker;
-                if (decoded.m_ticker != ticker) {
-                    return Fail(m_strPathIn + " holds rows of several tickers (" + ticker + ", " +
-                                std::string(decoded.m_ticker) + "); Tarvel converts one ticker a file.");
+            if (!decoded.m_ticker.empty() && (tickers.empty() || decoded.m_ticker != tickers[static_cast<std::size_t>(ticker)])) {
+                auto known = std::find(tickers.begin(), tickers.end(), decoded.m_ticker);
+                ticker = static_cast<int>(known - tickers.begin());
+                if (known == tickers.end()) {
+                    tickers.emplace_back(decoded.m_ticker);
+                    tickerRows.push_back(0);
                 }
             }
         }
@@ -107,6 +113,7 @@ int CConverter::ParseInput() {
         Row row;
         row.day = date.year * 10000 + date.month * 100 + date.day;
         row.line = lineNumber;
+        row.ticker = ticker;
         if (!decoded.m_time.empty()) times.emplace_back(row.day, decoded.m_time);
         m_record[kDate] = MakeStoredDate(date);
         for (int field = kOpen; field < kFieldCount; ++field) {
@@ -118,7 +125,11 @@ int CConverter::ParseInput() {
             std::memcpy(row.bytes + length, m_record[field].data(), 4);
             length += 4;
         }
-        if (rows.size() == kMaxRowsRead) {
+        if (!tickers.empty() && ++tickerRows[static_cast<std::size_t>(ticker)] == kMaxRowsRead) {
+            return Fail("This file has more rows of " + tickers[static_cast<std::size_t>(ticker)] +
+                        " than one security can hold (65534).\nNothing was converted.");
+        }
+        if (rows.size() == (tickers.size() > 1 ? kMaxRowsReadInFile : kMaxRowsRead)) {
             return Fail("This file has more rows than one security can hold (65534).\nNothing was converted.");
         }
         rows.push_back(row);
@@ -131,23 +142,35 @@ int CConverter::ParseInput() {
         return intraday();
     }
 
+    // Each ticker's rows together, in file order.
+    if (tickers.size() > 1) {
+        std::stable_sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) { return a.ticker < b.ticker; });
+    }
     // Oldest first; of the rows of one date the latest in the file stays.
     // Files come oldest first or newest first: those need no sort.
     auto byDay = [](const Row& a, const Row& b) { return a.day < b.day; };
-    if (std::is_sorted(rows.begin(), rows.end(), [](const Row& a, const Row& b) { return a.day > b.day; }) &&
-        std::adjacent_find(rows.begin(), rows.end(), [](const Row& a, const Row& b) { return a.day == b.day; }) ==
-            rows.end()) {
-        std::reverse(rows.begin(), rows.end());
-    } else if (!std::is_sorted(rows.begin(), rows.end(), byDay)) {
-        std::stable_sort(rows.begin(), rows.end(), byDay);
-    }
+    std::vector<std::pair<std::size_t, std::size_t>> ranges;  // of kept rows, one per ticker
     std::size_t kept = 0;
-    for (std::size_t i = 0; i < rows.size();) {
-        std::size_t last = i;
-        while (last + 1 < rows.size() && rows[last + 1].day == rows[i].day) ++last;
-        for (; i < last; ++i) Skip(rows[i].line, "line " + std::to_string(rows[last].line) + " has the same date");
-        rows[kept++] = rows[last];
-        i = last + 1;
+    for (std::size_t begin = 0; begin < rows.size();) {
+        std::size_t end = begin;
+        while (end < rows.size() && rows[end].ticker == rows[begin].ticker) ++end;
+        auto first = rows.begin() + static_cast<long>(begin), last = rows.begin() + static_cast<long>(end);
+        if (std::is_sorted(first, last, [](const Row& a, const Row& b) { return a.day > b.day; }) &&
+            std::adjacent_find(first, last, [](const Row& a, const Row& b) { return a.day == b.day; }) == last) {
+            std::reverse(first, last);
+        } else if (!std::is_sorted(first, last, byDay)) {
+            std::stable_sort(first, last, byDay);
+        }
+        std::size_t start = kept;
+        for (std::size_t i = begin; i < end;) {
+            std::size_t latest = i;
+            while (latest + 1 < end && rows[latest + 1].day == rows[i].day) ++latest;
+            for (; i < latest; ++i) Skip(rows[i].line, "line " + std::to_string(rows[latest].line) + " has the same date");
+            rows[kept++] = rows[latest];
+            i = latest + 1;
+        }
+        ranges.emplace_back(start, kept);
+        begin = end;
     }
     rows.resize(kept);
 
@@ -159,18 +182,32 @@ int CConverter::ParseInput() {
                             kMbOk);
     }
     if (rows.empty()) return Fail("No price rows could be read from " + m_strPathIn + ".");
-    if (rows.size() > static_cast<std::size_t>(kMaxPriceRecords)) {
-        return Fail("This file has more rows than one security can hold (65534).\nNothing was converted.");
+    for (const auto& [begin, end] : ranges) {
+        if (end - begin > static_cast<std::size_t>(kMaxPriceRecords)) {
+            return Fail(tickers.size() > 1 ? "This file has more rows of " + tickers[static_cast<std::size_t>(rows[begin].ticker)] +
+                                                 " than one security can hold (65534).\nNothing was converted."
+                                           : "This file has more rows than one security can hold (65534).\nNothing was converted.");
+        }
     }
     if (m_bStrict && m_nSkipped > 0) return Fail("Nothing was converted: skipped rows are not allowed (--strict).");
 
     const std::size_t length = static_cast<std::size_t>(4 * m_nFieldCount);
-    m_staged.records.clear();
-    m_staged.records.reserve(length * rows.size());
-    for (const Row& row : rows) m_staged.records.insert(m_staged.records.end(), row.bytes, row.bytes + length);
-    m_staged.recordCount = static_cast<std::uint16_t>(rows.size());
-    std::memcpy(m_staged.firstDate.data(), rows.front().bytes, 4);
-    std::memcpy(m_staged.lastDate.data(), rows.back().bytes, 4);
+    m_securities.clear();
+    for (const auto& [begin, end] : ranges) {
+        NewSecurity& security = m_securities.emplace_back();
+        if (tickers.size() > 1) {
+            // A file of several tickers: each is its own security, named by it.
+            security.symbol = CutToCharBoundary(tickers[static_cast<std::size_t>(rows[begin].ticker)], kMaxSymbolBytes);
+            security.name = security.symbol;
+        }
+        security.records.reserve(length * (end - begin));
+        for (std::size_t i = begin; i < end; ++i) {
+            security.records.insert(security.records.end(), rows[i].bytes, rows[i].bytes + length);
+        }
+        security.recordCount = static_cast<std::uint16_t>(end - begin);
+        std::memcpy(security.firstDate.data(), rows[begin].bytes, 4);
+        std::memcpy(security.lastDate.data(), rows[end - 1].bytes, 4);
+    }
     return 0;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <functional>
 #include <set>
 #include <vector>
 
@@ -77,16 +78,70 @@ Level SubLevel(CPlatform& platform, const Level& parent, const std::uint8_t* rec
     return sub;
 }
 
+// Reads EMASTER or XMASTER of the level, when it has one, and checks it.
+// False when it is there but unreadable or damaged, after noting why.
+bool ReadExtendedMaster(CPlatform& platform, const Level& level, const char* name, Bytes* bytes, bool* has,
+                        const std::function<std::string(const Bytes&, const std::string&)>& check,
+                        std::string* problem) {
+    std::optional<std::string> found = platform.FindName(level.path, name);
+    *has = found.has_value();
+    if (!found) return true;
+    std::string path = level.path + *found;
+    std::string text;
+    if (!ReadFileBytes(platform, path, bytes, 1 << 24)) {
+        text = OpenFailureMessage(platform, "Cannot read the Master file", path);
+    } else {
+        text = check(*bytes, path);
+    }
+    if (text.empty()) return true;
+    if (problem != nullptr && problem->empty()) *problem = std::move(text);
+    return false;
+}
+
 void ListLevel(CPlatform& platform, const Level& level, int depth, std::set<std::string>& visited,
                std::vector<ListedSecurity>& out, std::string* problem) {
     OpenedMaster master;
     if (!OpenMaster(platform, level, &master, problem)) return;
+    Bytes emaster, xmaster;
+    bool hasE = false, hasX = false;
+    if (!ReadExtendedMaster(
+            platform, level, kEMasterName, &emaster, &hasE,
+            [&](const Bytes& b, const std::string& p) { return CheckEMaster(b, master.bytes, p); }, problem) ||
+        !ReadExtendedMaster(platform, level, kXMasterName, &xmaster, &hasX, CheckXMaster, problem)) {
+        return;
+    }
     long last = std::min(master.count, master.RecordsPresent());
     for (long i = 1; i <= last; ++i) {
         const std::uint8_t* r = master.Record(i);
         if (IsDirectoryEntry(r)) continue;
-        ListedSecurity listed{level.path, {}};
+        ListedSecurity listed;
+        listed.directory = level.path;
         std::memcpy(listed.record.data(), r, kMasterRecordSize);
+        SecurityEntry& e = listed.entry;
+        e.fileNumber = r[kRecFileNumber];
+        e.symbol = FieldText(r + kRecSymbol, kTextFieldWidth);
+        e.name = FieldText(r + kRecName, kTextFieldWidth);
+        e.firstDay = DayOfStoredDate({r[kRecFirstDate], r[kRecFirstDate + 1], r[kRecFirstDate + 2], r[kRecFirstDate + 3]});
+        e.lastDay = DayOfStoredDate({r[kRecLastDate], r[kRecLastDate + 1], r[kRecLastDate + 2], r[kRecLastDate + 3]});
+        listed.fieldCount = r[kRecFieldCount];
+        if (hasE) {
+            const std::uint8_t* er = emaster.data() + kEMasterRecordSize * static_cast<std::size_t>(i);
+            std::string longName = FieldText(er + kERecLongName, kLongNameWidth);
+            if (!longName.empty()) e.name = longName;
+            listed.fieldsKnown = FieldsOfBits(er[kERecFieldBits], e.fieldOn);
+        }
+        listed.dataFile = DataFileName(e.fileNumber);
+        out.push_back(std::move(listed));
+    }
+    for (std::size_t at = kXMasterRecordSize; hasX && at + kXMasterRecordSize <= xmaster.size(); at += kXMasterRecordSize) {
+        ListedSecurity listed;
+        listed.directory = level.path;
+        listed.inXMaster = true;
+        listed.record.fill(0);
+        listed.entry = DecodeXMasterRecord(&xmaster[at]);
+        listed.fieldsKnown = FieldsOfBits(xmaster[at + kXRecFieldBits], listed.entry.fieldOn);
+        for (bool on : listed.entry.fieldOn) listed.fieldCount += on ? 1 : 0;
+        listed.dataFile = MwdFileName(listed.entry.fileNumber);
         out.push_back(std::move(listed));
     }
     for (long i = 1; i <= last; ++i) {
@@ -110,6 +165,19 @@ std::vector<ListedSecurity> ListPortfolio(CPlatform& platform, const std::string
     visited.insert(canonical);
     ListLevel(platform, top, 0, visited, out, problem);
     return out;
+}
+
+bool FindListedSecurity(CPlatform& platform, const std::string& directory, std::string_view symbol,
+                        ListedSecurity* found, std::string* problem) {
+    for (ListedSecurity& s : ListPortfolio(platform, directory, problem)) {
+        bool match = s.inXMaster ? EqualIgnoringAsciiCase(symbol, s.entry.symbol) || EqualIgnoringAsciiCase(symbol, s.entry.name)
+                                 : Matches(s.record.data(), symbol);
+        if (match) {
+            *found = std::move(s);
+            return true;
+        }
+    }
+    return false;
 }
 
 int CountChar(std::string_view text, char c) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "pricedb/extended_masters.h"
 #include "pricedb/layout.h"
 
 namespace tarvel {
@@ -44,14 +45,28 @@ std::int16_t FindSecurity(CPlatform& platform, const std::string& directory, std
 
 struct ListedSecurity {
     std::string directory;  // ends in "/"
-    MasterRecordBytes record;  // as stored: dates not decoded
+    MasterRecordBytes record;  // as stored, dates not decoded; all zero for an XMASTER security
+    bool inXMaster = false;
+    // Number, symbol, name (the long one where EMASTER or XMASTER has it),
+    // the fields where EMASTER or XMASTER names them, and the dates.
+    SecurityEntry entry;
+    int fieldCount = 0;
+    bool fieldsKnown = false;
+    std::string dataFile;  // F<n>.DAT or F<n>.MWD
 };
 
 // Every ordinary record of the portfolio tree in the look-up's order, with
-// the same limits and checks as FindSecurity: a MASTER's records, then each
-// sub-directory wholly.
+// the same limits and checks as FindSecurity: a MASTER's records, then its
+// XMASTER's, then each sub-directory wholly. An EMASTER or XMASTER that
+// cannot be read or is damaged counts as a problem as a MASTER does.
 std::vector<ListedSecurity> ListPortfolio(CPlatform& platform, const std::string& directory,
                                           std::string* problem = nullptr);
+
+// The first security of ListPortfolio's list that FindSecurity's rule
+// matches (for an XMASTER security: its symbol or name equal but for ASCII
+// case). False when there is none.
+bool FindListedSecurity(CPlatform& platform, const std::string& directory, std::string_view symbol,
+                        ListedSecurity* found, std::string* problem = nullptr);
 
 // Number of occurrences of `c` in `text`.
 int CountChar(std::string_view text, char c);

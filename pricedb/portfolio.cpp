@@ -575,8 +575,8 @@ int CPortfolio::StageAppend(const Entry& entry, const NewSecurity& newer, int* a
     return 0;
 }
 
-std::unique_ptr<CPortfolio::Mark> CPortfolio::MarkStaged() const {
-    auto mark = std::make_unique<Mark>();
+std::shared_ptr<const CPortfolio::Mark> CPortfolio::MarkStaged() const {
+    auto mark = std::make_shared<Mark>();
     mark->state = *m_state;
     mark->ops = m_ops.size();
     mark->stagedBytes = m_nStagedBytes;

@@ -115,7 +115,7 @@ public:
     // What is staged so far, to go back to when a later step for the same
     // input fails.
     struct Mark;
-    std::unique_ptr<Mark> MarkStaged() const;
+    std::shared_ptr<const Mark> MarkStaged() const;
     void RollBack(const Mark& mark);
     // Bytes of price records staged but not yet committed.
     std::size_t StagedBytes() const { return m_nStagedBytes; }
