@@ -1,7 +1,11 @@
 #include "cli/cli.h"
 
 #include <CLI/CLI.hpp>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -42,12 +46,13 @@ constexpr FieldOptions kOptionalFields[] = {
     {"open", kOpen}, {"high", kHigh}, {"low", kLow}, {"volume", kVolume}, {"oi", kOpenInt}};
 
 struct ConvertOptions {
-    std::string input;
+    std::vector<std::string> inputs;
     std::string out, symbol, name, delimiter, dateFormat;
     int skip = 0;
     int columns[kFieldCount] = {};
     bool save = false;
     bool strict = false;
+    bool update = false;
     bool fromSettings = false;
     bool decimalComma = false;
     int waitSeconds = kDefaultWaitSeconds;
@@ -70,7 +75,12 @@ struct ConvertOptions {
 void AddConvertOptions(CLI::App& convert, ConvertOptions& o) {
     // An option given twice takes its last value, so scripts can override.
     convert.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
-    convert.add_option("INPUT", o.input, "The delimited text file to convert")->required();
+    convert.add_option("INPUT", o.inputs,
+                       "Delimited text files to convert, and directories standing for their .csv, .txt, .tsv "
+                       "and .prn files")
+        ->required()
+        ->expected(1, -1)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     o.outOption = convert.add_option("--out", o.out, "Portfolio directory (default: the current directory)");
     o.symbolOption = convert.add_option(
         "--symbol", o.symbol,
@@ -108,6 +118,8 @@ void AddConvertOptions(CLI::App& convert, ConvertOptions& o) {
     }
     convert.add_flag("--save", o.save, "Keep these settings for the next conversion, as the dialog's OK does");
     convert.add_flag("--strict", o.strict, "Fail, changing nothing, when any row would be skipped");
+    convert.add_flag("--update", o.update,
+                     "A symbol the portfolio holds gets the rows dated after its last date; others are added");
     convert.add_option("--wait", o.waitSeconds,
                        "Wait at most SECONDS for another conversion into the same portfolio (default 30; 0: fail at "
                        "once)")
@@ -176,26 +188,33 @@ std::string OptionMessage(const CSettingProblem& p, const CConversionSettings& s
     return p.strMessage;
 }
 
-int RunConvert(const ConvertOptions& o, std::ostream& out, std::ostream& err) {
-    CSettingsStore store;
-    CCliPrompt prompt(err);
-    auto platform = MakePosixPlatform();
-    std::error_code ec;
-    std::string input = std::filesystem::absolute(o.input, ec).string();
-    if (ec) input = o.input;
-
-    const bool detect = !o.fromSettings;
-    bool makeDirectory = false;  // the portfolio's directory, and its parents, when missing
-    CConversionSettings s = LoadConversionSettings(store);
+// A job's settings for one input, from detection (or the saved settings)
+// and the options.
+struct PreparedJob {
+    CConversionSettings s;
     CDetectedLayout layout;
+    int dateFormat = 0;
+    bool makeDirectory = false;  // the portfolio's directory, and its parents, when missing
+};
+
+constexpr int kReady = 0;
+
+// Settles the settings of converting `input`. In a batch the portfolio is
+// settled by the caller, and the symbol is always the file's name (or its
+// one ticker). Returns kReady, kExitFailed after a message on `prompt`, or
+// kExitUsage after a line on `err`.
+int PrepareJob(const ConvertOptions& o, const std::string& input, CPlatform& platform, CPrompt& prompt,
+               CSettingsStore& store, std::ostream& err, bool batch, PreparedJob* job) {
+    const bool detect = !o.fromSettings;
+    CConversionSettings s = LoadConversionSettings(store);
+    CDetectedLayout& layout = job->layout;
     if (detect) {
         // The input must open before its layout can tell anything.
-        if (!platform->Open(input, OpenMode::kRead)) {
-            prompt.MessageBox(OpenFailureMessage(*platform, "Cannot open the input file", input), kMbOk);
-            out << "Conversion failed.\n";
+        if (!platform.Open(input, OpenMode::kRead)) {
+            prompt.MessageBox(OpenFailureMessage(platform, "Cannot open the input file", input), kMbOk);
             return kExitFailed;
         }
-        layout = DetectFileLayout(*platform, input);
+        layout = DetectFileLayout(platform, input);
         // An empty file or one that is no text the conversion itself refuses
         // with its own words; so it does a layout the options give whole.
         const bool engineSays = layout.m_strReason == "the file is empty" || layout.m_strReason == "the file is not text";
@@ -203,12 +222,10 @@ int RunConvert(const ConvertOptions& o, std::ostream& out, std::ostream& err) {
             prompt.MessageBox("Cannot tell the layout of " + input + ": " + layout.m_strReason +
                                   ". Give the layout options (see tarvel-cli convert --help).",
                               kMbOk);
-            out << "Conversion failed.\n";
             return kExitFailed;
         }
         if (layout.m_bIntraday) {
             prompt.MessageBox(IntradayMessage(input), kMbOk);
-            out << "Conversion failed.\n";
             return kExitFailed;
         }
         if (layout.m_bFound) s = PresetFromLayout(s, layout, input, false);
@@ -217,7 +234,8 @@ int RunConvert(const ConvertOptions& o, std::ostream& out, std::ostream& err) {
             s.strSymbol = layout.m_tickers.front();
         } else {
             s.strSymbol = SymbolFromFileName(input);
-            if (!*o.symbolOption && std::filesystem::path(input).stem().string().size() > s.strSymbol.size()) {
+            if (!*o.symbolOption && layout.m_tickers.size() < 2 &&
+                std::filesystem::path(input).stem().string().size() > s.strSymbol.size()) {
                 prompt.MessageBox("The symbol is " + s.strSymbol + ", the file's name cut to " +
                                       std::to_string(kMaxSymbolLength) + " bytes; --symbol chooses another.",
                                   kMbOk);
@@ -225,9 +243,12 @@ int RunConvert(const ConvertOptions& o, std::ostream& out, std::ostream& err) {
         }
         s.strName.clear();
         std::string cwd;
-        platform->GetCurrentDirectory(&cwd);
+        platform.GetCurrentDirectory(&cwd);
         s.strPathOut = cwd;
         s.nExist = -1;
+    } else if (batch) {
+        s.strSymbol = SymbolFromFileName(input);
+        s.strName.clear();
     }
     if (*o.outOption) s.strPathOut = o.out;
     if (*o.symbolOption) s.strSymbol = o.symbol;
@@ -253,15 +274,16 @@ int RunConvert(const ConvertOptions& o, std::ostream& out, std::ostream& err) {
         }
         if (o.disableOption[f] && *o.disableOption[f]) s.bFieldOn[f] = 0;
     }
-    if (detect) {
+    if (detect || batch) {
         if (!*o.nameOption) s.strName = s.strSymbol;
-        if (s.nExist == -1) {
-            // The MASTER there, or a new one in a directory made as needed.
-            bool hasMaster = platform->IsDirectory(s.strPathOut) && platform->FindName(s.strPathOut, kMasterName);
-            s.nExist = hasMaster ? 0 : 1;
-            makeDirectory = !hasMaster;
-        }
     }
+    if (detect && !batch && s.nExist == -1) {
+        // The MASTER there, or a new one in a directory made as needed.
+        bool hasMaster = platform.IsDirectory(s.strPathOut) && platform.FindName(s.strPathOut, kMasterName);
+        s.nExist = hasMaster ? 0 : 1;
+        job->makeDirectory = !hasMaster;
+    }
+    if (batch) s.nExist = 0;
 
     // A detected preamble may be longer than the dialog's limit; it is
     // checked as the detection found it, not against that limit.
@@ -274,7 +296,7 @@ int RunConvert(const ConvertOptions& o, std::ostream& out, std::ostream& err) {
         return kExitUsage;
     }
     std::error_code dirError;
-    if (!makeDirectory && !std::filesystem::is_directory(s.strPathOut, dirError)) {
+    if (!batch && !job->makeDirectory && !std::filesystem::is_directory(s.strPathOut, dirError)) {
         err << "tarvel-cli: Path does not exist: " << s.strPathOut << "\n";
         return kExitUsage;
     }
@@ -282,17 +304,56 @@ int RunConvert(const ConvertOptions& o, std::ostream& out, std::ostream& err) {
     s = checked;
     if (detect && layout.m_bFound && !*o.dateFormatOption && layout.m_nDateFormat == 0) {
         prompt.MessageBox(UndecidedDatesMessage(input), kMbOk);
-        out << "Conversion failed.\n";
         return kExitFailed;
     }
-    int dateFormat = FindDateFormatSpelling(s.strDateFormat);
-    if (dateFormat == 0) {
+    job->dateFormat = FindDateFormatSpelling(s.strDateFormat);
+    if (job->dateFormat == 0) {
         err << "tarvel-cli: unknown date format \"" << s.strDateFormat << "\"; see tarvel-cli convert --help\n";
         return kExitUsage;
     }
-    s.strDateFormat = kDateFormatNames[static_cast<std::size_t>(dateFormat - 1)];
+    s.strDateFormat = kDateFormatNames[static_cast<std::size_t>(job->dateFormat - 1)];
+    job->s = s;
+    return kReady;
+}
+
+void FillJob(const ConvertOptions& o, const PreparedJob& prepared, const std::string& input, CConverter& job) {
+    FillConverter(prepared.s, input, prepared.dateFormat, job);
+    if (!o.fromSettings) {
+        job.m_nTimeColumn = prepared.layout.m_nTimeColumn;
+        job.m_nPeriodColumn = prepared.layout.m_nPeriodColumn;
+        job.m_nTickerColumn = prepared.layout.m_nTickerColumn;
+    }
+    job.m_bStrict = o.strict ? 1 : 0;
+    job.m_bUpdate = o.update ? 1 : 0;
+    job.m_nWaitSeconds = o.waitSeconds;
+}
+
+// 1234567 as "1,234,567".
+std::string Grouped(long value) {
+    std::string digits = std::to_string(value);
+    for (int at = static_cast<int>(digits.size()) - 3; at > (value < 0 ? 1 : 0); at -= 3) {
+        digits.insert(static_cast<std::size_t>(at), ",");
+    }
+    return digits;
+}
+
+std::string RowsText(long rows) { return Grouped(rows) + (rows == 1 ? " row" : " rows"); }
+
+int RunConvert(const ConvertOptions& o, std::ostream& out, std::ostream& err) {
+    CSettingsStore store;
+    CCliPrompt prompt(err);
+    auto platform = MakePosixPlatform();
+    std::error_code ec;
+    std::string input = std::filesystem::absolute(o.inputs.front(), ec).string();
+    if (ec) input = o.inputs.front();
+
+    PreparedJob prepared;
+    int status = PrepareJob(o, input, *platform, prompt, store, err, false, &prepared);
+    if (status == kExitFailed) out << "Conversion failed.\n";
+    if (status != kReady) return status;
+    CConversionSettings& s = prepared.s;
     if (o.save) SaveSettingValues(store, s);
-    if (makeDirectory && !std::filesystem::is_directory(s.strPathOut, ec) &&
+    if (prepared.makeDirectory && !std::filesystem::is_directory(s.strPathOut, ec) &&
         !std::filesystem::create_directories(s.strPathOut, ec)) {
         prompt.MessageBox("Cannot make the directory " + s.strPathOut + ": " + ec.message(), kMbOk);
         out << "Conversion failed.\n";
@@ -302,21 +363,211 @@ int RunConvert(const ConvertOptions& o, std::ostream& out, std::ostream& err) {
     CStoreSettingsWriter storeWriter(store);
     CNoSettingsWriter noWriter;
     CConverter job(*platform, prompt, o.save ? static_cast<CSettingsWriter&>(storeWriter) : noWriter);
-    FillConverter(s, input, dateFormat, job);
-    if (detect) {
-        job.m_nTimeColumn = layout.m_nTimeColumn;
-        job.m_nPeriodColumn = layout.m_nPeriodColumn;
-        job.m_nTickerColumn = layout.m_nTickerColumn;
-    }
-    job.m_bStrict = o.strict ? 1 : 0;
-    job.m_nWaitSeconds = o.waitSeconds;
+    FillJob(o, prepared, input, job);
     job.m_onWaiting = [&err](const std::string& text) { err << "Tarvel: " << text << std::endl; };
     if (job.Run() == 0) {
         out << "Conversion completed successfully!\n";
+        if (o.update || job.m_nAdded > 1) {
+            err << "Tarvel: " << RowsText(job.m_nRecordsWritten) << " stored: " << job.m_nAdded << " new, "
+                << job.m_nUpdated << " updated; " << RowsText(job.m_nRecordsLeftOut)
+                << " not newer than a security's last date left out.\n";
+        }
         return 0;
     }
     out << "Conversion failed.\n";
     return kExitFailed;
+}
+
+// The files a batch converts: each INPUT that is a file, and the regular
+// files of each INPUT that is a directory whose names end in .csv, .txt,
+// .tsv or .prn (any case), in name order. False after a line on `err` when an
+// INPUT is neither.
+bool BatchFiles(const std::vector<std::string>& inputs, std::vector<std::string>* files, std::ostream& err) {
+    for (const std::string& input : inputs) {
+        std::error_code ec;
+        std::filesystem::path path = std::filesystem::absolute(input, ec);
+        if (ec) path = input;
+        if (!std::filesystem::is_directory(path, ec)) {
+            files->push_back(path.string());
+            continue;
+        }
+        std::vector<std::string> names;
+        std::filesystem::directory_iterator it(path, ec), end;
+        if (ec) {
+            err << "tarvel-cli: cannot read the directory " << path.string() << ": " << ec.message() << "\n";
+            return false;
+        }
+        for (; it != end; it.increment(ec)) {
+            std::string name = it->path().filename().string();
+            std::string extension = it->path().extension().string();
+            bool wanted = false;
+            for (const char* e : {".csv", ".txt", ".tsv", ".prn"}) wanted = wanted || EqualIgnoringAsciiCase(extension, e);
+            std::error_code typeError;
+            if (wanted && it->is_regular_file(typeError)) names.push_back(name);
+        }
+        std::sort(names.begin(), names.end());
+        for (const std::string& name : names) files->push_back((path / name).string());
+    }
+    return true;
+}
+
+// Messages of a batch name the file they are about.
+class CBatchPrompt : public CPrompt {
+public:
+    explicit CBatchPrompt(std::ostream& err) : m_err(err) {}
+    int MessageBox(const std::string& text, int type) override {
+        if (m_bProgressShown) m_err << "\r\033[K";
+        m_bProgressShown = false;
+        m_err << "Tarvel: " << (m_strFile.empty() ? "" : m_strFile + ": ") << text << "\n";
+        return (type & 0xF) == kMbYesNo ? kIdNo : kIdOk;
+    }
+    std::string m_strFile;
+    bool m_bProgressShown = false;
+
+private:
+    std::ostream& m_err;
+};
+
+// Files converted since the last commit, with what each did.
+struct PendingFile {
+    std::string name;
+    long records = 0;
+    long leftOut = 0;
+    int added = 0;
+    int updated = 0;
+};
+
+// Commits of a batch hold at most this many bytes of price records, so that
+// memory does not grow with the number of files.
+constexpr std::size_t kBatchCommitBytes = 8u << 20;
+
+int RunBatch(const ConvertOptions& o, std::ostream& out, std::ostream& err) {
+    for (const CLI::Option* option : {o.symbolOption, o.nameOption}) {
+        if (*option) {
+            err << "tarvel-cli: " << option->get_name() << " names one security; give one INPUT file with it\n";
+            return kExitUsage;
+        }
+    }
+    std::vector<std::string> files;
+    if (!BatchFiles(o.inputs, &files, err)) return kExitUsage;
+    CSettingsStore store;
+    CBatchPrompt prompt(err);
+    auto platform = MakePosixPlatform();
+    std::error_code ec;
+    std::string directory;
+    if (*o.outOption) {
+        directory = std::filesystem::absolute(o.out, ec).string();
+    } else {
+        platform->GetCurrentDirectory(&directory);
+    }
+    if (o.fromSettings && !*o.outOption) directory = LoadConversionSettings(store).strPathOut;
+    while (directory.size() > 1 && directory.back() == '/') directory.pop_back();
+    std::optional<std::string> masterName =
+        platform->IsDirectory(directory) ? platform->FindName(directory, kMasterName) : std::nullopt;
+    bool newMaster = !masterName.has_value();
+    if (*o.existingMaster && newMaster) {
+        prompt.MessageBox("Path specified does not point to a Master file", kMbOk);
+        return kExitFailed;
+    }
+    if (*o.newMaster && !newMaster) {
+        prompt.MessageBox("New Master chosen but one already exists", kMbOk);
+        return kExitFailed;
+    }
+    if (newMaster && !std::filesystem::is_directory(directory, ec) &&
+        !std::filesystem::create_directories(directory, ec)) {
+        prompt.MessageBox("Cannot make the directory " + directory + ": " + ec.message(), kMbOk);
+        return kExitFailed;
+    }
+    auto lock = platform->LockDirectory(directory, o.waitSeconds, [&] {
+        err << "Tarvel: Waiting for another conversion into " << directory << "..." << std::endl;
+    });
+    if (!lock) {
+        prompt.MessageBox(platform->LastErrorNumber() == EWOULDBLOCK
+                              ? directory + " is busy with another conversion."
+                              : "Cannot lock the portfolio " + directory + ": " + platform->LastError(),
+                          kMbOk);
+        return kExitFailed;
+    }
+    std::string masterPath = JoinPath(directory, masterName.value_or(kMasterName));
+    if (!newMaster && platform->Examine(masterPath).symbolicLink) {
+        prompt.MessageBox("The Master file " + masterPath +
+                              " is a symbolic link; Tarvel does not replace it. Convert into the directory it points to.",
+                          kMbOk);
+        return kExitFailed;
+    }
+    CPortfolio portfolio(*platform, prompt, directory, masterPath, newMaster);
+    if (portfolio.Open() != 0) return kExitFailed;
+
+    const bool terminal = ::isatty(2) == 1;
+    const auto start = std::chrono::steady_clock::now();
+    long convertedFiles = 0, failedFiles = 0, records = 0, leftOut = 0;
+    int added = 0, updated = 0;
+    bool backup = true;
+    std::vector<PendingFile> pending;
+    auto commit = [&] {
+        prompt.m_strFile.clear();
+        const bool writes = portfolio.HasStaged();
+        if (portfolio.Commit(backup) != 0) {
+            for (const PendingFile& file : pending) err << "Tarvel: " << file.name << " was not converted.\n";
+            failedFiles += static_cast<long>(pending.size());
+        } else {
+            // MASTER.BAK is the MASTER from before the batch.
+            backup = backup && !writes;
+            for (const PendingFile& file : pending) {
+                ++convertedFiles;
+                records += file.records;
+                leftOut += file.leftOut;
+                added += file.added;
+                updated += file.updated;
+                if (!terminal) {
+                    err << "Tarvel: " << file.name << ": " << RowsText(file.records) << " stored";
+                    if (file.leftOut > 0) err << ", " << RowsText(file.leftOut) << " already there left out";
+                    err << ".\n";
+                }
+            }
+        }
+        pending.clear();
+    };
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const std::string& file = files[i];
+        if (terminal) {
+            double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            err << "\r\033[K[" << i << "/" << files.size() << "] " << RowsText(records) << ", "
+                << Grouped(seconds > 0 ? static_cast<long>(static_cast<double>(records) / seconds) : 0) << " rows/s  "
+                << std::filesystem::path(file).filename().string() << std::flush;
+            prompt.m_bProgressShown = true;
+        }
+        prompt.m_strFile = file;
+        PreparedJob prepared;
+        int status = PrepareJob(o, file, *platform, prompt, store, err, true, &prepared);
+        if (status == kExitUsage) return kExitUsage;
+        bool ok = status == kReady;
+        CNoSettingsWriter noWriter;
+        CConverter job(*platform, prompt, noWriter);
+        if (ok) {
+            FillJob(o, prepared, file, job);
+            job.SetPathOut(directory);
+            ok = job.RunInto(portfolio) == 0;
+        }
+        if (!ok) {
+            ++failedFiles;
+            continue;
+        }
+        pending.push_back({file, job.m_nRecordsWritten, job.m_nRecordsLeftOut, job.m_nAdded, job.m_nUpdated});
+        if (portfolio.StagedBytes() >= kBatchCommitBytes) commit();
+    }
+    commit();
+    if (terminal && prompt.m_bProgressShown) err << "\r\033[K";
+    out << "Converted " << Grouped(convertedFiles) << (convertedFiles == 1 ? " file (" : " files (") << RowsText(records)
+        << ") into " << Grouped(added + updated) << (added + updated == 1 ? " security" : " securities");
+    if (updated > 0) out << " (" << added << " new, " << updated << " updated)";
+    if (leftOut > 0) out << "; " << RowsText(leftOut) << " already there left out";
+    if (failedFiles > 0) {
+        out << "; " << failedFiles << " failed: see above.\n";
+        return kExitFailed;
+    }
+    out << ".\n";
+    return 0;
 }
 
 // Records and messages of a dry run, for inspect.
@@ -413,15 +664,40 @@ std::string DateText(const std::uint8_t* stored) {
     return buffer;
 }
 
-// The record count of F<n>.DAT's header, or -1 when it cannot be read.
-long HeaderRecordCount(CPlatform& platform, const std::string& dir, int fileNumber) {
-    std::optional<std::string> name = platform.FindName(dir, DataFileName(fileNumber));
+// The record count of a price file's header, or -1 when it cannot be read.
+long HeaderRecordCount(CPlatform& platform, const std::string& dir, const std::string& fileName) {
+    std::optional<std::string> name = platform.FindName(dir, fileName);
     Bytes header;
     if (!name || !ReadFileBytes(platform, dir + *name, &header, 4) || header.size() < 4) return -1;
     return ReadU16(header.data() + kDataHeaderRecordCount);
 }
 
-int RunList(const std::string& dir, std::ostream& out, std::ostream& err) {
+// YYYYMMDD as YYYY-MM-DD; anything else as a number.
+std::string DayText(int day) {
+    if (day < 19000101 || day > 99991231) return std::to_string(day);
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", day / 10000, day / 100 % 100, day % 100);
+    return buffer;
+}
+
+std::string JsonString(std::string_view text) {
+    std::string quoted = "\"";
+    for (char c : text) {
+        auto u = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            quoted.append(1, '\\').append(1, c);
+        } else if (u < 0x20) {
+            char buffer[8];
+            std::snprintf(buffer, sizeof buffer, "\\u%04x", u);
+            quoted += buffer;
+        } else {
+            quoted += c;
+        }
+    }
+    return quoted + "\"";
+}
+
+int RunList(const std::string& dir, bool json, std::ostream& out, std::ostream& err) {
     auto platform = MakePosixPlatform();
     if (!platform->IsDirectory(dir)) {
         err << "tarvel-cli: " << dir << " is not a directory\n";
@@ -435,20 +711,37 @@ int RunList(const std::string& dir, std::ostream& out, std::ostream& err) {
     }
     std::string top = dir.back() == '/' ? dir : dir + "/";
     std::string current = top;
-    out << "  n  symbol            name              fields  first       last        records\n";
+    if (json) {
+        out << "[";
+    } else {
+        out << "  n  symbol            name              fields  first       last        records\n";
+    }
+    bool first = true;
     for (const ListedSecurity& s : securities) {
+        const SecurityEntry& e = s.entry;
+        long count = HeaderRecordCount(*platform, s.directory, s.dataFile);
+        std::string records = count < 0 ? std::string("-") : std::to_string(count > 0 ? count - 1 : 0);
+        if (json) {
+            out << (first ? "\n" : ",\n") << "  {\"number\": " << e.fileNumber << ", \"symbol\": " << JsonString(e.symbol)
+                << ", \"name\": " << JsonString(e.name) << ", \"fields\": " << s.fieldCount
+                << ", \"first\": " << JsonString(DayText(e.firstDay)) << ", \"last\": " << JsonString(DayText(e.lastDay))
+                << ", \"records\": " << (count < 0 ? std::string("null") : records)
+                << ", \"directory\": " << JsonString(s.directory.substr(top.size()))
+                << ", \"listed_in\": " << JsonString(s.inXMaster ? kXMasterName : kMasterName)
+                << ", \"file\": " << JsonString(s.dataFile) << "}";
+            first = false;
+            continue;
+        }
         if (s.directory != current) {
             current = s.directory;
             out << current.substr(top.size()) << ":\n";
         }
-        const std::uint8_t* r = s.record.data();
-        long count = HeaderRecordCount(*platform, s.directory, r[kRecFileNumber]);
-        out << std::setw(3) << int{r[kRecFileNumber]} << "  " << std::left << std::setw(16) << FieldText(r + kRecSymbol, kTextFieldWidth)
-            << "  " << std::setw(16) << FieldText(r + kRecName, kTextFieldWidth) << "  " << std::right << std::setw(6)
-            << int{r[kRecFieldCount]} << "  " << std::left << std::setw(10) << DateText(r + kRecFirstDate) << "  "
-            << std::setw(10) << DateText(r + kRecLastDate) << "  " << std::right << std::setw(7)
-            << (count < 0 ? std::string("-") : std::to_string(count > 0 ? count - 1 : 0)) << "\n";
+        out << std::setw(3) << e.fileNumber << "  " << std::left << std::setw(16) << e.symbol << "  " << std::setw(16)
+            << CutToCharBoundary(e.name, kTextFieldWidth) << "  " << std::right << std::setw(6) << s.fieldCount << "  "
+            << std::left << std::setw(10) << DayText(e.firstDay) << "  " << std::setw(10) << DayText(e.lastDay) << "  "
+            << std::right << std::setw(7) << records << "\n";
     }
+    if (json) out << (first ? "]\n" : "\n]\n");
     if (securities.empty()) err << "tarvel-cli: no securities in " << dir << "\n";
     return securities.empty() ? kExitFailed : 0;
 }
@@ -462,9 +755,9 @@ std::string ShortestNumber(float value) {
 int RunExport(const std::string& dir, const std::string& symbol, const std::string& output, std::ostream& out,
               std::ostream& err) {
     auto platform = MakePosixPlatform();
-    MasterRecordBytes record{};
-    std::string recordDir, problem;
-    if (FindSecurity(*platform, dir, symbol, &record, &recordDir, &problem) != kFindFound) {
+    ListedSecurity listed;
+    std::string problem;
+    if (!FindListedSecurity(*platform, dir, symbol, &listed, &problem)) {
         if (!problem.empty()) {
             err << "Tarvel: " << problem << "\n";
         } else {
@@ -472,13 +765,14 @@ int RunExport(const std::string& dir, const std::string& symbol, const std::stri
         }
         return kExitFailed;
     }
-    int fileNumber = record[kRecFileNumber];
-    std::size_t length = record[kRecRecordLength];
-    std::optional<std::string> dataName = platform->FindName(recordDir, DataFileName(fileNumber));
+    const std::string& recordDir = listed.directory;
+    int fileNumber = listed.entry.fileNumber;
+    std::size_t length = listed.inXMaster ? 4 * static_cast<std::size_t>(listed.fieldCount) : listed.record[kRecRecordLength];
+    std::optional<std::string> dataName = platform->FindName(recordDir, listed.dataFile);
     Bytes data;
     if (length < 4 || length > 28 || length % 4 != 0 || !dataName ||
         !ReadFileBytes(*platform, recordDir + *dataName, &data) || data.size() < length) {
-        err << "tarvel-cli: cannot read " << recordDir << DataFileName(fileNumber) << ": "
+        err << "tarvel-cli: cannot read " << recordDir << listed.dataFile << ": "
             << (dataName ? platform->LastError() : std::string("No such file or directory")) << "\n";
         return kExitFailed;
     }
@@ -494,6 +788,14 @@ int RunExport(const std::string& dir, const std::string& symbol, const std::stri
             std::size_t open = line.find('"'), close = line.find('"', open + 1);
             if (open != std::string::npos && close != std::string::npos) labels.push_back(line.substr(open + 1, close - open - 1));
         }
+    }
+    if (labels.empty() && listed.fieldsKnown) {
+        // No description file: the labels of the fields EMASTER or XMASTER names.
+        static constexpr const char* kLabels[kFieldCount] = {"DATE", "OPEN", "HIGH", "LOW", "CLOSE", "VOL", "OI"};
+        for (int f = 0; f < kFieldCount; ++f) {
+            if (listed.entry.fieldOn[f]) labels.push_back(kLabels[f]);
+        }
+        if (labels.size() > fields) labels.resize(fields);
     }
     while (labels.size() < fields) labels.push_back("FIELD" + std::to_string(labels.size() + 1));
     bool firstIsDate = labels[0] == "DATE";
@@ -551,10 +853,14 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     inspect->add_option("FILE", inspectFile, "The delimited text file")->required();
 
     std::string listDir;
+    bool listJson = false;
     CLI::App* list = app.add_subcommand(
-        "list", "List every security of the portfolio DIR and of its sub-portfolios: file number, symbol, name, "
-                "fields, first and last date, price records");
+        "list", "List every security of the portfolio DIR and of its sub-portfolios (MASTER, EMASTER and XMASTER): "
+                "file number, symbol, name, fields, first and last date, price records");
     list->add_option("DIR", listDir, "Portfolio directory")->required();
+    list->add_flag("--json", listJson,
+                   "Write a JSON array, one object per security: number, symbol, name, fields, first, last, "
+                   "records, directory, listed_in (MASTER or XMASTER), file");
 
     std::string exportDir, exportSymbol, exportOutput;
     CLI::App* exportCommand = app.add_subcommand(
@@ -570,9 +876,18 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         int status = app.exit(e, out, err);
         return status == 0 ? 0 : kExitUsage;
     }
-    if (*convert) return RunConvert(convertOptions, out, err);
+    if (*convert) {
+        std::error_code ec;
+        const auto& inputs = convertOptions.inputs;
+        bool batch = inputs.size() > 1 || std::filesystem::is_directory(inputs.front(), ec);
+        if (batch && convertOptions.save) {
+            err << "tarvel-cli: --save keeps the settings of one conversion; give one INPUT file with it\n";
+            return kExitUsage;
+        }
+        return batch ? RunBatch(convertOptions, out, err) : RunConvert(convertOptions, out, err);
+    }
     if (*inspect) return RunInspect(inspectFile, out, err);
-    if (*list) return RunList(listDir, out, err);
+    if (*list) return RunList(listDir, listJson, out, err);
     return RunExport(exportDir, exportSymbol, exportOutput, out, err);
 }
 
