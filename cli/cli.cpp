@@ -85,7 +85,7 @@ void AddConvertOptions(CLI::App& convert, ConvertOptions& o) {
     o.symbolOption = convert.add_option(
         "--symbol", o.symbol,
         "Symbol of the new security, 14 bytes at most (default: the file's one ticker, else its name)");
-    o.nameOption = convert.add_option("--name", o.name, "Name of the new security, 16 bytes at most (default: the symbol)");
+    o.nameOption = convert.add_option("--name", o.name, "Name of the new security, 45 bytes at most; MASTER keeps the first 16 (default: the symbol)");
     o.newMaster = convert.add_flag("--new-master")->description("Make a new MASTER in the directory (\"Exist\" 1)");
     o.existingMaster = convert.add_flag("--existing-master")->description("Add to the MASTER already there (\"Exist\" 0)");
     o.fromSettingsOption = convert.add_flag("--from-settings", o.fromSettings,
@@ -279,7 +279,11 @@ int PrepareJob(const ConvertOptions& o, const std::string& input, CPlatform& pla
     }
     if (detect && !batch && s.nExist == -1) {
         // The MASTER there, or a new one in a directory made as needed.
-        bool hasMaster = platform.IsDirectory(s.strPathOut) && platform.FindName(s.strPathOut, kMasterName);
+        // A journal there is a committed conversion still to be completed:
+        // the next run does that first, and it may be what makes MASTER.
+        bool hasMaster = platform.IsDirectory(s.strPathOut) &&
+                         (platform.FindName(s.strPathOut, kMasterName) ||
+                          platform.Examine(JoinPath(s.strPathOut, kJournalName)).exists);
         s.nExist = hasMaster ? 0 : 1;
         job->makeDirectory = !hasMaster;
     }
@@ -462,21 +466,15 @@ int RunBatch(const ConvertOptions& o, std::ostream& out, std::ostream& err) {
     }
     if (o.fromSettings && !*o.outOption) directory = LoadConversionSettings(store).strPathOut;
     while (directory.size() > 1 && directory.back() == '/') directory.pop_back();
-    std::optional<std::string> masterName =
-        platform->IsDirectory(directory) ? platform->FindName(directory, kMasterName) : std::nullopt;
-    bool newMaster = !masterName.has_value();
-    if (*o.existingMaster && newMaster) {
-        prompt.MessageBox("Path specified does not point to a Master file", kMbOk);
-        return kExitFailed;
-    }
-    if (*o.newMaster && !newMaster) {
-        prompt.MessageBox("New Master chosen but one already exists", kMbOk);
-        return kExitFailed;
-    }
-    if (newMaster && !std::filesystem::is_directory(directory, ec) &&
-        !std::filesystem::create_directories(directory, ec)) {
-        prompt.MessageBox("Cannot make the directory " + directory + ": " + ec.message(), kMbOk);
-        return kExitFailed;
+    if (!std::filesystem::is_directory(directory, ec)) {
+        if (*o.existingMaster) {
+            prompt.MessageBox("Path does not exist: " + directory, kMbOk);
+            return kExitFailed;
+        }
+        if (!std::filesystem::create_directories(directory, ec)) {
+            prompt.MessageBox("Cannot make the directory " + directory + ": " + ec.message(), kMbOk);
+            return kExitFailed;
+        }
     }
     auto lock = platform->LockDirectory(directory, o.waitSeconds, [&] {
         err << "Tarvel: Waiting for another conversion into " << directory << "..." << std::endl;
@@ -488,13 +486,18 @@ int RunBatch(const ConvertOptions& o, std::ostream& out, std::ostream& err) {
                           kMbOk);
         return kExitFailed;
     }
-    std::string masterPath = JoinPath(directory, masterName.value_or(kMasterName));
-    if (!newMaster && platform->Examine(masterPath).symbolicLink) {
-        prompt.MessageBox("The Master file " + masterPath +
-                              " is a symbolic link; Tarvel does not replace it. Convert into the directory it points to.",
-                          kMbOk);
+    FinishJournal(*platform, directory);
+    std::optional<std::string> masterName = platform->FindName(directory, kMasterName);
+    bool newMaster = !masterName.has_value();
+    if (*o.existingMaster && newMaster) {
+        prompt.MessageBox("Path specified does not point to a Master file", kMbOk);
         return kExitFailed;
     }
+    if (*o.newMaster && !newMaster) {
+        prompt.MessageBox("New Master chosen but one already exists", kMbOk);
+        return kExitFailed;
+    }
+    std::string masterPath = JoinPath(directory, masterName.value_or(kMasterName));
     CPortfolio portfolio(*platform, prompt, directory, masterPath, newMaster);
     if (portfolio.Open() != 0) return kExitFailed;
 

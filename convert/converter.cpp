@@ -138,6 +138,9 @@ int CConverter::CheckOutputPath() {
         return Fail("Cannot lock the portfolio " + directory + ": " + m_platform.LastError());
     }
 
+    // A commit that a killed run left half done is completed before MASTER
+    // is looked at: it may be what makes MASTER.
+    FinishJournal(m_platform, directory);
     std::optional<std::string> existing = m_platform.FindName(m_szPathOut, kMasterName);
     if (!CopyWhole(m_szMasterPath, JoinPath(m_szPathOut, existing.value_or(kMasterName)))) {
         return Fail("Path does not exist: " + directory + "/" + kMasterName);

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <chrono>
 #include <functional>
+#include <thread>
 #include <set>
 #include <vector>
 
@@ -78,6 +80,9 @@ Level SubLevel(CPlatform& platform, const Level& parent, const std::uint8_t* rec
     return sub;
 }
 
+// Times the directory files of a level are read before they count as damaged.
+constexpr int kReadAttempts = 10;
+
 // Reads EMASTER or XMASTER of the level, when it has one, and checks it.
 // False when it is there but unreadable or damaged, after noting why.
 bool ReadExtendedMaster(CPlatform& platform, const Level& level, const char* name, Bytes* bytes, bool* has,
@@ -101,14 +106,25 @@ bool ReadExtendedMaster(CPlatform& platform, const Level& level, const char* nam
 void ListLevel(CPlatform& platform, const Level& level, int depth, std::set<std::string>& visited,
                std::vector<ListedSecurity>& out, std::string* problem) {
     OpenedMaster master;
-    if (!OpenMaster(platform, level, &master, problem)) return;
     Bytes emaster, xmaster;
     bool hasE = false, hasX = false;
-    if (!ReadExtendedMaster(
-            platform, level, kEMasterName, &emaster, &hasE,
-            [&](const Bytes& b, const std::string& p) { return CheckEMaster(b, master.bytes, p); }, problem) ||
-        !ReadExtendedMaster(platform, level, kXMasterName, &xmaster, &hasX, CheckXMaster, problem)) {
-        return;
+    // A conversion replaces MASTER and EMASTER one after the other; a reader
+    // between the two sees them disagree for a moment, and reads them again.
+    for (int attempt = 1;; ++attempt) {
+        std::string seen;
+        master = OpenedMaster();
+        if (!OpenMaster(platform, level, &master, problem)) return;
+        if (ReadExtendedMaster(
+                platform, level, kEMasterName, &emaster, &hasE,
+                [&](const Bytes& b, const std::string& p) { return CheckEMaster(b, master.bytes, p); }, &seen) &&
+            ReadExtendedMaster(platform, level, kXMasterName, &xmaster, &hasX, CheckXMaster, &seen)) {
+            break;
+        }
+        if (attempt == kReadAttempts) {
+            if (problem != nullptr && problem->empty()) *problem = seen;
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     long last = std::min(master.count, master.RecordsPresent());
     for (long i = 1; i <= last; ++i) {

@@ -300,7 +300,19 @@ int CPortfolio::Open() {
         // programs under these names are not read.
         s.masterChanged = s.emasterChanged = true;
     } else {
+        CPlatform::FileInfo info = m_platform.Examine(m_strMasterPath);
+        if (info.symbolicLink) {
+            m_prompt.MessageBox("The Master file " + m_strMasterPath +
+                                    " is a symbolic link; Tarvel does not replace it. Convert into the directory it "
+                                    "points to.",
+                                kMbOk);
+            return 1;
+        }
         if (!ReadCheckedMaster(m_platform, m_prompt, m_strMasterPath, &s.master)) return 1;
+        if (!info.writable) {
+            m_prompt.MessageBox("The Master file " + m_strMasterPath + " is read-only.", kMbOk);
+            return 1;
+        }
         const Bytes& master = s.master;
         if (!readChecked(kEMasterName, &s.emaster, &s.hasEMaster,
                          [&](const Bytes& b, const std::string& p) { return CheckEMaster(b, master, p); }) ||
@@ -696,7 +708,8 @@ int CPortfolio::Commit(bool backup) {
         }
         // Committed: what follows only completes it, now or in the next run.
         staged.ForgetAll();
-        if (RunJournal(m_platform, m_strDirectory, steps)) {
+        // A step that failed is tried once more before the run gives up on it.
+        if (RunJournal(m_platform, m_strDirectory, steps) || RunJournal(m_platform, m_strDirectory, steps)) {
             m_platform.Remove(journal);
         } else {
             m_prompt.MessageBox("The conversion is saved, but " + m_strDirectory + " could not be brought up to date: " +

@@ -49,7 +49,7 @@ inline constexpr int IDC_PATH = 1027, IDC_EXISTING_MASTER = 1028, IDC_NEW_MASTER
 inline constexpr int IDC_SYMBOL = 1031, IDC_NAME = 1032, IDC_SKIP_ROWS = 1033, IDC_SKIP_SPIN = 1034, IDC_SKIP_ON = 1035;
 inline constexpr int IDC_COMMA = 1036, IDC_TAB = 1037, IDC_SPACE = 1038, IDC_DATE_FORMAT = 1039;
 inline constexpr int IDC_SEMICOLON = 1040, IDC_PIPE = 1041, IDC_DECIMAL_COMMA = 1042;
-inline constexpr int IDC_PREVIEW = 1043, IDC_PREVIEW_SUMMARY = 1044;
+inline constexpr int IDC_PREVIEW = 1043, IDC_PREVIEW_SUMMARY = 1044, IDC_UPDATE = 1045;
 
 // Directory chooser (dialog 132) and About box (dialog 100).
 inline constexpr int IDC_DIRECTORY_NAME = 101;

@@ -42,6 +42,7 @@ CConversionSettings LoadConversionSettings(const CSettingsStore& store) {
     s.nExist = store.GetInt("Setting", "Exist", 0);
     s.nDelimiter = store.GetInt("Setting", "Delimiter", 0);
     s.bDecimalComma = store.GetInt("Setting", "DecimalComma", 0);
+    s.bUpdate = store.GetInt("Setting", "Update", 0);
     s.strPathOut = store.GetString("Convert", "PathOut", "");
     s.strSymbol = store.GetString("Convert", "Symbol", "");
     s.strName = store.GetString("Convert", "Name", "");
@@ -65,6 +66,7 @@ void SaveSettingValues(CSettingsStore& store, const CConversionSettings& s) {
         store.WriteInt("Setting", kKeys[f].column, s.nColumn[f]);
     }
     store.WriteInt("Setting", "DecimalComma", s.bDecimalComma);
+    store.WriteInt("Setting", "Update", s.bUpdate);
 }
 
 void FillConverter(const CConversionSettings& s, const std::string& pathIn, int dateFormat, CConverter& job) {
@@ -75,6 +77,7 @@ void FillConverter(const CConversionSettings& s, const std::string& pathIn, int 
     job.SetName(s.strName);
     job.SetDelimiter(DelimiterCharacter(s.nDelimiter));
     job.m_bDecimalComma = s.bDecimalComma != 0 ? 1 : 0;
+    job.m_bUpdate = s.bUpdate != 0 ? 1 : 0;
     job.m_bSkipOn = s.bSkipOn;
     job.m_nSkipRows = s.nSkipRows;
     job.m_bUseExistingMaster = s.nExist == 0 ? 1 : 0;

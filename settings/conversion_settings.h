@@ -18,6 +18,7 @@ struct CConversionSettings {
     int nExist = 0;      // 0 "Use Existing Master", 1 "Make New Master"
     int nDelimiter = 0;  // 0 comma, 1 tab, 2 space, 3 semicolon, 4 pipe
     int bDecimalComma = 0;  // numbers written with a decimal comma
+    int bUpdate = 0;        // a symbol the portfolio holds gets the newer rows
     std::string strPathOut;
     std::string strSymbol;
     std::string strName;
@@ -52,7 +53,7 @@ CConversionSettings LoadConversionSettings(const CSettingsStore& store);
 // Writes the eighteen "Setting" values: "DateFormat", then "Delimiter",
 // "Exist", "SkipOn", "SkipRows", "DateCol", "OpenOn", "OpenCol", "HiOn",
 // "HiCol", "LoOn", "LoCol", "CloCol", "VolOn", "VolCol", "OIOn", "OICol",
-// "DecimalComma".
+// "DecimalComma", "Update".
 void SaveSettingValues(CSettingsStore& store, const CConversionSettings& settings);
 
 // Fills `job` as the convert command does: paths, symbol, name, delimiter,
@@ -87,7 +88,9 @@ inline constexpr const char* kWholeNumberMessage = "Please enter a positive whol
 
 // Limits the dialog enforces. Symbol and name count UTF-8 bytes, as stored.
 inline constexpr int kMaxSymbolLength = 14;
-inline constexpr int kMaxNameLength = 16;
+// Names past 16 bytes are kept whole in EMASTER and XMASTER; MASTER holds
+// the first 16.
+inline constexpr int kMaxNameLength = 45;
 inline constexpr int kMaxPathLength = 200;
 inline constexpr int kMaxDateFormatLength = 12;
 inline constexpr int kMaxSkipRows = 200;

@@ -181,6 +181,8 @@ CSettingsDlg::CSettingsDlg(CPrompt& prompt, CPlatform& platform, int* dateFormat
     m_name = Control(new QLineEdit(security), IDC_NAME);
     securityGrid->addWidget(m_symbol, 1, 2);
     securityGrid->addWidget(m_name, 1, 3);
+    m_checkUpdate = Control(new QCheckBox(QStringLiteral("Add newer rows to an existing security"), security), IDC_UPDATE);
+    securityGrid->addWidget(m_checkUpdate, 2, 0, 1, 4);
 
     // The first rows as they would be stored.
     m_previewGroup = new QGroupBox(QStringLiteral("Preview: First Rows as They Would Be Stored"), this);
@@ -239,6 +241,7 @@ void CSettingsDlg::FromSettings(const CConversionSettings& s) {
     m_nExist = s.nExist;
     m_nDelimiter = s.nDelimiter;
     m_bDecimalComma = s.bDecimalComma;
+    m_bUpdate = s.bUpdate;
     m_strPathOut = QFile::decodeName(QByteArray::fromStdString(s.strPathOut));
     m_strSymbol = QString::fromStdString(s.strSymbol);
     m_strName = QString::fromStdString(s.strName);
@@ -256,6 +259,7 @@ CConversionSettings CSettingsDlg::ToSettings() const {
     s.nExist = m_nExist;
     s.nDelimiter = m_nDelimiter;
     s.bDecimalComma = m_bDecimalComma;
+    s.bUpdate = m_bUpdate;
     s.strPathOut = QFile::encodeName(m_strPathOut).toStdString();
     s.strSymbol = m_strSymbol.toStdString();
     s.strName = m_strName.toStdString();
@@ -286,6 +290,7 @@ void CSettingsDlg::ShowValues() {
     m_checkSkip->setChecked(m_bSkipOn);
     CheckRadio(m_delimiterGroup, m_nDelimiter);
     m_checkDecimalComma->setChecked(m_bDecimalComma);
+    m_checkUpdate->setChecked(m_bUpdate);
     int entry = FindDateFormat(m_strDateFormat.toStdString());
     if (entry > 0) {
         m_dateFormat->setCurrentIndex(entry - 1);
@@ -331,6 +336,7 @@ bool CSettingsDlg::TakeValues() {
     m_bSkipOn = m_checkSkip->isChecked();
     m_nDelimiter = m_delimiterGroup.checkedId();
     m_bDecimalComma = m_checkDecimalComma->isChecked();
+    m_bUpdate = m_checkUpdate->isChecked();
     if (m_dateFormat->currentText().size() > kMaxDateFormatLength) {
         return Refuse(m_dateFormat, LengthMessage(kMaxDateFormatLength));
     }
@@ -408,6 +414,7 @@ bool CSettingsDlg::ReadingSettings(CConversionSettings* s, int* dateFormat) cons
     s->nSkipRows = static_cast<int>(skip);
     s->nDelimiter = m_delimiterGroup.checkedId();
     s->bDecimalComma = m_checkDecimalComma->isChecked();
+    s->bUpdate = m_checkUpdate->isChecked();
     // As OK takes it: the entry the text begins, else the entry selected.
     int entry = FindDateFormat(m_dateFormat->currentText().toStdString());
     *dateFormat = entry > 0 ? entry : m_dateFormat->currentIndex() + 1;

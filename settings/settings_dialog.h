@@ -72,6 +72,7 @@ public:
     int m_bSkipOn = 0;
     int m_nDelimiter = -1;
     int m_bDecimalComma = 0;
+    int m_bUpdate = 0;
     QString m_strDateFormat;
 
     // Controls, by the ids of dialog 130 (objectName is the id).
@@ -93,6 +94,7 @@ public:
     QRadioButton* m_semicolon;
     QRadioButton* m_pipe;
     QCheckBox* m_checkDecimalComma;
+    QCheckBox* m_checkUpdate;
     QComboBox* m_dateFormat;
     QLineEdit* m_path;
     QLineEdit* m_symbol;

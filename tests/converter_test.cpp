@@ -56,7 +56,11 @@ TEST_F(ConversionTest, WorkedExampleWritesEveryFileByteForByte) {
     EXPECT_EQ(test::Hex(Out("F1.DAT")), test::Hex(DataFile(6, 1, row)));
     EXPECT_EQ(Out("F1.DOP"), "\"DATE\",0,0\r\n\"OPEN\",4,4\r\n\"HIGH\",4,4\r\n\"LOW\",4,4\r\n\"CLOSE\",4,4\r\n"
                              "\"VOL\",4,4\r\n");
-    EXPECT_EQ(test::ListDir(m_out), (V{"F1.DAT", "F1.DOP", "MASTER"}));
+    // A new portfolio gets EMASTER beside MASTER.
+    EXPECT_EQ(test::Hex(Out("EMASTER")),
+              test::Hex(test::EMasterFile({test::EMasterRecord(1, "IBM", "INTL BUSINESS", "INTL BUSINESS", 6, 63,
+                                                               20000105, 20000105)})));
+    EXPECT_EQ(test::ListDir(m_out), (V{"EMASTER", "F1.DAT", "F1.DOP", "MASTER"}));
     EXPECT_EQ(m_settings.written, (std::vector<std::pair<std::string, std::string>>{
                                       {"Convert/PathIn", m_input},
                                       {"Convert/PathOut", std::filesystem::canonical(m_out).string()},
@@ -225,26 +229,40 @@ TEST_F(ConversionTest, RefusesWhatTheChecksFindAndChangesNothing) {
     }
 }
 
-TEST_F(ConversionTest, RefusesAFullPortfolio) {
-    struct Case {
-        int records, mark;
-    };
-    for (const Case& c : {Case{3, 255}, Case{255, 255}}) {
-        SCOPED_TRACE(testing::Message() << c.records << "/" << c.mark);
-        std::vector<std::string> records;
-        for (int n = 1; n <= c.records; ++n) {
-            records.push_back(test::SecurityRecord(n, std::string("S").append(std::to_string(n))));
-        }
-        std::string master = test::MasterFile(records, -1, c.mark);
-        test::WriteFile(m_out + "/MASTER", master);
-        m_prompt.shown.clear();
-        auto job = MakeJob();
-        job->m_bUseExistingMaster = 1;
-        EXPECT_EQ(Convert("010500,1,2,3,4,5,6\n", *job), 1);
-        EXPECT_EQ(Messages(), V{kFullPortfolioMessage});
-        EXPECT_EQ(Out("MASTER"), master);
-        EXPECT_EQ(test::ListDir(m_out), V{"MASTER"});
-    }
+TEST_F(ConversionTest, AFullMasterOverflowsIntoXMasterUntilThatIsFullToo) {
+    std::vector<std::string> records;
+    for (int n = 1; n <= 255; ++n) records.push_back(test::SecurityRecord(n, "S" + std::to_string(n)));
+    const std::string master = test::MasterFile(records);
+    test::WriteFile(m_out + "/MASTER", master);
+    auto job = MakeJob();
+    job->m_bUseExistingMaster = 1;
+    job->m_bFieldOn[kOpenInt] = 0;
+    job->SetName("INTERNATIONAL BUSINESS MACHINES CORPORATION");
+    ASSERT_EQ(Convert("010500,25.5,26.25,25,26,12000\n010600,1,2,3,4,5\n", *job), 0);
+    EXPECT_EQ(Messages(), V{});
+    EXPECT_EQ(Out("MASTER"), master);
+    EXPECT_EQ(test::Hex(Out("XMASTER")),
+              test::Hex(test::XMasterFile({test::XMasterRecord(256, "IBM", "INTERNATIONAL BUSINESS MACHINES CORPORATION",
+                                                               63, 20000105, 20000106)},
+                                          257)));
+    std::string rows = Stored(1000105.0f) + Stored(25.5f) + Stored(26.25f) + Stored(25.0f) + Stored(26.0f) +
+                       Stored(12000.0f) + Stored(1000106.0f) + Stored(1.0f) + Stored(2.0f) + Stored(3.0f) +
+                       Stored(4.0f) + Stored(5.0f);
+    EXPECT_EQ(test::Hex(Out("F256.MWD")), test::Hex(DataFile(6, 2, rows)));
+
+    // XMASTER takes numbers up to 2000; then the portfolio is full.
+    std::vector<std::string> xrecords;
+    for (int n = 256; n <= 2000; ++n) xrecords.push_back(test::XMasterRecord(n, "X" + std::to_string(n), "", 63, 0, 0));
+    std::string xmaster = test::XMasterFile(xrecords, 2001);
+    test::WriteFile(m_out + "/XMASTER", xmaster);
+    auto before = test::Snapshot(m_out);
+    m_prompt.shown.clear();
+    auto full = MakeJob();
+    full->m_bUseExistingMaster = 1;
+    full->SetSymbol("NEW");
+    EXPECT_EQ(Convert("010500,1,2,3,4,5,6\n", *full), 1);
+    EXPECT_EQ(Messages(), V{kFullXMasterMessage});
+    EXPECT_EQ(test::Snapshot(m_out), before);
 }
 
 // Every row rule, end to end: what the file holds, what is stored, and what
@@ -368,15 +386,35 @@ TEST_F(ConversionTest, UsesAMasterNamedInLowerCase) {
 }
 
 TEST_F(ConversionTest, SymbolsAndNamesFitWholeOrAreRefused) {
+    const std::string euro = "\xE2\x82\xAC", name15 = euro + euro + euro + euro + euro;
+    std::string name45, name46;
+    for (int i = 0; i < 15; ++i) name45 += euro;
+    name46 = name45 + "x";
     auto job = MakeJob();
     EXPECT_FALSE(job->SetSymbol("ABCDEFGHIJKLMNO"));
-    EXPECT_FALSE(job->SetName("\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC"));
+    EXPECT_FALSE(job->SetName(name46));
     ASSERT_TRUE(job->SetSymbol("ABCDEFGHIJKLMN"));
-    ASSERT_TRUE(job->SetName("\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC"));
+    ASSERT_TRUE(job->SetName(name45));
     ASSERT_EQ(Convert("010500,1,2,3,4,5,6\n", *job), 0);
     std::string master = Out("MASTER");
     EXPECT_EQ(master.substr(53 + kRecSymbol, 17), std::string("ABCDEFGHIJKLMN  \0", 17));
-    EXPECT_EQ(master.substr(53 + kRecName, 16), "\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC ");
+    // MASTER keeps whole characters of the first 16 bytes; EMASTER the whole name.
+    EXPECT_EQ(master.substr(53 + kRecName, 16), name15 + " ");
+    EXPECT_EQ(Out("EMASTER").substr(192 + 139, 45), name45);
+    EXPECT_EQ(Out("EMASTER").substr(192 + 32, 16), name15 + std::string(1, '\0'));
+
+    // A portfolio without EMASTER holds 16 bytes of a name, no more.
+    std::filesystem::remove(m_out + "/EMASTER");
+    auto before = test::Snapshot(m_out);
+    m_prompt.shown.clear();
+    auto longer = MakeJob();
+    longer->m_bUseExistingMaster = 1;
+    longer->SetSymbol("LONG");
+    longer->SetName("SEVENTEEN BYTES!!");
+    EXPECT_EQ(Convert("010500,1,2,3,4,5,6\n", *longer), 1);
+    EXPECT_EQ(Messages(), V{"The name SEVENTEEN BYTES!! is longer than 16 bytes, the most that " + m_out +
+                            "/MASTER holds (a portfolio with an EMASTER file holds 45)."});
+    EXPECT_EQ(test::Snapshot(m_out), before);
 }
 
 TEST_F(ConversionTest, IgnoresAByteOrderMarkBeforeTheFirstLine) {

@@ -117,7 +117,7 @@ TEST_F(CliTest, SettingsChecksRefuseBeforeAnythingIsWritten) {
         {{"--skip", "201"}, "tarvel-cli: --skip: give a number of lines from 0 to 200\n"},
         {{"--symbol", "   "}, "tarvel-cli: --symbol: give a symbol that is not blank\n"},
         {{"--symbol", "ABCDEFGHIJKLMNO"}, "tarvel-cli: --symbol: give at most 14 bytes\n"},
-        {{"--name", "ABCDEFGHIJKLMNOPQ"}, "tarvel-cli: --name: give at most 16 bytes\n"},
+        {{"--name", std::string(46, 'N')}, "tarvel-cli: --name: give at most 45 bytes\n"},
         {{"--out", " "}, "tarvel-cli: --out: give the portfolio directory\n"},
         {{"--out", m_env / "missing"}, "tarvel-cli: Path does not exist: " + (m_env / "missing") + "\n"},
         {{"--date-format", "QQ"}, "tarvel-cli: unknown date format \"QQ\"; see tarvel-cli convert --help\n"},

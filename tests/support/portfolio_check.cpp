@@ -1,8 +1,15 @@
 #include "tests/support/portfolio_check.h"
 
+#include <algorithm>
+#include <bit>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <set>
 
 #include "pricedb/layout.h"
+#include "platform/platform.h"
+#include "pricedb/extended_masters.h"
 #include "pricedb/portfolio.h"
 #include "tests/support/temp_dir.h"
 
@@ -15,17 +22,39 @@ StoredNumber At(const std::uint8_t* p) { return {p[0], p[1], p[2], p[3]}; }
 
 bool BadExponent(const std::uint8_t* p) { return p[3] == 1 || p[3] == 2; }
 
-// The n of "F<n>.DAT" or "F<n>.DOP" exactly as the converter names them; 0 otherwise.
+// The n of "F<n>.DAT", "F<n>.DOP" or "F<n>.MWD" exactly as the converter
+// names them; 0 otherwise.
 int DataFileNumber(const std::string& name) {
-    for (int n = 1; n <= kMaxSecurities; ++n) {
-        if (name == DataFileName(n) || name == DescriptionFileName(n)) return n;
-    }
+    if (name.size() < 6 || name[0] != 'F') return 0;
+    std::string suffix = name.substr(name.size() - 4);
+    int n = std::atoi(name.c_str() + 1);
+    if (n < 1 || n > 65535) return 0;
+    if (suffix == ".MWD" ? name == MwdFileName(n) : name == DataFileName(n) || name == DescriptionFileName(n)) return n;
     return 0;
+}
+
+int U32(const std::uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | p[3] << 24; }
+
+int FloatDay(const std::uint8_t* p) {
+    std::uint32_t bits = static_cast<std::uint32_t>(U32(p));
+    float value;
+    std::memcpy(&value, &bits, 4);
+    return static_cast<int>(value) + 19000000;
 }
 
 }  // namespace
 
 std::string CheckPortfolio(const std::string& dir, bool afterKill) {
+    if (afterKill && FileExists(dir + "/" + kJournalName)) {
+        // Committed: what the journal says is done by the next conversion.
+        // The portfolio is checked as that leaves it, in a copy.
+        CTempDir copy;
+        std::filesystem::copy(dir, copy.path(), std::filesystem::copy_options::recursive);
+        auto platform = MakePosixPlatform();
+        FinishJournal(*platform, copy.path());
+        if (FileExists(copy / kJournalName)) return "the journal cannot be carried out\n";
+        return CheckPortfolio(copy.path(), true);
+    }
     std::string problems;
     auto problem = [&](const std::string& text) { problems += text + "\n"; };
     std::vector<std::string> names = ListDir(dir);
@@ -36,6 +65,12 @@ std::string CheckPortfolio(const std::string& dir, bool afterKill) {
         std::string next = ReadFile(dir + "/MASTER.~NU");
         for (std::size_t at = kMasterRecordSize; at + kMasterRecordSize <= next.size(); at += kMasterRecordSize) {
             pending.insert(static_cast<std::uint8_t>(next[at]));
+        }
+    }
+    if (afterKill && FileExists(dir + "/XMASTER.~NU")) {
+        std::string next = ReadFile(dir + "/XMASTER.~NU");
+        for (std::size_t at = kXMasterRecordSize; at + kXMasterRecordSize <= next.size(); at += kXMasterRecordSize) {
+            pending.insert(ReadU16(Bytes(next) + at + kXRecFileNumber));
         }
     }
     if (!FileExists(dir + "/MASTER")) {
@@ -61,36 +96,35 @@ std::string CheckPortfolio(const std::string& dir, bool afterKill) {
     }
     if (header.fileNumberMark < header.securityCount) problem("fileNumberMark below securityCount");
 
-    std::set<int> accounted;
-    for (long i = 1; i <= records; ++i) {
-        const std::uint8_t* r = Bytes(master) + kMasterRecordSize * static_cast<std::size_t>(i);
-        int n = r[kRecFileNumber];
-        if (n == 0 || !accounted.insert(n).second) problem("file number " + std::to_string(n) + " repeated or zero");
-        if (IsDirectoryEntry(r)) continue;
-        const std::string data = DataFileName(n);
-        if (!FileExists(dir + "/" + DescriptionFileName(n))) problem("missing " + DescriptionFileName(n));
+    const std::string emaster = FileExists(dir + "/EMASTER") ? ReadFile(dir + "/EMASTER") : std::string();
+    std::vector<std::string> held;  // price files read, kept while their records are looked at
+    // Checks a price file of records of `length` bytes; points *first and
+    // *last at its first and last record.
+    auto checkData = [&](const std::string& data, std::size_t length, const std::uint8_t** first,
+                         const std::uint8_t** last) {
         if (!FileExists(dir + "/" + data)) {
             problem("missing " + data);
-            continue;
+            return false;
         }
-        std::string bytes = ReadFile(dir + "/" + data);
-        std::size_t length = r[kRecRecordLength];
-        if (length != 4u * r[kRecFieldCount] || length < 8 || length > 28) {
+        if (length < 8 || length > 28) {
             problem(data + ": record length " + std::to_string(length));
-            continue;
+            return false;
         }
+        const std::string& bytes = held.emplace_back(ReadFile(dir + "/" + data));
         if (bytes.size() < length || bytes.size() % length != 0) {
             problem(data + " is " + std::to_string(bytes.size()) + " bytes");
-            continue;
+            return false;
         }
-        std::size_t held = bytes.size() / length;
-        auto count = ReadU16(Bytes(bytes) + kDataHeaderRecordCount);
-        if (count != held) problem(data + ": recordCount " + std::to_string(count) + " for " + std::to_string(held) + " records");
-        if (held < 2) {
+        std::size_t count = bytes.size() / length;
+        auto recordCount = ReadU16(Bytes(bytes) + kDataHeaderRecordCount);
+        if (recordCount != count) {
+            problem(data + ": recordCount " + std::to_string(recordCount) + " for " + std::to_string(count) + " records");
+        }
+        if (count < 2) {
             problem(data + " holds no prices");
-            continue;
+            return false;
         }
-        for (std::size_t k = 1; k < held; ++k) {
+        for (std::size_t k = 1; k < count; ++k) {
             const std::uint8_t* record = Bytes(bytes) + k * length;
             for (std::size_t f = 0; f < length; f += 4) {
                 if (BadExponent(record + f)) problem(data + ": exponent byte 1 or 2 in record " + std::to_string(k));
@@ -99,11 +133,74 @@ std::string CheckPortfolio(const std::string& dir, bool afterKill) {
                 problem(data + ": dates out of order at record " + std::to_string(k));
             }
         }
+        *first = Bytes(bytes) + length;
+        *last = Bytes(bytes) + (count - 1) * length;
+        return true;
+    };
+    held.reserve(70000);
+
+    std::set<int> accounted;
+    for (long i = 1; i <= records; ++i) {
+        const std::uint8_t* r = Bytes(master) + kMasterRecordSize * static_cast<std::size_t>(i);
+        int n = r[kRecFileNumber];
+        if (n == 0 || !accounted.insert(n).second) problem("file number " + std::to_string(n) + " repeated or zero");
+        if (IsDirectoryEntry(r)) continue;
+        const std::string data = DataFileName(n);
+        if (!FileExists(dir + "/" + DescriptionFileName(n))) problem("missing " + DescriptionFileName(n));
+        std::size_t length = r[kRecRecordLength];
+        if (length != 4u * r[kRecFieldCount]) problem(data + ": record length " + std::to_string(length));
         if (BadExponent(r + kRecFirstDate) || BadExponent(r + kRecLastDate)) problem(data + ": bad date exponent");
-        if (At(r + kRecFirstDate) != At(Bytes(bytes) + length) ||
-            At(r + kRecLastDate) != At(Bytes(bytes) + (held - 1) * length)) {
+        const std::uint8_t* first = nullptr;
+        const std::uint8_t* last = nullptr;
+        if (!checkData(data, length, &first, &last)) continue;
+        if (At(r + kRecFirstDate) != At(first) || At(r + kRecLastDate) != At(last)) {
             problem(data + ": MASTER dates disagree with the data file");
         }
+        if (!emaster.empty() && emaster.size() == (static_cast<std::size_t>(records) + 1) * kEMasterRecordSize) {
+            const std::uint8_t* e = Bytes(emaster) + kEMasterRecordSize * static_cast<std::size_t>(i);
+            int firstDay = DayOfStoredDate(At(first)), lastDay = DayOfStoredDate(At(last));
+            if (e[kERecFileNumber] != n) problem("EMASTER record " + std::to_string(i) + " is not file number " + std::to_string(n));
+            if (FloatDay(e + kERecFirstDate) != firstDay || FloatDay(e + kERecLastDate) != lastDay ||
+                U32(e + kERecFirstDay) != firstDay) {
+                problem(data + ": EMASTER dates disagree with the data file");
+            }
+            if (4u * static_cast<unsigned>(std::popcount(e[kERecFieldBits])) != length || e[kERecFieldCount] != r[kRecFieldCount]) {
+                problem(data + ": EMASTER fields disagree with MASTER");
+            }
+            if (FieldText(e + kERecSymbol, 14) != FieldText(r + kRecSymbol, 14)) problem(data + ": EMASTER symbol differs");
+        }
+    }
+    if (!emaster.empty()) {
+        if (emaster.size() % kEMasterRecordSize != 0 ||
+            emaster.size() / kEMasterRecordSize != static_cast<std::size_t>(records) + 1 ||
+            ReadU16(Bytes(emaster)) != records) {
+            problem("EMASTER does not hold MASTER's " + std::to_string(records) + " securities");
+        }
+    }
+    if (FileExists(dir + "/XMASTER")) {
+        std::string xmaster = ReadFile(dir + "/XMASTER");
+        long xrecords = static_cast<long>(xmaster.size() / kXMasterRecordSize) - 1;
+        if (xmaster.size() % kXMasterRecordSize != 0 || xrecords < 0 || xmaster.compare(0, 4, "\x5D\xFEXM") != 0 ||
+            ReadU16(Bytes(xmaster) + kXHeaderCount) != xrecords || ReadU16(Bytes(xmaster) + kXHeaderCountAgain) != xrecords) {
+            problem("XMASTER header or size wrong");
+            xrecords = 0;
+        }
+        int highest = 0;
+        for (long i = 1; i <= xrecords; ++i) {
+            const std::uint8_t* x = Bytes(xmaster) + kXMasterRecordSize * static_cast<std::size_t>(i);
+            int n = ReadU16(x + kXRecFileNumber);
+            highest = std::max(highest, n);
+            if (n < 256 || !accounted.insert(n).second) problem("XMASTER file number " + std::to_string(n) + " repeated or below 256");
+            const std::string data = MwdFileName(n);
+            std::size_t length = 4u * static_cast<unsigned>(std::popcount(x[kXRecFieldBits]));
+            const std::uint8_t* first = nullptr;
+            const std::uint8_t* last = nullptr;
+            if (!checkData(data, length, &first, &last)) continue;
+            if (U32(x + kXRecFirstDay) != DayOfStoredDate(At(first)) || U32(x + kXRecLastDay) != DayOfStoredDate(At(last))) {
+                problem(data + ": XMASTER dates disagree with the data file");
+            }
+        }
+        if (xrecords > 0 && ReadU16(Bytes(xmaster) + kXHeaderNextNumber) <= highest) problem("XMASTER next number too low");
     }
 
     for (const std::string& name : names) {
