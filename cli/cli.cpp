@@ -372,9 +372,10 @@ int RunConvert(const ConvertOptions& o, std::ostream& out, std::ostream& err) {
     if (job.Run() == 0) {
         out << "Conversion completed successfully!\n";
         if (o.update || job.m_nAdded > 1) {
-            err << "Tarvel: " << RowsText(job.m_nRecordsWritten) << " stored: " << job.m_nAdded << " new, "
-                << job.m_nUpdated << " updated; " << RowsText(job.m_nRecordsLeftOut)
-                << " not newer than a security's last date left out.\n";
+            err << "Tarvel: " << job.m_nAdded << (job.m_nAdded == 1 ? " security" : " securities") << " added, "
+                << job.m_nUpdated << " updated; " << RowsText(job.m_nRecordsWritten) << " stored";
+            if (job.m_nRecordsLeftOut > 0) err << ", " << RowsText(job.m_nRecordsLeftOut) << " already there left out";
+            err << ".\n";
         }
         return 0;
     }

@@ -1,0 +1,159 @@
+// Many securities through tarvel-cli: folders in one run, files of several
+// tickers, daily updates, and portfolios past MASTER's 255 securities.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+
+#include "pricedb/layout.h"
+#include "tests/qt/cli_runner.h"
+#include "tests/qt/settings_env.h"
+#include "tests/support/portfolio_check.h"
+#include "tests/support/temp_dir.h"
+
+namespace tarvel {
+namespace {
+
+namespace fs = std::filesystem;
+
+using test::Cli;
+using test::Outcome;
+
+// Daily rows of security `i` from 2 January 2024, `days` of them starting at
+// day `from`, as the CSV a download gives (header when `from` is 0).
+std::string DailyCsv(int i, int from, int days) {
+    std::string text = from == 0 ? "Date,Open,High,Low,Close,Volume\n" : "";
+    for (int d = from; d < from + days; ++d) {
+        char line[96];
+        std::snprintf(line, sizeof line, "2024-%02d-%02d,%d,%d,%d,%d.5,%d\n", 1 + d / 28, 1 + d % 28, i + d,
+                      i + d + 2, i + d - 1, i + d, 1000 * (d + 1));
+        text += line;
+    }
+    return text;
+}
+
+// What export prints for a security converted from DailyCsv's rows.
+std::string Exported(const std::string& csv) {
+    return "DATE,OPEN,HIGH,LOW,CLOSE,VOL\n" + csv.substr(csv.find('\n') + 1);
+}
+
+std::string Symbol(int i) {
+    char symbol[8];
+    std::snprintf(symbol, sizeof symbol, "S%03d", i);
+    return symbol;
+}
+
+int Count(const std::string& text, const std::string& what) {
+    int n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
+TEST(ManySecurities, AFolderOf300FilesThenTwoNewDaysEachThenNothingNew) {
+    test::CSettingsEnv env;
+    const std::string folder = env / "prices", out = env / "pf";
+    fs::create_directory(folder);
+    for (int i = 0; i < 300; ++i) test::WriteFile(folder + "/" + Symbol(i) + ".csv", DailyCsv(i, 0, 20));
+    test::WriteFile(folder + "/notes.md", "not a price file");
+
+    Outcome first = Cli({"convert", folder, "--out", out});
+    ASSERT_EQ(first.status, 0) << first.err;
+    EXPECT_EQ(first.out, "Converted 300 files (6,000 rows) into 300 securities.\n");
+    EXPECT_EQ(test::CheckPortfolio(out), "");
+    Outcome listed = Cli({"list", out, "--json"});
+    EXPECT_EQ(Count(listed.out, "\"listed_in\": \"MASTER\""), 255);
+    EXPECT_EQ(Count(listed.out, "\"listed_in\": \"XMASTER\""), 45);
+    EXPECT_NE(listed.out.find("{\"number\": 300, \"symbol\": \"S299\", \"name\": \"S299\", \"fields\": 6, \"first\": "
+                              "\"2024-01-01\", \"last\": \"2024-01-20\", \"records\": 20, \"directory\": \"\", "
+                              "\"listed_in\": \"XMASTER\", \"file\": \"F300.MWD\"}"),
+              std::string::npos);
+    for (int i = 0; i < 300; ++i) {
+        EXPECT_EQ(Cli({"export", out, Symbol(i)}).out, Exported(DailyCsv(i, 0, 20))) << Symbol(i);
+    }
+
+    // Two more days in every file: exactly two records more in every price
+    // file, nothing else of them touched.
+    const auto before = test::Snapshot(out);
+    for (int i = 0; i < 300; ++i) {
+        test::WriteFile(folder + "/" + Symbol(i) + ".csv", DailyCsv(i, 0, 20) + DailyCsv(i, 20, 2));
+    }
+    Outcome second = Cli({"convert", folder, "--out", out, "--update"});
+    ASSERT_EQ(second.status, 0) << second.err;
+    EXPECT_EQ(second.out, "Converted 300 files (600 rows) into 300 securities (0 new, 300 updated); 6,000 rows "
+                          "already there left out.\n");
+    EXPECT_EQ(test::CheckPortfolio(out), "");
+    const auto updated = test::Snapshot(out);
+    int grown = 0;
+    for (const auto& [name, bytes] : before) {
+        if (!name.ends_with(".DAT") && !name.ends_with(".MWD")) continue;
+        const std::string& now = updated.at(name);
+        const std::size_t length = 24;
+        EXPECT_EQ(now.size(), bytes.size() + 2 * length) << name;
+        EXPECT_EQ(now.substr(length, bytes.size() - length), bytes.substr(length)) << name;
+        EXPECT_EQ(static_cast<unsigned char>(now[kDataHeaderRecordCount]), 23) << name;
+        ++grown;
+    }
+    EXPECT_EQ(grown, 300);
+    for (int i : {0, 254, 255, 299}) {
+        EXPECT_EQ(Cli({"export", out, Symbol(i)}).out, Exported(DailyCsv(i, 0, 22))) << Symbol(i);
+    }
+
+    // The same files again: nothing is newer, and no byte changes.
+    Outcome third = Cli({"convert", folder, "--out", out, "--update"});
+    ASSERT_EQ(third.status, 0) << third.err;
+    EXPECT_EQ(third.out, "Converted 300 files (0 rows) into 0 securities; 6,600 rows already there left out.\n");
+    EXPECT_EQ(test::Snapshot(out), updated);
+}
+
+TEST(ManySecurities, AFileThatFailsChangesNothingAndTheOthersConvert) {
+    test::CSettingsEnv env;
+    const std::string folder = env / "prices", out = env / "pf";
+    fs::create_directory(folder);
+    for (int i = 0; i < 10; ++i) test::WriteFile(folder + "/" + Symbol(i) + ".csv", DailyCsv(i, 0, 3));
+    test::WriteFile(folder + "/S003.csv", "");
+    test::WriteFile(folder + "/S007.csv", std::string("\x01\x00\x02\x00binary", 10));
+
+    Outcome batch = Cli({"convert", folder, "--out", out});
+    EXPECT_EQ(batch.status, 1);
+    EXPECT_EQ(batch.out, "Converted 8 files (24 rows) into 8 securities; 2 failed: see above.\n");
+    EXPECT_NE(batch.err.find("Tarvel: " + folder + "/S003.csv: "), std::string::npos) << batch.err;
+    EXPECT_NE(batch.err.find("Tarvel: " + folder + "/S007.csv: "), std::string::npos) << batch.err;
+    EXPECT_EQ(test::CheckPortfolio(out), "");
+    EXPECT_EQ(Count(Cli({"list", out, "--json"}).out, "\"symbol\""), 8);
+
+    // An update whose file has other fields than its security fails alone.
+    for (int i = 0; i < 10; ++i) test::WriteFile(folder + "/" + Symbol(i) + ".csv", DailyCsv(i, 0, 4));
+    test::WriteFile(folder + "/S005.csv", "Date,Close\n2024-01-05,9\n");
+    const std::string s005 = Cli({"export", out, "S005"}).out;
+    Outcome update = Cli({"convert", folder, "--out", out, "--update"});
+    EXPECT_EQ(update.status, 1);
+    EXPECT_EQ(update.out, "Converted 9 files (15 rows) into 9 securities (2 new, 7 updated); 21 rows already there "
+                          "left out; 1 failed: see above.\n");
+    EXPECT_NE(update.err.find(folder + "/S005.csv: The rows for S005 have the fields Date, Close, but the security in "
+                                       "the portfolio has Date, Open, High, Low, Close, Volume. It was not updated."),
+              std::string::npos)
+        << update.err;
+    EXPECT_EQ(test::CheckPortfolio(out), "");
+    EXPECT_EQ(Cli({"export", out, "S005"}).out, s005);
+}
+
+TEST(ManySecurities, AFileOfThreeTickersBecomesThreeSecurities) {
+    test::CSettingsEnv env;
+    const std::string out = env / "pf", data = std::string(TARVEL_TEST_DATA_DIR) + "/many/";
+    Outcome outcome = Cli({"convert", data + "tickers.csv", "--out", out});
+    ASSERT_EQ(outcome.status, 0) << outcome.err;
+    std::string exported;
+    for (const char* symbol : {"AAA", "BBB", "CCC"}) exported += symbol + ("\n" + Cli({"export", out, symbol}).out);
+    EXPECT_EQ(exported, test::ReadFile(data + "tickers.expected"));
+    EXPECT_EQ(test::CheckPortfolio(out), "");
+    // Without --update a ticker the portfolio holds refuses the whole file.
+    auto before = test::Snapshot(out);
+    Outcome again = Cli({"convert", data + "tickers.csv", "--out", out});
+    EXPECT_EQ(again.status, 1);
+    EXPECT_EQ(again.err, "Tarvel: Duplicate Symbol Failure: BBB\n");
+    EXPECT_EQ(test::Snapshot(out), before);
+}
+
+}  // namespace
+}  // namespace tarvel
