@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <map>
 
+#include "pricedb/extended_masters.h"
 #include "tests/support/conversion_fixture.h"
 #include "tests/support/master_builder.h"
 
@@ -29,7 +30,34 @@ protected:
         test::WriteFile(m_input, "010500,10,11,9,10.5,1000,50\n010600,11,12,10,11.5,1100,51\n010700,12,13,11,12.5,1200,52\n");
     }
 
-    // One conversion of a fourth security into a fresh copy of the portfolio.
+    // Two securities in XMASTER beside the three in MASTER and EMASTER, then
+    // the input of an update run: newer rows of AAA and XXA (and a row
+    // each that is not newer), and a new security.
+    void AddXMasterSecurities() {
+        std::vector<std::string> records;
+        for (int n : {256, 257}) {
+            std::string name = n == 256 ? "XXA" : "XXB";
+            records.push_back(test::XMasterRecord(n, name, name + " LONG NAME OF MORE THAN SIXTEEN BYTES", 127,
+                                                  20000105, 20000106));
+            std::string data;
+            for (int i = 0; i < 7; ++i) data += std::string("\0\0\3\0", 4);
+            for (float day : {1000105.0f, 1000106.0f}) {
+                data += test::Stored(day);
+                for (int f = 1; f < 7; ++f) data += test::Stored(static_cast<float>(f));
+            }
+            test::WriteFile(m_out + "/" + MwdFileName(n), data);
+        }
+        test::WriteFile(m_out + "/XMASTER", test::XMasterFile(records, 258));
+        ASSERT_EQ(test::CheckPortfolio(m_out), "");
+        m_before = Snapshot(m_out);
+        test::WriteFile(m_input,
+                        "XXA,20000106,9,9,9,9,9,9\nAAA,20000106,8,8,8,8,8,8\nAAA,20000107,2,3,1,2.5,100,7\n"
+                        "XXA,20000107,5,6,4,5.5,500,8\nXXA,20000110,6,7,5,6.5,600,9\nNEW,20000107,1,2,1,1.5,10,1\n");
+        m_bUpdate = true;
+    }
+
+    // One conversion of a fourth security (or the update run) into a fresh
+    // copy of the portfolio.
     int RunWithFault(long k, test::CFaultyPlatform& platform, test::CRecordingPrompt& prompt) {
         fs::remove_all(m_out);
         fs::create_directory(m_out);
@@ -46,52 +74,82 @@ protected:
         job.m_bUseExistingMaster = 1;
         for (int f = 0; f < kFieldCount; ++f) {
             job.m_bFieldOn[f] = 1;
-            job.m_nFieldColumn[f] = f;
+            job.m_nFieldColumn[f] = m_bUpdate ? f + 1 : f;
+        }
+        if (m_bUpdate) {
+            job.m_bUpdate = 1;
+            job.m_nTickerColumn = 0;
+            job.m_nDateFormat = 8;
         }
         return job.Run();
     }
 
+    // Fails each operation of the run in turn: every run fails with the
+    // fault's reason and leaves the portfolio byte for byte as it was, or
+    // succeeds (the fault hit what nobody consults) with the same portfolio
+    // as a run without faults.
+    void Sweep() {
+        test::CFaultyPlatform clean;
+        test::CRecordingPrompt cleanPrompt;
+        ASSERT_EQ(RunWithFault(0, clean, cleanPrompt), 0);
+        ASSERT_EQ(test::CheckPortfolio(m_out), "");
+        const std::map<std::string, std::string> success = Snapshot(m_out);
+        const long operations = clean.operations();
+        ASSERT_GT(operations, 20);
+
+        int failedRuns = 0;
+        for (long k = 1; k <= operations; ++k) {
+            test::CFaultyPlatform platform;
+            test::CRecordingPrompt prompt;
+            int result = RunWithFault(k, platform, prompt);
+            const std::string operation = clean.log()[static_cast<std::size_t>(k - 1)];
+            SCOPED_TRACE(testing::Message() << "operation " << k << " (" << operation << ")");
+            ASSERT_TRUE(result == 0 || result == 1);
+            std::map<std::string, std::string> after = Snapshot(m_out);
+            if (result == 1) {
+                ++failedRuns;
+                EXPECT_EQ(after, m_before);
+                ASSERT_EQ(prompt.shown.size(), 1u);
+                EXPECT_NE(prompt.shown[0].text.find("Input/output error"), std::string::npos) << prompt.shown[0].text;
+            } else {
+                // A fault whose result nobody consults (a clean-up, the backup
+                // taken after the commit, removing a journal that is carried
+                // out whole) changes nothing that was converted.
+                EXPECT_EQ(test::CheckPortfolio(m_out), "");
+                after.erase("MASTER.BAK");
+                after.erase(kJournalName);
+                std::map<std::string, std::string> expected = success;
+                expected.erase("MASTER.BAK");
+                EXPECT_EQ(after, expected);
+                EXPECT_TRUE(prompt.shown.empty());
+                std::printf("[ fault sweep ] %s (operation %ld) not consulted\n", operation.c_str(), k);
+            }
+        }
+        std::printf("[ fault sweep ] %s: %ld operations, %ld faults injected, %d runs failed with a message, %ld "
+                    "succeeded\n",
+                    m_bUpdate ? "update with EMASTER and XMASTER" : "new security", operations, operations,
+                    failedRuns, operations - failedRuns);
+    }
+
     std::map<std::string, std::string> m_before;
+    bool m_bUpdate = false;
 };
 
-TEST_F(FaultInjectionTest, EveryFailingOperationLeavesThePortfolioAsItWasOrAddsTheSecurityWhole) {
-    test::CFaultyPlatform clean;
-    test::CRecordingPrompt cleanPrompt;
-    ASSERT_EQ(RunWithFault(0, clean, cleanPrompt), 0);
-    const std::map<std::string, std::string> success = Snapshot(m_out);
-    const long operations = clean.operations();
-    ASSERT_GT(operations, 20);
+TEST_F(FaultInjectionTest, EveryFailingOperationLeavesThePortfolioAsItWasOrAddsTheSecurityWhole) { Sweep(); }
 
-    int failedRuns = 0;
-    for (long k = 1; k <= operations; ++k) {
-        test::CFaultyPlatform platform;
-        test::CRecordingPrompt prompt;
-        int result = RunWithFault(k, platform, prompt);
-        const std::string operation = clean.log()[static_cast<std::size_t>(k - 1)];
-        SCOPED_TRACE(testing::Message() << "operation " << k << " (" << operation << ")");
-        ASSERT_TRUE(result == 0 || result == 1);
-        std::map<std::string, std::string> after = Snapshot(m_out);
-        if (result == 1) {
-            ++failedRuns;
-            EXPECT_EQ(after, m_before);
-            ASSERT_EQ(prompt.shown.size(), 1u);
-            EXPECT_NE(prompt.shown[0].text.find("Input/output error"), std::string::npos) << prompt.shown[0].text;
-        } else {
-            // A fault whose result nobody consults (a clean-up, the backup
-            // taken after the commit, removing a journal that is carried
-            // out whole) changes nothing that was converted.
-            EXPECT_EQ(test::CheckPortfolio(m_out), "");
-            after.erase("MASTER.BAK");
-            after.erase(kJournalName);
-            std::map<std::string, std::string> expected = success;
-            expected.erase("MASTER.BAK");
-            EXPECT_EQ(after, expected);
-            EXPECT_TRUE(prompt.shown.empty());
-            std::printf("[ fault sweep ] %s (operation %ld) not consulted\n", operation.c_str(), k);
-        }
-    }
-    std::printf("[ fault sweep ] %ld operations, %ld faults injected, %d runs failed with a message, %ld succeeded\n",
-                operations, operations, failedRuns, operations - failedRuns);
+TEST_F(FaultInjectionTest, EveryFailingOperationOfAnUpdateLeavesEverySecurityOldOrNew) {
+    AddXMasterSecurities();
+    test::CFaultyPlatform platform;
+    test::CRecordingPrompt prompt;
+    ASSERT_EQ(RunWithFault(0, platform, prompt), 0);
+    // AAA and XXA got their newer rows, NEW was added, the rest is as it was.
+    std::map<std::string, std::string> after = Snapshot(m_out);
+    for (const char* same : {"F2.DAT", "F3.DAT", "F257.MWD"}) EXPECT_EQ(after[same], m_before[same]) << same;
+    EXPECT_EQ(after["F1.DAT"].size(), m_before["F1.DAT"].size() + 28);
+    EXPECT_EQ(after["F256.MWD"].size(), m_before["F256.MWD"].size() + 2 * 28);
+    EXPECT_EQ(after["F4.DAT"].size(), 2u * 28);
+    EXPECT_EQ(after["XMASTER"].substr(150 + kXRecLastDay, 4), test::Le(20000110, 4));
+    Sweep();
 }
 
 TEST_F(FaultInjectionTest, AFullDiskIsNamedInTheMessage) {
