@@ -507,5 +507,104 @@ TEST(KilledConversions, LeaveTheOldPortfolioOrTheNewOne) {
     EXPECT_GT(killedBefore, 0);
 }
 
+// `count` daily rows from day `from` (days from 1 January 2000) with a header
+// when `from` is 0: dates as YYYY-MM-DD and six numbers.
+std::string IsoRows(int from, int count, int base) {
+    std::string text = from == 0 ? "Date,Open,High,Low,Close,Volume,OpenInt\n" : "";
+    for (int d = from; d < from + count; ++d) {
+        int year = 2000 + d / 336, month = 1 + d % 336 / 28, day = 1 + d % 28;
+        char line[96];
+        std::snprintf(line, sizeof line, "%04d-%02d-%02d,%d,%d,%d,%d,%d,%d\n", year, month, day, base + d % 97,
+                      base + d % 97 + 2, base, base + 1, 100 * d, d % 13);
+        text += line;
+    }
+    return text;
+}
+
+// Kills `--update` runs over a portfolio of MASTER, EMASTER and XMASTER
+// securities at random moments: once what a killed run committed is carried
+// out (as the next run does first), the portfolio is the one before the run
+// or the one after it, every file of it, never a mix.
+TEST(KilledConversions, AnUpdateLeavesEverySecurityOldOrNew) {
+    test::CSettingsEnv env;
+    const std::string base = env / "base", work = env / "pf", prices = env / "prices", newer = env / "newer";
+    fs::create_directory(prices);
+    fs::create_directory(newer);
+    for (int i = 0; i < 258; ++i) test::WriteFile(prices + "/S" + std::to_string(i) + ".csv", IsoRows(0, 50, i));
+    ASSERT_EQ(Spawn({"tarvel-cli", "convert", prices, "--out", base}), 0);
+    ASSERT_TRUE(test::FileExists(base + "/XMASTER"));
+    for (int i : {0, 1, 2, 255, 256, 257}) {
+        test::WriteFile(newer + "/S" + std::to_string(i) + ".csv", IsoRows(0, 50, i) + IsoRows(50, 2500, i));
+    }
+    const std::vector<std::string> update = {"tarvel-cli", "convert", newer, "--out", work, "--update", "--wait", "0"};
+    fs::copy(base, work, fs::copy_options::recursive);
+    const Files baseFiles = test::Snapshot(base);
+    // Puts back what a run changed (copying hundreds of files every time
+    // would be most of the test's time).
+    auto reset = [&] {
+        for (const auto& [name, bytes] : test::Snapshot(work)) {
+            auto it = baseFiles.find(name);
+            if (it == baseFiles.end()) {
+                fs::remove(work + "/" + name);
+            } else if (it->second != bytes) {
+                test::WriteFile(work + "/" + name, it->second);
+            }
+        }
+        for (const auto& [name, bytes] : baseFiles) {
+            if (!test::FileExists(work + "/" + name)) test::WriteFile(work + "/" + name, bytes);
+        }
+    };
+    // The portfolio once what a killed run left is completed or removed, as
+    // the next run does first.
+    auto settled = [&] {
+        auto platform = MakePosixPlatform();
+        RemoveLeftovers(*platform, work, work + "/MASTER");
+        Files files = test::Snapshot(work);
+        files.erase("MASTER.BAK");
+        return files;
+    };
+    reset();
+    const Files before = settled();
+    auto started = std::chrono::steady_clock::now();
+    ASSERT_EQ(Spawn(update), 0);
+    const auto span = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started);
+    const Files after = settled();
+    ASSERT_NE(before, after);
+    std::mt19937 random(20261207);
+    std::uniform_int_distribution<long> delay(span.count() / 4, span.count() * 5 / 4);
+#if defined(__SANITIZE_ADDRESS__)
+    constexpr int kKills = 20;
+#else
+    constexpr int kKills = 160;
+#endif
+    int old = 0, updated = 0, mixed = 0, journals = 0;
+    for (int k = 0; k < kKills; ++k) {
+        reset();
+        pid_t pid = Start(update);
+        std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+        journals += test::FileExists(work + "/" + kJournalName) ? 1 : 0;
+        EXPECT_EQ(test::CheckPortfolio(work, true), "") << "kill " << k;
+        Files now = settled();
+        if (now == before) {
+            ++old;
+        } else if (now == after) {
+            ++updated;
+        } else {
+            ++mixed;
+            ADD_FAILURE() << "kill " << k << " left a portfolio that is neither the old one nor the new one";
+        }
+        // The next run completes or repeats the update.
+        EXPECT_EQ(Spawn(update), 0) << "after kill " << k;
+        EXPECT_EQ(settled(), after) << "after kill " << k;
+    }
+    std::printf("[ kill sweep ] %d --update runs over MASTER, EMASTER and XMASTER securities: %d left the old "
+                "portfolio, %d the new one (%d of them through a journal), %d a mix\n",
+                kKills, old, updated, journals, mixed);
+    EXPECT_GT(old, 0);
+    EXPECT_EQ(mixed, 0);
+}
+
 }  // namespace
 }  // namespace tarvel
