@@ -448,10 +448,35 @@ TEST_F(ConversionTest, RemovesWhatAKilledConversionLeft) {
     EXPECT_EQ(Rows(2), V{"2000-01-05 1 2 3 4 5 6"});
 }
 
+TEST_F(ConversionTest, CompletesWhatAKilledCommitLeftInItsJournal) {
+    // Killed after the journal was renamed into place and EMASTER replaced,
+    // before MASTER was.
+    auto job = MakeJob("AAA", "AAA");
+    ASSERT_EQ(Convert("010500,1,2,3,4,5,6\n", *job), 0);
+    const std::string one = Out("MASTER");
+    test::WriteFile(m_out + "/MASTER.~NU", test::MasterFile({one.substr(53), test::SecurityRecord(2, "KIL")}));
+    std::string kil = Out("EMASTER").substr(192);
+    kil[2] = 2;
+    test::WriteFile(m_out + "/EMASTER", test::EMasterFile({Out("EMASTER").substr(192), kil}));
+    test::WriteFile(m_out + "/F2.DAT", Out("F1.DAT"));
+    test::WriteFile(m_out + "/F2.DOP", Out("F1.DOP"));
+    test::WriteFile(m_out + "/" + kJournalName, "R EMASTER.~NU EMASTER\nR MASTER.~NU MASTER\nEND\n");
+    auto next = MakeJob("NEXT", "NEXT");
+    next->m_bUseExistingMaster = 1;
+    ASSERT_EQ(Convert("010500,1,2,3,4,5,6\n", *next), 0) << test::Hex(Out("MASTER"));
+    EXPECT_EQ(test::ListDir(m_out), (V{"EMASTER", "F1.DAT", "F1.DOP", "F2.DAT", "F2.DOP", "F3.DAT", "F3.DOP", "MASTER",
+                                       "MASTER.BAK"}));
+    EXPECT_EQ(Out("MASTER").size(), 4u * 53);
+    EXPECT_EQ(Out("MASTER").substr(2 * 53 + kRecSymbol, 3), "KIL");
+}
+
 // The check every test relies on must itself catch what it promises to.
 TEST_F(ConversionTest, TheConsistencyCheckFindsEveryDefect) {
     auto job = MakeJob();
     ASSERT_EQ(Convert("010500,1,2,3,4,5,6\n010600,1,2,3,4,5,6\n", *job), 0);
+    // A security in XMASTER beside it, with the same prices.
+    test::WriteFile(m_out + "/F256.MWD", Out("F1.DAT"));
+    test::WriteFile(m_out + "/XMASTER", test::XMasterFile({test::XMasterRecord(256, "X", "X", 127, 20000105, 20000106)}, 257));
     const std::map<std::string, std::string> good = test::Snapshot(m_out);
     struct Case {
         const char* problem;
@@ -466,6 +491,16 @@ TEST_F(ConversionTest, TheConsistencyCheckFindsEveryDefect) {
         {"left over: F1.DAT.~NU", [](auto& f) { f["F1.DAT.~NU"] = "x"; }},
         {"missing F1.DOP", [](auto& f) { f.erase("F1.DOP"); }},
         {"F1.DAT: recordCount 3 for 2 records", [](auto& f) { f["F1.DAT"].resize(56); }},
+        {"F1.DAT: EMASTER dates disagree", [](auto& f) { f["EMASTER"].replace(192 + 72, 4, test::IeeeFloat(1000107)); }},
+        {"EMASTER does not hold MASTER's 1 securities", [](auto& f) { f["EMASTER"].resize(192); }},
+        {"EMASTER record 1 is not file number 1", [](auto& f) { f["EMASTER"][192 + 2] = 9; }},
+        {"F1.DAT: EMASTER fields disagree", [](auto& f) { f["EMASTER"][192 + 7] = 1; }},
+        {"F256.MWD: XMASTER dates disagree", [](auto& f) { f["XMASTER"].replace(150 + 116, 4, test::Le(20000107, 4)); }},
+        {"XMASTER header or size wrong", [](auto& f) { f["XMASTER"][10] = 5; }},
+        {"XMASTER next number too low", [](auto& f) { f["XMASTER"][18] = 0; }},
+        {"missing F256.MWD", [](auto& f) { f.erase("F256.MWD"); }},
+        {"no record accounts for F300.MWD", [](auto& f) { f["F300.MWD"] = "x"; }},
+        {"left over: XMASTER.~NU", [](auto& f) { f["XMASTER.~NU"] = "x"; }},
     };
     EXPECT_EQ(test::CheckPortfolio(m_out), "");
     for (const Case& c : cases) {
