@@ -5,7 +5,13 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+#include <algorithm>
 #include <cstdlib>
+#include <vector>
 
 #include <cstdio>
 #include <filesystem>
@@ -13,6 +19,8 @@
 
 #include "convert/converter.h"
 #include "convert/detect.h"
+
+extern char** environ;
 
 namespace {
 
@@ -104,14 +112,16 @@ void BM_StdioFloor(benchmark::State& state) {
 }
 
 // Writes `size` bytes durably as a conversion writes each file: under a
-// temporary name, synced, renamed into place, the directory synced.
-void WriteDurably(const std::filesystem::path& path, const char* bytes, std::size_t size) {
+// temporary name, synced, renamed into place, the directory synced (unless
+// the caller syncs it once for many files).
+void WriteDurably(const std::filesystem::path& path, const char* bytes, std::size_t size, bool syncDirectory = true) {
     std::filesystem::path temp = path.string() + ".tmp";
     int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (::write(fd, bytes, size) != static_cast<ssize_t>(size)) std::abort();
     ::fdatasync(fd);
     ::close(fd);
     std::filesystem::rename(temp, path);
+    if (!syncDirectory) return;
     int dir = ::open(path.parent_path().c_str(), O_RDONLY | O_DIRECTORY);
     ::fsync(dir);
     ::close(dir);
@@ -141,6 +151,130 @@ void BM_DurableFloor(benchmark::State& state) {
     }
     state.counters["rows/s"] = benchmark::Counter(static_cast<double>(rows), benchmark::Counter::kIsIterationInvariantRate);
 }
+
+// --- Batches: a folder of files in one run --------------------------------
+
+constexpr int kBatchRows = 5000;
+
+// `files` inputs of kBatchRows rows each, with a header as downloads have,
+// in their own folder; written once.
+std::filesystem::path BatchFolder(int files) {
+    std::filesystem::path dir = WorkDir() / ("batch-" + std::to_string(files));
+    if (std::filesystem::exists(dir)) return dir;
+    std::filesystem::create_directories(dir);
+    for (int n = 0; n < files; ++n) {
+        char name[32];
+        std::snprintf(name, sizeof name, "S%04d.csv", n);
+        std::FILE* f = std::fopen((dir / name).c_str(), "w");
+        std::fputs("Date,Open,High,Low,Close,Volume\n", f);
+        for (int i = 0; i < kBatchRows; ++i) {
+            int day = i % 28 + 1, month = i / 28 % 12 + 1, year = 1980 + i / 336;
+            double p = 10 + n % 90 + i % 50 * 0.25;
+            std::fprintf(f, "%04d-%02d-%02d,%.2f,%.2f,%.2f,%.2f,%d\n", year, month, day, p, p + 1, p - 1, p + 0.5,
+                         10000 + i);
+        }
+        std::fclose(f);
+    }
+    return dir;
+}
+
+// Runs tarvel-cli with `args`, its output thrown away; its peak resident
+// memory in KiB goes to *maxRssKiB.
+bool RunCli(const std::vector<std::string>& args, long* maxRssKiB = nullptr) {
+    std::vector<char*> argv;
+    std::string program = TARVEL_CLI_PATH;
+    argv.push_back(program.data());
+    std::vector<std::string> copies = args;
+    for (std::string& a : copies) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    bool ok = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) == 0;
+    posix_spawn_file_actions_destroy(&actions);
+    int status = 0;
+    struct rusage usage {};
+    ok = ok && ::wait4(pid, &status, 0, &usage) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    if (maxRssKiB != nullptr) *maxRssKiB = usage.ru_maxrss;
+    return ok;
+}
+
+std::filesystem::path FreshPortfolio() {
+    std::filesystem::path out = WorkDir() / "batch-portfolio";
+    std::filesystem::remove_all(out);
+    return out;
+}
+
+// One `tarvel-cli convert FOLDER --out DIR` of range(0) files.
+void BM_BatchRun(benchmark::State& state) {
+    int files = static_cast<int>(state.range(0));
+    std::filesystem::path folder = BatchFolder(files);
+    long maxRss = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::filesystem::path out = FreshPortfolio();
+        state.ResumeTiming();
+        if (!RunCli({"convert", folder.string(), "--out", out.string()}, &maxRss)) state.SkipWithError("batch failed");
+    }
+    state.counters["files"] = files;
+    state.counters["peak_KiB"] = static_cast<double>(maxRss);
+}
+
+// The same files, one `tarvel-cli convert FILE --out DIR` each.
+void BM_SingleRuns(benchmark::State& state) {
+    int files = static_cast<int>(state.range(0));
+    std::filesystem::path folder = BatchFolder(files);
+    std::vector<std::filesystem::path> inputs;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) inputs.push_back(entry.path());
+    std::sort(inputs.begin(), inputs.end());
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::filesystem::path out = FreshPortfolio();
+        state.ResumeTiming();
+        for (const auto& input : inputs) {
+            if (!RunCli({"convert", input.string(), "--out", out.string()})) state.SkipWithError("a run failed");
+        }
+    }
+    state.counters["files"] = files;
+}
+
+// The I/O floor of a batch: every input read line by line, and for each
+// file the bytes a conversion writes (a price file of 24 bytes a row and
+// its header, a field description) written and synced under a temporary
+// name and renamed, then MASTER and EMASTER once, the directory synced.
+void BM_BatchDurableFloor(benchmark::State& state) {
+    int files = static_cast<int>(state.range(0));
+    std::filesystem::path folder = BatchFolder(files);
+    std::vector<std::filesystem::path> inputs;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) inputs.push_back(entry.path());
+    char line[300];
+    std::string data, small(192 * 256, '\0');
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::filesystem::path out = FreshPortfolio();
+        std::filesystem::create_directories(out);
+        state.ResumeTiming();
+        int n = 0;
+        for (const auto& input : inputs) {
+            data.clear();
+            std::FILE* in = std::fopen(input.c_str(), "r");
+            while (std::fgets(line, sizeof line, in)) data.append(24, '\0');
+            std::fclose(in);
+            ++n;
+            WriteDurably(out / ("F" + std::to_string(n) + ".DAT"), data.data(), data.size(), false);
+            WriteDurably(out / ("F" + std::to_string(n) + ".DOP"), small.data(), 80, false);
+        }
+        WriteDurably(out / "MASTER", small.data(), 53 * 256);
+        WriteDurably(out / "EMASTER", small.data(), small.size());
+    }
+    state.counters["files"] = files;
+}
+
+BENCHMARK(BM_BatchRun)->Arg(100)->Arg(500)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_SingleRuns)->Arg(500)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+BENCHMARK(BM_BatchDurableFloor)->Arg(500)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 BENCHMARK(BM_Convert)->Args({1000, 0})->Args({65534, 0})->Args({65534, 1})->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StdioFloor)->Arg(1000)->Arg(65534)->Unit(benchmark::kMillisecond);

@@ -6,6 +6,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <deque>
+#include <future>
+#include <thread>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -204,9 +207,9 @@ constexpr int kReady = 0;
 // one ticker). Returns kReady, kExitFailed after a message on `prompt`, or
 // kExitUsage after a line on `err`.
 int PrepareJob(const ConvertOptions& o, const std::string& input, CPlatform& platform, CPrompt& prompt,
-               CSettingsStore& store, std::ostream& err, bool batch, PreparedJob* job) {
+               const CConversionSettings& saved, std::ostream& err, bool batch, PreparedJob* job) {
     const bool detect = !o.fromSettings;
-    CConversionSettings s = LoadConversionSettings(store);
+    CConversionSettings s = saved;
     CDetectedLayout& layout = job->layout;
     if (detect) {
         // The input must open before its layout can tell anything.
@@ -352,7 +355,7 @@ int RunConvert(const ConvertOptions& o, std::ostream& out, std::ostream& err) {
     if (ec) input = o.inputs.front();
 
     PreparedJob prepared;
-    int status = PrepareJob(o, input, *platform, prompt, store, err, false, &prepared);
+    int status = PrepareJob(o, input, *platform, prompt, LoadConversionSettings(store), err, false, &prepared);
     if (status == kExitFailed) out << "Conversion failed.\n";
     if (status != kReady) return status;
     CConversionSettings& s = prepared.s;
@@ -431,6 +434,26 @@ public:
 
 private:
     std::ostream& m_err;
+};
+
+// Messages of a dry run, for inspect and for the files a batch reads ahead.
+class CRecordingCliPrompt : public CPrompt {
+public:
+    int MessageBox(const std::string& text, int) override {
+        m_texts.push_back(text);
+        return kIdOk;
+    }
+    std::vector<std::string> m_texts;
+};
+
+// A file of a batch as a worker thread read it.
+struct ReadFile {
+    std::unique_ptr<CPlatform> platform;
+    CRecordingCliPrompt prompt;
+    CNoSettingsWriter settings;
+    std::ostringstream err;
+    std::unique_ptr<CConverter> job;
+    int status = kReady;
 };
 
 // Files converted since the last commit, with what each did.
@@ -532,8 +555,35 @@ int RunBatch(const ConvertOptions& o, std::ostream& out, std::ostream& err) {
         }
         pending.clear();
     };
+    // Files are read (detected and parsed) on worker threads, a few ahead of
+    // the one being staged, each with its own platform and its messages
+    // kept; staging and commits stay on this thread, in file order. At most
+    // kReadAhead files are held in memory at once.
+    const CConversionSettings saved = LoadConversionSettings(store);
+    const std::size_t readAhead = 4 * std::max(2u, std::thread::hardware_concurrency());
+    std::deque<std::future<std::unique_ptr<ReadFile>>> reading;
+    std::size_t next = 0;
+    auto startReading = [&] {
+        while (next < files.size() && reading.size() < readAhead) {
+            reading.push_back(std::async(std::launch::async, [&o, &saved, &directory, file = files[next]] {
+                auto read = std::make_unique<ReadFile>();
+                read->platform = MakePosixPlatform();
+                read->job = std::make_unique<CConverter>(*read->platform, read->prompt, read->settings);
+                PreparedJob prepared;
+                read->status = PrepareJob(o, file, *read->platform, read->prompt, saved, read->err, true, &prepared);
+                if (read->status == kReady) {
+                    FillJob(o, prepared, file, *read->job);
+                    read->job->SetPathOut(directory);
+                    read->status = read->job->DryRun() == 0 ? kReady : kExitFailed;
+                }
+                return read;
+            }));
+            ++next;
+        }
+    };
     for (std::size_t i = 0; i < files.size(); ++i) {
         const std::string& file = files[i];
+        startReading();
         if (terminal) {
             double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
             err << "\r\033[K[" << i << "/" << files.size() << "] " << RowsText(records) << ", "
@@ -541,18 +591,20 @@ int RunBatch(const ConvertOptions& o, std::ostream& out, std::ostream& err) {
                 << std::filesystem::path(file).filename().string() << std::flush;
             prompt.m_bProgressShown = true;
         }
+        std::unique_ptr<ReadFile> read = reading.front().get();
+        reading.pop_front();
         prompt.m_strFile = file;
-        PreparedJob prepared;
-        int status = PrepareJob(o, file, *platform, prompt, store, err, true, &prepared);
-        if (status == kExitUsage) return kExitUsage;
-        bool ok = status == kReady;
-        CNoSettingsWriter noWriter;
-        CConverter job(*platform, prompt, noWriter);
-        if (ok) {
-            FillJob(o, prepared, file, job);
-            job.SetPathOut(directory);
-            ok = job.RunInto(portfolio) == 0;
+        for (const std::string& text : read->prompt.m_texts) prompt.MessageBox(text, kMbOk);
+        if (read->status == kExitUsage) {
+            err << read->err.str();
+            for (auto& ahead : reading) ahead.wait();
+            return kExitUsage;
         }
+        // Staging looks the symbols up; it may say why it refuses one.
+        CConverter& job = *read->job;
+        read->prompt.m_texts.clear();
+        bool ok = read->status == kReady && job.StageInto(portfolio) == 0;
+        for (const std::string& text : read->prompt.m_texts) prompt.MessageBox(text, kMbOk);
         if (!ok) {
             ++failedFiles;
             continue;
@@ -574,15 +626,6 @@ int RunBatch(const ConvertOptions& o, std::ostream& out, std::ostream& err) {
     return 0;
 }
 
-// Records and messages of a dry run, for inspect.
-class CRecordingCliPrompt : public CPrompt {
-public:
-    int MessageBox(const std::string& text, int) override {
-        m_texts.push_back(text);
-        return kIdOk;
-    }
-    std::vector<std::string> m_texts;
-};
 
 // The convert options that say `layout` (the file itself first).
 std::string LayoutOptions(const std::string& file, const CDetectedLayout& layout) {

@@ -68,20 +68,6 @@ int CConverter::Run() {
     return result;
 }
 
-int CConverter::RunInto(CPortfolio& portfolio) {
-    if (!m_strPathIn.empty() && m_strPathIn.front() != '/') {
-        std::string cwd;
-        if (m_platform.GetCurrentDirectory(&cwd)) m_strPathIn = JoinPath(cwd, m_strPathIn);
-    }
-    int result = OpenInput();
-    if (result == 0) result = CountFields();
-    if (result == 0) result = ParseInput();
-    m_input.reset();
-    if (result == 0) result = StageInto(portfolio);
-    m_securities.clear();
-    return result;
-}
-
 int CConverter::DryRun() {
     int result = OpenInput();
     if (result == 0) result = CountFields();

@@ -64,19 +64,16 @@ public:
     int ParseInput();
     // Commits the staged securities to the portfolio.
     int AddSecurity();
-    // Stages what ParseInput read into `portfolio`: each security as a new
-    // one or, with m_bUpdate, appended to the one of its symbol. All of the
-    // input or none of it is staged. 0, or 1 after a message.
+    // Stages what ParseInput (or DryRun) read into `portfolio`: each
+    // security as a new one or, with m_bUpdate, appended to the one of its
+    // symbol. All of the input or none of it is staged. 0, or 1 after a
+    // message. A batch, which holds the portfolio's lock and commits, reads
+    // each input with DryRun and stages it so.
     int StageInto(CPortfolio& portfolio);
 
-    // For a batch that holds the portfolio open and its lock: reads the
-    // input and stages it into `portfolio`, which the caller commits.
-    // Neither locks nor writes anything. 0, or 1 after a message.
-    int RunInto(CPortfolio& portfolio);
-
     // Reads the input as Run() does, touching no portfolio: afterwards
-    // Staged() holds the records a conversion would store and the skipped
-    // rows are counted. 0, or 1 after a message.
+    // Staged() and Securities() hold the records a conversion would store
+    // and the skipped rows are counted. 0, or 1 after a message.
     int DryRun();
     const NewSecurity& Staged() const { return m_securities.front(); }
     // The securities read, one for each ticker of the input (one when it has

@@ -67,8 +67,11 @@ public:
     // durable by syncing the directory; false when either step fails.
     virtual bool Rename(const std::string& from, const std::string& to) = 0;
     // As Rename, but fails when `to` exists, so that no file that appeared
-    // meanwhile is ever replaced.
-    virtual bool RenameNoReplace(const std::string& from, const std::string& to) = 0;
+    // meanwhile is ever replaced. Without `syncDirectory` the new name is
+    // made durable only by a later sync of the same directory (a commit
+    // renames many files, then syncs the directory once).
+    virtual bool RenameNoReplace(const std::string& from, const std::string& to, bool syncDirectory) = 0;
+    bool RenameNoReplace(const std::string& from, const std::string& to) { return RenameNoReplace(from, to, true); }
     // Gives `path` the permission bits, owner and group of `model` (owner and
     // group only where the process may set them). False when `model` cannot
     // be examined or the bits cannot be set.

@@ -130,7 +130,8 @@ public:
         return SyncParent(*this, to);
     }
 
-    bool RenameNoReplace(const std::string& from, const std::string& to) override {
+    using CPlatform::RenameNoReplace;
+    bool RenameNoReplace(const std::string& from, const std::string& to, bool syncDirectory) override {
         if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0) {
             if (errno != EINVAL && errno != ENOSYS) return SetError(errno);
             // A file system without the flag: a hard link fails as well when
@@ -138,7 +139,7 @@ public:
             if (::link(from.c_str(), to.c_str()) != 0) return SetError(errno);
             ::unlink(from.c_str());
         }
-        return SyncParent(*this, to);
+        return !syncDirectory || SyncParent(*this, to);
     }
 
     bool CopyPermissions(const std::string& model, const std::string& path) override {

@@ -672,9 +672,11 @@ int CPortfolio::Commit(bool backup) {
 
     // Renamed files join the clean-up only once they are ours: a file that
     // appeared meanwhile under the name makes the rename fail and stays.
+    // Their names become durable with the commit's rename, which syncs the
+    // directory.
     for (const auto& [temp, name] : newFiles) {
         std::string tempPath = JoinPath(m_strDirectory, temp), path = JoinPath(m_strDirectory, name);
-        if (!m_platform.RenameNoReplace(tempPath, path)) return FailWrite(path);
+        if (!m_platform.RenameNoReplace(tempPath, path, false)) return FailWrite(path);
         staged.Forget(tempPath);
         staged.Add(path);
     }

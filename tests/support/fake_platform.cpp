@@ -56,8 +56,8 @@ std::unique_ptr<CFile> CFaultyPlatform::Open(const std::string& path, OpenMode m
 bool CFaultyPlatform::Rename(const std::string& from, const std::string& to) {
     return Pass("rename") && Real(m_real->Rename(from, to));
 }
-bool CFaultyPlatform::RenameNoReplace(const std::string& from, const std::string& to) {
-    return Pass("rename") && Real(m_real->RenameNoReplace(from, to));
+bool CFaultyPlatform::RenameNoReplace(const std::string& from, const std::string& to, bool syncDirectory) {
+    return Pass("rename") && Real(m_real->RenameNoReplace(from, to, syncDirectory));
 }
 bool CFaultyPlatform::CopyPermissions(const std::string& model, const std::string& path) {
     return Pass("chmod") && Real(m_real->CopyPermissions(model, path));

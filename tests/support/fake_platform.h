@@ -40,7 +40,8 @@ public:
 
     std::unique_ptr<CFile> Open(const std::string& path, OpenMode mode) override;
     bool Rename(const std::string& from, const std::string& to) override;
-    bool RenameNoReplace(const std::string& from, const std::string& to) override;
+    using CPlatform::RenameNoReplace;
+    bool RenameNoReplace(const std::string& from, const std::string& to, bool syncDirectory) override;
     bool CopyPermissions(const std::string& model, const std::string& path) override;
     std::vector<std::string> ListDirectory(const std::string& dir) override;
     bool Remove(const std::string& path) override;
