@@ -68,6 +68,7 @@ TEST(ConversionSettings, SavesAndReloadsEverySettingValue) {
     s.nExist = 1;
     s.nDelimiter = 4;
     s.bDecimalComma = 1;
+    s.bUpdate = 1;
     s.bSkipOn = 1;
     s.nSkipRows = 17;
     for (int f = 0; f < kFieldCount; ++f) {
@@ -81,6 +82,8 @@ TEST(ConversionSettings, SavesAndReloadsEverySettingValue) {
     EXPECT_EQ(back.nExist, 1);
     EXPECT_EQ(back.nDelimiter, 4);
     EXPECT_EQ(back.bDecimalComma, 1);
+    EXPECT_EQ(back.bUpdate, 1);
+    EXPECT_EQ(store.GetInt("Setting", "Update", 0), 1);
     EXPECT_EQ(back.bSkipOn, 1);
     EXPECT_EQ(back.nSkipRows, 17);
     EXPECT_EQ(back.strSymbol, "");  // "Convert" values are the job's to write

@@ -48,6 +48,7 @@ private slots:
         for (int i = 0; i < kFieldCount; ++i) QCOMPARE(d.m_column[i]->text(), QString::number(i + 1));
         QVERIFY(d.m_comma->isChecked());
         QVERIFY(!d.m_checkDecimalComma->isChecked());
+        QVERIFY(!d.m_checkUpdate->isChecked());
         QVERIFY(d.m_existing->isChecked());
         QCOMPARE(d.m_dateFormat->currentText(), QStringLiteral("MMDDYY"));
         QCOMPARE(d.m_dateFormat->currentIndex(), 8);
@@ -66,7 +67,9 @@ private slots:
         QVERIFY(!d.m_previewGroup->isVisible());
     }
 
-    void keepsEveryDelimiterAndTheDecimalComma_data() {
+    // The two check boxes ride along: "Decimal comma" and "Add newer rows to
+    // an existing security".
+    void keepsEveryDelimiterAndTheCheckBoxes_data() {
         QTest::addColumn<int>("delimiter");
         QTest::addColumn<int>("decimalComma");
         QTest::newRow("comma") << 0 << 0;
@@ -75,25 +78,30 @@ private slots:
         QTest::newRow("semicolon, decimal comma") << 3 << 1;
         QTest::newRow("pipe") << 4 << 0;
     }
-    void keepsEveryDelimiterAndTheDecimalComma() {
+    void keepsEveryDelimiterAndTheCheckBoxes() {
         QFETCH(int, delimiter);
         QFETCH(int, decimalComma);
         CConversionSettings s = CDialogFixture::Defaults();
         s.nDelimiter = delimiter;
         s.bDecimalComma = decimalComma;
+        s.bUpdate = decimalComma;
         CDialogFixture f(s);
         CSettingsDlg& d = f.dialog;
         QRadioButton* radios[] = {d.m_comma, d.m_tab, d.m_space, d.m_semicolon, d.m_pipe};
         for (int i = 0; i < 5; ++i) QCOMPARE(radios[i]->isChecked(), i == delimiter);
         QCOMPARE(d.m_checkDecimalComma->isChecked(), decimalComma != 0);
+        QCOMPARE(d.m_checkUpdate->text(), QStringLiteral("Add newer rows to an existing security"));
+        QCOMPARE(d.m_checkUpdate->isChecked(), decimalComma != 0);
         // Choosing another one is what OK keeps.
         QRadioButton* other = radios[(delimiter + 1) % 5];
         QTest::mouseClick(other, Qt::LeftButton);
         QTest::mouseClick(d.m_checkDecimalComma, Qt::LeftButton);
+        QTest::mouseClick(d.m_checkUpdate, Qt::LeftButton);
         d.OnOK();
         QCOMPARE(d.result(), int(QDialog::Accepted));
         QCOMPARE(d.ToSettings().nDelimiter, (delimiter + 1) % 5);
         QCOMPARE(d.ToSettings().bDecimalComma, decimalComma != 0 ? 0 : 1);
+        QCOMPARE(d.ToSettings().bUpdate, decimalComma != 0 ? 0 : 1);
     }
 
     void enterAcceptsThePresetValues() {
