@@ -1,10 +1,13 @@
-// A valid portfolio of two securities whose MASTER or F1.DAT the fuzzer's
-// bytes damage; then a conversion, `list` and `export`. None may crash,
-// touch a file outside the portfolio, or change an earlier security's files.
+// A valid portfolio of two securities in MASTER and EMASTER and one in
+// XMASTER whose MASTER, F1.DAT, EMASTER or XMASTER the fuzzer's bytes
+// damage; then a conversion (a new security, or newer rows for the XMASTER
+// one), `list` and `export`. None may crash, touch a file outside the
+// portfolio, or change an earlier security's files.
 //
-// Input: one byte choosing what to damage (even: MASTER, odd: F1.DAT; below
-// 0x80 the bytes replace the file, otherwise they are (offset, value) pairs
-// written over it), then the bytes.
+// Input: one byte choosing what to damage (its low two bits: MASTER, F1.DAT,
+// EMASTER, XMASTER; bit 2: update instead of adding; from 0x80 on the bytes
+// are (offset, value) pairs written over the file, below it they replace
+// it), then the bytes.
 #include <filesystem>
 #include <sstream>
 
@@ -12,13 +15,15 @@
 #include "convert/converter.h"
 #include "fuzz/fuzz_support.h"
 #include "tests/support/fake_platform.h"
+#include "tests/support/master_builder.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
 
 using namespace tarvel;
 
-int Convert(const std::string& input, const std::string& out, const std::string& symbol, bool newMaster) {
+int Convert(const std::string& input, const std::string& out, const std::string& symbol, bool newMaster,
+            bool update = false) {
     auto platform = MakePosixPlatform();
     test::CRecordingPrompt prompt;
     test::CRecordingSettings settings;
@@ -30,6 +35,7 @@ int Convert(const std::string& input, const std::string& out, const std::string&
     job.m_nDateFormat = 9;
     job.m_bUseExistingMaster = newMaster ? 0 : 1;
     job.m_nWaitSeconds = 0;
+    job.m_bUpdate = update ? 1 : 0;
     for (int f = 0; f < kFieldCount; ++f) {
         job.m_bFieldOn[f] = 1;
         job.m_nFieldColumn[f] = f;
@@ -60,8 +66,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::Write(outside, "outside");
     fuzz::Require(Convert(input, out, "AAA", true) == 0 && Convert(input, out, "BBB", false) == 0, "setup");
     std::filesystem::remove(out + "/MASTER.BAK");
+    fuzz::Write(out + "/F256.MWD", test::ReadFile(out + "/F1.DAT"));
+    fuzz::Write(out + "/XMASTER", test::XMasterFile({test::XMasterRecord(256, "XXA", "XXA", 127, 20000105, 20000106)}, 257));
+    const bool update = (data[0] & 4) != 0;
+    if (update) fuzz::Write(input, "010500,1,2,3,4,5,6\n010700,3,4,5,6,7,8\n");
 
-    const std::string target = out + ((data[0] & 1) ? "/F1.DAT" : "/MASTER");
+    static const char* const kTargets[] = {"/MASTER", "/F1.DAT", "/EMASTER", "/XMASTER"};
+    const std::string target = out + kTargets[data[0] & 3];
     std::string bytes = test::ReadFile(target);
     const std::string_view payload(reinterpret_cast<const char*>(data + 1), size - 1);
     if (data[0] < 0x80) {
@@ -74,14 +85,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::Write(target, bytes);
     const std::map<std::string, std::string> before = test::Snapshot(out);
 
-    int result = Convert(input, out, "NEW", false);
+    int result = Convert(input, out, update ? "XXA" : "NEW", false, update);
     Cli({"list", out});
     Cli({"export", out, "AAA", "--output", dir + "/export.csv"});
     Cli({"export", out, "NEW"});
 
     std::map<std::string, std::string> after = test::Snapshot(out);
     for (const auto& [name, contents] : before) {
-        if (name == "MASTER" && result == 0) continue;
+        const bool directoryFile = name == "MASTER" || name == "EMASTER" || name == "XMASTER";
+        if (result == 0 && (directoryFile || (update && name == "F256.MWD"))) continue;
         fuzz::Require(after.count(name) != 0 && after[name] == contents, "changed " + name);
     }
     for (const auto& [name, contents] : after) {

@@ -120,11 +120,14 @@ void ListLevel(CPlatform& platform, const Level& level, int depth, std::set<std:
             ReadExtendedMaster(platform, level, kXMasterName, &xmaster, &hasX, CheckXMaster, &seen)) {
             break;
         }
-        if (attempt == kReadAttempts) {
+        // Read once more at once (a commit may have ended between the two
+        // reads), then again while a commit's journal is there.
+        const bool committing = platform.Examine(level.path + kJournalName).exists;
+        if (attempt == kReadAttempts || (attempt > 1 && !committing)) {
             if (problem != nullptr && problem->empty()) *problem = seen;
             return;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        if (attempt > 1) std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     long last = std::min(master.count, master.RecordsPresent());
     for (long i = 1; i <= last; ++i) {
