@@ -527,6 +527,8 @@ int RunBatch(const ConvertOptions& o, std::ostream& out, std::ostream& err) {
 
     const bool terminal = ::isatty(2) == 1;
     const auto start = std::chrono::steady_clock::now();
+    auto drawn = start;
+    long rowsRead = 0;  // of the files staged so far, for the progress bar
     long convertedFiles = 0, failedFiles = 0, records = 0, leftOut = 0;
     int added = 0, updated = 0;
     bool backup = true;
@@ -584,11 +586,14 @@ int RunBatch(const ConvertOptions& o, std::ostream& out, std::ostream& err) {
     for (std::size_t i = 0; i < files.size(); ++i) {
         const std::string& file = files[i];
         startReading();
-        if (terminal) {
-            double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-            err << "\r\033[K[" << i << "/" << files.size() << "] " << RowsText(records) << ", "
-                << Grouped(seconds > 0 ? static_cast<long>(static_cast<double>(records) / seconds) : 0) << " rows/s  "
-                << std::filesystem::path(file).filename().string() << std::flush;
+        // The bar is drawn again at most ten times a second.
+        const auto now = std::chrono::steady_clock::now();
+        if (terminal && (i == 0 || now - drawn >= std::chrono::milliseconds(100))) {
+            drawn = now;
+            double seconds = std::chrono::duration<double>(now - start).count();
+            err << "\r\033[K[" << i << "/" << files.size() << "] " << RowsText(rowsRead) << ", "
+                << Grouped(seconds > 0 ? static_cast<long>(static_cast<double>(rowsRead) / seconds) : 0)
+                << " rows/s  " << std::filesystem::path(file).filename().string() << std::flush;
             prompt.m_bProgressShown = true;
         }
         std::unique_ptr<ReadFile> read = reading.front().get();
@@ -609,6 +614,7 @@ int RunBatch(const ConvertOptions& o, std::ostream& out, std::ostream& err) {
             ++failedFiles;
             continue;
         }
+        rowsRead += job.m_nRecordsWritten + job.m_nRecordsLeftOut;
         pending.push_back({file, job.m_nRecordsWritten, job.m_nRecordsLeftOut, job.m_nAdded, job.m_nUpdated});
         if (portfolio.StagedBytes() >= kBatchCommitBytes) commit();
     }
