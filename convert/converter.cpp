@@ -142,8 +142,7 @@ int CConverter::CheckOutputPath() {
     // Replacing a link would turn it into a file and cut it from what it
     // points to.
     if (info.symbolicLink) {
-        return Fail("The Master file " + std::string(m_szMasterPath) +
-                    " is a symbolic link; Tarvel does not replace it. Convert into the directory it points to.");
+        return Fail(SymbolicLinkMessage(m_szMasterPath));
     }
     Bytes master;
     if (!ReadCheckedMaster(m_platform, m_prompt, m_szMasterPath, &master)) return 1;

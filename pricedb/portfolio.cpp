@@ -51,6 +51,11 @@ private:
 
 }  // namespace
 
+std::string SymbolicLinkMessage(const std::string& path) {
+    return "The Master file " + path +
+           " is a symbolic link; Tarvel does not replace it. Convert into the directory it points to.";
+}
+
 std::string CannotWriteMessage(CPlatform& platform, const std::string& path) {
     return "Cannot write to " + path + ": " + platform.LastError();
 }
@@ -255,34 +260,28 @@ CPortfolio::~CPortfolio() = default;
 int CPortfolio::Open() {
     RemoveLeftovers(m_platform, m_strDirectory, m_strMasterPath);
     State& s = *m_state;
-    auto readChecked = [&](const char* name, Bytes* bytes, bool* has,
+    // A directory file is read only when it can also be replaced: not a
+    // link (replacing it would cut it from what it points to), whole, and
+    // writable.
+    auto readChecked = [&](const std::string& path, Bytes* bytes,
                            const std::function<std::string(const Bytes&, const std::string&)>& check) {
+        CPlatform::FileInfo info = m_platform.Examine(path);
+        std::string problem;
+        if (info.symbolicLink) {
+            problem = SymbolicLinkMessage(path);
+        } else if (!ReadFileBytes(m_platform, path, bytes, 1 << 24)) {
+            problem = OpenFailureMessage(m_platform, "Cannot read the Master file", path);
+        } else if (problem = check(*bytes, path); problem.empty() && !info.writable) {
+            problem = "The Master file " + path + " is read-only.";
+        }
+        if (!problem.empty()) m_prompt.MessageBox(problem, kMbOk);
+        return problem.empty();
+    };
+    auto readOptional = [&](const char* name, Bytes* bytes, bool* has,
+                            const std::function<std::string(const Bytes&, const std::string&)>& check) {
         std::optional<std::string> found = m_platform.FindName(m_strDirectory, name);
         *has = found.has_value();
-        if (!found) return true;
-        std::string path = JoinPath(m_strDirectory, *found);
-        CPlatform::FileInfo info = m_platform.Examine(path);
-        if (info.symbolicLink) {
-            m_prompt.MessageBox("The Master file " + path +
-                                    " is a symbolic link; Tarvel does not replace it. Convert into the directory it "
-                                    "points to.",
-                                kMbOk);
-            return false;
-        }
-        if (!ReadFileBytes(m_platform, path, bytes, 1 << 24)) {
-            m_prompt.MessageBox(OpenFailureMessage(m_platform, "Cannot read the Master file", path), kMbOk);
-            return false;
-        }
-        std::string problem = check(*bytes, path);
-        if (!problem.empty()) {
-            m_prompt.MessageBox(problem, kMbOk);
-            return false;
-        }
-        if (!info.writable) {
-            m_prompt.MessageBox("The Master file " + path + " is read-only.", kMbOk);
-            return false;
-        }
-        return true;
+        return !found || readChecked(JoinPath(m_strDirectory, *found), bytes, check);
     };
     if (m_bNewMaster) {
         for (const char* name : {kEMasterName, kXMasterName}) {
@@ -296,27 +295,13 @@ int CPortfolio::Open() {
         s.master.assign(kMasterRecordSize, 0);
         s.emaster = MakeEMasterHeader(0, 0);
         s.hasEMaster = true;
-        // A new portfolio's directory files are all new; leftovers of other
-        // programs under these names are not read.
         s.masterChanged = s.emasterChanged = true;
     } else {
-        CPlatform::FileInfo info = m_platform.Examine(m_strMasterPath);
-        if (info.symbolicLink) {
-            m_prompt.MessageBox("The Master file " + m_strMasterPath +
-                                    " is a symbolic link; Tarvel does not replace it. Convert into the directory it "
-                                    "points to.",
-                                kMbOk);
-            return 1;
-        }
-        if (!ReadCheckedMaster(m_platform, m_prompt, m_strMasterPath, &s.master)) return 1;
-        if (!info.writable) {
-            m_prompt.MessageBox("The Master file " + m_strMasterPath + " is read-only.", kMbOk);
-            return 1;
-        }
         const Bytes& master = s.master;
-        if (!readChecked(kEMasterName, &s.emaster, &s.hasEMaster,
-                         [&](const Bytes& b, const std::string& p) { return CheckEMaster(b, master, p); }) ||
-            !readChecked(kXMasterName, &s.xmaster, &s.hasXMaster, CheckXMaster)) {
+        if (!readChecked(m_strMasterPath, &s.master, CheckMaster) ||
+            !readOptional(kEMasterName, &s.emaster, &s.hasEMaster,
+                          [&](const Bytes& b, const std::string& p) { return CheckEMaster(b, master, p); }) ||
+            !readOptional(kXMasterName, &s.xmaster, &s.hasXMaster, CheckXMaster)) {
             return 1;
         }
     }

@@ -149,6 +149,9 @@ private:
 // one, and removes it.
 void FinishJournal(CPlatform& platform, const std::string& directory);
 
+// Why a directory file that is a symbolic link is not replaced.
+std::string SymbolicLinkMessage(const std::string& path);
+
 // "Cannot write to <path>: <the system's reason>".
 std::string CannotWriteMessage(CPlatform& platform, const std::string& path);
 
