@@ -195,8 +195,22 @@ TEST_F(HostilePortfolioTest, DamagedMastersAreRefusedByEveryCommand) {
         const char* name;
         std::string master;
         std::string problem;  // after "The Master file <path> is damaged: "
+        std::string file = "MASTER";
     };
+    std::string e3 = m_before["EMASTER"], e9 = m_before["EMASTER"];
+    e3[0] = 3;
+    e9[2 * 192 + 2] = 9;
+    const std::string x = test::XMasterRecord(256, "XXX", "XXX", 63, 20240102, 20240103);
     const Case cases[] = {
+        {"EMASTER truncated", m_before["EMASTER"].substr(0, 100), "it is 100 bytes long, not a whole number of 192-byte records.", "EMASTER"},
+        {"EMASTER counting more than it holds", e3, "it counts 3 securities but holds 2.", "EMASTER"},
+        {"EMASTER naming another file", e9, "record 2 is file number 9 but MASTER's is 2.", "EMASTER"},
+        {"EMASTER holding fewer than MASTER", m_before["EMASTER"].substr(0, 2 * 192).replace(0, 1, "\1"),
+         "it holds 1 securities but MASTER holds 2.", "EMASTER"},
+        {"XMASTER without its mark", std::string(150, '\0') + x, "it has no XMASTER mark.", "XMASTER"},
+        {"XMASTER with number 5", test::XMasterFile({test::XMasterRecord(5, "X", "X", 63, 0, 0)}, 6),
+         "record 1 has file number 5.", "XMASTER"},
+        {"XMASTER with a number twice", test::XMasterFile({x, x}, 257), "file number 256 is used twice.", "XMASTER"},
         {"truncated to 60 bytes", m_before["MASTER"].substr(0, 60), "it is 60 bytes long, not a whole number of 53-byte records."},
         {"truncated to 100 bytes", m_before["MASTER"].substr(0, 100), "it is 100 bytes long, not a whole number of 53-byte records."},
         {"zero length", "", "it is 0 bytes long, not a whole number of 53-byte records."},
@@ -210,13 +224,15 @@ TEST_F(HostilePortfolioTest, DamagedMastersAreRefusedByEveryCommand) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        test::WriteFile(m_master, c.master);
+        for (const auto& [name, bytes] : m_before) test::WriteFile(m_out + "/" + name, bytes);
+        fs::remove(m_out + "/XMASTER");
+        test::WriteFile(m_out + "/" + c.file, c.master);
         const Files before = test::Snapshot(m_out);
-        std::string prefix = "Tarvel: The Master file " + fs::canonical(m_out).string() + "/MASTER is damaged: ";
+        std::string prefix = "Tarvel: The Master file " + fs::canonical(m_out).string() + "/" + c.file + " is damaged: ";
         Outcome convert = Convert(Rows(10));
         EXPECT_EQ(convert.status, 1);
         EXPECT_EQ(FirstLine(convert.err).rfind(prefix + c.problem, 0), 0u) << convert.err;
-        prefix = "Tarvel: The Master file " + m_out + "/MASTER is damaged: ";
+        prefix = "Tarvel: The Master file " + m_out + "/" + c.file + " is damaged: ";
         for (Outcome reader : {Cli({"list", m_out}), Cli({"export", m_out, "AAA"})}) {
             EXPECT_EQ(reader.status, 1);
             EXPECT_EQ(FirstLine(reader.err).rfind(prefix + c.problem, 0), 0u) << reader.err;
@@ -259,6 +275,16 @@ TEST_F(HostilePortfolioTest, TrapsInThePortfolioNeitherEscapeNorBlockNorCostData
          "Tarvel: " + canonical + "/MASTER is not a regular file."},
         {"a read-only MASTER", [&] { ::chmod(m_master.c_str(), 0444); }, 1,
          "Tarvel: The Master file " + canonical + "/MASTER is read-only."},
+        {"EMASTER as a link", [&] {
+             fs::rename(m_out + "/EMASTER", m_env / "real-master");
+             fs::create_symlink(m_env / "real-master", m_out + "/EMASTER");
+         },
+         1, "Tarvel: The Master file " + canonical + "/EMASTER is a symbolic link; Tarvel does not replace it. "
+            "Convert into the directory it points to."},
+        {"a read-only EMASTER", [&] { ::chmod((m_out + "/EMASTER").c_str(), 0444); }, 1,
+         "Tarvel: The Master file " + canonical + "/EMASTER is read-only."},
+        {"XMASTER as a FIFO", [&] { ::mkfifo((m_out + "/XMASTER").c_str(), 0644); }, 1,
+         "Tarvel: " + canonical + "/XMASTER is not a regular file."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
