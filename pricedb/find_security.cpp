@@ -110,8 +110,11 @@ void ListLevel(CPlatform& platform, const Level& level, int depth, std::set<std:
     bool hasE = false, hasX = false;
     // A conversion replaces MASTER and EMASTER one after the other; a reader
     // between the two sees them disagree for a moment, and reads them again.
+    Bytes lastMaster, lastEMaster;
     for (int attempt = 1;; ++attempt) {
         std::string seen;
+        const std::string journal = level.path + kJournalName;
+        bool committing = platform.Examine(journal).exists;
         master = OpenedMaster();
         if (!OpenMaster(platform, level, &master, problem)) return;
         if (ReadExtendedMaster(
@@ -120,13 +123,18 @@ void ListLevel(CPlatform& platform, const Level& level, int depth, std::set<std:
             ReadExtendedMaster(platform, level, kXMasterName, &xmaster, &hasX, CheckXMaster, &seen)) {
             break;
         }
-        // Read once more at once (a commit may have ended between the two
-        // reads), then again while a commit's journal is there.
-        const bool committing = platform.Examine(level.path + kJournalName).exists;
-        if (attempt == kReadAttempts || (attempt > 1 && !committing)) {
+        // Damaged, or caught between two renames: read again while a
+        // commit's journal was there before or after the reads, or the files
+        // changed since the previous reads; a file that reads the same
+        // twice with no commit under way is damaged.
+        committing = committing || platform.Examine(journal).exists;
+        const bool changed = attempt == 1 || master.bytes != lastMaster || emaster != lastEMaster;
+        if (attempt == kReadAttempts || (!committing && !changed)) {
             if (problem != nullptr && problem->empty()) *problem = seen;
             return;
         }
+        lastMaster = master.bytes;
+        lastEMaster = emaster;
         if (attempt > 1) std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     long last = std::min(master.count, master.RecordsPresent());
