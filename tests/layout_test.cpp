@@ -10,32 +10,6 @@ namespace {
 
 std::string AsString(const MasterRecordBytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
 
-TEST(MasterRecord, WritesEveryByte) {
-    MasterRecord record;
-    record.fileNumber = 7;
-    record.fieldCount = 5;
-    record.name = "A NAME OF TWENTY CHR";  // cut to 16
-    record.symbol = "IBM";
-    record.firstDate = {0x50, 0x2A, 0x74, 0x94};
-    record.lastDate = {0x01, 0x02, 0x03, 0x04};
-    std::string expected;
-    expected += '\x07';
-    expected += std::string("\x65\x00", 2);  // file type 101, little-endian
-    expected += '\x14';                      // record length 20
-    expected += '\x05';                      // field count
-    expected += std::string(2, '\0');
-    expected += "A NAME OF TWENTY";
-    expected += std::string(2, '\0');
-    expected += "\x50\x2A\x74\x94";
-    expected += "\x01\x02\x03\x04";
-    expected += 'D';
-    expected += std::string(2, '\0');
-    expected += "IBM             ";
-    expected += '\0';
-    ASSERT_EQ(expected.size(), kMasterRecordSize);
-    EXPECT_EQ(test::Hex(AsString(EncodeMasterRecord(record))), test::Hex(expected));
-}
-
 TEST(MasterRecord, CutsUtf8TextAtACharacterBoundary) {
     MasterRecord record;
     record.name = "ABCDEFGHIJKLMN\xC3\xA9Z";   // the 2-byte é would straddle byte 16
