@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <chrono>
 #include <deque>
+#include <map>
+#include <set>
 #include <future>
 #include <thread>
 #include <charconv>
@@ -198,6 +200,7 @@ struct PreparedJob {
     CDetectedLayout layout;
     int dateFormat = 0;
     bool makeDirectory = false;  // the portfolio's directory, and its parents, when missing
+    std::string symbolSource;   // the ticker or file name the symbol comes from, as written
 };
 
 constexpr int kReady = 0;
@@ -234,8 +237,15 @@ int PrepareJob(const ConvertOptions& o, const std::string& input, CPlatform& pla
         if (layout.m_bFound) s = PresetFromLayout(s, layout, input, false);
         // The symbol: the file's one ticker, else its name (cut, and said so).
         if (layout.m_tickers.size() == 1) {
-            s.strSymbol = layout.m_tickers.front();
+            job->symbolSource = layout.m_tickers.front();
+            s.strSymbol = CutToCharBoundary(job->symbolSource, static_cast<std::size_t>(kMaxSymbolLength));
+            if (!*o.symbolOption && s.strSymbol.size() < job->symbolSource.size()) {
+                prompt.MessageBox("The symbol is " + s.strSymbol + ", the file's ticker cut to " +
+                                      std::to_string(kMaxSymbolLength) + " bytes; --symbol chooses another.",
+                                  kMbOk);
+            }
         } else {
+            job->symbolSource = std::filesystem::path(input).stem().string();
             s.strSymbol = SymbolFromFileName(input);
             if (!*o.symbolOption && layout.m_tickers.size() < 2 &&
                 std::filesystem::path(input).stem().string().size() > s.strSymbol.size()) {
@@ -250,6 +260,7 @@ int PrepareJob(const ConvertOptions& o, const std::string& input, CPlatform& pla
         s.strPathOut = cwd;
         s.nExist = -1;
     } else if (batch) {
+        job->symbolSource = std::filesystem::path(input).stem().string();
         s.strSymbol = SymbolFromFileName(input);
         s.strName.clear();
     }
@@ -454,6 +465,7 @@ struct ReadFile {
     std::ostringstream err;
     std::unique_ptr<CConverter> job;
     int status = kReady;
+    std::string symbolSource;
 };
 
 // Files converted since the last commit, with what each did.
@@ -461,9 +473,20 @@ struct PendingFile {
     std::string name;
     long records = 0;
     long leftOut = 0;
-    int added = 0;
-    int updated = 0;
+    std::vector<std::pair<std::string, bool>> changed;  // symbol, and whether it was added
 };
+
+// A symbol of a batch, by the name it came from and the file that named it.
+struct SymbolSource {
+    std::string source;
+    std::string file;
+};
+
+// Upper case of ASCII letters, as symbols compare.
+std::string SymbolKey(std::string text) {
+    for (char& c : text) c = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+    return text;
+}
 
 // Commits of a batch hold at most this many bytes of price records, so that
 // memory does not grow with the number of files.
@@ -478,6 +501,27 @@ int RunBatch(const ConvertOptions& o, std::ostream& out, std::ostream& err) {
     }
     std::vector<std::string> files;
     if (!BatchFiles(o.inputs, &files, err)) return kExitUsage;
+    if (files.empty()) {
+        err << "tarvel-cli: no .csv, .txt, .tsv or .prn files in";
+        for (const std::string& input : o.inputs) err << " " << input;
+        err << "\n";
+        return kExitUsage;
+    }
+    auto summary = [&out](long converted, long rows, long securities, long added, long updated, long leftOut,
+                          long failed) {
+        out << "Converted " << Grouped(converted) << (converted == 1 ? " file (" : " files (") << RowsText(rows)
+            << ") into " << Grouped(securities) << (securities == 1 ? " security" : " securities");
+        if (updated > 0) out << " (" << Grouped(added) << " new, " << Grouped(updated) << " updated)";
+        if (leftOut > 0) out << "; " << RowsText(leftOut) << " already there left out";
+        if (failed > 0) {
+            out << "; " << Grouped(failed) << " failed: see above.\n";
+            return kExitFailed;
+        }
+        out << ".\n";
+        return 0;
+    };
+    // Nothing could be converted: every file failed.
+    auto allFailed = [&] { return summary(0, 0, 0, 0, 0, 0, static_cast<long>(files.size())); };
     CSettingsStore store;
     CBatchPrompt prompt(err);
     auto platform = MakePosixPlatform();
@@ -490,16 +534,23 @@ int RunBatch(const ConvertOptions& o, std::ostream& out, std::ostream& err) {
     }
     if (o.fromSettings && !*o.outOption) directory = LoadConversionSettings(store).strPathOut;
     while (directory.size() > 1 && directory.back() == '/') directory.pop_back();
+    // A directory made for the batch goes again when nothing was converted.
+    bool madeDirectory = false;
     if (!std::filesystem::is_directory(directory, ec)) {
         if (*o.existingMaster) {
             prompt.MessageBox("Path does not exist: " + directory, kMbOk);
-            return kExitFailed;
+            return allFailed();
         }
         if (!std::filesystem::create_directories(directory, ec)) {
             prompt.MessageBox("Cannot make the directory " + directory + ": " + ec.message(), kMbOk);
-            return kExitFailed;
+            return allFailed();
         }
+        madeDirectory = true;
     }
+    auto removeMadeDirectory = [&] {
+        std::error_code ignored;
+        if (madeDirectory && std::filesystem::is_empty(directory, ignored)) std::filesystem::remove(directory, ignored);
+    };
     auto lock = platform->LockDirectory(directory, o.waitSeconds, [&] {
         err << "Tarvel: Waiting for another conversion into " << directory << "..." << std::endl;
     });
@@ -508,29 +559,34 @@ int RunBatch(const ConvertOptions& o, std::ostream& out, std::ostream& err) {
                               ? directory + " is busy with another conversion."
                               : "Cannot lock the portfolio " + directory + ": " + platform->LastError(),
                           kMbOk);
-        return kExitFailed;
+        return allFailed();
     }
     FinishJournal(*platform, directory);
     std::optional<std::string> masterName = platform->FindName(directory, kMasterName);
     bool newMaster = !masterName.has_value();
     if (*o.existingMaster && newMaster) {
         prompt.MessageBox("Path specified does not point to a Master file", kMbOk);
-        return kExitFailed;
+        return allFailed();
     }
     if (*o.newMaster && !newMaster) {
         prompt.MessageBox("New Master chosen but one already exists", kMbOk);
-        return kExitFailed;
+        return allFailed();
     }
     std::string masterPath = JoinPath(directory, masterName.value_or(kMasterName));
     CPortfolio portfolio(*platform, prompt, directory, masterPath, newMaster);
-    if (portfolio.Open() != 0) return kExitFailed;
+    if (portfolio.Open() != 0) {
+        lock.reset();
+        removeMadeDirectory();
+        return allFailed();
+    }
 
     const bool terminal = ::isatty(2) == 1;
     const auto start = std::chrono::steady_clock::now();
     auto drawn = start;
     long rowsRead = 0;  // of the files staged so far, for the progress bar
     long convertedFiles = 0, failedFiles = 0, records = 0, leftOut = 0;
-    int added = 0, updated = 0;
+    std::set<std::string> added, updated;  // symbol keys of the securities the run changed
+    std::map<std::string, SymbolSource> named;  // every symbol key staged, with where it came from
     bool backup = true;
     std::vector<PendingFile> pending;
     auto commit = [&] {
@@ -546,8 +602,7 @@ int RunBatch(const ConvertOptions& o, std::ostream& out, std::ostream& err) {
                 ++convertedFiles;
                 records += file.records;
                 leftOut += file.leftOut;
-                added += file.added;
-                updated += file.updated;
+                for (const auto& [symbol, isNew] : file.changed) (isNew ? added : updated).insert(SymbolKey(symbol));
                 if (!terminal) {
                     err << "Tarvel: " << file.name << ": " << RowsText(file.records) << " stored";
                     if (file.leftOut > 0) err << ", " << RowsText(file.leftOut) << " already there left out";
@@ -573,6 +628,7 @@ int RunBatch(const ConvertOptions& o, std::ostream& out, std::ostream& err) {
                 read->job = std::make_unique<CConverter>(*read->platform, read->prompt, read->settings);
                 PreparedJob prepared;
                 read->status = PrepareJob(o, file, *read->platform, read->prompt, saved, read->err, true, &prepared);
+                read->symbolSource = prepared.symbolSource;
                 if (read->status == kReady) {
                     FillJob(o, prepared, file, *read->job);
                     read->job->SetPathOut(directory);
@@ -600,36 +656,57 @@ int RunBatch(const ConvertOptions& o, std::ostream& out, std::ostream& err) {
         reading.pop_front();
         prompt.m_strFile = file;
         for (const std::string& text : read->prompt.m_texts) prompt.MessageBox(text, kMbOk);
+        // What the command line refuses of one file's settings (a symbol
+        // its name makes, say) fails that file alone.
         if (read->status == kExitUsage) {
-            err << read->err.str();
-            for (auto& ahead : reading) ahead.wait();
-            return kExitUsage;
+            std::string refused = read->err.str();
+            if (refused.starts_with("tarvel-cli: ")) refused.erase(0, 12);
+            while (!refused.empty() && refused.back() == '\n') refused.pop_back();
+            prompt.MessageBox(refused, kMbOk);
+        }
+        CConverter& job = *read->job;
+        // Two names that become one symbol (cut to 14 bytes, or differing in
+        // case only) are two securities: the second file is refused rather
+        // than merged into the first's security.
+        std::vector<std::pair<std::string, std::string>> symbols;  // symbol, what it came from
+        if (read->status == kReady) {
+            if (job.Securities().size() == 1) {
+                symbols.emplace_back(job.m_szSymbol, read->symbolSource);
+            } else {
+                for (const NewSecurity& security : job.Securities()) symbols.emplace_back(security.symbol, security.ticker);
+            }
+        }
+        bool ok = read->status == kReady;
+        for (const auto& [symbol, source] : symbols) {
+            auto it = named.find(SymbolKey(symbol));
+            if (ok && it != named.end() && it->second.source != source) {
+                prompt.MessageBox("The symbol " + symbol + " comes from " + source + " here but from " +
+                                      it->second.source + " in " + it->second.file +
+                                      "; the two are not made one security. Nothing of this file was converted.",
+                                  kMbOk);
+                ok = false;
+            }
         }
         // Staging looks the symbols up; it may say why it refuses one.
-        CConverter& job = *read->job;
         read->prompt.m_texts.clear();
-        bool ok = read->status == kReady && job.StageInto(portfolio) == 0;
+        ok = ok && job.StageInto(portfolio) == 0;
         for (const std::string& text : read->prompt.m_texts) prompt.MessageBox(text, kMbOk);
         if (!ok) {
             ++failedFiles;
             continue;
         }
         rowsRead += job.m_nRecordsWritten + job.m_nRecordsLeftOut;
-        pending.push_back({file, job.m_nRecordsWritten, job.m_nRecordsLeftOut, job.m_nAdded, job.m_nUpdated});
+        for (const auto& [symbol, source] : symbols) named.emplace(SymbolKey(symbol), SymbolSource{source, file});
+        pending.push_back({file, job.m_nRecordsWritten, job.m_nRecordsLeftOut, job.m_changed});
         if (portfolio.StagedBytes() >= kBatchCommitBytes) commit();
     }
     commit();
     if (terminal && prompt.m_bProgressShown) err << "\r\033[K";
-    out << "Converted " << Grouped(convertedFiles) << (convertedFiles == 1 ? " file (" : " files (") << RowsText(records)
-        << ") into " << Grouped(added + updated) << (added + updated == 1 ? " security" : " securities");
-    if (updated > 0) out << " (" << added << " new, " << updated << " updated)";
-    if (leftOut > 0) out << "; " << RowsText(leftOut) << " already there left out";
-    if (failedFiles > 0) {
-        out << "; " << failedFiles << " failed: see above.\n";
-        return kExitFailed;
-    }
-    out << ".\n";
-    return 0;
+    lock.reset();
+    removeMadeDirectory();
+    for (const std::string& symbol : added) updated.erase(symbol);
+    return summary(convertedFiles, records, static_cast<long>(added.size() + updated.size()),
+                   static_cast<long>(added.size()), static_cast<long>(updated.size()), leftOut, failedFiles);
 }
 
 
@@ -733,21 +810,52 @@ std::string DayText(int day) {
     return buffer;
 }
 
+// The length of the valid UTF-8 character at the start of `text`, or 0.
+std::size_t Utf8Length(std::string_view text) {
+    auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    unsigned char lead = byte(0);
+    std::size_t length = lead < 0x80 ? 1 : lead >= 0xC2 && lead < 0xE0 ? 2 : lead >= 0xE0 && lead < 0xF0 ? 3
+                                                                      : lead >= 0xF0 && lead < 0xF5 ? 4 : 0;
+    if (length == 0 || length > text.size()) return 0;
+    for (std::size_t i = 1; i < length; ++i) {
+        if ((byte(i) & 0xC0) != 0x80) return 0;
+    }
+    // Overlong forms, surrogates and code points past U+10FFFF.
+    if ((lead == 0xE0 && byte(1) < 0xA0) || (lead == 0xED && byte(1) >= 0xA0) || (lead == 0xF0 && byte(1) < 0x90) ||
+        (lead == 0xF4 && byte(1) >= 0x90)) {
+        return 0;
+    }
+    return length;
+}
+
+// A JSON string of `text`. Bytes that are no UTF-8 (a Latin-1 name, say)
+// are written as the characters U+0080..U+00FF of the same numbers, so the
+// output stays valid JSON and loses no byte.
 std::string JsonString(std::string_view text) {
     std::string quoted = "\"";
-    for (char c : text) {
-        auto u = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            quoted.append(1, '\\').append(1, c);
-        } else if (u < 0x20) {
+    for (std::size_t at = 0; at < text.size();) {
+        auto u = static_cast<unsigned char>(text[at]);
+        std::size_t length = Utf8Length(text.substr(at));
+        if (u == '"' || u == '\\') {
+            quoted.append(1, '\\').append(1, static_cast<char>(u));
+        } else if (u < 0x20 || length == 0) {
             char buffer[8];
             std::snprintf(buffer, sizeof buffer, "\\u%04x", u);
             quoted += buffer;
         } else {
-            quoted += c;
+            quoted.append(text.substr(at, length));
         }
+        at += length == 0 ? 1 : length;
     }
     return quoted + "\"";
+}
+
+// A conversion killed after its commit point leaves a journal whose renames
+// complete it. A reader that finds one completes it first, when no
+// conversion holds the portfolio, so that it reads what was committed.
+void CompleteACommittedConversion(CPlatform& platform, const std::string& dir) {
+    if (!platform.Examine(JoinPath(dir, kJournalName)).exists) return;
+    if (auto lock = platform.LockDirectory(dir, 0, [] {})) FinishJournal(platform, dir);
 }
 
 int RunList(const std::string& dir, bool json, std::ostream& out, std::ostream& err) {
@@ -756,6 +864,7 @@ int RunList(const std::string& dir, bool json, std::ostream& out, std::ostream& 
         err << "tarvel-cli: " << dir << " is not a directory\n";
         return kExitFailed;
     }
+    CompleteACommittedConversion(*platform, dir);
     std::string problem;
     std::vector<ListedSecurity> securities = ListPortfolio(*platform, dir, &problem);
     if (!problem.empty()) {
@@ -808,6 +917,7 @@ std::string ShortestNumber(float value) {
 int RunExport(const std::string& dir, const std::string& symbol, const std::string& output, std::ostream& out,
               std::ostream& err) {
     auto platform = MakePosixPlatform();
+    if (platform->IsDirectory(dir)) CompleteACommittedConversion(*platform, dir);
     ListedSecurity listed;
     std::string problem;
     if (!FindListedSecurity(*platform, dir, symbol, &listed, &problem)) {

@@ -180,6 +180,7 @@ int CConverter::StageInto(CPortfolio& portfolio) {
     std::shared_ptr<const CPortfolio::Mark> mark = portfolio.MarkStaged();
     int added = 0, updated = 0, firstNumber = 0;
     long written = 0, leftOut = 0;
+    std::vector<std::pair<std::string, bool>> changed;
     auto fail = [&](const std::string& message) {
         portfolio.RollBack(*mark);
         if (!message.empty()) m_prompt.MessageBox(message, kMbOk);
@@ -199,6 +200,7 @@ int CConverter::StageInto(CPortfolio& portfolio) {
             int taken = 0, old = 0;
             if (portfolio.StageAppend(*entry, security, &taken, &old) != 0) return fail("");
             updated += taken > 0 ? 1 : 0;
+            if (taken > 0) changed.emplace_back(security.symbol, false);
             written += taken;
             leftOut += old;
             continue;
@@ -214,6 +216,7 @@ int CConverter::StageInto(CPortfolio& portfolio) {
         if (portfolio.StageNew(security, &n) != 0) return fail("");
         if (firstNumber == 0) firstNumber = n;
         ++added;
+        changed.emplace_back(security.symbol, true);
         written += security.recordCount;
     }
     m_nFileNumber = firstNumber;
@@ -221,6 +224,7 @@ int CConverter::StageInto(CPortfolio& portfolio) {
     m_nUpdated = updated;
     m_nRecordsWritten = written;
     m_nRecordsLeftOut = leftOut;
+    m_changed = std::move(changed);
     return 0;
 }
 

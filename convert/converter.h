@@ -130,6 +130,9 @@ public:
     int m_nUpdated = 0;
     long m_nRecordsWritten = 0;
     long m_nRecordsLeftOut = 0;
+    // The symbols of the securities a successful run added or gave rows to,
+    // each with true when it was added.
+    std::vector<std::pair<std::string, bool>> m_changed;
 
 private:
     int Fail(const std::string& message);

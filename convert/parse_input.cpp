@@ -109,6 +109,11 @@ int CConverter::ParseInput() {
             Skip(lineNumber, decoded.m_strReason);
             continue;
         }
+        // A row of no ticker belongs to none of the file's securities.
+        if (m_nTickerColumn != kNoColumn && decoded.m_ticker.empty()) {
+            Skip(lineNumber, "column " + std::to_string(m_nTickerColumn + 1) + " names no ticker");
+            continue;
+        }
         const CalendarDate& date = decoded.m_date;
         Row row;
         row.day = date.year * 10000 + date.month * 100 + date.day;
@@ -191,13 +196,28 @@ int CConverter::ParseInput() {
     }
     if (m_bStrict && m_nSkipped > 0) return Fail("Nothing was converted: skipped rows are not allowed (--strict).");
 
+    // Tickers that differ only past a symbol's 14 bytes, or in case, would
+    // become one security.
+    std::vector<std::string> symbols;
+    for (const std::string& name : tickers) {
+        std::string symbol(CutToCharBoundary(name, kMaxSymbolBytes));
+        for (std::size_t i = 0; tickers.size() > 1 && i < symbols.size(); ++i) {
+            if (EqualIgnoringAsciiCase(symbols[i], symbol)) {
+                return Fail("The tickers " + tickers[i] + " and " + name + " of " + m_strPathIn +
+                            " would both become the security " + symbol +
+                            " (a symbol holds 14 bytes, and case does not tell symbols apart).\nNothing was converted.");
+            }
+        }
+        symbols.push_back(std::move(symbol));
+    }
     const std::size_t length = static_cast<std::size_t>(4 * m_nFieldCount);
     m_securities.clear();
     for (const auto& [begin, end] : ranges) {
         NewSecurity& security = m_securities.emplace_back();
         if (tickers.size() > 1) {
             // A file of several tickers: each is its own security, named by it.
-            security.symbol = CutToCharBoundary(tickers[static_cast<std::size_t>(rows[begin].ticker)], kMaxSymbolBytes);
+            security.symbol = symbols[static_cast<std::size_t>(rows[begin].ticker)];
+            security.ticker = tickers[static_cast<std::size_t>(rows[begin].ticker)];
             security.name = security.symbol;
         }
         security.records.reserve(length * (end - begin));

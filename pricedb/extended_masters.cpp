@@ -119,7 +119,10 @@ void SetEMasterDates(std::uint8_t* record, const int* firstDay, int lastDay) {
 }
 
 void SetXMasterDates(std::uint8_t* record, const int* firstDay, int lastDay) {
-    if (firstDay != nullptr) WriteU32(record + kXRecFirstDay, static_cast<std::uint32_t>(*firstDay));
+    if (firstDay != nullptr) {
+        WriteU32(record + kXRecCollected, static_cast<std::uint32_t>(*firstDay));
+        WriteU32(record + kXRecFirstDay, static_cast<std::uint32_t>(*firstDay));
+    }
     WriteU32(record + kXRecLastDay, static_cast<std::uint32_t>(lastDay));
 }
 

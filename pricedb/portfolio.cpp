@@ -151,7 +151,10 @@ bool ParseJournal(const Bytes& bytes, std::vector<JournalStep>* steps) {
             return false;
         }
         JournalStep step{line[0] == 'R', line.substr(2, space - 2), line.substr(space + 1)};
-        if (step.from.find('/') != std::string::npos || step.to.find('/') != std::string::npos) return false;
+        // Only our own renames: <name>.~NU to <name>, inside the directory.
+        if (step.to.empty() || step.to.find('/') != std::string::npos || step.from != step.to + kTempSuffix) {
+            return false;
+        }
         steps->push_back(std::move(step));
     }
     return false;
@@ -172,15 +175,19 @@ bool RunJournal(CPlatform& platform, const std::string& directory, const std::ve
 
 }  // namespace
 
-void FinishJournal(CPlatform& platform, const std::string& directory) {
+bool FinishJournal(CPlatform& platform, const std::string& directory) {
     std::string path = JoinPath(directory, kJournalName);
+    CPlatform::FileInfo info = platform.Examine(path);
+    if (!info.exists) return true;
     Bytes bytes;
-    if (!platform.Examine(path).exists || !ReadFileBytes(platform, path, &bytes, 1 << 20)) return;
     std::vector<JournalStep> steps;
-    // A journal is renamed into place whole; one that does not parse is not
-    // ours to carry out and stays.
-    if (!ParseJournal(bytes, &steps)) return;
-    if (RunJournal(platform, directory, steps)) platform.Remove(path);
+    // A journal is renamed into place whole once written and synced; one
+    // that is no regular file or does not parse is none of ours and is
+    // removed like any other leftover under our names.
+    if (!info.regular || info.symbolicLink) return platform.Remove(path);
+    if (!ReadFileBytes(platform, path, &bytes, 1 << 20)) return false;
+    if (!ParseJournal(bytes, &steps)) return platform.Remove(path);
+    return RunJournal(platform, directory, steps) && platform.Remove(path);
 }
 
 void RemoveLeftovers(CPlatform& platform, const std::string& directory, const std::string& masterPath) {
@@ -286,8 +293,8 @@ int CPortfolio::Open() {
     if (m_bNewMaster) {
         for (const char* name : {kEMasterName, kXMasterName}) {
             if (std::optional<std::string> found = m_platform.FindName(m_strDirectory, name)) {
-                m_prompt.MessageBox("New Master chosen but " + JoinPath(m_strDirectory, *found) +
-                                        " already exists; Tarvel does not replace it.",
+                m_prompt.MessageBox(JoinPath(m_strDirectory, *found) +
+                                        " is there but no MASTER; Tarvel does not replace it.",
                                     kMbOk);
                 return 1;
             }
@@ -478,12 +485,20 @@ int CPortfolio::StageAppend(const Entry& entry, const NewSecurity& newer, int* a
     if (entry.inXMaster) {
         for (bool on : fieldOn) fieldCount += on ? 1 : 0;
     }
+    // Rows go in only where every field is known to be the same: a count
+    // alone could put highs under opens.
+    if (!known) {
+        m_prompt.MessageBox("Which fields " + existing.symbol +
+                                " holds is not known (its F<n>.DOP is missing or in other words, or it has times of "
+                                "day). It was not updated.",
+                            kMbOk);
+        return 1;
+    }
     bool same = fieldCount == newer.fieldCount;
-    for (int i = 0; same && known && i < kFieldCount; ++i) same = fieldOn[i] == newer.fieldOn[i];
+    for (int i = 0; same && i < kFieldCount; ++i) same = fieldOn[i] == newer.fieldOn[i];
     if (!same) {
         m_prompt.MessageBox("The rows for " + existing.symbol + " have the fields " + fieldList(newer.fieldOn) +
-                                ", but the security in the portfolio has " +
-                                (known ? fieldList(fieldOn) : std::to_string(fieldCount) + " fields") +
+                                ", but the security in the portfolio has " + fieldList(fieldOn) +
                                 ". It was not updated.",
                             kMbOk);
         return 1;
@@ -502,6 +517,13 @@ int CPortfolio::StageAppend(const Entry& entry, const NewSecurity& newer, int* a
         std::string wanted = entry.inXMaster ? MwdFileName(existing.fileNumber) : DataFileName(existing.fileNumber);
         op.dataName = m_platform.FindName(m_strDirectory, wanted).value_or(wanted);
         path = JoinPath(m_strDirectory, op.dataName);
+        // Replacing a link would cut it from the file it points to.
+        if (m_platform.Examine(path).symbolicLink) {
+            m_prompt.MessageBox("The price file " + path + " is a symbolic link; Tarvel does not replace it. " +
+                                    existing.symbol + " was not updated.",
+                                kMbOk);
+            return 1;
+        }
         if (!ReadFileBytes(m_platform, path, &op.data, length * (kMaxPriceRecords + 2))) {
             m_prompt.MessageBox(OpenFailureMessage(m_platform, "Cannot read the price file", path), kMbOk);
             return 1;
@@ -597,6 +619,9 @@ int CPortfolio::FailWrite(const std::string& path) {
 int CPortfolio::Commit(bool backup) {
     if (m_ops.empty()) return 0;
     State& s = *m_state;
+    // An earlier commit of this run whose renames could not all be done
+    // must be completed first: its journal may not be replaced.
+    if (!FinishJournal(m_platform, m_strDirectory)) return FailWrite(JoinPath(m_strDirectory, kJournalName));
     auto bytesOf = [](const std::string& text) {
         return std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
     };
@@ -690,7 +715,9 @@ int CPortfolio::Commit(bool backup) {
         if (!WriteNewFile(m_platform, journal + kTempSuffix, {bytesOf(text)})) return FailWrite(journal);
         if (!m_platform.RenameNoReplace(journal + kTempSuffix, journal)) {
             CKeepError keep(m_platform);
-            if (m_platform.Examine(journal).exists) m_platform.Remove(journal);
+            // Renamed, but the directory could not be synced: the journal is
+            // ours and goes with the rest. Otherwise it was never ours.
+            if (!m_platform.Examine(journal + kTempSuffix).exists) m_platform.Remove(journal);
             return FailWrite(journal);
         }
         // Committed: what follows only completes it, now or in the next run.

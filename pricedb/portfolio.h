@@ -37,6 +37,7 @@ struct NewSecurity {
     int fieldCount = 0;
     StoredNumber firstDate{};
     StoredNumber lastDate{};
+    std::string ticker;             // as the input wrote it, in a file of several tickers
     std::uint16_t recordCount = 0;  // price records in `records`
     Bytes records;                  // recordCount records of 4 * fieldCount bytes, oldest first
 };
@@ -146,8 +147,9 @@ private:
 };
 
 // Carries out the renames of a committed journal in `directory`, if there is
-// one, and removes it.
-void FinishJournal(CPlatform& platform, const std::string& directory);
+// one, and removes it; removes one that is not a journal of ours. False,
+// with the platform's error, when a journal stays.
+bool FinishJournal(CPlatform& platform, const std::string& directory);
 
 // Why a directory file that is a symbolic link is not replaced.
 std::string SymbolicLinkMessage(const std::string& path);

@@ -87,9 +87,18 @@ void FillConverter(const CConversionSettings& s, const std::string& pathIn, int 
     }
 }
 
+std::string UpperSymbol(const std::string& text) {
+    QString decoded = QString::fromStdString(text);
+    if (decoded.toStdString() == text) return decoded.toUpper().toStdString();
+    // Text that is no UTF-8 keeps its bytes, only ASCII letters raised:
+    // decoding it would put characters in the symbol that the text lacks.
+    std::string symbol = text;
+    for (char& c : symbol) c = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+    return symbol;
+}
+
 std::string SymbolFromFileName(const std::string& path) {
-    std::string stem = std::filesystem::path(path).stem().string();
-    std::string symbol = QString::fromStdString(stem).toUpper().toStdString();
+    std::string symbol = UpperSymbol(std::filesystem::path(path).stem().string());
     std::size_t end = std::min(symbol.size(), static_cast<std::size_t>(kMaxSymbolLength));
     if (end < symbol.size()) {
         while (end > 0 && (static_cast<unsigned char>(symbol[end]) & 0xC0) == 0x80) --end;
@@ -192,7 +201,7 @@ std::optional<CSettingProblem> NormaliseAndFindProblem(CConversionSettings& s) {
     std::size_t end = s.strSymbol.find_last_not_of(' ');
     s.strSymbol.erase(end == std::string::npos ? 0 : end + 1);
     if (s.strSymbol.empty()) return CSettingProblem{V::kBlankSymbol, -1, -1, kInvalidSymbolMessage};
-    s.strSymbol = QString::fromStdString(s.strSymbol).toUpper().toStdString();
+    s.strSymbol = UpperSymbol(s.strSymbol);
     if (s.strPathOut.find_first_not_of(' ') == std::string::npos) {
         return CSettingProblem{V::kBlankPath, -1, -1, kEnterPathMessage};
     }

@@ -72,6 +72,10 @@ void FillConverter(const CConversionSettings& settings, const std::string& pathI
 CConversionSettings PresetFromLayout(const CConversionSettings& saved, const CDetectedLayout& layout,
                                      const std::string& pathIn, bool masterInPathOut);
 
+// `text` in upper case as a symbol is kept; text that is no UTF-8 keeps its
+// bytes, only its ASCII letters raised.
+std::string UpperSymbol(const std::string& text);
+
 // The file's name without its directory and its last extension, upper-cased
 // and cut to at most kMaxSymbolLength bytes at a whole character.
 std::string SymbolFromFileName(const std::string& path);

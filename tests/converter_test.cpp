@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <functional>
 
 #include "pricedb/portfolio.h"
@@ -468,6 +469,20 @@ TEST_F(ConversionTest, CompletesWhatAKilledCommitLeftInItsJournal) {
                                        "MASTER.BAK"}));
     EXPECT_EQ(Out("MASTER").size(), 4u * 53);
     EXPECT_EQ(Out("MASTER").substr(2 * 53 + kRecSymbol, 3), "KIL");
+
+    // A journal that is none of ours (garbage, or renames of other files)
+    // is not carried out; it goes like any leftover under our names.
+    for (const char* journal : {"garbage", "R EMASTER MASTER\nEND\n"}) {
+        SCOPED_TRACE(journal);
+        test::WriteFile(m_out + "/" + kJournalName, journal);
+        const std::string master = Out("MASTER");
+        auto after = MakeJob(std::string("J").append(std::to_string(std::strlen(journal))), "J");
+        after->m_bUseExistingMaster = 1;
+        ASSERT_EQ(Convert("010500,1,2,3,4,5,6\n", *after), 0);
+        EXPECT_EQ(Out("MASTER").substr(0, master.size()).substr(53), master.substr(53));
+        EXPECT_FALSE(test::FileExists(m_out + "/" + kJournalName));
+        EXPECT_EQ(Out("MASTER").size(), master.size() + 53);
+    }
 }
 
 // The check every test relies on must itself catch what it promises to.

@@ -155,5 +155,91 @@ TEST(ManySecurities, AFileOfThreeTickersBecomesThreeSecurities) {
     EXPECT_EQ(test::Snapshot(out), before);
 }
 
+// Names that differ but would become one symbol are never merged into one
+// security, with or without --update; rows of no ticker belong to none.
+TEST(ManySecurities, NamesThatWouldBecomeOneSymbolStayApart) {
+    test::CSettingsEnv env;
+    const std::string folder = env / "prices", out = env / "pf";
+    fs::create_directory(folder);
+    test::WriteFile(folder + "/tickers.csv", "Ticker,Date,Close\nABCDEFGHIJKLMNOP,2024-01-02,1\n"
+                                             "ABCDEFGHIJKLMNOQ,2024-01-02,2\n");
+    Outcome cut = Cli({"convert", folder + "/tickers.csv", "--out", out, "--update"});
+    EXPECT_EQ(cut.status, 1);
+    EXPECT_EQ(cut.err, "Tarvel: The tickers ABCDEFGHIJKLMNOP and ABCDEFGHIJKLMNOQ of " + folder +
+                           "/tickers.csv would both become the security ABCDEFGHIJKLMN (a symbol holds 14 bytes, and "
+                           "case does not tell symbols apart).\nNothing was converted.\n");
+    EXPECT_FALSE(fs::exists(out + "/MASTER"));
+
+    fs::remove(folder + "/tickers.csv");
+    test::WriteFile(folder + "/VERYLONGTICKERA.csv", DailyCsv(1, 0, 2));
+    test::WriteFile(folder + "/VERYLONGTICKERB.csv", DailyCsv(2, 0, 3));
+    test::WriteFile(folder + "/blank.csv", "Symbol,Date,Close\nAAA,2024-01-02,1\n,2024-01-03,9\nAAA,2024-01-04,3\n");
+    Outcome batch = Cli({"convert", folder, "--out", out, "--update"});
+    EXPECT_EQ(batch.status, 1);
+    EXPECT_NE(batch.err.find("/VERYLONGTICKERB.csv: The symbol VERYLONGTICKER comes from VERYLONGTICKERB here but from "
+                             "VERYLONGTICKERA in " + folder + "/VERYLONGTICKERA.csv; the two are not made one security."),
+              std::string::npos)
+        << batch.err;
+    EXPECT_NE(batch.err.find("/blank.csv: 1 row was skipped. It was line 3: column 1 names no ticker."), std::string::npos)
+        << batch.err;
+    EXPECT_EQ(Cli({"export", out, "AAA"}).out, "DATE,CLOSE\n2024-01-02,1\n2024-01-04,3\n");
+    EXPECT_EQ(Cli({"export", out, "VERYLONGTICKER"}).out, Exported(DailyCsv(1, 0, 2)));
+    EXPECT_EQ(test::CheckPortfolio(out), "");
+}
+
+// An update adds rows only where it knows every field of the security, and
+// never writes through a link.
+TEST(ManySecurities, AnUpdateNeverGuessesWhichFieldIsWhich) {
+    test::CSettingsEnv env;
+    const std::string out = env / "pf", input = env / "XYZ.csv";
+    test::WriteFile(input, DailyCsv(1, 0, 3));
+    ASSERT_EQ(Cli({"convert", input, "--out", out}).status, 0);
+    fs::remove(out + "/EMASTER");
+    fs::remove(out + "/F1.DOP");
+    test::WriteFile(input, "Date,High,Low,Close,Volume,OpenInt\n2024-01-09,5,4,4.5,100,7\n");
+    auto before = test::Snapshot(out);
+    Outcome unknown = Cli({"convert", input, "--out", out, "--update"});
+    EXPECT_EQ(unknown.status, 1);
+    EXPECT_EQ(unknown.err, "Tarvel: Which fields XYZ holds is not known (its F<n>.DOP is missing or in other words, "
+                           "or it has times of day). It was not updated.\n");
+    EXPECT_EQ(test::Snapshot(out), before);
+
+    // A price file that is a link to a file outside.
+    fs::rename(out + "/F1.DAT", env / "outside.dat");
+    fs::create_symlink(env / "outside.dat", out + "/F1.DAT");
+    test::WriteFile(out + "/F1.DOP", "\"DATE\",0,0\r\n\"OPEN\",4,4\r\n\"HIGH\",4,4\r\n\"LOW\",4,4\r\n\"CLOSE\",4,4\r\n"
+                                     "\"VOL\",4,4\r\n");
+    test::WriteFile(input, DailyCsv(1, 0, 4));
+    Outcome link = Cli({"convert", input, "--out", out, "--update"});
+    EXPECT_EQ(link.status, 1);
+    EXPECT_NE(link.err.find("/F1.DAT is a symbolic link; Tarvel does not replace it. XYZ was not updated."),
+              std::string::npos)
+        << link.err;
+    EXPECT_TRUE(fs::is_symlink(out + "/F1.DAT"));
+}
+
+// A folder with nothing to convert is refused before anything is made; a
+// file whose name makes no symbol fails alone; names that are no UTF-8 keep
+// their bytes, and list --json stays valid JSON.
+TEST(ManySecurities, OddNamesFailAloneOrKeepTheirBytes) {
+    test::CSettingsEnv env;
+    const std::string folder = env / "prices", out = env / "pf";
+    fs::create_directory(folder);
+    Outcome empty = Cli({"convert", folder, "--out", out});
+    EXPECT_EQ(empty.status, 2);
+    EXPECT_EQ(empty.err, "tarvel-cli: no .csv, .txt, .tsv or .prn files in " + folder + "\n");
+    EXPECT_FALSE(fs::exists(out));
+
+    test::WriteFile(folder + "/ .csv", DailyCsv(1, 0, 2));
+    test::WriteFile(folder + "/caf\xE9.csv", DailyCsv(2, 0, 2));
+    Outcome batch = Cli({"convert", folder, "--out", out});
+    EXPECT_EQ(batch.status, 1);
+    EXPECT_NE(batch.err.find("/ .csv: --symbol: give a symbol that is not blank"), std::string::npos) << batch.err;
+    EXPECT_EQ(batch.out, "Converted 1 file (2 rows) into 1 security; 1 failed: see above.\n");
+    Outcome json = Cli({"list", out, "--json"});
+    EXPECT_NE(json.out.find("\"symbol\": \"CAF\\u00e9\""), std::string::npos) << json.out;
+    EXPECT_EQ(Cli({"export", out, "CAF\xE9"}).out, Exported(DailyCsv(2, 0, 2)));
+}
+
 }  // namespace
 }  // namespace tarvel
