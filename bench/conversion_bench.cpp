@@ -263,8 +263,8 @@ void BM_BatchDurableFloor(benchmark::State& state) {
             while (std::fgets(line, sizeof line, in)) data.append(24, '\0');
             std::fclose(in);
             ++n;
-            WriteDurably(out / ("F" + std::to_string(n) + ".DAT"), data.data(), data.size(), false);
-            WriteDurably(out / ("F" + std::to_string(n) + ".DOP"), small.data(), 80, false);
+            WriteDurably(out / DataFileName(n), data.data(), data.size(), false);
+            WriteDurably(out / DescriptionFileName(n), small.data(), 80, false);
         }
         WriteDurably(out / "MASTER", small.data(), 53 * 256);
         WriteDurably(out / "EMASTER", small.data(), small.size());

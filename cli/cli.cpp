@@ -348,11 +348,15 @@ void FillJob(const ConvertOptions& o, const PreparedJob& prepared, const std::st
 
 // 1234567 as "1,234,567".
 std::string Grouped(long value) {
-    std::string digits = std::to_string(value);
-    for (int at = static_cast<int>(digits.size()) - 3; at > (value < 0 ? 1 : 0); at -= 3) {
-        digits.insert(static_cast<std::size_t>(at), ",");
+    const std::string digits = std::to_string(value);
+    std::string grouped;
+    grouped.reserve(digits.size() + digits.size() / 3);
+    const std::size_t sign = value < 0 ? 1 : 0;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > sign && (digits.size() - i) % 3 == 0) grouped.push_back(',');
+        grouped.push_back(digits[i]);
     }
-    return digits;
+    return grouped;
 }
 
 std::string RowsText(long rows) { return Grouped(rows) + (rows == 1 ? " row" : " rows"); }
@@ -474,6 +478,7 @@ struct PendingFile {
     long records = 0;
     long leftOut = 0;
     std::vector<std::pair<std::string, bool>> changed;  // symbol, and whether it was added
+    std::vector<std::pair<std::string, std::string>> symbols;  // symbol, the name it came from
 };
 
 // A symbol of a batch, by the name it came from and the file that named it.
@@ -587,17 +592,22 @@ int RunBatch(const ConvertOptions& o, std::ostream& out, std::ostream& err) {
     long convertedFiles = 0, failedFiles = 0, records = 0, leftOut = 0;
     std::set<std::string> added, updated;  // symbol keys of the securities the run changed
     std::map<std::string, SymbolSource> named;  // every symbol key staged, with where it came from
-    bool backup = true;
     std::vector<PendingFile> pending;
     auto commit = [&] {
         prompt.m_strFile.clear();
-        const bool writes = portfolio.HasStaged();
-        if (portfolio.Commit(backup) != 0) {
-            for (const PendingFile& file : pending) err << "Tarvel: " << file.name << " was not converted.\n";
+        // MASTER.BAK is the MASTER from before the batch: the first commit
+        // that changes MASTER writes it.
+        if (portfolio.Commit(!portfolio.WroteBackup()) != 0) {
+            for (const PendingFile& file : pending) {
+                err << "Tarvel: " << file.name << " was not converted.\n";
+                // Its symbols are free again for files from other names.
+                for (const auto& [symbol, source] : file.symbols) {
+                    auto it = named.find(SymbolKey(symbol));
+                    if (it != named.end() && it->second.file == file.name) named.erase(it);
+                }
+            }
             failedFiles += static_cast<long>(pending.size());
         } else {
-            // MASTER.BAK is the MASTER from before the batch.
-            backup = backup && !writes;
             for (const PendingFile& file : pending) {
                 ++convertedFiles;
                 records += file.records;
@@ -617,7 +627,7 @@ int RunBatch(const ConvertOptions& o, std::ostream& out, std::ostream& err) {
     // kept; staging and commits stay on this thread, in file order. At most
     // kReadAhead files are held in memory at once.
     const CConversionSettings saved = LoadConversionSettings(store);
-    const std::size_t readAhead = 4 * std::max(2u, std::thread::hardware_concurrency());
+    const std::size_t readAhead = 2 * std::max(2u, std::thread::hardware_concurrency()) + 1;
     std::deque<std::future<std::unique_ptr<ReadFile>>> reading;
     std::size_t next = 0;
     auto startReading = [&] {
@@ -697,7 +707,7 @@ int RunBatch(const ConvertOptions& o, std::ostream& out, std::ostream& err) {
         }
         rowsRead += job.m_nRecordsWritten + job.m_nRecordsLeftOut;
         for (const auto& [symbol, source] : symbols) named.emplace(SymbolKey(symbol), SymbolSource{source, file});
-        pending.push_back({file, job.m_nRecordsWritten, job.m_nRecordsLeftOut, job.m_changed});
+        pending.push_back({file, job.m_nRecordsWritten, job.m_nRecordsLeftOut, job.m_changed, symbols});
         if (portfolio.StagedBytes() >= kBatchCommitBytes) commit();
     }
     commit();

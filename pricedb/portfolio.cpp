@@ -51,6 +51,12 @@ private:
 
 }  // namespace
 
+std::string JournalStaysMessage(CPlatform& platform, const std::string& directory) {
+    return "A conversion into " + directory + " was saved but could not be completed (" +
+           JoinPath(directory, kJournalName) + "), and still cannot: " + platform.LastError() +
+           ". Nothing more is converted until it can.";
+}
+
 std::string SymbolicLinkMessage(const std::string& path) {
     return "The Master file " + path +
            " is a symbolic link; Tarvel does not replace it. Convert into the directory it points to.";
@@ -160,17 +166,17 @@ bool ParseJournal(const Bytes& bytes, std::vector<JournalStep>* steps) {
     return false;
 }
 
-// Carries out the steps whose source is still there; a step done before is
-// skipped. False, with the platform's error, when a rename fails.
+// Carries out, in order, the steps whose source is still there; a step done
+// before is skipped. Stops at the first rename that fails, so that MASTER,
+// the last step, never goes ahead of the files it lists. False, with that
+// rename's error, then.
 bool RunJournal(CPlatform& platform, const std::string& directory, const std::vector<JournalStep>& steps) {
-    bool ok = true;
     for (const JournalStep& step : steps) {
         std::string from = JoinPath(directory, step.from), to = JoinPath(directory, step.to);
         if (!platform.Examine(from).exists) continue;
-        bool done = step.replace ? platform.Rename(from, to) : platform.RenameNoReplace(from, to);
-        ok = ok && done;
+        if (!(step.replace ? platform.Rename(from, to) : platform.RenameNoReplace(from, to))) return false;
     }
-    return ok;
+    return true;
 }
 
 }  // namespace
@@ -191,7 +197,9 @@ bool FinishJournal(CPlatform& platform, const std::string& directory) {
 }
 
 void RemoveLeftovers(CPlatform& platform, const std::string& directory, const std::string& masterPath) {
-    FinishJournal(platform, directory);
+    // While a committed journal stays, the temporary files are its sources
+    // and nothing may go.
+    if (!FinishJournal(platform, directory)) return;
     std::vector<std::string> names = platform.ListDirectory(directory);
     // A conversion killed between renaming its new price files into place
     // and its commit: those files are the ones that a pending MASTER.~NU
@@ -243,12 +251,14 @@ struct CPortfolio::Op {
     bool append = false;
     std::string dataName;  // the price file's name in the directory
     Bytes data;            // its whole new contents
+    std::size_t recordLength = 0;
     std::string dop;       // F<n>.DOP of a new MASTER security
 };
 
 struct CPortfolio::Mark {
     State state;
     std::size_t ops = 0;
+    std::vector<std::size_t> opSizes;  // of the price file of each op staged before: appends only extend it
     std::size_t stagedBytes = 0;
 };
 
@@ -265,6 +275,10 @@ CPortfolio::CPortfolio(CPlatform& platform, CPrompt& prompt, std::string directo
 CPortfolio::~CPortfolio() = default;
 
 int CPortfolio::Open() {
+    if (!FinishJournal(m_platform, m_strDirectory)) {
+        m_prompt.MessageBox(JournalStaysMessage(m_platform, m_strDirectory), kMbOk);
+        return 1;
+    }
     RemoveLeftovers(m_platform, m_strDirectory, m_strMasterPath);
     State& s = *m_state;
     // A directory file is read only when it can also be replaced: not a
@@ -399,6 +413,7 @@ int CPortfolio::StageNew(const NewSecurity& security, int* fileNumber) {
     op.fileNumber = n;
     op.mwd = !inMaster;
     op.dataName = inMaster ? DataFileName(n) : MwdFileName(n);
+    op.recordLength = 4 * static_cast<std::size_t>(security.fieldCount);
     std::string header = MakeDataHeader(security.fieldCount);
     WriteU16(reinterpret_cast<std::uint8_t*>(header.data()) + kDataHeaderRecordCount,
              static_cast<std::uint16_t>(security.recordCount + 1));
@@ -450,6 +465,14 @@ int CPortfolio::StageNew(const NewSecurity& security, int* fileNumber) {
 
 bool CPortfolio::ExistingFields(const Entry& entry, bool (&fieldOn)[kFieldCount]) const {
     const State& s = *m_state;
+    // A security staged new in this commit: its fields are those it was
+    // staged with.
+    for (const Op& op : m_ops) {
+        if (op.fileNumber == entry.security.fileNumber && !op.append) {
+            std::copy(std::begin(entry.security.fieldOn), std::end(entry.security.fieldOn), fieldOn);
+            return true;
+        }
+    }
     if (entry.inXMaster) return FieldsOfBits(s.xmaster[entry.index * kXMasterRecordSize + kXRecFieldBits], fieldOn);
     if (s.hasEMaster) return FieldsOfBits(s.emaster[entry.index * kEMasterRecordSize + kERecFieldBits], fieldOn);
     // MASTER alone says how many fields, F<n>.DOP which.
@@ -469,6 +492,12 @@ bool CPortfolio::ExistingFields(const Entry& entry, bool (&fieldOn)[kFieldCount]
 }
 
 int CPortfolio::StageAppend(const Entry& entry, const NewSecurity& newer, int* added, int* leftOut) {
+    // The price files on disk must be those this object committed: a
+    // journal of an earlier commit still to be carried out is, first.
+    if (!FinishJournal(m_platform, m_strDirectory)) {
+        m_prompt.MessageBox(JournalStaysMessage(m_platform, m_strDirectory), kMbOk);
+        return 1;
+    }
     State& s = *m_state;
     const SecurityEntry& existing = entry.security;
     auto fieldList = [](const bool (&on)[kFieldCount]) {
@@ -559,6 +588,7 @@ int CPortfolio::StageAppend(const Entry& entry, const NewSecurity& newer, int* a
     WriteU16(op.data.data() + kDataHeaderRecordCount, static_cast<std::uint16_t>(count + *added));
     op.fileNumber = existing.fileNumber;
     op.mwd = entry.inXMaster;
+    op.recordLength = length;
     op.append = staged == nullptr ? true : staged->append;
 
     Entry& e = s.entries[static_cast<std::size_t>(&entry - s.entries.data())];
@@ -598,6 +628,7 @@ std::shared_ptr<const CPortfolio::Mark> CPortfolio::MarkStaged() const {
     auto mark = std::make_shared<Mark>();
     mark->state = *m_state;
     mark->ops = m_ops.size();
+    for (const Op& op : m_ops) mark->opSizes.push_back(op.data.size());
     mark->stagedBytes = m_nStagedBytes;
     return mark;
 }
@@ -605,6 +636,14 @@ std::shared_ptr<const CPortfolio::Mark> CPortfolio::MarkStaged() const {
 void CPortfolio::RollBack(const Mark& mark) {
     *m_state = mark.state;
     m_ops.resize(mark.ops);
+    // Rows appended since to a price file staged before go again, with its
+    // count.
+    for (std::size_t i = 0; i < m_ops.size(); ++i) {
+        Op& op = m_ops[i];
+        if (op.data.size() == mark.opSizes[i]) continue;
+        op.data.resize(mark.opSizes[i]);
+        WriteU16(op.data.data() + kDataHeaderRecordCount, static_cast<std::uint16_t>(op.data.size() / op.recordLength));
+    }
     m_nStagedBytes = mark.stagedBytes;
 }
 
@@ -621,7 +660,13 @@ int CPortfolio::Commit(bool backup) {
     State& s = *m_state;
     // An earlier commit of this run whose renames could not all be done
     // must be completed first: its journal may not be replaced.
-    if (!FinishJournal(m_platform, m_strDirectory)) return FailWrite(JoinPath(m_strDirectory, kJournalName));
+    if (!FinishJournal(m_platform, m_strDirectory)) {
+        m_prompt.MessageBox(JournalStaysMessage(m_platform, m_strDirectory), kMbOk);
+        *m_state = *m_committed;
+        m_ops.clear();
+        m_nStagedBytes = 0;
+        return 1;
+    }
     auto bytesOf = [](const std::string& text) {
         return std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
     };
@@ -632,7 +677,7 @@ int CPortfolio::Commit(bool backup) {
     // the journal.
     std::vector<std::pair<std::string, std::string>> newFiles;
     for (const Op& op : m_ops) {
-        std::string temp = (op.mwd ? MwdFileName(op.fileNumber) : DataFileName(op.fileNumber)) + kTempSuffix;
+        std::string temp = op.dataName + kTempSuffix;
         std::string tempPath = JoinPath(m_strDirectory, temp);
         staged.Add(tempPath);
         if (!WriteNewFile(m_platform, tempPath, op.data)) return FailWrite(JoinPath(m_strDirectory, op.dataName));
@@ -736,6 +781,7 @@ int CPortfolio::Commit(bool backup) {
         // The conversion stands; only the backup is older than it should be.
         m_platform.Remove(backupTemp);
     }
+    m_bWroteBackup = m_bWroteBackup || backupMaster;
     s.masterChanged = s.emasterChanged = s.xmasterChanged = false;
     m_bNewMaster = false;
     *m_committed = s;

@@ -121,6 +121,8 @@ public:
     // Bytes of price records staged but not yet committed.
     std::size_t StagedBytes() const { return m_nStagedBytes; }
     bool HasStaged() const { return !m_ops.empty(); }
+    // Whether a commit of this object wrote MASTER.BAK.
+    bool WroteBackup() const { return m_bWroteBackup; }
 
     // Writes everything staged in one commit. With `backup`, MASTER.BAK holds
     // MASTER as it was before. 0; or 1 after a message, and then the files and
@@ -144,12 +146,16 @@ private:
     std::unique_ptr<State> m_committed;  // as on disk
     std::vector<Op> m_ops;
     std::size_t m_nStagedBytes = 0;
+    bool m_bWroteBackup = false;
 };
 
 // Carries out the renames of a committed journal in `directory`, if there is
 // one, and removes it; removes one that is not a journal of ours. False,
 // with the platform's error, when a journal stays.
 bool FinishJournal(CPlatform& platform, const std::string& directory);
+
+// Why nothing is converted while a committed journal cannot be carried out.
+std::string JournalStaysMessage(CPlatform& platform, const std::string& directory);
 
 // Why a directory file that is a symbolic link is not replaced.
 std::string SymbolicLinkMessage(const std::string& path);

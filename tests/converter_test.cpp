@@ -232,7 +232,7 @@ TEST_F(ConversionTest, RefusesWhatTheChecksFindAndChangesNothing) {
 
 TEST_F(ConversionTest, AFullMasterOverflowsIntoXMasterUntilThatIsFullToo) {
     std::vector<std::string> records;
-    for (int n = 1; n <= 255; ++n) records.push_back(test::SecurityRecord(n, "S" + std::to_string(n)));
+    for (int n = 1; n <= 255; ++n) records.push_back(test::SecurityRecord(n, std::string("S").append(std::to_string(n))));
     const std::string master = test::MasterFile(records);
     test::WriteFile(m_out + "/MASTER", master);
     auto job = MakeJob();
@@ -253,7 +253,7 @@ TEST_F(ConversionTest, AFullMasterOverflowsIntoXMasterUntilThatIsFullToo) {
 
     // XMASTER takes numbers up to 2000; then the portfolio is full.
     std::vector<std::string> xrecords;
-    for (int n = 256; n <= 2000; ++n) xrecords.push_back(test::XMasterRecord(n, "X" + std::to_string(n), "", 63, 0, 0));
+    for (int n = 256; n <= 2000; ++n) xrecords.push_back(test::XMasterRecord(n, std::string("X").append(std::to_string(n)), "", 63, 0, 0));
     std::string xmaster = test::XMasterFile(xrecords, 2001);
     test::WriteFile(m_out + "/XMASTER", xmaster);
     auto before = test::Snapshot(m_out);

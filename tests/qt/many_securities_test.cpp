@@ -144,7 +144,7 @@ TEST(ManySecurities, AFileOfThreeTickersBecomesThreeSecurities) {
     Outcome outcome = Cli({"convert", data + "tickers.csv", "--out", out});
     ASSERT_EQ(outcome.status, 0) << outcome.err;
     std::string exported;
-    for (const char* symbol : {"AAA", "BBB", "CCC"}) exported += symbol + ("\n" + Cli({"export", out, symbol}).out);
+    for (const char* symbol : {"AAA", "BBB", "CCC"}) exported.append(symbol).append("\n").append(Cli({"export", out, symbol}).out);
     EXPECT_EQ(exported, test::ReadFile(data + "tickers.expected"));
     EXPECT_EQ(test::CheckPortfolio(out), "");
     // Without --update a ticker the portfolio holds refuses the whole file.

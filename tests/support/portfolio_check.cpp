@@ -8,6 +8,7 @@
 #include <set>
 
 #include "pricedb/layout.h"
+#include "platform/file_util.h"
 #include "platform/platform.h"
 #include "pricedb/extended_masters.h"
 #include "pricedb/portfolio.h"
@@ -102,7 +103,12 @@ std::string CheckPortfolio(const std::string& dir, bool afterKill) {
     // *last at its first and last record.
     auto checkData = [&](const std::string& data, std::size_t length, const std::uint8_t** first,
                          const std::uint8_t** last) {
-        if (!FileExists(dir + "/" + data)) {
+        // Other programs may name a price file in another case.
+        const std::string* actual = nullptr;
+        for (const std::string& name : names) {
+            if (EqualIgnoringAsciiCase(name, data) && (actual == nullptr || name == data)) actual = &name;
+        }
+        if (actual == nullptr) {
             problem("missing " + data);
             return false;
         }
@@ -110,7 +116,7 @@ std::string CheckPortfolio(const std::string& dir, bool afterKill) {
             problem(data + ": record length " + std::to_string(length));
             return false;
         }
-        const std::string& bytes = held.emplace_back(ReadFile(dir + "/" + data));
+        const std::string& bytes = held.emplace_back(ReadFile(dir + "/" + *actual));
         if (bytes.size() < length || bytes.size() % length != 0) {
             problem(data + " is " + std::to_string(bytes.size()) + " bytes");
             return false;

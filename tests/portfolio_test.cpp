@@ -1,0 +1,121 @@
+// The portfolio object's staging and commits, where a batch relies on them:
+// going back over a file that failed, and a commit whose last renames keep
+// failing.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "pricedb/portfolio.h"
+#include "tests/support/fake_platform.h"
+#include "tests/support/portfolio_check.h"
+#include "tests/support/temp_dir.h"
+
+namespace tarvel {
+namespace {
+
+using test::CTempDir;
+
+// Two fields a day: the date and a close.
+NewSecurity Daily(const std::string& symbol, std::initializer_list<int> days) {
+    NewSecurity s;
+    s.symbol = s.name = symbol;
+    s.fieldCount = 2;
+    s.fieldOn[0] = s.fieldOn[4] = true;
+    for (int day : days) {
+        StoredNumber date = StoredDateOfDay(day), close = EncodeStoredNumber(static_cast<float>(day % 100));
+        s.records.insert(s.records.end(), date.begin(), date.end());
+        s.records.insert(s.records.end(), close.begin(), close.end());
+    }
+    s.recordCount = static_cast<std::uint16_t>(days.size());
+    s.firstDate = StoredDateOfDay(*days.begin());
+    s.lastDate = StoredDateOfDay(*(days.end() - 1));
+    return s;
+}
+
+// Fails every rename onto a name that ends in `name`.
+class CRenameFailing : public test::CFaultyPlatform {
+public:
+    explicit CRenameFailing(std::string name) : m_name(std::move(name)) {}
+    bool Rename(const std::string& from, const std::string& to) override {
+        return to.ends_with(m_name) ? SetError(5) : CFaultyPlatform::Rename(from, to);
+    }
+
+private:
+    std::string m_name;
+};
+
+TEST(Portfolio, GoingBackOverAFileUndoesItsRowsAppendedToAnEarlierOne) {
+    CTempDir dir;
+    test::CFaultyPlatform platform;
+    test::CRecordingPrompt prompt;
+    CPortfolio portfolio(platform, prompt, dir.path(), dir / "MASTER", true);
+    ASSERT_EQ(portfolio.Open(), 0);
+    int n = 0, added = 0, leftOut = 0;
+    ASSERT_EQ(portfolio.StageNew(Daily("XX", {20240102, 20240103}), &n), 0);
+    // The next file appends to XX, then fails: all of it goes.
+    auto mark = portfolio.MarkStaged();
+    ASSERT_EQ(portfolio.StageAppend(*portfolio.FindSymbol("XX"), Daily("XX", {20240104, 20240105}), &added, &leftOut), 0);
+    EXPECT_EQ(added, 2);
+    portfolio.RollBack(*mark);
+    // In a portfolio without EMASTER, a security staged new takes rows too.
+    std::filesystem::remove(dir / "EMASTER");
+    ASSERT_EQ(portfolio.StageAppend(*portfolio.FindSymbol("XX"), Daily("XX", {20240108}), &added, &leftOut), 0);
+    ASSERT_EQ(portfolio.Commit(true), 0);
+    EXPECT_EQ(test::CheckPortfolio(dir.path()), "");
+    EXPECT_EQ(test::ReadFile(dir / "F1.DAT").size(), 4u * 8);
+}
+
+TEST(Portfolio, ACommitWhoseRenamesKeepFailingHoldsEverythingUntilItIsCompleted) {
+    CTempDir dir;
+    {
+        test::CFaultyPlatform platform;
+        test::CRecordingPrompt prompt;
+        CPortfolio first(platform, prompt, dir.path(), dir / "MASTER", true);
+        int n = 0;
+        ASSERT_EQ(first.Open(), 0);
+        ASSERT_EQ(first.StageNew(Daily("AAA", {20240102}), &n), 0);
+        ASSERT_EQ(first.Commit(true), 0);
+    }
+    // A price file named in lower case, by another program.
+    std::filesystem::rename(dir / "F1.DAT", dir / "f1.dat");
+    const auto before = test::Snapshot(dir.path());
+
+    CRenameFailing platform("/MASTER");
+    test::CRecordingPrompt prompt;
+    CPortfolio portfolio(platform, prompt, dir.path(), dir / "MASTER", false);
+    int n = 0, added = 0, leftOut = 0;
+    ASSERT_EQ(portfolio.Open(), 0);
+    ASSERT_EQ(portfolio.StageAppend(*portfolio.FindSymbol("AAA"), Daily("AAA", {20240102, 20240103}), &added, &leftOut), 0);
+    ASSERT_EQ(portfolio.StageNew(Daily("BBB", {20240103}), &n), 0);
+    // Committed: the journal stands; only MASTER's rename failed.
+    EXPECT_EQ(portfolio.Commit(true), 0);
+    ASSERT_EQ(prompt.shown.size(), 1u);
+    EXPECT_EQ(prompt.shown[0].text, "The conversion is saved, but " + dir.path() +
+                                        " could not be brought up to date: Input/output error. The next conversion "
+                                        "into it completes it.");
+    EXPECT_TRUE(test::FileExists(dir / kJournalName));
+    EXPECT_EQ(test::CheckPortfolio(dir.path(), true), "");
+
+    // Nothing more is staged, committed or cleaned up while it stays.
+    prompt.shown.clear();
+    EXPECT_EQ(portfolio.StageAppend(*portfolio.FindSymbol("AAA"), Daily("AAA", {20240104}), &added, &leftOut), 1);
+    RemoveLeftovers(platform, dir.path(), dir / "MASTER");
+    CPortfolio next(platform, prompt, dir.path(), dir / "MASTER", false);
+    EXPECT_EQ(next.Open(), 1);
+    ASSERT_EQ(prompt.shown.size(), 2u);
+    EXPECT_EQ(prompt.shown[1].text, "A conversion into " + dir.path() + " was saved but could not be completed (" +
+                                        (dir / kJournalName) +
+                                        "), and still cannot: Input/output error. Nothing more is converted until it "
+                                        "can.");
+    EXPECT_NE(test::Snapshot(dir.path()), before);
+
+    // Once renames work again the commit is completed whole.
+    auto real = MakePosixPlatform();
+    ASSERT_TRUE(FinishJournal(*real, dir.path()));
+    EXPECT_EQ(test::CheckPortfolio(dir.path()), "");
+    EXPECT_EQ(test::ReadFile(dir / "f1.dat").size(), 3u * 8);
+    EXPECT_EQ(test::ReadFile(dir / "MASTER").size(), 3u * 53);
+}
+
+}  // namespace
+}  // namespace tarvel
