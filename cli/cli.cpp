@@ -136,12 +136,15 @@ void AddConvertOptions(CLI::App& convert, ConvertOptions& o) {
         "(with the directory and its parents). With --from-settings every setting not given comes\n"
         "from the settings the desktop program keeps ($TARVEL_SETTINGS, else\n"
         "~/.config/Hollark Software/Tarvel.ini); they are written only with --save.\n"
-        "A conversion adds one whole security or changes nothing. Rows that cannot be read are\n"
-        "skipped, never guessed at, and counted on standard error (--strict makes them a failure).\n"
+        "A conversion adds one whole security (one per ticker of a file with a ticker column) or\n"
+        "changes nothing. Rows that cannot be read are skipped, never guessed at, and counted on\n"
+        "standard error (--strict makes them a failure). Several files, or a directory, convert\n"
+        "each file on its own under one lock: a file that fails changes nothing and the others go\n"
+        "on; the run ends with one summary line. Every day: tarvel-cli convert DIR --out PF --update\n"
         "A refused option or setting is named on standard error as \"tarvel-cli: ...\", the\n"
         "conversion's own messages as \"Tarvel: ...\"; the outcome line goes to standard output.\n"
-        "Exit status: 0 converted, 1 conversion failed (nothing changed), 2 usage or settings error\n"
-        "(nothing written).\n");
+        "Exit status: 0 converted, 1 conversion failed (nothing changed; in a batch: a file failed),\n"
+        "2 usage or settings error (nothing written).\n");
 }
 
 std::string DateText(const std::uint8_t* stored);
@@ -1016,7 +1019,9 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
 
     ConvertOptions convertOptions;
     CLI::App* convert = app.add_subcommand(
-        "convert", "Convert INPUT into one new security of a portfolio, as the desktop program does after OK");
+        "convert",
+        "Convert INPUT into a new security of a portfolio (or newer rows into one it holds, with --update), as "
+        "the desktop program does after OK; several files or directories in one run");
     AddConvertOptions(*convert, convertOptions);
 
     std::string inspectFile;
