@@ -205,13 +205,17 @@ int CConverter::StageInto(CPortfolio& portfolio) {
             leftOut += old;
             continue;
         }
-        // The symbol, or a name, elsewhere in the portfolio tree.
-        MasterRecordBytes record;
-        std::string directory, problem;
-        if (FindSecurity(m_platform, m_szPathOut, security.symbol, &record, &directory, &problem) == kFindFound) {
-            return fail(duplicate);
+        // The symbol, or a name, elsewhere in the portfolio: in the MASTER
+        // held open, and in sub-portfolios only when it names some.
+        if (portfolio.MasterMatches(security.symbol)) return fail(duplicate);
+        if (portfolio.HasSubPortfolios()) {
+            MasterRecordBytes record;
+            std::string directory, problem;
+            if (FindSecurity(m_platform, m_szPathOut, security.symbol, &record, &directory, &problem) == kFindFound) {
+                return fail(duplicate);
+            }
+            if (!problem.empty()) return fail(problem);
         }
-        if (!problem.empty()) return fail(problem);
         int n = 0;
         if (portfolio.StageNew(security, &n) != 0) return fail("");
         if (firstNumber == 0) firstNumber = n;

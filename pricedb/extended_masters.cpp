@@ -137,6 +137,23 @@ SecurityEntry DecodeXMasterRecord(const std::uint8_t* record) {
     return entry;
 }
 
+SecurityEntry DecodeMasterRecord(const std::uint8_t* record, const std::uint8_t* emasterRecord, bool* fieldsKnown) {
+    SecurityEntry entry;
+    entry.fileNumber = record[kRecFileNumber];
+    entry.symbol = FieldText(record + kRecSymbol, kTextFieldWidth);
+    entry.name = FieldText(record + kRecName, kTextFieldWidth);
+    auto day = [&](std::size_t at) { return DayOfStoredDate({record[at], record[at + 1], record[at + 2], record[at + 3]}); };
+    entry.firstDay = day(kRecFirstDate);
+    entry.lastDay = day(kRecLastDate);
+    *fieldsKnown = false;
+    if (emasterRecord != nullptr) {
+        std::string longName = FieldText(emasterRecord + kERecLongName, kLongNameWidth);
+        if (!longName.empty()) entry.name = longName;
+        *fieldsKnown = FieldsOfBits(emasterRecord[kERecFieldBits], entry.fieldOn);
+    }
+    return entry;
+}
+
 std::string CheckEMaster(const Bytes& emaster, const Bytes& master, const std::string& path) {
     std::string damaged = "The Master file " + path + " is damaged: ";
     if (emaster.size() < kEMasterRecordSize || emaster.size() % kEMasterRecordSize != 0) {

@@ -103,6 +103,10 @@ void SetEMasterDates(std::uint8_t* record, const int* firstDay, int lastDay);
 void SetXMasterDates(std::uint8_t* record, const int* firstDay, int lastDay);
 
 SecurityEntry DecodeXMasterRecord(const std::uint8_t* record);
+// A MASTER record with, when the portfolio has EMASTER, its EMASTER record
+// (else nullptr): the long name and the fields come from that. *fieldsKnown
+// says whether the fields could be told.
+SecurityEntry DecodeMasterRecord(const std::uint8_t* record, const std::uint8_t* emasterRecord, bool* fieldsKnown);
 
 // What is wrong with an EMASTER beside `master` (a checked MASTER): not whole
 // 192-byte records, a count that differs from its records or from MASTER's,

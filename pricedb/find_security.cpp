@@ -15,13 +15,17 @@
 namespace tarvel {
 namespace {
 
-bool Matches(const std::uint8_t* record, std::string_view symbol) {
+}  // namespace
+
+bool MasterRecordMatches(const std::uint8_t* record, std::string_view symbol) {
     if (EqualIgnoringAsciiCase(symbol, FieldText(record + kRecName, kTextFieldWidth))) return true;
     int k = CountChar(symbol, ' ');
     std::size_t span = WordSpanLength(record + kRecSymbol, kTextFieldWidth, ' ', k + 1);
     std::string_view symbolText(reinterpret_cast<const char*>(record + kRecSymbol), span);
     return EqualIgnoringAsciiCase(symbol, symbolText);
 }
+
+namespace {
 
 // A sub-directory name that stays inside the directory it stands in.
 bool IsSafeName(const std::string& name) {
@@ -144,20 +148,10 @@ void ListLevel(CPlatform& platform, const Level& level, int depth, std::set<std:
         ListedSecurity listed;
         listed.directory = level.path;
         std::memcpy(listed.record.data(), r, kMasterRecordSize);
-        SecurityEntry& e = listed.entry;
-        e.fileNumber = r[kRecFileNumber];
-        e.symbol = FieldText(r + kRecSymbol, kTextFieldWidth);
-        e.name = FieldText(r + kRecName, kTextFieldWidth);
-        e.firstDay = DayOfStoredDate({r[kRecFirstDate], r[kRecFirstDate + 1], r[kRecFirstDate + 2], r[kRecFirstDate + 3]});
-        e.lastDay = DayOfStoredDate({r[kRecLastDate], r[kRecLastDate + 1], r[kRecLastDate + 2], r[kRecLastDate + 3]});
+        const std::uint8_t* er = hasE ? emaster.data() + kEMasterRecordSize * static_cast<std::size_t>(i) : nullptr;
+        listed.entry = DecodeMasterRecord(r, er, &listed.fieldsKnown);
         listed.fieldCount = r[kRecFieldCount];
-        if (hasE) {
-            const std::uint8_t* er = emaster.data() + kEMasterRecordSize * static_cast<std::size_t>(i);
-            std::string longName = FieldText(er + kERecLongName, kLongNameWidth);
-            if (!longName.empty()) e.name = longName;
-            listed.fieldsKnown = FieldsOfBits(er[kERecFieldBits], e.fieldOn);
-        }
-        listed.dataFile = DataFileName(e.fileNumber);
+        listed.dataFile = DataFileName(listed.entry.fileNumber);
         out.push_back(std::move(listed));
     }
     for (std::size_t at = kXMasterRecordSize; hasX && at + kXMasterRecordSize <= xmaster.size(); at += kXMasterRecordSize) {
@@ -198,7 +192,7 @@ bool FindListedSecurity(CPlatform& platform, const std::string& directory, std::
                         ListedSecurity* found, std::string* problem) {
     for (ListedSecurity& s : ListPortfolio(platform, directory, problem)) {
         bool match = s.inXMaster ? EqualIgnoringAsciiCase(symbol, s.entry.symbol) || EqualIgnoringAsciiCase(symbol, s.entry.name)
-                                 : Matches(s.record.data(), symbol);
+                                 : MasterRecordMatches(s.record.data(), symbol);
         if (match) {
             *found = std::move(s);
             return true;
@@ -253,7 +247,7 @@ std::int16_t FindSecurity(CPlatform& platform, const std::string& directory, std
                     const std::uint8_t* r = master.Record(i);
                     if (IsDirectoryEntry(r)) {
                         if (level.position == 0) level.position = i;
-                    } else if (Matches(r, symbol)) {
+                    } else if (MasterRecordMatches(r, symbol)) {
                         std::memcpy(record->data(), r, kMasterRecordSize);
                         for (std::size_t offset : {kRecFirstDate, kRecLastDate}) {
                             StoredNumber stored;

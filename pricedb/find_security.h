@@ -68,6 +68,11 @@ std::vector<ListedSecurity> ListPortfolio(CPlatform& platform, const std::string
 bool FindListedSecurity(CPlatform& platform, const std::string& directory, std::string_view symbol,
                         ListedSecurity* found, std::string* problem = nullptr);
 
+// Whether FindSecurity's rule takes MASTER record `record` for `symbol`:
+// its name, or its symbol up to as many words as `symbol` has, equal but for
+// ASCII case.
+bool MasterRecordMatches(const std::uint8_t* record, std::string_view symbol);
+
 // Number of occurrences of `c` in `text`.
 int CountChar(std::string_view text, char c);
 // Characters of `field` (at most `width`, ending at a zero byte) before the

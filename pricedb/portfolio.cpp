@@ -1,5 +1,7 @@
 #include "pricedb/portfolio.h"
 
+#include "pricedb/find_security.h"
+
 #include <algorithm>
 #include <bitset>
 #include <functional>
@@ -332,16 +334,8 @@ int CPortfolio::Open() {
         if (IsDirectoryEntry(r)) continue;
         Entry e;
         e.index = static_cast<int>(i);
-        e.security.fileNumber = r[kRecFileNumber];
-        e.security.symbol = FieldText(r + kRecSymbol, kTextFieldWidth);
-        e.security.name = FieldText(r + kRecName, kTextFieldWidth);
-        if (s.hasEMaster) {
-            const std::uint8_t* er = &s.emaster[i * kEMasterRecordSize];
-            std::string longName = FieldText(er + kERecLongName, kLongNameWidth);
-            if (!longName.empty()) e.security.name = longName;
-        }
-        e.security.firstDay = DayOfStoredDate({r[kRecFirstDate], r[kRecFirstDate + 1], r[kRecFirstDate + 2], r[kRecFirstDate + 3]});
-        e.security.lastDay = DayOfStoredDate({r[kRecLastDate], r[kRecLastDate + 1], r[kRecLastDate + 2], r[kRecLastDate + 3]});
+        bool fieldsKnown = false;
+        e.security = DecodeMasterRecord(r, s.hasEMaster ? &s.emaster[i * kEMasterRecordSize] : nullptr, &fieldsKnown);
         s.entries.push_back(std::move(e));
     }
     for (std::size_t i = 1; s.hasXMaster && i * kXMasterRecordSize < s.xmaster.size(); ++i) {
@@ -367,6 +361,22 @@ const CPortfolio::Entry* CPortfolio::FindSymbol(std::string_view symbol) const {
         if (EqualIgnoringAsciiCase(e.security.symbol, symbol)) return &e;
     }
     return nullptr;
+}
+
+bool CPortfolio::MasterMatches(std::string_view symbol) const {
+    const Bytes& master = m_state->master;
+    for (std::size_t at = kMasterRecordSize; at + kMasterRecordSize <= master.size(); at += kMasterRecordSize) {
+        if (!IsDirectoryEntry(&master[at]) && MasterRecordMatches(&master[at], symbol)) return true;
+    }
+    return false;
+}
+
+bool CPortfolio::HasSubPortfolios() const {
+    const Bytes& master = m_state->master;
+    for (std::size_t at = kMasterRecordSize; at + kMasterRecordSize <= master.size(); at += kMasterRecordSize) {
+        if (IsDirectoryEntry(&master[at])) return true;
+    }
+    return false;
 }
 
 int CPortfolio::NewMasterNumber() const {
@@ -787,15 +797,6 @@ int CPortfolio::Commit(bool backup) {
     *m_committed = s;
     m_ops.clear();
     m_nStagedBytes = 0;
-    return 0;
-}
-
-int AddSecurity(CPlatform& platform, CPrompt& prompt, const std::string& directory,
-                const std::string& masterPath, bool newMaster, const NewSecurity& security, int* fileNumber) {
-    CPortfolio portfolio(platform, prompt, directory, masterPath, newMaster);
-    int n = 0;
-    if (portfolio.Open() != 0 || portfolio.StageNew(security, &n) != 0 || portfolio.Commit(true) != 0) return 1;
-    *fileNumber = n;
     return 0;
 }
 

@@ -1,8 +1,9 @@
-// Adding a security to a portfolio in one step. The new security's files are
-// written whole under temporary names, renamed into place, and MASTER is
-// replaced last: that rename is the commit point. Until it, the portfolio is
-// the old one; a failure, or a process killed at any instant, leaves nothing
-// that the next conversion does not remove.
+// Changing a portfolio in one step. New securities' files are written whole
+// under temporary names and renamed into place; then one rename is the
+// commit point (MASTER's, or a journal's when more files are replaced). Until
+// it, the portfolio is the old one; a failure, or a process killed at any
+// instant, leaves nothing that the next conversion does not remove or
+// complete.
 #pragma once
 
 #include <cstdint>
@@ -64,18 +65,6 @@ bool ReadCheckedMaster(CPlatform& platform, CPrompt& prompt, const std::string& 
 // read as data.
 void RemoveLeftovers(CPlatform& platform, const std::string& directory, const std::string& masterPath);
 
-// Adds `security` under the lowest file number that no record uses and no
-// F<n>.DAT or F<n>.DOP (in any case) holds, as described at the top. With
-// `newMaster` the MASTER at `masterPath` must not exist and is created;
-// otherwise the existing one is checked first, and after the commit
-// MASTER.BAK holds it as it was.
-//
-// Returns 0 and stores the file number in *fileNumber. Returns 1 after
-// showing a message when MASTER is damaged or unreadable, the portfolio is
-// full or a step fails; the portfolio is then as it was.
-int AddSecurity(CPlatform& platform, CPrompt& prompt, const std::string& directory,
-                const std::string& masterPath, bool newMaster, const NewSecurity& security, int* fileNumber);
-
 // A portfolio directory opened for changes by one process holding its lock:
 // MASTER, and EMASTER and XMASTER where the directory has them, read and
 // checked once, then any number of new securities and appended rows staged
@@ -101,6 +90,11 @@ public:
     // The security whose symbol is `symbol` but for ASCII case, staged ones
     // included; nullptr when there is none.
     const Entry* FindSymbol(std::string_view symbol) const;
+    // Whether a MASTER record (staged ones included) is taken for `symbol`
+    // by FindSecurity's rule, and whether MASTER names sub-portfolios, which
+    // only FindSecurity searches.
+    bool MasterMatches(std::string_view symbol) const;
+    bool HasSubPortfolios() const;
 
     // Stages `security` as a new one: in MASTER (and EMASTER) while MASTER
     // has room, else in XMASTER with an F<n>.MWD. 0 with the number in
@@ -120,7 +114,6 @@ public:
     void RollBack(const Mark& mark);
     // Bytes of price records staged but not yet committed.
     std::size_t StagedBytes() const { return m_nStagedBytes; }
-    bool HasStaged() const { return !m_ops.empty(); }
     // Whether a commit of this object wrote MASTER.BAK.
     bool WroteBackup() const { return m_bWroteBackup; }
 
