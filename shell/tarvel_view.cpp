@@ -7,7 +7,7 @@
 
 #include "convert/row_reader.h"
 #include "platform/file_util.h"
-#include "settings/settings_dialog.h"
+#include "shell/settings_dialog.h"
 #include "shell/tarvel_app.h"
 
 namespace tarvel {

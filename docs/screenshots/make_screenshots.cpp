@@ -9,8 +9,8 @@
 #include <QTest>
 #include <QTimer>
 
-#include "settings/choose_dir.h"
-#include "settings/settings_dialog.h"
+#include "shell/choose_dir.h"
+#include "shell/settings_dialog.h"
 #include "shell/about_dlg.h"
 #include "shell/main_frame.h"
 #include "shell/qt_prompt.h"

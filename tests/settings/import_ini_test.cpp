@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "settings/settings_store.h"
-#include "tests/qt/settings_env.h"
+#include "tests/support/settings_env.h"
 
 namespace tarvel {
 namespace {

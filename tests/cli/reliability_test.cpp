@@ -18,8 +18,8 @@
 
 #include "pricedb/find_security.h"
 #include "pricedb/portfolio.h"
-#include "tests/qt/cli_runner.h"
-#include "tests/qt/settings_env.h"
+#include "tests/cli/cli_runner.h"
+#include "tests/support/settings_env.h"
 #include "tests/support/master_builder.h"
 #include "tests/support/portfolio_check.h"
 

@@ -2,7 +2,7 @@
 #include <QtTest>
 #include <memory>
 
-#include "tests/qt/gui_test_support.h"
+#include "tests/gui/gui_test_support.h"
 
 namespace tarvel::test {
 

@@ -1,4 +1,4 @@
-#include "settings/settings_dialog.h"
+#include "shell/settings_dialog.h"
 
 #include <QFile>
 #include <QGridLayout>
@@ -12,7 +12,7 @@
 #include "convert/date_text.h"
 #include "convert/row_preview.h"
 #include "res/resource_ids.h"
-#include "settings/choose_dir.h"
+#include "shell/choose_dir.h"
 
 namespace tarvel {
 namespace {

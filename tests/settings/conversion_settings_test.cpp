@@ -4,7 +4,7 @@
 #include <optional>
 
 #include "settings/conversion_settings.h"
-#include "tests/qt/settings_env.h"
+#include "tests/support/settings_env.h"
 #include "tests/support/fake_platform.h"
 
 namespace tarvel {

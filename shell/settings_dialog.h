@@ -20,7 +20,7 @@
 #include "platform/platform.h"
 #include "platform/prompt.h"
 #include "settings/conversion_settings.h"
-#include "settings/spin_button.h"
+#include "shell/spin_button.h"
 
 namespace tarvel {
 

@@ -5,8 +5,8 @@
 
 #include "pricedb/stored_number.h"
 #include "res/resource_ids.h"
-#include "settings/settings_dialog.h"
-#include "tests/qt/gui_test_support.h"
+#include "shell/settings_dialog.h"
+#include "tests/gui/gui_test_support.h"
 #include "tests/support/portfolio_check.h"
 
 using namespace tarvel;

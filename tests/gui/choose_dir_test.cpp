@@ -1,7 +1,7 @@
 #include <filesystem>
 
-#include "settings/choose_dir.h"
-#include "tests/qt/gui_test_support.h"
+#include "shell/choose_dir.h"
+#include "tests/gui/gui_test_support.h"
 
 using namespace tarvel;
 

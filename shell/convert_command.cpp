@@ -7,7 +7,7 @@
 
 #include "convert/detect.h"
 #include "settings/conversion_settings.h"
-#include "settings/settings_dialog.h"
+#include "shell/settings_dialog.h"
 #include "shell/tarvel_app.h"
 #include "shell/tarvel_view.h"
 

@@ -4,10 +4,10 @@
 #include <fstream>
 #include <sstream>
 
-#include "tests/qt/cli_runner.h"
+#include "tests/cli/cli_runner.h"
 #include "pricedb/find_security.h"
 #include "settings/settings_store.h"
-#include "tests/qt/settings_env.h"
+#include "tests/support/settings_env.h"
 #include "tests/support/portfolio_check.h"
 
 namespace tarvel {

@@ -1,4 +1,4 @@
-#include "settings/choose_dir.h"
+#include "shell/choose_dir.h"
 
 #include <QDialogButtonBox>
 #include <QDir>

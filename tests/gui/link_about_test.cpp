@@ -5,7 +5,7 @@
 #include "res/resource_ids.h"
 #include "shell/about_dlg.h"
 #include "shell/static_link.h"
-#include "tests/qt/gui_test_support.h"
+#include "tests/gui/gui_test_support.h"
 
 using namespace tarvel;
 

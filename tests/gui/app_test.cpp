@@ -5,7 +5,7 @@
 #include <QToolBar>
 
 #include "res/resource_ids.h"
-#include "tests/qt/gui_test_support.h"
+#include "tests/gui/gui_test_support.h"
 
 using namespace tarvel;
 

@@ -1,7 +1,7 @@
 #include "res/resource_ids.h"
-#include "settings/choose_dir.h"
-#include "settings/settings_dialog.h"
-#include "tests/qt/gui_test_support.h"
+#include "shell/choose_dir.h"
+#include "shell/settings_dialog.h"
+#include "tests/gui/gui_test_support.h"
 
 using namespace tarvel;
 

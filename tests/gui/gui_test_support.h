@@ -8,7 +8,7 @@
 
 #include "shell/main_frame.h"
 #include "shell/tarvel_app.h"
-#include "tests/qt/settings_env.h"
+#include "tests/support/settings_env.h"
 #include "tests/support/fake_platform.h"
 
 namespace tarvel::test {

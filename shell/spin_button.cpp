@@ -1,4 +1,4 @@
-#include "settings/spin_button.h"
+#include "shell/spin_button.h"
 
 #include <QKeyEvent>
 #include <QVBoxLayout>

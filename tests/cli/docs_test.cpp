@@ -8,7 +8,7 @@
 #include <set>
 #include <sstream>
 
-#include "tests/qt/cli_runner.h"
+#include "tests/cli/cli_runner.h"
 
 namespace tarvel {
 namespace {

@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "settings/settings_store.h"
-#include "tests/qt/settings_env.h"
+#include "tests/support/settings_env.h"
 
 namespace tarvel {
 namespace {

@@ -7,8 +7,8 @@
 #include <filesystem>
 
 #include "pricedb/layout.h"
-#include "tests/qt/cli_runner.h"
-#include "tests/qt/settings_env.h"
+#include "tests/cli/cli_runner.h"
+#include "tests/support/settings_env.h"
 #include "tests/support/portfolio_check.h"
 #include "tests/support/temp_dir.h"
 
