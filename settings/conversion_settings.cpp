@@ -145,21 +145,51 @@ int CharacterCount(const std::string& text) {
     return count;
 }
 
+std::optional<CSettingProblem> CheckTakenValue(const CConversionSettings& s, ESettingValue value, int field) {
+    using V = ESettingValue;
+    switch (value) {
+        case V::kColumn:
+            if (s.nColumn[field] < 1 || s.nColumn[field] > kMaxColumns) {
+                return CSettingProblem{V::kColumn, field, -1, RangeMessage(1, kMaxColumns)};
+            }
+            break;
+        case V::kName:
+            if (static_cast<int>(s.strName.size()) > kMaxNameLength) {
+                return CSettingProblem{V::kName, -1, -1, ByteLengthMessage(kMaxNameLength)};
+            }
+            break;
+        case V::kPathOut:
+            if (CharacterCount(s.strPathOut) > kMaxPathLength) {
+                return CSettingProblem{V::kPathOut, -1, -1, LengthMessage(kMaxPathLength)};
+            }
+            break;
+        case V::kSymbol:
+            if (static_cast<int>(s.strSymbol.size()) > kMaxSymbolLength) {
+                return CSettingProblem{V::kSymbol, -1, -1, ByteLengthMessage(kMaxSymbolLength)};
+            }
+            break;
+        case V::kSkipRows:
+            if (s.nSkipRows < 0 || s.nSkipRows > kMaxSkipRows) {
+                return CSettingProblem{V::kSkipRows, -1, -1, RangeMessage(0, kMaxSkipRows)};
+            }
+            break;
+        case V::kDateFormat:
+            if (CharacterCount(s.strDateFormat) > kMaxDateFormatLength) {
+                return CSettingProblem{V::kDateFormat, -1, -1, LengthMessage(kMaxDateFormatLength)};
+            }
+            break;
+        default: break;
+    }
+    return std::nullopt;
+}
+
 std::optional<CSettingProblem> FindTakenProblem(const CConversionSettings& s) {
     using V = ESettingValue;
     for (int f = 0; f < kFieldCount; ++f) {
-        if (s.nColumn[f] < 1 || s.nColumn[f] > kMaxColumns) return CSettingProblem{V::kColumn, f, -1, RangeMessage(1, kMaxColumns)};
+        if (auto problem = CheckTakenValue(s, V::kColumn, f)) return problem;
     }
-    if (static_cast<int>(s.strName.size()) > kMaxNameLength) {
-        return CSettingProblem{V::kName, -1, -1, ByteLengthMessage(kMaxNameLength)};
-    }
-    if (CharacterCount(s.strPathOut) > kMaxPathLength) return CSettingProblem{V::kPathOut, -1, -1, LengthMessage(kMaxPathLength)};
-    if (static_cast<int>(s.strSymbol.size()) > kMaxSymbolLength) {
-        return CSettingProblem{V::kSymbol, -1, -1, ByteLengthMessage(kMaxSymbolLength)};
-    }
-    if (s.nSkipRows < 0 || s.nSkipRows > kMaxSkipRows) return CSettingProblem{V::kSkipRows, -1, -1, RangeMessage(0, kMaxSkipRows)};
-    if (CharacterCount(s.strDateFormat) > kMaxDateFormatLength) {
-        return CSettingProblem{V::kDateFormat, -1, -1, LengthMessage(kMaxDateFormatLength)};
+    for (V value : {V::kName, V::kPathOut, V::kSymbol, V::kSkipRows, V::kDateFormat}) {
+        if (auto problem = CheckTakenValue(s, value, -1)) return problem;
     }
     return std::nullopt;
 }

@@ -114,6 +114,11 @@ struct CSettingProblem {
     std::string strMessage;  // the dialog's message
 };
 
+// One of the checks below: of the column of `field` (kColumn), or of the
+// name, path, symbol, skip rows or date format. The dialog makes them one by
+// one as it takes each value from its control.
+std::optional<CSettingProblem> CheckTakenValue(const CConversionSettings& settings, ESettingValue value,
+                                               int field);
 // The checks of taking the values, member by member in the dialog's order:
 // columns 1..20, then name, path and symbol lengths, skip rows 0..200, date
 // format length. Returns the first that fails.

@@ -7,7 +7,9 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <charconv>
+#include <limits>
 
 #include "convert/date_text.h"
 #include "convert/row_preview.h"
@@ -313,33 +315,42 @@ bool CSettingsDlg::Refuse(QWidget* control, const std::string& message) {
 }
 
 bool CSettingsDlg::TakeValues() {
+    // Each value is checked by the rule tarvel-cli applies and kept only when
+    // it passes; the first that fails is shown and keeps the focus.
+    CConversionSettings s;
+    auto refused = [this, &s](ESettingValue value, int field, QWidget* control) {
+        std::optional<CSettingProblem> problem = CheckTakenValue(s, value, field);
+        return problem.has_value() && !Refuse(control, problem->strMessage);
+    };
     for (int f : kCheckBoxOrder) this->*kFieldMembers[f].on = CheckBox(f)->isChecked();
     for (int f = 0; f < kFieldCount; ++f) {
         long long value = 0;
         if (!ParseUnsigned(m_column[f]->text(), &value)) return Refuse(m_column[f], kWholeNumberMessage);
         this->*kFieldMembers[f].column = value;
-        if (value < 1 || value > kMaxColumns) return Refuse(m_column[f], RangeMessage(1, kMaxColumns));
+        s.nColumn[f] = static_cast<int>(std::min<long long>(value, std::numeric_limits<int>::max()));
+        if (refused(ESettingValue::kColumn, f, m_column[f])) return false;
     }
     m_nExist = m_masterGroup.checkedId();
-    if (m_name->text().toUtf8().size() > kMaxNameLength) return Refuse(m_name, ByteLengthMessage(kMaxNameLength));
+    s.strName = m_name->text().toStdString();
+    if (refused(ESettingValue::kName, -1, m_name)) return false;
     m_strName = m_name->text();
-    if (m_path->text().size() > kMaxPathLength) return Refuse(m_path, LengthMessage(kMaxPathLength));
+    s.strPathOut = m_path->text().toStdString();
+    if (refused(ESettingValue::kPathOut, -1, m_path)) return false;
     m_strPathOut = m_path->text();
-    if (m_symbol->text().toUtf8().size() > kMaxSymbolLength) {
-        return Refuse(m_symbol, ByteLengthMessage(kMaxSymbolLength));
-    }
+    s.strSymbol = m_symbol->text().toStdString();
+    if (refused(ESettingValue::kSymbol, -1, m_symbol)) return false;
     m_strSymbol = m_symbol->text();
     long long skip = 0;
     if (!ParseUnsigned(m_skipRows->text(), &skip)) return Refuse(m_skipRows, kWholeNumberMessage);
     m_nSkipRows = skip;
-    if (skip > kMaxSkipRows) return Refuse(m_skipRows, RangeMessage(0, kMaxSkipRows));
+    s.nSkipRows = static_cast<int>(std::min<long long>(skip, std::numeric_limits<int>::max()));
+    if (refused(ESettingValue::kSkipRows, -1, m_skipRows)) return false;
     m_bSkipOn = m_checkSkip->isChecked();
     m_nDelimiter = m_delimiterGroup.checkedId();
     m_bDecimalComma = m_checkDecimalComma->isChecked();
     m_bUpdate = m_checkUpdate->isChecked();
-    if (m_dateFormat->currentText().size() > kMaxDateFormatLength) {
-        return Refuse(m_dateFormat, LengthMessage(kMaxDateFormatLength));
-    }
+    s.strDateFormat = m_dateFormat->currentText().toStdString();
+    if (refused(ESettingValue::kDateFormat, -1, m_dateFormat)) return false;
     m_strDateFormat = m_dateFormat->currentText();
     return true;
 }
@@ -499,20 +510,16 @@ void CSettingsDlg::OnBrowse() {
 
 void CSettingsDlg::OnOK() {
     if (!TakeValues()) return;
-    if (HasDuplicateColumns(ToSettings())) {
-        m_prompt.MessageBox(kDuplicateColumnsMessage, kMbOk);
+    CConversionSettings settings = ToSettings();
+    const std::optional<CSettingProblem> problem = NormaliseAndFindProblem(settings);
+    if (problem && problem->value != ESettingValue::kBlankPath) {
+        m_prompt.MessageBox(problem->strMessage, kMbOk);
         return;
     }
-    if (!TakeValues()) return;
-    while (m_strSymbol.endsWith(QLatin1Char(' '))) m_strSymbol.chop(1);
-    if (m_strSymbol.isEmpty()) {
-        m_prompt.MessageBox(kInvalidSymbolMessage, kMbOk);
-        return;
-    }
-    m_strSymbol = m_strSymbol.toUpper();
+    m_strSymbol = QString::fromStdString(settings.strSymbol);
     ShowValues();
-    if (m_strPathOut.count(QLatin1Char(' ')) == m_strPathOut.size()) {  // empty or blanks only
-        m_prompt.MessageBox(kEnterPathMessage, kMbOk);
+    if (problem) {
+        m_prompt.MessageBox(problem->strMessage, kMbOk);
         return;
     }
     if (m_pDateFormat != nullptr) *m_pDateFormat = m_dateFormat->currentIndex() + 1;
