@@ -139,12 +139,18 @@ int CFieldSplitter::Split(std::string_view line, char delimiter, int maxFields) 
             while (p < end && !separates(*p)) ++p;
             text.append(rest, static_cast<std::size_t>(p - rest));
             m_fields.emplace_back(text);
-        } else {
+        } else if (blanks) {
             const char* start = p;
-            while (p < end && !separates(*p)) {
-                content = content || !IsBlank(*p);
-                ++p;
-            }
+            while (p < end && !IsBlank(*p)) ++p;
+            content = content || p > start;
+            m_fields.emplace_back(start, static_cast<std::size_t>(p - start));
+        } else {
+            // The delimiter is found with memchr: on long files this loop is
+            // most of the time a conversion spends on a row.
+            const char* start = p;
+            const void* next = std::memchr(p, delimiter, static_cast<std::size_t>(end - p));
+            p = next != nullptr ? static_cast<const char*>(next) : end;
+            for (const char* c = start; !content && c < p; ++c) content = !IsBlank(*c);
             m_fields.emplace_back(start, static_cast<std::size_t>(p - start));
         }
         if (p == end) break;
