@@ -1,0 +1,91 @@
+// The pieces of a batch of tarvel-cli convert (RunBatch, cli/commands.h):
+// the files it converts, the workers that read them ahead, and the progress
+// line on a terminal.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <deque>
+#include <future>
+#include <memory>
+#include <ostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/command_support.h"
+#include "cli/convert_command.h"
+#include "platform/platform.h"
+
+namespace tarvel {
+
+// The files a batch converts: each INPUT that is a file, and the regular
+// files of each INPUT that is a directory whose names end in .csv, .txt,
+// .tsv or .prn (any case), in name order, appended to *files as absolute
+// paths. False after a line on `err` when a directory cannot be read.
+bool BatchFiles(const std::vector<std::string>& inputs, std::vector<std::string>* files, std::ostream& err);
+
+// Reads (detects and parses) the files of a batch on worker threads, a few
+// ahead of the one being staged, each with its own platform and its
+// messages kept, so that staging and commits stay on the calling thread, in
+// file order. At most 2 * max(2, cores) + 1 files are held in memory at
+// once. `o`, `directory` and `files` must outlive this object.
+class CBatchReader {
+public:
+    // A file as a worker read it: kReady and a dry-run job ready to stage,
+    // kExitFailed after messages in `prompt`, or kExitUsage after a line in
+    // `err`.
+    struct File {
+        std::unique_ptr<CPlatform> platform;
+        CRecordingCliPrompt prompt;
+        CNoSettingsWriter settings;
+        std::ostringstream err;
+        std::unique_ptr<CConverter> job;
+        int status = kReady;
+        std::string symbolSource;
+    };
+
+    CBatchReader(const ConvertOptions& o, const CConversionSettings& saved, const std::string& directory,
+                 const std::vector<std::string>& files);
+
+    // Starts reading further files until as many as are allowed are read or
+    // being read.
+    void ReadAhead();
+    // The next file in order, waiting for its worker; ReadAhead must have
+    // started it.
+    std::unique_ptr<File> Take();
+
+private:
+    const ConvertOptions& m_options;
+    const CConversionSettings m_saved;
+    const std::string& m_strDirectory;
+    const std::vector<std::string>& m_files;
+    const std::size_t m_nReadAhead;
+    std::deque<std::future<std::unique_ptr<File>>> m_reading;
+    std::size_t m_nNext = 0;
+};
+
+// The progress line of a batch on standard error, drawn only when that is a
+// terminal: "[done/total] rows, rate rows/s  file", redrawn over itself.
+class CBatchProgress {
+public:
+    CBatchProgress(std::ostream& err, bool terminal) : m_err(err), m_bTerminal(terminal) {}
+
+    // The rate counts from now.
+    void Start();
+    // Draws the line for the first file, then at most ten times a second.
+    void Draw(std::size_t done, std::size_t total, long rowsRead, const std::string& file);
+    // Erases the line when one is shown, so that a message or the summary
+    // takes its place.
+    void Clear();
+    bool Terminal() const { return m_bTerminal; }
+
+private:
+    std::ostream& m_err;
+    const bool m_bTerminal;
+    bool m_bShown = false;
+    std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::time_point m_drawn = m_start;
+};
+
+}  // namespace tarvel

@@ -1,0 +1,44 @@
+// What the commands of tarvel-cli share: their exit statuses, and the
+// prompt and settings writer of a conversion that must not speak or keep
+// anything.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "convert/converter.h"
+#include "platform/platform.h"
+#include "platform/prompt.h"
+
+namespace tarvel {
+
+inline constexpr int kExitFailed = 1;
+inline constexpr int kExitUsage = 2;
+// A job whose settings are settled and that may run.
+inline constexpr int kReady = 0;
+
+// Settings that keep nothing: the command line writes the desktop program's
+// settings only when asked to.
+class CNoSettingsWriter : public CSettingsWriter {
+public:
+    void WriteString(const char*, const char*, const std::string&) override {}
+};
+
+// Messages of a dry run, for inspect and for the files a batch reads ahead:
+// kept in order, every box answered OK.
+class CRecordingCliPrompt : public CPrompt {
+public:
+    int MessageBox(const std::string& text, int) override {
+        m_texts.push_back(text);
+        return kIdOk;
+    }
+    std::vector<std::string> m_texts;
+};
+
+// A conversion killed after its commit point leaves a journal whose renames
+// complete it. A reader that finds one in `dir` completes it first, when no
+// conversion holds the portfolio, so that it reads what was committed. Does
+// nothing when there is no journal or the portfolio is locked.
+void CompleteACommittedConversion(CPlatform& platform, const std::string& dir);
+
+}  // namespace tarvel

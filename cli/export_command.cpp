@@ -1,0 +1,80 @@
+// tarvel-cli export: one security's price records as CSV.
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "cli/command_support.h"
+#include "cli/commands.h"
+#include "cli/text_output.h"
+#include "pricedb/find_security.h"
+#include "pricedb/layout.h"
+#include "pricedb/price_file.h"
+
+namespace tarvel {
+
+int RunExport(const std::string& dir, const std::string& symbol, const std::string& output, std::ostream& out,
+              std::ostream& err) {
+    auto platform = MakePosixPlatform();
+    if (platform->IsDirectory(dir)) CompleteACommittedConversion(*platform, dir);
+    ListedSecurity listed;
+    std::string problem;
+    if (!FindListedSecurity(*platform, dir, symbol, &listed, &problem)) {
+        if (!problem.empty()) {
+            err << "Tarvel: " << problem << "\n";
+        } else {
+            err << "tarvel-cli: no security " << symbol << " in " << dir << "\n";
+        }
+        return kExitFailed;
+    }
+    const std::string& recordDir = listed.directory;
+    int fileNumber = listed.entry.fileNumber;
+    std::size_t length = listed.inXMaster ? 4 * static_cast<std::size_t>(listed.fieldCount) : listed.record[kRecRecordLength];
+    CPriceFile data;
+    std::string error;
+    if (!data.Read(*platform, recordDir, listed.dataFile, length, &error)) {
+        err << "tarvel-cli: cannot read " << recordDir << listed.dataFile << ": " << error << "\n";
+        return kExitFailed;
+    }
+    std::size_t fields = data.FieldCount();
+    // Column labels from F<n>.DOP; a missing or short file leaves numbered ones.
+    std::vector<std::string> labels = ReadFieldLabels(*platform, recordDir, fileNumber, fields);
+    if (labels.empty() && listed.fieldsKnown) {
+        // No description file: the labels of the fields EMASTER or XMASTER names.
+        static constexpr const char* kLabels[kFieldCount] = {"DATE", "OPEN", "HIGH", "LOW", "CLOSE", "VOL", "OI"};
+        for (int f = 0; f < kFieldCount; ++f) {
+            if (listed.entry.fieldOn[f]) labels.push_back(kLabels[f]);
+        }
+        if (labels.size() > fields) labels.resize(fields);
+    }
+    while (labels.size() < fields) labels.push_back("FIELD" + std::to_string(labels.size() + 1));
+    bool firstIsDate = labels[0] == "DATE";
+
+    std::ofstream file;
+    std::ostream* target = &out;
+    if (!output.empty()) {
+        file.open(output, std::ios::binary | std::ios::trunc);
+        if (!file) {
+            err << "tarvel-cli: cannot write " << output << "\n";
+            return kExitFailed;
+        }
+        target = &file;
+    }
+    for (std::size_t i = 0; i < fields; ++i) *target << (i ? "," : "") << labels[i];
+    *target << "\n";
+    for (std::size_t r = 0; r < data.RecordCount(); ++r) {
+        for (std::size_t i = 0; i < fields; ++i) {
+            StoredNumber v = data.Field(r, i);
+            *target << (i ? "," : "")
+                    << (i == 0 && firstIsDate ? DateText(v) : ShortestNumber(DecodeStoredNumber(v)));
+        }
+        *target << "\n";
+    }
+    target->flush();
+    if (!*target) {
+        err << "tarvel-cli: cannot write " << (output.empty() ? "standard output" : output) << "\n";
+        return kExitFailed;
+    }
+    return 0;
+}
+
+}  // namespace tarvel

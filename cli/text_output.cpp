@@ -1,0 +1,86 @@
+#include "cli/text_output.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <sstream>
+
+namespace tarvel {
+
+std::string Grouped(long value) {
+    const std::string digits = std::to_string(value);
+    std::string grouped;
+    grouped.reserve(digits.size() + digits.size() / 3);
+    const std::size_t sign = value < 0 ? 1 : 0;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > sign && (digits.size() - i) % 3 == 0) grouped.push_back(',');
+        grouped.push_back(digits[i]);
+    }
+    return grouped;
+}
+
+std::string RowsText(long rows) { return Grouped(rows) + (rows == 1 ? " row" : " rows"); }
+
+std::string DateText(const StoredNumber& stored) {
+    float value = DecodeStoredNumber(stored);
+    if (!std::isfinite(value) || value < 0 || value > 99991231.0f || value != std::floor(value)) {
+        std::ostringstream text;
+        text << value;
+        return text.str();
+    }
+    auto v = static_cast<long>(value);
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%04ld-%02ld-%02ld", 1900 + v / 10000, v / 100 % 100, v % 100);
+    return buffer;
+}
+
+std::string DayText(int day) {
+    if (day < 19000101 || day > 99991231) return std::to_string(day);
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", day / 10000, day / 100 % 100, day % 100);
+    return buffer;
+}
+
+std::string ShortestNumber(float value) {
+    char buffer[64];
+    auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return std::string(buffer, result.ptr);
+}
+
+std::size_t Utf8Length(std::string_view text) {
+    auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    unsigned char lead = byte(0);
+    std::size_t length = lead < 0x80 ? 1 : lead >= 0xC2 && lead < 0xE0 ? 2 : lead >= 0xE0 && lead < 0xF0 ? 3
+                                                                      : lead >= 0xF0 && lead < 0xF5 ? 4 : 0;
+    if (length == 0 || length > text.size()) return 0;
+    for (std::size_t i = 1; i < length; ++i) {
+        if ((byte(i) & 0xC0) != 0x80) return 0;
+    }
+    // Overlong forms, surrogates and code points past U+10FFFF.
+    if ((lead == 0xE0 && byte(1) < 0xA0) || (lead == 0xED && byte(1) >= 0xA0) || (lead == 0xF0 && byte(1) < 0x90) ||
+        (lead == 0xF4 && byte(1) >= 0x90)) {
+        return 0;
+    }
+    return length;
+}
+
+std::string JsonString(std::string_view text) {
+    std::string quoted = "\"";
+    for (std::size_t at = 0; at < text.size();) {
+        auto u = static_cast<unsigned char>(text[at]);
+        std::size_t length = Utf8Length(text.substr(at));
+        if (u == '"' || u == '\\') {
+            quoted.append(1, '\\').append(1, static_cast<char>(u));
+        } else if (u < 0x20 || length == 0) {
+            char buffer[8];
+            std::snprintf(buffer, sizeof buffer, "\\u%04x", u);
+            quoted += buffer;
+        } else {
+            quoted.append(text.substr(at, length));
+        }
+        at += length == 0 ? 1 : length;
+    }
+    return quoted + "\"";
+}
+
+}  // namespace tarvel

@@ -1,0 +1,41 @@
+// How tarvel-cli writes numbers, dates and strings: the list, the export,
+// inspect and the batch summary share these.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "pricedb/stored_number.h"
+
+namespace tarvel {
+
+// 1234567 as "1,234,567"; a minus sign stays in front of the digits.
+std::string Grouped(long value);
+
+// "1 row", "1,234 rows".
+std::string RowsText(long rows);
+
+// A stored date as YYYY-MM-DD. A value that is no whole number from 0 to
+// 99991231 is written as the number it is.
+std::string DateText(const StoredNumber& stored);
+
+// YYYYMMDD as YYYY-MM-DD; a day before 19000101 or after 99991231 as the
+// number it is.
+std::string DayText(int day);
+
+// The shortest text that reads back as `value`.
+std::string ShortestNumber(float value);
+
+// The length of the valid UTF-8 character at the start of `text`, which must
+// not be empty, or 0 when there is none (a stray byte, a character cut
+// short, an overlong form, a surrogate or a code point past U+10FFFF).
+std::size_t Utf8Length(std::string_view text);
+
+// A JSON string of `text`, quotes included. A quote or backslash gets a
+// backslash, control characters become \u00XX, and bytes that are no UTF-8
+// (a Latin-1 name, say) are written as the characters U+0080..U+00FF of the
+// same numbers, so the output stays valid JSON and loses no byte.
+std::string JsonString(std::string_view text);
+
+}  // namespace tarvel
