@@ -289,11 +289,7 @@ int PrepareJob(const ConvertOptions& o, const std::string& input, CPlatform& pla
 
 void FillJob(const ConvertOptions& o, const PreparedJob& prepared, const std::string& input, CConverter& job) {
     FillConverter(prepared.s, input, prepared.dateFormat, job);
-    if (!o.fromSettings) {
-        job.m_nTimeColumn = prepared.layout.m_nTimeColumn;
-        job.m_nPeriodColumn = prepared.layout.m_nPeriodColumn;
-        job.m_nTickerColumn = prepared.layout.m_nTickerColumn;
-    }
+    if (!o.fromSettings) TakeUnsetColumns(prepared.layout, job);
     job.m_bStrict = o.strict ? 1 : 0;
     job.m_bUpdate = o.update ? 1 : 0;
     job.m_nWaitSeconds = o.waitSeconds;

@@ -433,10 +433,14 @@ bool FillConverterFromLayout(const CDetectedLayout& layout, CConverter& job, int
         job.m_bFieldOn[field] = layout.HasField(field) ? 1 : 0;
         job.m_nFieldColumn[field] = layout.HasField(field) ? layout.m_nFieldColumn[field] : 0;
     }
+    TakeUnsetColumns(layout, job);
+    return true;
+}
+
+void TakeUnsetColumns(const CDetectedLayout& layout, CConverter& job) {
     job.m_nTimeColumn = layout.m_nTimeColumn;
     job.m_nPeriodColumn = layout.m_nPeriodColumn;
     job.m_nTickerColumn = layout.m_nTickerColumn;
-    return true;
 }
 
 }  // namespace tarvel

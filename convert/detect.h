@@ -76,5 +76,8 @@ CDetectedLayout DetectFileLayout(CPlatform& platform, const std::string& path);
 // Paths, symbol, name and the MASTER choice are left alone. Returns false,
 // changing nothing, when the layout was not found or no date format is known.
 bool FillConverterFromLayout(const CDetectedLayout& layout, CConverter& job, int dateFormat = 0);
+// Gives `job` the columns of `layout` that no setting names: time, period
+// and ticker (kNoColumn where the layout has none).
+void TakeUnsetColumns(const CDetectedLayout& layout, CConverter& job);
 
 }  // namespace tarvel

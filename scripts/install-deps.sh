@@ -12,7 +12,7 @@ for option in "$@"; do
     case $option in
         --ci)
             # Sanitizer, fuzz and Clang builds, screenshots under a virtual X server.
-            packages+=(clang libclang-rt-14-dev xvfb xauth x11-apps imagemagick) ;;&
+            packages+=(clang clang-format clang-tidy libclang-rt-14-dev xvfb xauth x11-apps imagemagick) ;;&
         --ci | --package)
             # The Debian package and its checks (scripts/package.sh).
             packages+=(dpkg-dev file lintian appstream desktop-file-utils) ;;

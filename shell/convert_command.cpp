@@ -39,9 +39,7 @@ void CTarvelView::OnSettings() {
     // while the file is read as detected, so intraday data is refused here too.
     if (layout.m_bFound && DelimiterValue(layout.m_cDelimiter) == settings.nDelimiter &&
         layout.m_nFieldColumn[kDate] == settings.nColumn[kDate] - 1) {
-        job.m_nTimeColumn = layout.m_nTimeColumn;
-        job.m_nPeriodColumn = layout.m_nPeriodColumn;
-        job.m_nTickerColumn = layout.m_nTickerColumn;
+        TakeUnsetColumns(layout, job);
     }
     job.m_onWaiting = [this](const std::string& text) {
         if (auto* frame = qobject_cast<QMainWindow*>(window())) {
