@@ -18,6 +18,7 @@
 
 #include "pricedb/find_security.h"
 #include "pricedb/portfolio.h"
+#include "pricedb/recovery.h"
 #include "tests/qt/cli_runner.h"
 #include "tests/qt/settings_env.h"
 #include "tests/support/master_builder.h"
