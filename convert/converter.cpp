@@ -5,6 +5,7 @@
 
 #include "convert/text_encoding.h"
 #include "pricedb/find_security.h"
+#include "pricedb/open_portfolio.h"
 
 namespace tarvel {
 namespace {
@@ -55,7 +56,7 @@ int CConverter::Run() {
     if (result == 0) result = ParseInput();
     if (result == 0) result = AddSecurity();
     m_input.reset();
-    m_lock.reset();
+    m_portfolio.reset();
     m_securities.clear();
     // Settings are written with the portfolio free again, so that a slow
     // settings file never holds up another conversion.
@@ -112,41 +113,18 @@ int CConverter::CheckOutputPath() {
     std::string cwd;
     if (!m_platform.GetCurrentDirectory(&cwd)) return noDirectory(m_szPathOut);
     if (!CopyWhole(m_szPathOut, cwd)) return Fail("Path does not exist: " + cwd);
-    // Two conversions into one portfolio take turns: the lock is on the
-    // directory, which stays the same while MASTER is replaced.
-    const std::string directory = m_szPathOut;
-    auto waiting = [&] {
-        if (m_onWaiting) m_onWaiting("Waiting for another conversion into " + directory + "...");
-    };
-    m_lock = m_platform.LockDirectory(directory, m_nWaitSeconds, waiting);
-    if (!m_lock) {
-        if (m_platform.LastErrorNumber() == EWOULDBLOCK) return Fail(directory + " is busy with another conversion.");
-        return Fail("Cannot lock the portfolio " + directory + ": " + m_platform.LastError());
-    }
-
-    // A commit that a killed run left half done is completed before MASTER
-    // is looked at: it may be what makes MASTER.
-    FinishJournal(m_platform, directory);
-    std::optional<std::string> existing = m_platform.FindName(m_szPathOut, kMasterName);
-    if (!CopyWhole(m_szMasterPath, JoinPath(m_szPathOut, existing.value_or(kMasterName)))) {
-        return Fail("Path does not exist: " + directory + "/" + kMasterName);
-    }
-    m_bMasterExists = existing.has_value();
-    if (!m_bUseExistingMaster) {
-        // Any file of that name counts, even one that does not open.
-        if (existing) return Fail("New Master chosen but one already exists");
-        return 0;
-    }
-    if (!existing) return Fail("Path specified does not point to a Master file");
-    CPlatform::FileInfo info = m_platform.Examine(m_szMasterPath);
-    // Replacing a link would turn it into a file and cut it from what it
-    // points to.
-    if (info.symbolicLink) {
-        return Fail(SymbolicLinkMessage(m_szMasterPath));
-    }
-    Bytes master;
-    if (!ReadCheckedMaster(m_platform, m_prompt, m_szMasterPath, &master)) return 1;
-    if (!info.writable) return Fail("The Master file " + std::string(m_szMasterPath) + " is read-only.");
+    PortfolioAccess access;
+    access.master = m_bUseExistingMaster ? MasterChoice::kExisting : MasterChoice::kNew;
+    access.waitSeconds = m_nWaitSeconds;
+    access.onWaiting = m_onWaiting;
+    access.maxMasterPath = sizeof m_szMasterPath - 1;
+    access.masterReadLimit = kMasterReadLimit;
+    // MASTER is read and checked here, once: the duplicate check and the
+    // commit use these bytes.
+    m_portfolio = ClaimPortfolio(m_platform, m_prompt, m_szPathOut, access);
+    if (!m_portfolio) return 1;
+    CopyWhole(m_szMasterPath, m_portfolio->MasterPath());
+    m_bMasterExists = m_bUseExistingMaster != 0;
     return 0;
 }
 
@@ -160,6 +138,9 @@ int CConverter::CountFields() {
 
 int CConverter::CheckDuplicateSymbol() {
     if (!m_bUseExistingMaster) return 0;
+    // The MASTER held open, and sub-portfolios only when it names some.
+    if (m_portfolio->MasterMatches(m_szSymbol)) return Fail("Duplicate Symbol Failure");
+    if (!m_portfolio->HasSubPortfolios()) return 0;
     MasterRecordBytes record;
     std::string directory, problem;
     if (FindSecurity(m_platform, m_szPathOut, m_szSymbol, &record, &directory, &problem) == kFindFound) {
@@ -171,9 +152,8 @@ int CConverter::CheckDuplicateSymbol() {
 }
 
 int CConverter::AddSecurity() {
-    CPortfolio portfolio(m_platform, m_prompt, m_szPathOut, m_szMasterPath, !m_bUseExistingMaster);
-    if (portfolio.Open() != 0 || StageInto(portfolio) != 0) return 1;
-    return portfolio.Commit(true);
+    if (m_portfolio->Open() != 0 || StageInto(*m_portfolio) != 0) return 1;
+    return m_portfolio->Commit(true);
 }
 
 int CConverter::StageInto(CPortfolio& portfolio) {

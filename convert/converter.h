@@ -62,7 +62,8 @@ public:
     // Reads every row of the input into the staged security, sorted by date;
     // writes nothing. Refuses intraday data.
     int ParseInput();
-    // Commits the staged securities to the portfolio.
+    // Commits the staged securities to the portfolio that CheckOutputPath
+    // claimed.
     int AddSecurity();
     // Stages what ParseInput (or DryRun) read into `portfolio`: each
     // security as a new one or, with m_bUpdate, appended to the one of its
@@ -143,7 +144,7 @@ private:
     CSettingsWriter& m_settings;
     std::unique_ptr<CFile> m_input;    // open from OpenInput to the end of Run()
     std::string m_strInputHead;        // the first bytes of the input, read by OpenInput
-    std::unique_ptr<CDirectoryLock> m_lock;  // held from CheckOutputPath to the end of Run()
+    std::unique_ptr<CPortfolio> m_portfolio;  // claimed, with its lock, from CheckOutputPath to the end of Run()
     bool m_bMasterExists = false;
     std::vector<NewSecurity> m_securities;
     int m_nSkipped = 0;

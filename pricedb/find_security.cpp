@@ -10,7 +10,8 @@
 #include <vector>
 
 #include "platform/file_util.h"
-#include "pricedb/portfolio.h"
+#include "pricedb/journal.h"
+#include "pricedb/master_check.h"
 
 namespace tarvel {
 namespace {

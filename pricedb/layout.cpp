@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/file_util.h"
+
 namespace tarvel {
 namespace {
 
@@ -84,4 +86,18 @@ std::string DataFileName(int fileNumber) {
 std::string DescriptionFileName(int fileNumber) {
     return std::string("F").append(std::to_string(fileNumber)).append(".DOP");
 }
+int FileNumberOf(std::string_view name, std::string_view rest, int highest) {
+    if (name.size() <= rest.size() + 1 || (name[0] != 'F' && name[0] != 'f')) return 0;
+    std::string_view digits = name.substr(1, name.size() - 1 - rest.size());
+    if (digits.size() > 5 || digits[0] == '0' || !EqualIgnoringAsciiCase(name.substr(name.size() - rest.size()), rest)) {
+        return 0;
+    }
+    int n = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9') return 0;
+        n = n * 10 + (c - '0');
+    }
+    return n <= highest ? n : 0;
+}
+
 }  // namespace tarvel

@@ -101,5 +101,8 @@ std::string MakeFieldDescription(const bool (&fieldOn)[kFieldCount]);
 inline constexpr const char* kMasterName = "MASTER";
 std::string DataFileName(int fileNumber);        // F<n>.DAT
 std::string DescriptionFileName(int fileNumber);  // F<n>.DOP
+// The n of a name F<n><rest> (any case), `rest` compared without regard to
+// case; 0 when the name is not of that form or n is outside 1..`highest`.
+int FileNumberOf(std::string_view name, std::string_view rest, int highest = kMaxSecurities);
 
 }  // namespace tarvel

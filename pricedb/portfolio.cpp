@@ -1,63 +1,16 @@
 #include "pricedb/portfolio.h"
 
-#include "pricedb/find_security.h"
-
 #include <algorithm>
-#include <bitset>
 #include <functional>
+#include <optional>
 #include <set>
-#include <span>
-#include <cstring>
-#include <filesystem>
+
+#include "pricedb/find_security.h"
+#include "pricedb/master_check.h"
+#include "pricedb/portfolio_state.h"
+#include "pricedb/recovery.h"
 
 namespace tarvel {
-namespace {
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-// The n of a name F<n><rest> (any case), `rest` compared without regard to
-// case; 0 when the name is not of that form or n is outside 1..`highest`.
-int FileNumberOf(std::string_view name, std::string_view rest, int highest = kMaxSecurities) {
-    if (name.size() <= rest.size() + 1 || (name[0] != 'F' && name[0] != 'f')) return 0;
-    std::string_view digits = name.substr(1, name.size() - 1 - rest.size());
-    if (digits.size() > 5 || digits[0] == '0' || !EqualIgnoringAsciiCase(name.substr(name.size() - rest.size()), rest)) {
-        return 0;
-    }
-    int n = 0;
-    for (char c : digits) {
-        if (!IsDigit(c)) return 0;
-        n = n * 10 + (c - '0');
-    }
-    return n <= highest ? n : 0;
-}
-
-std::string BaseName(const std::string& path) { return std::filesystem::path(path).filename().string(); }
-
-// Undoes the steps of one AddSecurity that went wrong: removes the files it
-// renamed into place and its temporaries, keeping the reason of the failure.
-class CStagedFiles {
-public:
-    explicit CStagedFiles(CPlatform& platform) : m_platform(platform) {}
-    ~CStagedFiles() {
-        CKeepError keep(m_platform);
-        for (const std::string& path : m_paths) m_platform.Remove(path);
-    }
-    void Add(const std::string& path) { m_paths.push_back(path); }
-    void Forget(const std::string& path) { std::erase(m_paths, path); }
-    void ForgetAll() { m_paths.clear(); }
-
-private:
-    CPlatform& m_platform;
-    std::vector<std::string> m_paths;
-};
-
-}  // namespace
-
-std::string JournalStaysMessage(CPlatform& platform, const std::string& directory) {
-    return "A conversion into " + directory + " was saved but could not be completed (" +
-           JoinPath(directory, kJournalName) + "), and still cannot: " + platform.LastError() +
-           ". Nothing more is converted until it can.";
-}
 
 std::string SymbolicLinkMessage(const std::string& path) {
     return "The Master file " + path +
@@ -68,201 +21,7 @@ std::string CannotWriteMessage(CPlatform& platform, const std::string& path) {
     return "Cannot write to " + path + ": " + platform.LastError();
 }
 
-bool IsTemporaryName(const std::string& name) {
-    for (const char* temp : {"MASTER.~NU", "MASTER.BAK.~NU", "MASTER.NEW", "EMASTER.~NU", "XMASTER.~NU",
-                             "MASTER.~JN.~NU"}) {
-        if (EqualIgnoringAsciiCase(name, temp)) return true;
-    }
-    return FileNumberOf(name, ".DAT.~NU") != 0 || FileNumberOf(name, ".DOP.~NU") != 0 ||
-           FileNumberOf(name, ".MWD.~NU", 65535) != 0 || FileNumberOf(name, ".NEW") != 0;
-}
-
-std::string CheckMaster(const Bytes& master, const std::string& masterPath) {
-    std::string damaged = "The Master file " + masterPath + " is damaged: ";
-    if (master.size() < kMasterRecordSize || master.size() % kMasterRecordSize != 0) {
-        return damaged + "it is " + std::to_string(master.size()) +
-               " bytes long, not a whole number of 53-byte records.";
-    }
-    long records = static_cast<long>(master.size() / kMasterRecordSize) - 1;
-    long count = DecodeMasterHeader(master.data()).securityCount;
-    if (count != records) {
-        return damaged + "it counts " + std::to_string(count) + " securities but holds " + std::to_string(records) +
-               ".";
-    }
-    std::bitset<256> seen;
-    for (long i = 1; i <= records; ++i) {
-        int n = master[kMasterRecordSize * static_cast<std::size_t>(i) + kRecFileNumber];
-        if (n == 0) return damaged + "record " + std::to_string(i) + " has file number 0.";
-        if (seen.test(static_cast<std::size_t>(n))) {
-            return damaged + "file number " + std::to_string(n) + " is used twice.";
-        }
-        seen.set(static_cast<std::size_t>(n));
-    }
-    return {};
-}
-
-bool ReadCheckedMaster(CPlatform& platform, CPrompt& prompt, const std::string& masterPath, Bytes* master) {
-    // A MASTER bigger than 1024 records of 53 bytes cannot be a whole one.
-    constexpr std::size_t kLimit = kMasterRecordSize * 1024;
-    if (!ReadFileBytes(platform, masterPath, master, kLimit + 1)) {
-        prompt.MessageBox(OpenFailureMessage(platform, "Cannot read the Master file", masterPath), kMbOk);
-        return false;
-    }
-    std::string problem = CheckMaster(*master, masterPath);
-    if (problem.empty()) return true;
-    prompt.MessageBox(problem, kMbOk);
-    return false;
-}
-
-namespace {
-
-// The file numbers a directory file lists: MASTER's (53-byte records, one
-// byte) or XMASTER's (150-byte records, two bytes).
-std::set<int> ListedNumbers(const Bytes& file, bool xmaster) {
-    std::set<int> numbers;
-    std::size_t size = xmaster ? kXMasterRecordSize : kMasterRecordSize;
-    for (std::size_t at = size; at + size <= file.size(); at += size) {
-        if (xmaster) {
-            numbers.insert(ReadU16(&file[at + kXRecFileNumber]));
-        } else if (!IsDirectoryEntry(&file[at])) {
-            numbers.insert(file[at + kRecFileNumber]);
-        }
-    }
-    return numbers;
-}
-
-// Journal lines: "N <from> <to>" (rename, <to> must not exist), "R <from>
-// <to>" (rename over <to>), then "END". Names are of the directory and hold
-// no blank or line end.
-struct JournalStep {
-    bool replace;
-    std::string from, to;
-};
-
-std::string JournalText(const std::vector<JournalStep>& steps) {
-    std::string text;
-    for (const JournalStep& step : steps) text.append(step.replace ? "R " : "N ").append(step.from + " " + step.to + "\n");
-    return text + "END\n";
-}
-
-bool ParseJournal(const Bytes& bytes, std::vector<JournalStep>* steps) {
-    std::string text(bytes.begin(), bytes.end());
-    std::size_t at = 0;
-    while (at < text.size()) {
-        std::size_t end = text.find('\n', at);
-        if (end == std::string::npos) return false;
-        std::string line = text.substr(at, end - at);
-        at = end + 1;
-        if (line == "END") return at == text.size();
-        std::size_t space = line.find(' ', 2);
-        if (line.size() < 5 || (line[0] != 'N' && line[0] != 'R') || line[1] != ' ' || space == std::string::npos) {
-            return false;
-        }
-        JournalStep step{line[0] == 'R', line.substr(2, space - 2), line.substr(space + 1)};
-        // Only our own renames: <name>.~NU to <name>, inside the directory.
-        if (step.to.empty() || step.to.find('/') != std::string::npos || step.from != step.to + kTempSuffix) {
-            return false;
-        }
-        steps->push_back(std::move(step));
-    }
-    return false;
-}
-
-// Carries out, in order, the steps whose source is still there; a step done
-// before is skipped. Stops at the first rename that fails, so that MASTER,
-// the last step, never goes ahead of the files it lists. False, with that
-// rename's error, then.
-bool RunJournal(CPlatform& platform, const std::string& directory, const std::vector<JournalStep>& steps) {
-    for (const JournalStep& step : steps) {
-        std::string from = JoinPath(directory, step.from), to = JoinPath(directory, step.to);
-        if (!platform.Examine(from).exists) continue;
-        if (!(step.replace ? platform.Rename(from, to) : platform.RenameNoReplace(from, to))) return false;
-    }
-    return true;
-}
-
-}  // namespace
-
-bool FinishJournal(CPlatform& platform, const std::string& directory) {
-    std::string path = JoinPath(directory, kJournalName);
-    CPlatform::FileInfo info = platform.Examine(path);
-    if (!info.exists) return true;
-    Bytes bytes;
-    std::vector<JournalStep> steps;
-    // A journal is renamed into place whole once written and synced; one
-    // that is no regular file or does not parse is none of ours and is
-    // removed like any other leftover under our names.
-    if (!info.regular || info.symbolicLink) return platform.Remove(path);
-    if (!ReadFileBytes(platform, path, &bytes, 1 << 20)) return false;
-    if (!ParseJournal(bytes, &steps)) return platform.Remove(path);
-    return RunJournal(platform, directory, steps) && platform.Remove(path);
-}
-
-void RemoveLeftovers(CPlatform& platform, const std::string& directory, const std::string& masterPath) {
-    // While a committed journal stays, the temporary files are its sources
-    // and nothing may go.
-    if (!FinishJournal(platform, directory)) return;
-    std::vector<std::string> names = platform.ListDirectory(directory);
-    // A conversion killed between renaming its new price files into place
-    // and its commit: those files are the ones that a pending MASTER.~NU
-    // (XMASTER.~NU) lists and the directory file itself does not. When that
-    // file is there but unreadable or damaged nothing is removed.
-    auto removeUnlisted = [&](const std::string& fileName, bool xmaster) {
-        std::string pendingName = fileName + kTempSuffix;
-        if (std::find(names.begin(), names.end(), pendingName) == names.end()) return;
-        Bytes pending, current;
-        std::string pendingPath = JoinPath(directory, pendingName), path = JoinPath(directory, fileName);
-        if (!ReadFileBytes(platform, pendingPath, &pending)) return;
-        if (xmaster ? !CheckXMaster(pending, pendingPath).empty() : !CheckMaster(pending, pendingPath).empty()) return;
-        std::set<int> listed;
-        if (platform.Examine(path).exists) {
-            if (!ReadFileBytes(platform, path, &current)) return;
-            if (xmaster ? !CheckXMaster(current, path).empty() : !CheckMaster(current, path).empty()) return;
-            listed = ListedNumbers(current, xmaster);
-        }
-        for (int n : ListedNumbers(pending, xmaster)) {
-            if (listed.count(n) != 0) continue;
-            if (xmaster) {
-                platform.Remove(JoinPath(directory, MwdFileName(n)));
-            } else {
-                platform.Remove(JoinPath(directory, DataFileName(n)));
-                platform.Remove(JoinPath(directory, DescriptionFileName(n)));
-            }
-        }
-    };
-    removeUnlisted(BaseName(masterPath), false);
-    removeUnlisted(platform.FindName(directory, kXMasterName).value_or(kXMasterName), true);
-    for (const std::string& name : names) {
-        if (IsTemporaryName(name)) platform.Remove(JoinPath(directory, name));
-    }
-}
-
 // --- CPortfolio -------------------------------------------------------------
-
-struct CPortfolio::State {
-    Bytes master, emaster, xmaster;
-    bool hasEMaster = false, hasXMaster = false;
-    bool masterChanged = false, emasterChanged = false, xmasterChanged = false;
-    std::vector<Entry> entries;
-    std::set<int> takenNumbers;  // by records, staged securities or files of the directory
-};
-
-struct CPortfolio::Op {
-    int fileNumber = 0;
-    bool mwd = false;
-    bool append = false;
-    std::string dataName;  // the price file's name in the directory
-    Bytes data;            // its whole new contents
-    std::size_t recordLength = 0;
-    std::string dop;       // F<n>.DOP of a new MASTER security
-};
-
-struct CPortfolio::Mark {
-    State state;
-    std::size_t ops = 0;
-    std::vector<std::size_t> opSizes;  // of the price file of each op staged before: appends only extend it
-    std::size_t stagedBytes = 0;
-};
 
 CPortfolio::CPortfolio(CPlatform& platform, CPrompt& prompt, std::string directory, std::string masterPath,
                        bool newMaster)
@@ -274,14 +33,25 @@ CPortfolio::CPortfolio(CPlatform& platform, CPrompt& prompt, std::string directo
       m_state(std::make_unique<State>()),
       m_committed(std::make_unique<State>()) {}
 
+CPortfolio::CPortfolio(CPlatform& platform, CPrompt& prompt, std::string directory, std::string masterPath,
+                       bool newMaster, Claim claim)
+    : CPortfolio(platform, prompt, std::move(directory), std::move(masterPath), newMaster) {
+    m_lock = std::move(claim.lock);
+    m_bClaimed = true;
+    m_strJournalStays = std::move(claim.journalStays);
+    m_state->master = std::move(claim.master);
+}
+
 CPortfolio::~CPortfolio() = default;
 
 int CPortfolio::Open() {
-    if (!FinishJournal(m_platform, m_strDirectory)) {
-        m_prompt.MessageBox(JournalStaysMessage(m_platform, m_strDirectory), kMbOk);
+    // A claimed portfolio tried its journal when it took the lock; the
+    // message says why that failed, from the moment it did.
+    if (m_bClaimed ? !m_strJournalStays.empty() : !FinishJournal(m_platform, m_strDirectory)) {
+        m_prompt.MessageBox(m_bClaimed ? m_strJournalStays : JournalStaysMessage(m_platform, m_strDirectory), kMbOk);
         return 1;
     }
-    RemoveLeftovers(m_platform, m_strDirectory, m_strMasterPath);
+    RemoveUncommittedFiles(m_platform, m_strDirectory, m_strMasterPath);
     State& s = *m_state;
     // A directory file is read only when it can also be replaced: not a
     // link (replacing it would cut it from what it points to), whole, and
@@ -292,7 +62,7 @@ int CPortfolio::Open() {
         std::string problem;
         if (info.symbolicLink) {
             problem = SymbolicLinkMessage(path);
-        } else if (!ReadFileBytes(m_platform, path, bytes, 1 << 24)) {
+        } else if (!ReadFileBytes(m_platform, path, bytes, kDirectoryFileReadLimit)) {
             problem = OpenFailureMessage(m_platform, "Cannot read the Master file", path);
         } else if (problem = check(*bytes, path); problem.empty() && !info.writable) {
             problem = "The Master file " + path + " is read-only.";
@@ -321,7 +91,9 @@ int CPortfolio::Open() {
         s.masterChanged = s.emasterChanged = true;
     } else {
         const Bytes& master = s.master;
-        if (!readChecked(m_strMasterPath, &s.master, CheckMaster) ||
+        // A claimed portfolio's MASTER was read and checked when it was
+        // claimed.
+        if ((!m_bClaimed && !readChecked(m_strMasterPath, &s.master, CheckMaster)) ||
             !readOptional(kEMasterName, &s.emaster, &s.hasEMaster,
                           [&](const Bytes& b, const std::string& p) { return CheckEMaster(b, master, p); }) ||
             !readOptional(kXMasterName, &s.xmaster, &s.hasXMaster, CheckXMaster)) {
@@ -504,7 +276,7 @@ bool CPortfolio::ExistingFields(const Entry& entry, bool (&fieldOn)[kFieldCount]
 int CPortfolio::StageAppend(const Entry& entry, const NewSecurity& newer, int* added, int* leftOut) {
     // The price files on disk must be those this object committed: a
     // journal of an earlier commit still to be carried out is, first.
-    if (!FinishJournal(m_platform, m_strDirectory)) {
+    if (!FinishPendingJournal()) {
         m_prompt.MessageBox(JournalStaysMessage(m_platform, m_strDirectory), kMbOk);
         return 1;
     }
@@ -655,149 +427,6 @@ void CPortfolio::RollBack(const Mark& mark) {
         WriteU16(op.data.data() + kDataHeaderRecordCount, static_cast<std::uint16_t>(op.data.size() / op.recordLength));
     }
     m_nStagedBytes = mark.stagedBytes;
-}
-
-int CPortfolio::FailWrite(const std::string& path) {
-    m_prompt.MessageBox(CannotWriteMessage(m_platform, path), kMbOk);
-    *m_state = *m_committed;
-    m_ops.clear();
-    m_nStagedBytes = 0;
-    return 1;
-}
-
-int CPortfolio::Commit(bool backup) {
-    if (m_ops.empty()) return 0;
-    State& s = *m_state;
-    // An earlier commit of this run whose renames could not all be done
-    // must be completed first: its journal may not be replaced.
-    if (!FinishJournal(m_platform, m_strDirectory)) {
-        m_prompt.MessageBox(JournalStaysMessage(m_platform, m_strDirectory), kMbOk);
-        *m_state = *m_committed;
-        m_ops.clear();
-        m_nStagedBytes = 0;
-        return 1;
-    }
-    auto bytesOf = [](const std::string& text) {
-        return std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
-    };
-    CStagedFiles staged(m_platform);
-    std::vector<JournalStep> steps;
-    // Price files first: new ones are renamed into place before the commit
-    // (no directory file lists them yet), appended ones replace theirs in
-    // the journal.
-    std::vector<std::pair<std::string, std::string>> newFiles;
-    for (const Op& op : m_ops) {
-        std::string temp = op.dataName + kTempSuffix;
-        std::string tempPath = JoinPath(m_strDirectory, temp);
-        staged.Add(tempPath);
-        if (!WriteNewFile(m_platform, tempPath, op.data)) return FailWrite(JoinPath(m_strDirectory, op.dataName));
-        if (op.append) {
-            steps.push_back({true, temp, op.dataName});
-            continue;
-        }
-        newFiles.emplace_back(temp, op.dataName);
-        if (!op.dop.empty()) {
-            std::string dopName = DescriptionFileName(op.fileNumber);
-            std::string dopTemp = JoinPath(m_strDirectory, dopName + kTempSuffix);
-            staged.Add(dopTemp);
-            if (!WriteNewFile(m_platform, dopTemp, {bytesOf(op.dop)})) {
-                return FailWrite(JoinPath(m_strDirectory, dopName));
-            }
-            newFiles.emplace_back(dopName + kTempSuffix, dopName);
-        }
-    }
-    const std::string masterName = BaseName(m_strMasterPath);
-    const std::string backupTemp = m_strMasterPath + ".BAK" + kTempSuffix;
-    auto stageDirectoryFile = [&](const std::string& name, const Bytes& bytes, bool isNew) {
-        std::string tempPath = JoinPath(m_strDirectory, name + kTempSuffix);
-        staged.Add(tempPath);
-        if (!WriteNewFile(m_platform, tempPath, bytes)) return false;
-        std::string path = JoinPath(m_strDirectory, name);
-        // The new file keeps the owner's choice of permissions.
-        if (!isNew && !m_platform.CopyPermissions(path, tempPath)) return false;
-        steps.push_back({!isNew, name + kTempSuffix, name});
-        return true;
-    };
-    const State& before = *m_committed;
-    if (s.xmasterChanged) {
-        std::string name = m_platform.FindName(m_strDirectory, kXMasterName).value_or(kXMasterName);
-        if (!stageDirectoryFile(name, s.xmaster, !before.hasXMaster)) return FailWrite(JoinPath(m_strDirectory, name));
-    }
-    if (s.emasterChanged) {
-        std::string name = m_bNewMaster ? std::string(kEMasterName)
-                                        : m_platform.FindName(m_strDirectory, kEMasterName).value_or(kEMasterName);
-        if (!stageDirectoryFile(name, s.emaster, m_bNewMaster)) return FailWrite(JoinPath(m_strDirectory, name));
-    }
-    const bool backupMaster = backup && s.masterChanged && !m_bNewMaster;
-    if (backupMaster) {
-        staged.Add(backupTemp);
-        if (!WriteNewFile(m_platform, backupTemp, before.master)) return FailWrite(m_strMasterPath + ".BAK");
-    }
-    if (s.masterChanged && !stageDirectoryFile(masterName, s.master, m_bNewMaster)) return FailWrite(m_strMasterPath);
-
-    // Renamed files join the clean-up only once they are ours: a file that
-    // appeared meanwhile under the name makes the rename fail and stays.
-    // Their names become durable with the commit's rename, which syncs the
-    // directory.
-    for (const auto& [temp, name] : newFiles) {
-        std::string tempPath = JoinPath(m_strDirectory, temp), path = JoinPath(m_strDirectory, name);
-        if (!m_platform.RenameNoReplace(tempPath, path, false)) return FailWrite(path);
-        staged.Forget(tempPath);
-        staged.Add(path);
-    }
-    if (steps.size() == 1) {
-        // One file to replace: its rename is the commit.
-        const JournalStep& step = steps.front();
-        std::string from = JoinPath(m_strDirectory, step.from), to = JoinPath(m_strDirectory, step.to);
-        bool committed = step.replace ? m_platform.Rename(from, to) : m_platform.RenameNoReplace(from, to);
-        if (!committed) {
-            CKeepError keep(m_platform);
-            if (!m_platform.FindName(m_strDirectory, step.from)) {
-                // Renamed, but the directory could not be synced: put the old
-                // file back so that it lists no security whose files go.
-                if (!step.replace) {
-                    m_platform.Remove(to);
-                } else {
-                    ReplaceFile(m_platform, to, from, step.to == masterName ? before.master : before.xmaster);
-                }
-            }
-            return FailWrite(to);
-        }
-    } else {
-        std::string journal = JoinPath(m_strDirectory, kJournalName);
-        std::string text = JournalText(steps);
-        staged.Add(journal + kTempSuffix);
-        if (!WriteNewFile(m_platform, journal + kTempSuffix, {bytesOf(text)})) return FailWrite(journal);
-        if (!m_platform.RenameNoReplace(journal + kTempSuffix, journal)) {
-            CKeepError keep(m_platform);
-            // Renamed, but the directory could not be synced: the journal is
-            // ours and goes with the rest. Otherwise it was never ours.
-            if (!m_platform.Examine(journal + kTempSuffix).exists) m_platform.Remove(journal);
-            return FailWrite(journal);
-        }
-        // Committed: what follows only completes it, now or in the next run.
-        staged.ForgetAll();
-        // A step that failed is tried once more before the run gives up on it.
-        if (RunJournal(m_platform, m_strDirectory, steps) || RunJournal(m_platform, m_strDirectory, steps)) {
-            m_platform.Remove(journal);
-        } else {
-            m_prompt.MessageBox("The conversion is saved, but " + m_strDirectory + " could not be brought up to date: " +
-                                    m_platform.LastError() + ". The next conversion into it completes it.",
-                                kMbOk);
-        }
-    }
-    staged.ForgetAll();
-    if (backupMaster && !m_platform.Rename(backupTemp, m_strMasterPath + ".BAK")) {
-        // The conversion stands; only the backup is older than it should be.
-        m_platform.Remove(backupTemp);
-    }
-    m_bWroteBackup = m_bWroteBackup || backupMaster;
-    s.masterChanged = s.emasterChanged = s.xmasterChanged = false;
-    m_bNewMaster = false;
-    *m_committed = s;
-    m_ops.clear();
-    m_nStagedBytes = 0;
-    return 0;
 }
 
 }  // namespace tarvel

@@ -16,6 +16,7 @@
 #include "platform/platform.h"
 #include "platform/prompt.h"
 #include "pricedb/extended_masters.h"
+#include "pricedb/journal.h"
 #include "pricedb/layout.h"
 
 namespace tarvel {
@@ -25,11 +26,6 @@ inline constexpr const char* kFullPortfolioMessage =
 
 inline constexpr const char* kFullXMasterMessage =
     "This portfolio already has the\nmaximum number of symbols (2000).\nChoose a different or new portfolio.";
-
-// Temporary names get this suffix (MASTER.~NU, F3.DAT.~NU, MASTER.BAK.~NU).
-inline constexpr const char* kTempSuffix = ".~NU";
-// The journal of a commit that replaces more than one file.
-inline constexpr const char* kJournalName = "MASTER.~JN";
 
 struct NewSecurity {
     std::string name;
@@ -42,28 +38,6 @@ struct NewSecurity {
     std::uint16_t recordCount = 0;  // price records in `records`
     Bytes records;                  // recordCount records of 4 * fieldCount bytes, oldest first
 };
-
-// Whether `name` is a temporary file name of ours: MASTER.~NU,
-// MASTER.BAK.~NU, EMASTER.~NU, XMASTER.~NU, MASTER.~JN.~NU, F<n>.DAT.~NU,
-// F<n>.DOP.~NU, F<n>.MWD.~NU, and the older MASTER.NEW and F<n>.NEW.
-bool IsTemporaryName(const std::string& name);
-
-// What is wrong with the bytes of a MASTER: not a whole number of 53-byte
-// records, a header count that differs from the records that follow, or a
-// file number that is 0 or used twice. Empty when nothing is; otherwise a
-// message naming `masterPath`.
-std::string CheckMaster(const Bytes& master, const std::string& masterPath);
-
-// Reads the MASTER at `masterPath` and checks it. Returns false after showing
-// why when it cannot be read or is damaged.
-bool ReadCheckedMaster(CPlatform& platform, CPrompt& prompt, const std::string& masterPath, Bytes* master);
-
-// Removes what an interrupted conversion left in `directory`: a committed
-// journal is carried out first; then the price files of securities that a
-// pending MASTER.~NU or XMASTER.~NU lists but the file itself does not are
-// removed, and every temporary file of ours. Failures are ignored; what stays is never
-// read as data.
-void RemoveLeftovers(CPlatform& platform, const std::string& directory, const std::string& masterPath);
 
 // A portfolio directory opened for changes by one process holding its lock:
 // MASTER, and EMASTER and XMASTER where the directory has them, read and
@@ -81,18 +55,35 @@ public:
     };
 
     CPortfolio(CPlatform& platform, CPrompt& prompt, std::string directory, std::string masterPath, bool newMaster);
+
+    // What ClaimPortfolio (open_portfolio.h) did before the portfolio is
+    // opened: the directory's lock, which this object then holds until it
+    // is destroyed; why a committed journal could not be carried out (the
+    // message, or empty when none stays); and MASTER as read and checked,
+    // empty for a new MASTER.
+    struct Claim {
+        std::unique_ptr<CDirectoryLock> lock;
+        std::string journalStays;
+        Bytes master;
+    };
+    CPortfolio(CPlatform& platform, CPrompt& prompt, std::string directory, std::string masterPath, bool newMaster,
+               Claim claim);
     ~CPortfolio();
 
     // Completes or removes what an interrupted conversion left, then reads
-    // and checks the directory files. 0, or 1 after a message.
+    // and checks the directory files (MASTER only when it was not claimed
+    // with it). 0, or 1 after a message.
     int Open();
+
+    const std::string& MasterPath() const { return m_strMasterPath; }
 
     // The security whose symbol is `symbol` but for ASCII case, staged ones
     // included; nullptr when there is none.
     const Entry* FindSymbol(std::string_view symbol) const;
     // Whether a MASTER record (staged ones included) is taken for `symbol`
     // by FindSecurity's rule, and whether MASTER names sub-portfolios, which
-    // only FindSecurity searches.
+    // only FindSecurity searches. Both answer from a claimed portfolio's
+    // MASTER before Open() too.
     bool MasterMatches(std::string_view symbol) const;
     bool HasSubPortfolios() const;
 
@@ -126,12 +117,19 @@ private:
     struct Op;
     struct State;
     int FailWrite(const std::string& path);
+    // Carries out a journal that a commit of this object could not; true
+    // when none stays.
+    bool FinishPendingJournal();
     int NewMasterNumber() const;
     int NewXMasterNumber() const;
     bool ExistingFields(const Entry& entry, bool (&fieldOn)[kFieldCount]) const;
 
     CPlatform& m_platform;
     CPrompt& m_prompt;
+    std::unique_ptr<CDirectoryLock> m_lock;  // of a claimed portfolio
+    bool m_bClaimed = false;
+    std::string m_strJournalStays;  // of a claimed portfolio
+    bool m_bJournalPending = false;
     std::string m_strDirectory;
     std::string m_strMasterPath;
     bool m_bNewMaster;
@@ -141,14 +139,6 @@ private:
     std::size_t m_nStagedBytes = 0;
     bool m_bWroteBackup = false;
 };
-
-// Carries out the renames of a committed journal in `directory`, if there is
-// one, and removes it; removes one that is not a journal of ours. False,
-// with the platform's error, when a journal stays.
-bool FinishJournal(CPlatform& platform, const std::string& directory);
-
-// Why nothing is converted while a committed journal cannot be carried out.
-std::string JournalStaysMessage(CPlatform& platform, const std::string& directory);
 
 // Why a directory file that is a symbolic link is not replaced.
 std::string SymbolicLinkMessage(const std::string& path);

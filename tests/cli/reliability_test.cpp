@@ -18,6 +18,7 @@
 
 #include "pricedb/find_security.h"
 #include "pricedb/portfolio.h"
+#include "pricedb/recovery.h"
 #include "tests/cli/cli_runner.h"
 #include "tests/support/settings_env.h"
 #include "tests/support/master_builder.h"

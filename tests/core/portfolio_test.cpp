@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "pricedb/portfolio.h"
+#include "pricedb/recovery.h"
 #include "tests/support/fake_platform.h"
 #include "tests/support/portfolio_check.h"
 #include "tests/support/temp_dir.h"

@@ -12,6 +12,7 @@
 #include "platform/platform.h"
 #include "pricedb/extended_masters.h"
 #include "pricedb/portfolio.h"
+#include "pricedb/recovery.h"
 #include "tests/support/temp_dir.h"
 
 namespace tarvel::test {

@@ -1,0 +1,58 @@
+// The journal of a commit that replaces more than one file of a portfolio.
+//
+// A commit writes every new file under its name with kTempSuffix added, then
+// a journal listing the renames that put them in place, under
+// MASTER.~JN.~NU; renaming that to MASTER.~JN is the commit point. The
+// renames are then carried out and the journal removed, by the commit or,
+// after a crash, by the next process that takes the portfolio's lock.
+//
+// Format: text lines ending in "\n", one per rename, in the order they are
+// carried out:
+//   "N <from> <to>"  rename; <to> must not exist
+//   "R <from> <to>"  rename over <to>
+// then "END" and nothing after it. <from> is always <to> followed by
+// kTempSuffix; both are names inside the portfolio directory, holding no
+// "/", blank or line end. A file that does not read so whole (cut short, or
+// anything else) is not a journal of ours.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/file_util.h"
+#include "platform/platform.h"
+
+namespace tarvel {
+
+// Temporary names get this suffix (MASTER.~NU, F3.DAT.~NU, MASTER.BAK.~NU).
+inline constexpr const char* kTempSuffix = ".~NU";
+// The journal of a commit that replaces more than one file.
+inline constexpr const char* kJournalName = "MASTER.~JN";
+
+struct JournalStep {
+    bool replace;  // "R": over an existing file; "N": to a name that must be free
+    std::string from, to;
+};
+
+// The journal's text for `steps`, "END" line included.
+std::string JournalText(const std::vector<JournalStep>& steps);
+
+// Reads `bytes` as a journal into *steps (appended). False when they are not
+// a whole journal of ours; *steps may then hold some of its lines.
+bool ParseJournal(const Bytes& bytes, std::vector<JournalStep>* steps);
+
+// Carries out, in order, the steps whose source is still there; a step done
+// before is skipped. Stops at the first rename that fails, so that MASTER,
+// the last step, never goes ahead of the files it lists. False, with that
+// rename's error, then.
+bool RunJournal(CPlatform& platform, const std::string& directory, const std::vector<JournalStep>& steps);
+
+// Carries out the renames of a committed journal in `directory`, if there is
+// one, and removes it; removes one that is not a journal of ours. False,
+// with the platform's error, when a journal stays.
+bool FinishJournal(CPlatform& platform, const std::string& directory);
+
+// Why nothing is converted while a committed journal cannot be carried out.
+std::string JournalStaysMessage(CPlatform& platform, const std::string& directory);
+
+}  // namespace tarvel

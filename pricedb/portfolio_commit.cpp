@@ -1,0 +1,188 @@
+#include "pricedb/portfolio.h"
+
+#include <filesystem>
+#include <span>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "pricedb/journal.h"
+#include "pricedb/portfolio_state.h"
+
+namespace tarvel {
+namespace {
+
+std::string BaseName(const std::string& path) { return std::filesystem::path(path).filename().string(); }
+
+// Undoes the steps of one AddSecurity that went wrong: removes the files it
+// renamed into place and its temporaries, keeping the reason of the failure.
+class CStagedFiles {
+public:
+    explicit CStagedFiles(CPlatform& platform) : m_platform(platform) {}
+    ~CStagedFiles() {
+        CKeepError keep(m_platform);
+        for (const std::string& path : m_paths) m_platform.Remove(path);
+    }
+    void Add(const std::string& path) { m_paths.push_back(path); }
+    void Forget(const std::string& path) { std::erase(m_paths, path); }
+    void ForgetAll() { m_paths.clear(); }
+
+private:
+    CPlatform& m_platform;
+    std::vector<std::string> m_paths;
+};
+
+}  // namespace
+
+bool CPortfolio::FinishPendingJournal() {
+    // Under the lock only a commit of this object leaves a journal behind.
+    if (!m_bJournalPending) return true;
+    m_bJournalPending = !FinishJournal(m_platform, m_strDirectory);
+    return !m_bJournalPending;
+}
+
+int CPortfolio::FailWrite(const std::string& path) {
+    m_prompt.MessageBox(CannotWriteMessage(m_platform, path), kMbOk);
+    *m_state = *m_committed;
+    m_ops.clear();
+    m_nStagedBytes = 0;
+    return 1;
+}
+
+int CPortfolio::Commit(bool backup) {
+    if (m_ops.empty()) return 0;
+    State& s = *m_state;
+    // An earlier commit of this run whose renames could not all be done
+    // must be completed first: its journal may not be replaced.
+    if (!FinishPendingJournal()) {
+        m_prompt.MessageBox(JournalStaysMessage(m_platform, m_strDirectory), kMbOk);
+        *m_state = *m_committed;
+        m_ops.clear();
+        m_nStagedBytes = 0;
+        return 1;
+    }
+    auto bytesOf = [](const std::string& text) {
+        return std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+    };
+    CStagedFiles staged(m_platform);
+    std::vector<JournalStep> steps;
+    // Price files first: new ones are renamed into place before the commit
+    // (no directory file lists them yet), appended ones replace theirs in
+    // the journal.
+    std::vector<std::pair<std::string, std::string>> newFiles;
+    for (const Op& op : m_ops) {
+        std::string temp = op.dataName + kTempSuffix;
+        std::string tempPath = JoinPath(m_strDirectory, temp);
+        staged.Add(tempPath);
+        if (!WriteNewFile(m_platform, tempPath, op.data)) return FailWrite(JoinPath(m_strDirectory, op.dataName));
+        if (op.append) {
+            steps.push_back({true, temp, op.dataName});
+            continue;
+        }
+        newFiles.emplace_back(temp, op.dataName);
+        if (!op.dop.empty()) {
+            std::string dopName = DescriptionFileName(op.fileNumber);
+            std::string dopTemp = JoinPath(m_strDirectory, dopName + kTempSuffix);
+            staged.Add(dopTemp);
+            if (!WriteNewFile(m_platform, dopTemp, {bytesOf(op.dop)})) {
+                return FailWrite(JoinPath(m_strDirectory, dopName));
+            }
+            newFiles.emplace_back(dopName + kTempSuffix, dopName);
+        }
+    }
+    const std::string masterName = BaseName(m_strMasterPath);
+    const std::string backupTemp = m_strMasterPath + ".BAK" + kTempSuffix;
+    auto stageDirectoryFile = [&](const std::string& name, const Bytes& bytes, bool isNew) {
+        std::string tempPath = JoinPath(m_strDirectory, name + kTempSuffix);
+        staged.Add(tempPath);
+        if (!WriteNewFile(m_platform, tempPath, bytes)) return false;
+        std::string path = JoinPath(m_strDirectory, name);
+        // The new file keeps the owner's choice of permissions.
+        if (!isNew && !m_platform.CopyPermissions(path, tempPath)) return false;
+        steps.push_back({!isNew, name + kTempSuffix, name});
+        return true;
+    };
+    const State& before = *m_committed;
+    if (s.xmasterChanged) {
+        std::string name = m_platform.FindName(m_strDirectory, kXMasterName).value_or(kXMasterName);
+        if (!stageDirectoryFile(name, s.xmaster, !before.hasXMaster)) return FailWrite(JoinPath(m_strDirectory, name));
+    }
+    if (s.emasterChanged) {
+        std::string name = m_bNewMaster ? std::string(kEMasterName)
+                                        : m_platform.FindName(m_strDirectory, kEMasterName).value_or(kEMasterName);
+        if (!stageDirectoryFile(name, s.emaster, m_bNewMaster)) return FailWrite(JoinPath(m_strDirectory, name));
+    }
+    const bool backupMaster = backup && s.masterChanged && !m_bNewMaster;
+    if (backupMaster) {
+        staged.Add(backupTemp);
+        if (!WriteNewFile(m_platform, backupTemp, before.master)) return FailWrite(m_strMasterPath + ".BAK");
+    }
+    if (s.masterChanged && !stageDirectoryFile(masterName, s.master, m_bNewMaster)) return FailWrite(m_strMasterPath);
+
+    // Renamed files join the clean-up only once they are ours: a file that
+    // appeared meanwhile under the name makes the rename fail and stays.
+    // Their names become durable with the commit's rename, which syncs the
+    // directory.
+    for (const auto& [temp, name] : newFiles) {
+        std::string tempPath = JoinPath(m_strDirectory, temp), path = JoinPath(m_strDirectory, name);
+        if (!m_platform.RenameNoReplace(tempPath, path, false)) return FailWrite(path);
+        staged.Forget(tempPath);
+        staged.Add(path);
+    }
+    if (steps.size() == 1) {
+        // One file to replace: its rename is the commit.
+        const JournalStep& step = steps.front();
+        std::string from = JoinPath(m_strDirectory, step.from), to = JoinPath(m_strDirectory, step.to);
+        bool committed = step.replace ? m_platform.Rename(from, to) : m_platform.RenameNoReplace(from, to);
+        if (!committed) {
+            CKeepError keep(m_platform);
+            if (!m_platform.FindName(m_strDirectory, step.from)) {
+                // Renamed, but the directory could not be synced: put the old
+                // file back so that it lists no security whose files go.
+                if (!step.replace) {
+                    m_platform.Remove(to);
+                } else {
+                    ReplaceFile(m_platform, to, from, step.to == masterName ? before.master : before.xmaster);
+                }
+            }
+            return FailWrite(to);
+        }
+    } else {
+        std::string journal = JoinPath(m_strDirectory, kJournalName);
+        std::string text = JournalText(steps);
+        staged.Add(journal + kTempSuffix);
+        if (!WriteNewFile(m_platform, journal + kTempSuffix, {bytesOf(text)})) return FailWrite(journal);
+        if (!m_platform.RenameNoReplace(journal + kTempSuffix, journal)) {
+            CKeepError keep(m_platform);
+            // Renamed, but the directory could not be synced: the journal is
+            // ours and goes with the rest. Otherwise it was never ours.
+            if (!m_platform.Examine(journal + kTempSuffix).exists) m_platform.Remove(journal);
+            return FailWrite(journal);
+        }
+        // Committed: what follows only completes it, now or in the next run.
+        staged.ForgetAll();
+        // A step that failed is tried once more before the run gives up on it.
+        if (RunJournal(m_platform, m_strDirectory, steps) || RunJournal(m_platform, m_strDirectory, steps)) {
+            m_platform.Remove(journal);
+        } else {
+            m_bJournalPending = true;
+            m_prompt.MessageBox("The conversion is saved, but " + m_strDirectory + " could not be brought up to date: " +
+                                    m_platform.LastError() + ". The next conversion into it completes it.",
+                                kMbOk);
+        }
+    }
+    staged.ForgetAll();
+    if (backupMaster && !m_platform.Rename(backupTemp, m_strMasterPath + ".BAK")) {
+        // The conversion stands; only the backup is older than it should be.
+        m_platform.Remove(backupTemp);
+    }
+    m_bWroteBackup = m_bWroteBackup || backupMaster;
+    s.masterChanged = s.emasterChanged = s.xmasterChanged = false;
+    m_bNewMaster = false;
+    *m_committed = s;
+    m_ops.clear();
+    m_nStagedBytes = 0;
+    return 0;
+}
+
+}  // namespace tarvel
