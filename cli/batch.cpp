@@ -14,6 +14,7 @@
 #include "cli/commands.h"
 #include "cli/text_output.h"
 #include "platform/file_util.h"
+#include "pricedb/open_portfolio.h"
 #include "pricedb/portfolio.h"
 #include "settings/settings_store.h"
 
@@ -132,7 +133,6 @@ private:
     std::unique_ptr<CPlatform> m_platform;
     std::string m_strDirectory;
     bool m_bMadeDirectory = false;
-    std::unique_ptr<CDirectoryLock> m_lock;
     std::unique_ptr<CPortfolio> m_portfolio;
 
     long m_nRowsRead = 0;  // of the files staged so far, for the progress line
@@ -156,7 +156,7 @@ int CBatch::Run() {
     }
     Commit();
     m_progress.Clear();
-    m_lock.reset();
+    m_portfolio.reset();  // releases the lock
     RemoveMadeDirectory();
     for (const std::string& symbol : m_added) m_updated.erase(symbol);
     const auto added = static_cast<long>(m_added.size());
@@ -190,36 +190,19 @@ bool CBatch::MakeDirectory() {
 }
 
 bool CBatch::LockAndOpen() {
-    const std::string& directory = m_strDirectory;
-    m_lock = m_platform->LockDirectory(directory, m_options.waitSeconds, [this] {
-        m_err << "Tarvel: Waiting for another conversion into " << m_strDirectory << "..." << std::endl;
-    });
-    if (!m_lock) {
-        m_prompt.MessageBox(m_platform->LastErrorNumber() == EWOULDBLOCK
-                                ? directory + " is busy with another conversion."
-                                : "Cannot lock the portfolio " + directory + ": " + m_platform->LastError(),
-                            kMbOk);
-        return false;
+    const ConvertOptions& o = m_options;
+    PortfolioAccess access;
+    access.master = *o.existingMaster ? MasterChoice::kExisting
+                    : *o.newMaster    ? MasterChoice::kNew
+                                      : MasterChoice::kEither;
+    access.waitSeconds = o.waitSeconds;
+    access.onWaiting = [this](const std::string& text) { m_err << "Tarvel: " << text << std::endl; };
+    switch (OpenPortfolioForChange(*m_platform, m_prompt, m_strDirectory, access, &m_portfolio)) {
+        case PortfolioOpening::kOpened: return true;
+        case PortfolioOpening::kRefused: return false;
+        case PortfolioOpening::kNotOpened: RemoveMadeDirectory(); return false;
     }
-    FinishJournal(*m_platform, directory);
-    std::optional<std::string> masterName = m_platform->FindName(directory, kMasterName);
-    bool newMaster = !masterName.has_value();
-    if (*m_options.existingMaster && newMaster) {
-        m_prompt.MessageBox("Path specified does not point to a Master file", kMbOk);
-        return false;
-    }
-    if (*m_options.newMaster && !newMaster) {
-        m_prompt.MessageBox("New Master chosen but one already exists", kMbOk);
-        return false;
-    }
-    std::string masterPath = JoinPath(directory, masterName.value_or(kMasterName));
-    m_portfolio = std::make_unique<CPortfolio>(*m_platform, m_prompt, directory, masterPath, newMaster);
-    if (m_portfolio->Open() != 0) {
-        m_lock.reset();
-        RemoveMadeDirectory();
-        return false;
-    }
-    return true;
+    return false;
 }
 
 void CBatch::StageFile(const std::string& file, std::unique_ptr<CBatchReader::File> read) {
