@@ -1,9 +1,11 @@
 #include "pricedb/price_file.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <optional>
 #include <sstream>
 
+#include "pricedb/extended_masters.h"
 #include "pricedb/layout.h"
 
 namespace tarvel {
@@ -32,6 +34,50 @@ bool CPriceFile::Read(CPlatform& platform, const std::string& dir, const std::st
     long count = ReadU16(m_data.data() + kDataHeaderRecordCount);
     m_nRecords = std::min(records, static_cast<std::size_t>(std::max(count - 1, 0L)));
     return true;
+}
+
+namespace {
+
+std::string DayText(int day) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d", day / 10000, day / 100 % 100, day % 100);
+    return text;
+}
+
+}  // namespace
+
+std::string PriceFileProblem(const Bytes& data, std::size_t recordLength, int lastDay) {
+    if (recordLength < 4 || recordLength > 28 || recordLength % 4 != 0) {
+        return "its records of " + std::to_string(recordLength) + " bytes are no whole number of fields";
+    }
+    if (data.size() < recordLength || data.size() % recordLength != 0) {
+        return "its size, " + std::to_string(data.size()) + " bytes, is no whole number of " +
+               std::to_string(recordLength) + "-byte records";
+    }
+    const std::size_t records = data.size() / recordLength - 1;
+    const long count = ReadU16(data.data() + kDataHeaderRecordCount);
+    if (count < 1 || static_cast<std::size_t>(count - 1) != records) {
+        return "its header counts " + std::to_string(std::max(count - 1, 0L)) + " records but it holds " +
+               std::to_string(records);
+    }
+    int previous = 0;
+    for (std::size_t r = 1; r <= records; ++r) {
+        const std::uint8_t* d = data.data() + r * recordLength;
+        const int day = DayOfStoredDate({d[0], d[1], d[2], d[3]});
+        if (day == 0 || !IsStorableDay({day / 10000, day / 100 % 100, day % 100})) {
+            return "the date of record " + std::to_string(r) + " is no calendar day";
+        }
+        if (day <= previous) {
+            return "its dates do not ascend: record " + std::to_string(r) + " is dated " + DayText(day) +
+                   ", record " + std::to_string(r - 1) + " " + DayText(previous);
+        }
+        previous = day;
+    }
+    if (records > 0 && previous != lastDay) {
+        return "its last record is dated " + DayText(previous) + " but the portfolio lists " +
+               (lastDay > 0 ? DayText(lastDay) : std::string("no date")) + " as its last date";
+    }
+    return {};
 }
 
 StoredNumber CPriceFile::Field(std::size_t record, std::size_t field) const {

@@ -19,6 +19,14 @@ namespace tarvel {
 // read.
 long ReadPriceFileRecordCount(CPlatform& platform, const std::string& dir, const std::string& fileName);
 
+// What is wrong with `data`, the bytes of a price file of `recordLength`-byte
+// records whose directory record gives `lastDay` (YYYYMMDD) as its last date:
+// a size that is no whole number of records, a header count other than the
+// records the file holds, a date that is no calendar day or does not follow
+// the date before it, or a last date other than `lastDay`. Empty when
+// nothing is; otherwise the reason, to follow "is damaged: ".
+std::string PriceFileProblem(const Bytes& data, std::size_t recordLength, int lastDay);
+
 // A price file read whole into memory.
 class CPriceFile {
 public:
