@@ -201,13 +201,6 @@ TEST_F(CliTest, InspectSaysTheLayoutAndTheRowsAsStored) {
     EXPECT_EQ(Cli({"inspect", m_input}).status, 1);
 }
 
-TEST_F(CliTest, AFailedConversionPrintsItsMessagesAndExitsOne) {
-    Outcome outcome = Cli({"convert", m_input, "--out", m_out, "--symbol", "IBM", "--existing-master", "--date-format", "MMDDYY"});
-    EXPECT_EQ(outcome.status, 1);
-    EXPECT_EQ(outcome.err, "Tarvel: Path specified does not point to a Master file\n");
-    EXPECT_EQ(outcome.out, "Conversion failed.\n");
-}
-
 TEST_F(CliTest, UsageErrorsHelpAndVersion) {
     EXPECT_EQ(Cli({}).status, 2);
     EXPECT_EQ(Cli({"convert"}).status, 2);
