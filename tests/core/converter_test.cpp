@@ -29,13 +29,13 @@ std::string DataFile(int fields, int records, const std::string& body) {
 }
 
 // `rows` consecutive days from 1 January 1900 as CCYYMMDD, each followed by
-// ",<i>" and `rest`.
-std::string DailyRows(int rows, const char* rest = "") {
+// ",<i>".
+std::string DailyRows(int rows) {
     std::string input;
     CalendarDate d{1900, 1, 1};
     for (int i = 0; i < rows; ++i) {
         char line[64];
-        std::snprintf(line, sizeof line, "%04d%02d%02d,%d%s\n", d.year, d.month, d.day, i, rest);
+        std::snprintf(line, sizeof line, "%04d%02d%02d,%d\n", d.year, d.month, d.day, i);
         input += line;
         if (++d.day > DaysInMonth(d.year, d.month)) d = {d.year + (d.month == 12), d.month % 12 + 1, 1};
     }
@@ -350,17 +350,6 @@ TEST_F(ConversionTest, HoldsAtMostTheLargestRecordCount) {
     EXPECT_EQ(data.size(), 8u * 65535);
     EXPECT_EQ(test::Hex(data.substr(0, 8)), "00 00 FF FF 00 00 01 00");
     ExpectConsistent();
-}
-
-TEST_F(ConversionTest, TwoHundredFiftyRowsOfFiveFields) {
-    std::string input = DailyRows(250, ",2,3,4");
-    auto job = MakeJob();
-    job->m_nDateFormat = 8;
-    job->m_bFieldOn[kVolume] = job->m_bFieldOn[kOpenInt] = 0;
-    ASSERT_EQ(Convert(input, *job), 0);
-    std::string data = Out("F1.DAT");
-    EXPECT_EQ(data.size(), 5020u);
-    EXPECT_EQ(test::Hex(data.substr(0, 20)), "00 00 FB 00 00 00 01 00 00 00 01 00 00 00 01 00 00 00 01 00");
 }
 
 TEST_F(ConversionTest, RelativePathsAreResolvedBeforeTheDirectoryChanges) {

@@ -38,35 +38,6 @@ class SettingsDialogTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void opensWithTheDefaults() {
-        CConversionSettings defaults;
-        CDialogFixture f(defaults);
-        CSettingsDlg& d = f.dialog;
-        for (QCheckBox* box : {d.m_checkOpen, d.m_checkHigh, d.m_checkLow, d.m_checkVolume, d.m_checkOpenInt}) {
-            QVERIFY(box->isChecked());
-        }
-        for (int i = 0; i < kFieldCount; ++i) QCOMPARE(d.m_column[i]->text(), QString::number(i + 1));
-        QVERIFY(d.m_comma->isChecked());
-        QVERIFY(!d.m_checkDecimalComma->isChecked());
-        QVERIFY(!d.m_checkUpdate->isChecked());
-        QVERIFY(d.m_existing->isChecked());
-        QCOMPARE(d.m_dateFormat->currentText(), QStringLiteral("MMDDYY"));
-        QCOMPARE(d.m_dateFormat->currentIndex(), 8);
-        QCOMPARE(d.m_dateFormat->count(), 12);
-        QCOMPARE(d.m_dateFormat->itemText(0), QStringLiteral("YY_MM_DD"));
-        QVERIFY(!d.m_checkSkip->isChecked());
-        QCOMPARE(d.m_skipRows->text(), QStringLiteral("0"));
-        QVERIFY(!d.m_skipRows->isEnabled());
-        QCOMPARE(d.m_path->text(), QString());
-        QCOMPARE(d.m_symbol->maxLength(), 14);
-        QCOMPARE(d.m_path->maxLength(), 200);
-        QCOMPARE(d.focusWidget(), d.m_ok);
-        QCOMPARE(d.windowTitle(), QStringLiteral("Conversion Settings"));
-        QVERIFY(d.findChild<QWidget*>(QStringLiteral("1039")) == d.m_dateFormat);
-        // Without an input file there is nothing to preview.
-        QVERIFY(!d.m_previewGroup->isVisible());
-    }
-
     // The two check boxes ride along: "Decimal comma" and "Add newer rows to
     // an existing security".
     void keepsEveryDelimiterAndTheCheckBoxes_data() {
@@ -111,36 +82,8 @@ private slots:
         QCOMPARE(f.dateFormat, 9);
         QCOMPARE(f.dialog.m_strSymbol, QStringLiteral("IBM"));
         QVERIFY(f.messages().empty());
-    }
-
-    void refusesDuplicateColumnsOfEnabledFields_data() {
-        QTest::addColumn<int>("field");
-        QTest::addColumn<int>("column");
-        QTest::addColumn<bool>("clearBox");
-        QTest::addColumn<bool>("refused");
-        QTest::newRow("close on date's column, boxes cleared") << int(kClose) << 1 << true << true;
-        QTest::newRow("cleared open on date's column") << int(kOpen) << 1 << true << false;
-        QTest::newRow("checked high on low's column") << int(kHigh) << 4 << false << true;
-        QTest::newRow("open int in column 20") << int(kOpenInt) << 20 << false << false;
-    }
-    void refusesDuplicateColumnsOfEnabledFields() {
-        QFETCH(int, field);
-        QFETCH(int, column);
-        QFETCH(bool, clearBox);
-        QFETCH(bool, refused);
-        CDialogFixture f;
-        CSettingsDlg& d = f.dialog;
-        if (clearBox) {
-            for (QCheckBox* box : {d.m_checkOpen, d.m_checkHigh, d.m_checkLow, d.m_checkVolume, d.m_checkOpenInt}) {
-                QTest::mouseClick(box, Qt::LeftButton);
-            }
-        }
-        d.m_column[field]->setEnabled(true);
-        f.Type(d.m_column[field], QString::number(column));
-        d.OnOK();
-        QCOMPARE(d.result(), refused ? int(QDialog::Rejected) : int(QDialog::Accepted));
-        QCOMPARE(f.messages(), refused ? std::vector<std::string>{"Duplicate columns specified\nCorrect or disable"}
-                                       : std::vector<std::string>{});
+        // Without an input file there is nothing to preview.
+        QVERIFY(!f.dialog.m_previewGroup->isVisible());
     }
 
     void clearingOpenSetsOneSoOkReportsDuplicatesUntilChanged() {
@@ -227,18 +170,7 @@ private slots:
         QCOMPARE(f.dialog.m_symbol->text().size(), 14);
     }
 
-    void trimsAndUpperCasesTheSymbol() {
-        CDialogFixture f;
-        f.Type(f.dialog.m_symbol, QStringLiteral("  brk a  "));
-        f.Type(f.dialog.m_name, QStringLiteral("Berkshire"));
-        f.dialog.OnOK();
-        QCOMPARE(f.dialog.result(), int(QDialog::Accepted));
-        QCOMPARE(f.dialog.m_strSymbol, QStringLiteral("  BRK A"));
-        QCOMPARE(f.dialog.m_symbol->text(), QStringLiteral("  BRK A"));
-        QCOMPARE(f.dialog.m_strName, QStringLiteral("Berkshire"));
-    }
-
-    void refusesBlankSymbolAndPath() {
+    void refusesBlankSymbolAndPathThenTrimsAndUpperCasesTheSymbol() {
         CDialogFixture f;
         f.Type(f.dialog.m_symbol, QStringLiteral("   "));
         f.dialog.OnOK();
@@ -248,8 +180,14 @@ private slots:
         QCOMPARE(f.messages(), (std::vector<std::string>{"You did not enter a valid symbol", "Please enter path"}));
         QCOMPARE(f.dialog.result(), int(QDialog::Rejected));
         f.Type(f.dialog.m_path, QStringLiteral("/tmp  "));
+        f.Type(f.dialog.m_symbol, QStringLiteral("  brk a  "));
+        f.Type(f.dialog.m_name, QStringLiteral("Berkshire"));
         f.dialog.OnOK();
+        QCOMPARE(f.dialog.result(), int(QDialog::Accepted));
         QCOMPARE(f.dialog.m_strPathOut, QStringLiteral("/tmp  "));  // kept as entered
+        QCOMPARE(f.dialog.m_strSymbol, QStringLiteral("  BRK A"));
+        QCOMPARE(f.dialog.m_symbol->text(), QStringLiteral("  BRK A"));
+        QCOMPARE(f.dialog.m_strName, QStringLiteral("Berkshire"));
     }
 
     void completesAndNumbersTheDateFormat_data() {

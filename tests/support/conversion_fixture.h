@@ -54,41 +54,26 @@ public:
     }
     void ExpectConsistent() const { EXPECT_EQ(CheckPortfolio(m_out), ""); }
 
-    // The price records of F<n>.DAT as stored values, field by field.
-    std::vector<std::vector<float>> StoredValues(int n = 1) const {
-        std::string data = Out(DataFileName(n));
-        std::vector<std::vector<float>> rows;
-        std::string master = Out("MASTER");
+    // The price records of F<n>.DAT, one string each: the date as
+    // YYYY-MM-DD, then every further field as %g, separated by blanks.
+    std::vector<std::string> Rows(int n = 1) const {
+        std::string data = Out(DataFileName(n)), master = Out("MASTER");
         std::size_t length = 0;
         for (std::size_t at = kMasterRecordSize; at + kMasterRecordSize <= master.size(); at += kMasterRecordSize) {
             if (static_cast<std::uint8_t>(master[at]) == n) length = static_cast<std::uint8_t>(master[at + kRecRecordLength]);
         }
-        if (length == 0) return rows;
-        for (std::size_t at = length; at + length <= data.size(); at += length) {
-            std::vector<float> row;
-            for (std::size_t f = 0; f < length; f += 4) {
-                const char* p = data.data() + at + f;
-                row.push_back(DecodeStoredNumber({static_cast<std::uint8_t>(p[0]), static_cast<std::uint8_t>(p[1]),
-                                                  static_cast<std::uint8_t>(p[2]), static_cast<std::uint8_t>(p[3])}));
-            }
-            rows.push_back(row);
-        }
-        return rows;
-    }
-
-    // The price records of F<n>.DAT, one string each: the date as
-    // YYYY-MM-DD, then every further field as %g, separated by blanks.
-    std::vector<std::string> Rows(int n = 1) const {
         std::vector<std::string> rows;
-        for (const std::vector<float>& values : StoredValues(n)) {
+        for (std::size_t at = length; length != 0 && at + length <= data.size(); at += length) {
             std::string row;
-            for (std::size_t f = 0; f < values.size(); ++f) {
+            for (std::size_t f = 0; f < length; f += 4) {
+                const auto* p = reinterpret_cast<const std::uint8_t*>(data.data() + at + f);
+                float value = DecodeStoredNumber({p[0], p[1], p[2], p[3]});
                 char text[48];
                 if (f == 0) {
-                    auto v = static_cast<long>(values[f]);
+                    auto v = static_cast<long>(value);
                     std::snprintf(text, sizeof text, "%04ld-%02ld-%02ld", 1900 + v / 10000, v / 100 % 100, v % 100);
                 } else {
-                    std::snprintf(text, sizeof text, " %g", static_cast<double>(values[f]));
+                    std::snprintf(text, sizeof text, " %g", static_cast<double>(value));
                 }
                 row += text;
             }
