@@ -104,7 +104,15 @@ public:
 
 private:
     // Nothing could be converted: every file failed.
-    int AllFailed() { return WriteSummary(m_out, {0, 0, 0, 0, 0, 0, static_cast<long>(m_files.size())}); }
+    int AllFailed() {
+        return WriteSummary(m_out, {0, 0, 0, 0, 0, 0, static_cast<long>(m_files.size()) + m_nFailed});
+    }
+    // Takes out of m_files, with a message naming them, the files that would
+    // each be the same security: those that take their symbol from their
+    // name (no ticker column) and whose names give one symbol. One security
+    // takes its rows from one file in a run; which file that should be only
+    // the user can say, so none of them is converted.
+    void RefuseFilesOfOneSymbol();
     // Settles the portfolio's directory and makes it when it is missing.
     // False after a message.
     bool MakeDirectory();
@@ -124,7 +132,7 @@ private:
     void RemoveMadeDirectory();
 
     const ConvertOptions& m_options;
-    const std::vector<std::string>& m_files;
+    std::vector<std::string> m_files;
     std::ostream& m_out;
     std::ostream& m_err;
     CSettingsStore m_store;
@@ -146,7 +154,8 @@ private:
 };
 
 int CBatch::Run() {
-    if (!MakeDirectory() || !LockAndOpen()) return AllFailed();
+    RefuseFilesOfOneSymbol();
+    if (m_files.empty() || !MakeDirectory() || !LockAndOpen()) return AllFailed();
     m_progress.Start();
     CBatchReader reader(m_options, LoadConversionSettings(m_store), m_strDirectory, m_files);
     for (std::size_t i = 0; i < m_files.size(); ++i) {
@@ -162,6 +171,35 @@ int CBatch::Run() {
     const auto added = static_cast<long>(m_added.size());
     const auto updated = static_cast<long>(m_updated.size());
     return WriteSummary(m_out, {m_nConverted, m_nRecords, added + updated, added, updated, m_nLeftOut, m_nFailed});
+}
+
+void CBatch::RefuseFilesOfOneSymbol() {
+    std::map<std::string, std::vector<std::string>> bySymbol;
+    for (const std::string& file : m_files) bySymbol[SymbolKey(SymbolFromFileName(file))].push_back(file);
+    std::set<std::string> refused;
+    for (auto& [symbol, files] : bySymbol) {
+        if (files.size() < 2) continue;
+        // A file with a ticker column names its securities by its tickers.
+        if (!m_options.fromSettings) {
+            std::erase_if(files, [this](const std::string& file) {
+                return DetectFileLayout(*m_platform, file).m_nTickerColumn != kNoColumn;
+            });
+        }
+        if (files.size() < 2) continue;
+        std::string names;
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            names += (i == 0 ? "" : i + 1 == files.size() ? " and " : ", ") + files[i];
+        }
+        const bool two = files.size() == 2;
+        m_prompt.MessageBox(names + (two ? " would both be" : " would all be") + " the security " + symbol +
+                                ", and a security takes its rows from one file in a run. " +
+                                (two ? "Neither was" : "None of them was") +
+                                " converted: rename all but one, or convert them in separate runs.",
+                            kMbOk);
+        refused.insert(files.begin(), files.end());
+    }
+    m_nFailed += static_cast<long>(refused.size());
+    std::erase_if(m_files, [&refused](const std::string& file) { return refused.count(file) != 0; });
 }
 
 bool CBatch::MakeDirectory() {
@@ -243,13 +281,23 @@ void CBatch::StageFile(const std::string& file, std::unique_ptr<CBatchReader::Fi
 bool CBatch::SymbolsAreFree(const std::vector<std::pair<std::string, std::string>>& symbols) {
     // Two names that become one symbol (cut to 14 bytes, or differing in
     // case only) are two securities: the second file is refused rather
-    // than merged into the first's security.
+    // than merged into the first's security. Files named alike were
+    // refused before the run began.
     for (const auto& [symbol, source] : symbols) {
         auto it = m_named.find(SymbolKey(symbol));
         if (it != m_named.end() && it->second.source != source) {
             m_prompt.MessageBox("The symbol " + symbol + " comes from " + source + " here but from " +
                                     it->second.source + " in " + it->second.file +
                                     "; the two are not made one security. Nothing of this file was converted.",
+                                kMbOk);
+            return false;
+        }
+        // The same ticker in two files: one security takes its rows from
+        // one file in a run, whether it is new or updated.
+        if (it != m_named.end()) {
+            m_prompt.MessageBox("The symbol " + symbol + " comes from " + it->second.file +
+                                    " already; a security takes its rows from one file in a run. Nothing of "
+                                    "this file was converted.",
                                 kMbOk);
             return false;
         }
