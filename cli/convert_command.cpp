@@ -221,6 +221,10 @@ std::string OptionMessage(const CSettingProblem& p, const CConversionSettings& s
         }
         case ESettingValue::kBlankSymbol:
             return "--symbol: give a symbol that is not blank";
+        case ESettingValue::kSymbolText:
+            return "--symbol: a symbol may not hold " + NameTextProblem(s.strSymbol);
+        case ESettingValue::kNameText:
+            return "--name: a name may not hold " + NameTextProblem(s.strName);
         case ESettingValue::kBlankPath:
             return "--out: give the portfolio directory";
     }

@@ -40,6 +40,18 @@ MasterRecordBytes EncodeMasterRecord(const MasterRecord& record) {
     return bytes;
 }
 
+std::string NameTextProblem(std::string_view text) {
+    for (unsigned char c : text) {
+        if (c < 0x20 || c == 0x7F) return "control characters";
+    }
+    for (std::size_t i = 0; i + 5 <= text.size(); ++i) {
+        std::string mark(text.substr(i, 5));
+        for (char& c : mark) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+        if (mark == "<DIR>") return "\"<DIR>\" (it marks a sub-portfolio)";
+    }
+    return {};
+}
+
 bool IsDirectoryEntry(const std::uint8_t* record) {
     return std::memcmp(record + kRecDirMark, "<DIR>", 5) == 0 && record[kRecName] != ' ';
 }

@@ -81,6 +81,13 @@ void EncodeMasterHeader(const MasterHeader& header, std::uint8_t* bytes);
 // without splitting a UTF-8 character.
 MasterRecordBytes EncodeMasterRecord(const MasterRecord& record);
 
+// Why `text` cannot be a symbol or a name in a portfolio: it holds "<DIR>"
+// (in any case of letters), which readers take for the mark of a
+// sub-portfolio and which would hide the security, or a control character
+// (below 0x20, or DEL), which breaks listings and terminals. Empty when it
+// can be one; otherwise the reason, to follow "may not hold ".
+std::string NameTextProblem(std::string_view text);
+
 // True for a "<DIR>" entry: "<DIR>" at bytes 18..22 and byte 7 not a space.
 bool IsDirectoryEntry(const std::uint8_t* record);
 

@@ -232,6 +232,12 @@ std::optional<CSettingProblem> NormaliseAndFindProblem(CConversionSettings& s) {
     s.strSymbol.erase(end == std::string::npos ? 0 : end + 1);
     if (s.strSymbol.empty()) return CSettingProblem{V::kBlankSymbol, -1, -1, kInvalidSymbolMessage};
     s.strSymbol = UpperSymbol(s.strSymbol);
+    if (std::string why = NameTextProblem(s.strSymbol); !why.empty()) {
+        return CSettingProblem{V::kSymbolText, -1, -1, "A symbol may not hold " + why + "."};
+    }
+    if (std::string why = NameTextProblem(s.strName); !why.empty()) {
+        return CSettingProblem{V::kNameText, -1, -1, "A name may not hold " + why + "."};
+    }
     if (s.strPathOut.find_first_not_of(' ') == std::string::npos) {
         return CSettingProblem{V::kBlankPath, -1, -1, kEnterPathMessage};
     }

@@ -104,7 +104,8 @@ int CharacterCount(const std::string& text);
 
 // Which value a check refused, so that each program can name it its own way:
 // the dialog shows strMessage beside the field, tarvel-cli names its option.
-enum class ESettingValue { kColumn, kName, kPathOut, kSymbol, kSkipRows, kDateFormat, kDuplicateColumn, kBlankSymbol, kBlankPath };
+enum class ESettingValue { kColumn, kName, kPathOut, kSymbol, kSkipRows, kDateFormat, kDuplicateColumn, kBlankSymbol, kBlankPath,
+                           kSymbolText, kNameText };
 struct CSettingProblem {
     ESettingValue value;
     // kColumn: the field whose column is out of range. kDuplicateColumn: the
@@ -130,7 +131,8 @@ std::optional<std::string> CheckTakenValues(const CConversionSettings& settings)
 bool HasDuplicateColumns(const CConversionSettings& settings);
 
 // OK's checks after taking: duplicate columns among Date, Close and the
-// enabled fields; a symbol left empty by trimming; an empty or blank path.
+// enabled fields; a symbol left empty by trimming; a symbol or name that
+// holds "<DIR>" or a control character; an empty or blank path.
 // Trims the symbol on the right and upper-cases it. Returns the first that
 // fails.
 std::optional<CSettingProblem> NormaliseAndFindProblem(CConversionSettings& settings);
