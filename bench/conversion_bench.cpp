@@ -31,11 +31,6 @@ public:
     int MessageBox(const std::string&, int) override { return kIdOk; }
 };
 
-class CNoSettings : public CSettingsWriter {
-public:
-    void WriteString(const char*, const char*, const std::string&) override {}
-};
-
 std::filesystem::path WorkDir() {
     static std::filesystem::path dir = [] {
         std::string pattern = (std::filesystem::temp_directory_path() / "tarvel-bench-XXXXXX").string();
@@ -67,7 +62,7 @@ void BM_Convert(benchmark::State& state) {
     std::filesystem::path out = WorkDir() / "portfolio";
     auto platform = MakePosixPlatform();
     CQuietPrompt prompt;
-    CNoSettings settings;
+    CNoSettingsWriter settings;
     for (auto _ : state) {
         state.PauseTiming();
         std::filesystem::remove_all(out);

@@ -13,6 +13,7 @@
 
 #include "cli/commands.h"
 #include "cli/text_output.h"
+#include "platform/ascii.h"
 #include "platform/file_util.h"
 #include "pricedb/open_portfolio.h"
 #include "pricedb/portfolio.h"
@@ -54,10 +55,7 @@ struct SymbolSource {
 };
 
 // Upper case of ASCII letters, as symbols compare.
-std::string SymbolKey(std::string text) {
-    for (char& c : text) c = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-    return text;
-}
+std::string SymbolKey(std::string text) { return AsciiUpper(std::move(text)); }
 
 // Commits of a batch hold at most this many bytes of price records, so that
 // memory does not grow with the number of files.

@@ -1,6 +1,5 @@
-// What the commands of tarvel-cli share: their exit statuses, and the
-// prompt and settings writer of a conversion that must not speak or keep
-// anything.
+// What the commands of tarvel-cli share: their exit statuses, the prompt of
+// a conversion that must not speak, and the names of the field options.
 #pragma once
 
 #include <string>
@@ -17,12 +16,10 @@ inline constexpr int kExitUsage = 2;
 // A job whose settings are settled and that may run.
 inline constexpr int kReady = 0;
 
-// Settings that keep nothing: the command line writes the desktop program's
-// settings only when asked to.
-class CNoSettingsWriter : public CSettingsWriter {
-public:
-    void WriteString(const char*, const char*, const std::string&) override {}
-};
+// The fields as options name them: "--date-col", "--no-oi" and the words
+// inspect prints.
+inline constexpr const char* kFieldOptionNames[kFieldCount] = {"date", "open",   "high", "low",
+                                                                "close", "volume", "oi"};
 
 // Messages of a dry run, for inspect and for the files a batch reads ahead:
 // kept in order, every box answered OK.

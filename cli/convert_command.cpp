@@ -33,9 +33,9 @@ struct FieldOptions {
     int field;
 };
 constexpr FieldOptions kOptionalFields[] = {
-    {"open", kOpen}, {"high", kHigh}, {"low", kLow}, {"volume", kVolume}, {"oi", kOpenInt}};
-
-constexpr const char* kFieldOptionNames[kFieldCount] = {"date", "open", "high", "low", "close", "volume", "oi"};
+    {kFieldOptionNames[kOpen], kOpen},     {kFieldOptionNames[kHigh], kHigh},
+    {kFieldOptionNames[kLow], kLow},       {kFieldOptionNames[kVolume], kVolume},
+    {kFieldOptionNames[kOpenInt], kOpenInt}};
 
 // The option that sets a field's column, "--date-col" .. "--oi-col".
 std::string ColumnOption(int field) { return std::string("--").append(kFieldOptionNames[field]).append("-col"); }
@@ -70,10 +70,10 @@ int DetectSettings(const ConvertOptions& o, const std::string& input, CPlatform&
     // The symbol: the file's one ticker, else its name (cut, and said so).
     if (layout.m_tickers.size() == 1) {
         job->symbolSource = layout.m_tickers.front();
-        s.strSymbol = CutToCharBoundary(job->symbolSource, static_cast<std::size_t>(kMaxSymbolLength));
+        s.strSymbol = CutToCharBoundary(job->symbolSource, kMaxSymbolBytes);
         if (!*o.symbolOption && s.strSymbol.size() < job->symbolSource.size()) {
             prompt.MessageBox("The symbol is " + s.strSymbol + ", the file's ticker cut to " +
-                                  std::to_string(kMaxSymbolLength) + " bytes; --symbol chooses another.",
+                                  std::to_string(kMaxSymbolBytes) + " bytes; --symbol chooses another.",
                               kMbOk);
         }
     } else {
@@ -82,7 +82,7 @@ int DetectSettings(const ConvertOptions& o, const std::string& input, CPlatform&
         if (!*o.symbolOption && layout.m_tickers.size() < 2 &&
             std::filesystem::path(input).stem().string().size() > s.strSymbol.size()) {
             prompt.MessageBox("The symbol is " + s.strSymbol + ", the file's name cut to " +
-                                  std::to_string(kMaxSymbolLength) + " bytes; --symbol chooses another.",
+                                  std::to_string(kMaxSymbolBytes) + " bytes; --symbol chooses another.",
                               kMbOk);
         }
     }
@@ -207,7 +207,7 @@ std::string OptionMessage(const CSettingProblem& p, const CConversionSettings& s
         case ESettingValue::kPathOut:
             return atMost("--out", kMaxPathLength);
         case ESettingValue::kSymbol:
-            return "--symbol: give at most " + std::to_string(kMaxSymbolLength) + " bytes";
+            return "--symbol: give at most " + std::to_string(kMaxSymbolBytes) + " bytes";
         case ESettingValue::kSkipRows:
             return "--skip: give a number of lines from 0 to " + std::to_string(kMaxSkipRows);
         case ESettingValue::kDateFormat:

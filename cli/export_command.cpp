@@ -40,9 +40,8 @@ int RunExport(const std::string& dir, const std::string& symbol, const std::stri
     std::vector<std::string> labels = ReadFieldLabels(*platform, recordDir, fileNumber, fields);
     if (labels.empty() && listed.fieldsKnown) {
         // No description file: the labels of the fields EMASTER or XMASTER names.
-        static constexpr const char* kLabels[kFieldCount] = {"DATE", "OPEN", "HIGH", "LOW", "CLOSE", "VOL", "OI"};
         for (int f = 0; f < kFieldCount; ++f) {
-            if (listed.entry.fieldOn[f]) labels.push_back(kLabels[f]);
+            if (listed.entry.fieldOn[f]) labels.push_back(kFieldLabels[f]);
         }
         if (labels.size() > fields) labels.resize(fields);
     }

@@ -17,7 +17,6 @@ namespace {
 // The convert options that say `layout` (the file itself first).
 std::string LayoutOptions(const std::string& file, const CDetectedLayout& layout) {
     static constexpr const char* kDelimiterNames[] = {"comma", "tab", "space", "semicolon", "pipe"};
-    static constexpr const char* kFieldNames[kFieldCount] = {"date", "open", "high", "low", "close", "volume", "oi"};
     std::string text = "tarvel-cli convert " + file;
     text += std::string(" --delimiter ") + kDelimiterNames[DelimiterValue(layout.m_cDelimiter)];
     if (layout.m_bDecimalComma) text += " --decimal-comma";
@@ -26,9 +25,9 @@ std::string LayoutOptions(const std::string& file, const CDetectedLayout& layout
                 : std::string(" --date-format ?");
     text += layout.m_nSkipRows > 0 ? " --skip " + std::to_string(layout.m_nSkipRows) : std::string(" --no-skip");
     for (int f = 0; f < kFieldCount; ++f) {
-        text += layout.HasField(f) ? " --" + std::string(kFieldNames[f]) + "-col " +
+        text += layout.HasField(f) ? " --" + std::string(kFieldOptionNames[f]) + "-col " +
                                          std::to_string(layout.m_nFieldColumn[f] + 1)
-                                   : " --no-" + std::string(kFieldNames[f]);
+                                   : " --no-" + std::string(kFieldOptionNames[f]);
     }
     return text;
 }
@@ -64,9 +63,8 @@ int RunInspect(const std::string& file, std::ostream& out, std::ostream& err) {
         return kExitFailed;
     }
     const NewSecurity& rows = job.Staged();
-    static constexpr const char* kLabels[kFieldCount] = {"date", "open", "high", "low", "close", "volume", "oi"};
     for (int f = 0; f < kFieldCount; ++f) {
-        if (job.m_bFieldOn[f]) out << (f == kDate ? "" : " ") << kLabels[f];
+        if (job.m_bFieldOn[f]) out << (f == kDate ? "" : " ") << kFieldOptionNames[f];
     }
     out << "\n";
     const std::size_t length = static_cast<std::size_t>(4 * job.m_nFieldCount);

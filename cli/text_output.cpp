@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <sstream>
 
+#include "platform/utf8.h"
+
 namespace tarvel {
 
 std::string Grouped(long value) {
@@ -47,28 +49,11 @@ std::string ShortestNumber(float value) {
     return std::string(buffer, result.ptr);
 }
 
-std::size_t Utf8Length(std::string_view text) {
-    auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    unsigned char lead = byte(0);
-    std::size_t length = lead < 0x80 ? 1 : lead >= 0xC2 && lead < 0xE0 ? 2 : lead >= 0xE0 && lead < 0xF0 ? 3
-                                                                      : lead >= 0xF0 && lead < 0xF5 ? 4 : 0;
-    if (length == 0 || length > text.size()) return 0;
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((byte(i) & 0xC0) != 0x80) return 0;
-    }
-    // Overlong forms, surrogates and code points past U+10FFFF.
-    if ((lead == 0xE0 && byte(1) < 0xA0) || (lead == 0xED && byte(1) >= 0xA0) || (lead == 0xF0 && byte(1) < 0x90) ||
-        (lead == 0xF4 && byte(1) >= 0x90)) {
-        return 0;
-    }
-    return length;
-}
-
 std::string JsonString(std::string_view text) {
     std::string quoted = "\"";
     for (std::size_t at = 0; at < text.size();) {
         auto u = static_cast<unsigned char>(text[at]);
-        std::size_t length = Utf8Length(text.substr(at));
+        std::size_t length = Utf8CharLength(text.substr(at));
         if (u == '"' || u == '\\') {
             quoted.append(1, '\\').append(1, static_cast<char>(u));
         } else if (u < 0x20 || length == 0) {

@@ -27,11 +27,6 @@ std::string DayText(int day);
 // The shortest text that reads back as `value`.
 std::string ShortestNumber(float value);
 
-// The length of the valid UTF-8 character at the start of `text`, which must
-// not be empty, or 0 when there is none (a stray byte, a character cut
-// short, an overlong form, a surrogate or a code point past U+10FFFF).
-std::size_t Utf8Length(std::string_view text);
-
 // A JSON string of `text`, quotes included. A quote or backslash gets a
 // backslash, control characters become \u00XX, and bytes that are no UTF-8
 // (a Latin-1 name, say) are written as the characters U+0080..U+00FF of the

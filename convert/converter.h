@@ -30,8 +30,6 @@ inline constexpr int kMaxColumns = 20;
 inline constexpr int kNoColumn = -1;
 // Path buffers hold any path the system can name (PATH_MAX with its NUL).
 inline constexpr std::size_t kPathBufferSize = 4096;
-// Every reader of the format takes a symbol's first 14 bytes only.
-inline constexpr std::size_t kMaxSymbolBytes = 14;
 // Names of up to 45 bytes fit EMASTER and XMASTER; MASTER keeps the first 16.
 inline constexpr std::size_t kMaxNameBytes = kLongNameWidth;
 // How long a conversion waits for another one into the same portfolio.
@@ -42,6 +40,13 @@ class CSettingsWriter {
 public:
     virtual ~CSettingsWriter() = default;
     virtual void WriteString(const char* section, const char* name, const std::string& value) = 0;
+};
+
+// A writer that keeps nothing: for a job whose run must leave the settings
+// as they are (a preview, a dry run, a command line not asked to save).
+class CNoSettingsWriter : public CSettingsWriter {
+public:
+    void WriteString(const char*, const char*, const std::string&) override {}
 };
 
 class CConverter {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/file_util.h"
+#include "platform/ascii.h"
 
 namespace tarvel {
 namespace {
@@ -16,8 +17,6 @@ constexpr Piece kOrder[kDateFormatCount][3] = {
     {kDay, kMonth, kYear}, {kDay, kMonth, kYear}, {kYear, kMonth, kDay}, {kYear, kMonth, kDay},
     {kMonth, kDay, kYear}, {kMonth, kDay, kYear}, {kDay, kMonth, kYear}, {kDay, kMonth, kYear}};
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
 int Number(std::string_view digits) {
     int value = 0;
     for (char c : digits) value = value * 10 + (c - '0');
@@ -29,7 +28,7 @@ bool SplitParts(std::string_view text, std::string_view (&parts)[3]) {
     std::size_t start = 0;
     for (int i = 0; i < 3; ++i) {
         std::size_t end = start;
-        while (end < text.size() && IsDigit(text[end])) ++end;
+        while (end < text.size() && IsAsciiDigit(text[end])) ++end;
         if (end == start) return false;
         parts[i] = text.substr(start, end - start);
         if (i < 2 && end == text.size()) return false;
@@ -39,15 +38,13 @@ bool SplitParts(std::string_view text, std::string_view (&parts)[3]) {
     return true;
 }
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
 }  // namespace
 
 bool IsTimeOfDay(std::string_view text) {
     std::size_t i = 0;
     auto digits = [&](std::size_t low, std::size_t high) {
         std::size_t start = i;
-        while (i < text.size() && IsDigit(text[i]) && i - start < high) ++i;
+        while (i < text.size() && IsAsciiDigit(text[i]) && i - start < high) ++i;
         return i - start >= low;
     };
     if (!digits(1, 2) || i == text.size() || text[i++] != ':' || !digits(2, 2)) return false;
@@ -79,7 +76,7 @@ DateAndTime SplitDateTime(std::string_view text) {
         if (IsBlank(text[at])) {
             while (time < text.size() && IsBlank(text[time])) ++time;
         }
-        if (IsDigit(text[at - 1]) && IsTimeOfDay(text.substr(time))) {
+        if (IsAsciiDigit(text[at - 1]) && IsTimeOfDay(text.substr(time))) {
             return {TrimBlanks(text.substr(0, at)), text.substr(time)};
         }
     }
@@ -95,7 +92,7 @@ DateStatus ReadDateText(std::string_view text, int format, CalendarDate* date) {
     if (IsNumericOnlyFormat(format)) {
         if (text.size() != (century ? 8u : 6u)) return DateStatus::kUnreadable;
         for (char c : text) {
-            if (!IsDigit(c)) return DateStatus::kUnreadable;
+            if (!IsAsciiDigit(c)) return DateStatus::kUnreadable;
         }
         std::size_t at = 0;
         for (int i = 0; i < 3; ++i) {
@@ -140,7 +137,7 @@ int FindDateFormatSpelling(std::string_view text) {
     std::string name;
     for (std::size_t i = 0; i < text.size(); ++i) {
         char c = text[i];
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        c = AsciiUpper(c);
         if (c == '-' || c == '.' || c == '/' || c == ' ') c = '_';
         name += c;
     }

@@ -9,6 +9,7 @@
 
 #include "convert/date_text.h"
 #include "convert/row_reader.h"
+#include "platform/ascii.h"
 #include "platform/file_util.h"
 
 namespace tarvel {
@@ -22,8 +23,6 @@ constexpr std::size_t kMaxSampleLines = 1000;
 constexpr double kMostCells = 0.8;
 
 using Cells = std::vector<std::string>;
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // The lines of `text` as CLineReader hands them out.
 std::vector<std::string_view> SplitLines(std::string_view text, bool cut) {
@@ -46,13 +45,13 @@ unsigned DateFormatsOf(std::string_view cell) {
     // Most cells are prices: no date is shorter than six characters or
     // begins with anything but a digit, so those are passed by at once.
     std::string_view trimmed = TrimBlanks(cell);
-    if (trimmed.size() < 6 || !IsDigit(trimmed.front())) return 0;
+    if (trimmed.size() < 6 || !IsAsciiDigit(trimmed.front())) return 0;
     std::string_view date = SplitDateTime(trimmed).date;
     if (date.empty() || date.size() >= 20 || date.find(':') != std::string_view::npos) return 0;
     // A date is six or eight digits, or three runs of digits between two
     // separators: anything else (a price such as 100.25) needs no format tried.
     std::size_t separators = 0;
-    for (char c : date) separators += IsDigit(c) ? 0 : 1;
+    for (char c : date) separators += IsAsciiDigit(c) ? 0 : 1;
     if (separators != 0 && separators != 2) return 0;
     if (separators == 0 && date.size() != 6 && date.size() != 8) return 0;
     unsigned formats = 0;
@@ -130,11 +129,11 @@ struct Marks {
 void Weigh(std::string_view cell, Marks* marks) {
     std::size_t comma = cell.rfind(','), point = cell.rfind('.');
     if (comma == std::string_view::npos && point == std::string_view::npos) return;
-    bool anyDigit = std::any_of(cell.begin(), cell.end(), IsDigit);
+    bool anyDigit = std::any_of(cell.begin(), cell.end(), IsAsciiDigit);
     if (!anyDigit) return;
     auto digitsAfter = [&](std::size_t at) {
         std::size_t n = 0;
-        while (at + 1 + n < cell.size() && IsDigit(cell[at + 1 + n])) ++n;
+        while (at + 1 + n < cell.size() && IsAsciiDigit(cell[at + 1 + n])) ++n;
         return n;
     };
     if (comma != std::string_view::npos && point != std::string_view::npos) {

@@ -5,13 +5,12 @@
 #include <cstdint>
 #include <cstring>
 
+#include "platform/ascii.h"
+
 namespace tarvel {
 namespace {
 
 constexpr std::size_t kChunk = 1 << 16;
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 }  // namespace
 
@@ -173,11 +172,11 @@ bool ReadNumber(std::string_view text, float* result) {
     const char* const numberStart = p;  // from_chars takes no sign; it is applied here
     std::uint64_t mantissa = 0;
     int digits = 0, fraction = 0;
-    for (; p < end && IsDigit(*p); ++p, ++digits) {
+    for (; p < end && IsAsciiDigit(*p); ++p, ++digits) {
         if (digits < 19) mantissa = mantissa * 10 + static_cast<std::uint64_t>(*p - '0');
     }
     if (p < end && *p == '.') {
-        for (++p; p < end && IsDigit(*p); ++p, ++digits, ++fraction) {
+        for (++p; p < end && IsAsciiDigit(*p); ++p, ++digits, ++fraction) {
             if (digits < 19) mantissa = mantissa * 10 + static_cast<std::uint64_t>(*p - '0');
         }
     }
@@ -186,9 +185,9 @@ bool ReadNumber(std::string_view text, float* result) {
     if (p < end && (*p == 'e' || *p == 'E')) {
         const char* e = p + 1;
         if (e < end && (*e == '+' || *e == '-')) ++e;
-        if (e == end || !IsDigit(*e)) return false;
+        if (e == end || !IsAsciiDigit(*e)) return false;
         exponent = true;
-        for (p = e; p < end && IsDigit(*p); ++p) {
+        for (p = e; p < end && IsAsciiDigit(*p); ++p) {
         }
     }
     if (p != end) return false;
@@ -254,11 +253,11 @@ bool ReadWrittenNumber(std::string_view text, bool decimalComma, float* value) {
     const std::size_t room = sizeof number - 4;  // for an exponent and the end
     for (; i < text.size(); ++i) {
         char c = text[i];
-        if (IsDigit(c)) {
+        if (IsAsciiDigit(c)) {
             if (n == room) return false;
             number[n++] = c;
             ++run;
-        } else if (c == group && i + 1 < text.size() && IsDigit(text[i + 1])) {
+        } else if (c == group && i + 1 < text.size() && IsAsciiDigit(text[i + 1])) {
             // Groups of three digits after a first group of one to three.
             if (run == 0 || run > 3 || (grouped && run != 3)) return false;
             grouped = true;
@@ -271,7 +270,7 @@ bool ReadWrittenNumber(std::string_view text, bool decimalComma, float* value) {
     if (i < text.size() && text[i] == point) {
         if (n == room) return false;
         number[n++] = '.';
-        for (++i; i < text.size() && IsDigit(text[i]); ++i) {
+        for (++i; i < text.size() && IsAsciiDigit(text[i]); ++i) {
             if (n == room) return false;
             number[n++] = text[i];
         }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/utf8.h"
+
 namespace tarvel {
 namespace {
 
@@ -27,24 +29,6 @@ void AppendUtf8(char32_t code, std::string* out) {
     }
 }
 
-// Whether `text` is UTF-8 throughout; a sequence cut off by the end counts.
-bool IsUtf8(std::string_view text) {
-    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-    const auto* end = p + text.size();
-    while (p < end) {
-        unsigned char c = *p;
-        int more = c < 0x80 ? 0 : (c & 0xE0) == 0xC0 && c >= 0xC2 ? 1 : (c & 0xF0) == 0xE0 ? 2
-                                : (c & 0xF8) == 0xF0 && c <= 0xF4 ? 3 : -1;
-        if (more < 0) return false;
-        ++p;
-        for (int i = 0; i < more; ++i, ++p) {
-            if (p == end) return true;
-            if ((*p & 0xC0) != 0x80) return false;
-        }
-    }
-    return true;
-}
-
 }  // namespace
 
 const char* EncodingName(TextEncoding encoding) {
@@ -62,7 +46,7 @@ TextEncoding SniffEncoding(std::string_view head) {
     if (head.starts_with("\xEF\xBB\xBF")) return TextEncoding::kUtf8Bom;
     if (head.starts_with("\xFF\xFE")) return TextEncoding::kUtf16Le;
     if (head.starts_with("\xFE\xFF")) return TextEncoding::kUtf16Be;
-    return IsUtf8(head) ? TextEncoding::kUtf8 : TextEncoding::kLatin1;
+    return IsValidUtf8Head(head) ? TextEncoding::kUtf8 : TextEncoding::kLatin1;
 }
 
 void CUtf16Decoder::Emit(char32_t code, std::string* out) {

@@ -22,8 +22,9 @@ enum class TextEncoding {
 const char* EncodingName(TextEncoding encoding);
 
 // The encoding of a file that begins with `head`. A UTF-16 file needs its byte
-// order mark; without one it is taken for bytes. A UTF-8 sequence cut off at
-// the end of `head` still counts as UTF-8.
+// order mark; without one it is taken for bytes. UTF-8 is valid UTF-8 as
+// platform/utf8.h has it; a character cut off at the end of `head` still
+// counts as UTF-8.
 TextEncoding SniffEncoding(std::string_view head);
 
 // Turns UTF-16 code units, given in pieces of any size, into UTF-8. A byte

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/ascii.h"
+
 namespace tarvel {
 
 bool ReadMore(CFile& file, Bytes* contents, std::size_t limit) {
@@ -23,9 +25,8 @@ bool ReadFileBytes(CPlatform& platform, const std::string& path, Bytes* contents
 }
 
 bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) {
-    auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) {
-               return upper(x) == upper(y);
+               return AsciiUpper(x) == AsciiUpper(y);
            });
 }
 

@@ -17,16 +17,9 @@ void PutZeroPadded(std::uint8_t* field, std::size_t width, std::string_view text
     std::memcpy(field, cut.data(), cut.size());
 }
 
-void WriteU32(std::uint8_t* p, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
-std::uint32_t ReadU32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
 // YYYMMDD (years since 1900) as an IEEE single: exact, as it is below 2^24.
 void WriteDayAsFloat(std::uint8_t* p, int day) {
-    WriteU32(p, std::bit_cast<std::uint32_t>(static_cast<float>(day - 19000000)));
+    EncodeFixed32(p, std::bit_cast<std::uint32_t>(static_cast<float>(day - 19000000)));
 }
 
 }  // namespace
@@ -67,7 +60,7 @@ EMasterRecordBytes EncodeEMasterRecord(const SecurityEntry& entry) {
     r[kERecTimeFrame] = kTimeFrameDaily;
     WriteDayAsFloat(&r[kERecFirstDate], entry.firstDay);
     WriteDayAsFloat(&r[kERecLastDate], entry.lastDay);
-    WriteU32(&r[kERecFirstDay], static_cast<std::uint32_t>(entry.firstDay));
+    EncodeFixed32(&r[kERecFirstDay], static_cast<std::uint32_t>(entry.firstDay));
     PutZeroPadded(&r[kERecLongName], kLongNameWidth, entry.name);
     return r;
 }
@@ -78,11 +71,11 @@ XMasterRecordBytes EncodeXMasterRecord(const SecurityEntry& entry) {
     PutZeroPadded(&r[kXRecSymbol], kXSymbolWidth, entry.symbol);
     PutZeroPadded(&r[kXRecName], kLongNameWidth, entry.name);
     r[kXRecTimeFrame] = kTimeFrameDaily;
-    WriteU16(&r[kXRecFileNumber], static_cast<std::uint16_t>(entry.fileNumber));
+    EncodeFixed16(&r[kXRecFileNumber], static_cast<std::uint16_t>(entry.fileNumber));
     r[kXRecFieldBits] = FieldBits(entry.fieldOn);
-    WriteU32(&r[kXRecCollected], static_cast<std::uint32_t>(entry.firstDay));
-    WriteU32(&r[kXRecFirstDay], static_cast<std::uint32_t>(entry.firstDay));
-    WriteU32(&r[kXRecLastDay], static_cast<std::uint32_t>(entry.lastDay));
+    EncodeFixed32(&r[kXRecCollected], static_cast<std::uint32_t>(entry.firstDay));
+    EncodeFixed32(&r[kXRecFirstDay], static_cast<std::uint32_t>(entry.firstDay));
+    EncodeFixed32(&r[kXRecLastDay], static_cast<std::uint32_t>(entry.lastDay));
     return r;
 }
 
@@ -100,40 +93,40 @@ Bytes MakeXMasterHeader(int count, int nextNumber) {
 }
 
 void SetEMasterCounters(std::uint8_t* header, int count, int fileNumberMark) {
-    WriteU16(header + kEHeaderSecurityCount, static_cast<std::uint16_t>(count));
-    WriteU16(header + kEHeaderFileNumberMark, static_cast<std::uint16_t>(fileNumberMark));
+    EncodeFixed16(header + kEHeaderSecurityCount, static_cast<std::uint16_t>(count));
+    EncodeFixed16(header + kEHeaderFileNumberMark, static_cast<std::uint16_t>(fileNumberMark));
 }
 
 void SetXMasterCounters(std::uint8_t* header, int count, int nextNumber) {
-    WriteU16(header + kXHeaderCount, static_cast<std::uint16_t>(count));
-    WriteU16(header + kXHeaderCountAgain, static_cast<std::uint16_t>(count));
-    WriteU16(header + kXHeaderNextNumber, static_cast<std::uint16_t>(nextNumber));
+    EncodeFixed16(header + kXHeaderCount, static_cast<std::uint16_t>(count));
+    EncodeFixed16(header + kXHeaderCountAgain, static_cast<std::uint16_t>(count));
+    EncodeFixed16(header + kXHeaderNextNumber, static_cast<std::uint16_t>(nextNumber));
 }
 
 void SetEMasterDates(std::uint8_t* record, const int* firstDay, int lastDay) {
     if (firstDay != nullptr) {
         WriteDayAsFloat(record + kERecFirstDate, *firstDay);
-        WriteU32(record + kERecFirstDay, static_cast<std::uint32_t>(*firstDay));
+        EncodeFixed32(record + kERecFirstDay, static_cast<std::uint32_t>(*firstDay));
     }
     WriteDayAsFloat(record + kERecLastDate, lastDay);
 }
 
 void SetXMasterDates(std::uint8_t* record, const int* firstDay, int lastDay) {
     if (firstDay != nullptr) {
-        WriteU32(record + kXRecCollected, static_cast<std::uint32_t>(*firstDay));
-        WriteU32(record + kXRecFirstDay, static_cast<std::uint32_t>(*firstDay));
+        EncodeFixed32(record + kXRecCollected, static_cast<std::uint32_t>(*firstDay));
+        EncodeFixed32(record + kXRecFirstDay, static_cast<std::uint32_t>(*firstDay));
     }
-    WriteU32(record + kXRecLastDay, static_cast<std::uint32_t>(lastDay));
+    EncodeFixed32(record + kXRecLastDay, static_cast<std::uint32_t>(lastDay));
 }
 
 SecurityEntry DecodeXMasterRecord(const std::uint8_t* record) {
     SecurityEntry entry;
-    entry.fileNumber = ReadU16(record + kXRecFileNumber);
+    entry.fileNumber = DecodeFixed16(record + kXRecFileNumber);
     entry.symbol = FieldText(record + kXRecSymbol, kXSymbolWidth);
     entry.name = FieldText(record + kXRecName, kLongNameWidth);
     FieldsOfBits(record[kXRecFieldBits], entry.fieldOn);
-    entry.firstDay = static_cast<int>(ReadU32(record + kXRecFirstDay));
-    entry.lastDay = static_cast<int>(ReadU32(record + kXRecLastDay));
+    entry.firstDay = static_cast<int>(DecodeFixed32(record + kXRecFirstDay));
+    entry.lastDay = static_cast<int>(DecodeFixed32(record + kXRecLastDay));
     return entry;
 }
 
@@ -161,7 +154,7 @@ std::string CheckEMaster(const Bytes& emaster, const Bytes& master, const std::s
                " bytes long, not a whole number of 192-byte records.";
     }
     long records = static_cast<long>(emaster.size() / kEMasterRecordSize) - 1;
-    long count = ReadU16(emaster.data() + kEHeaderSecurityCount);
+    long count = DecodeFixed16(emaster.data() + kEHeaderSecurityCount);
     if (count != records) {
         return damaged + "it counts " + std::to_string(count) + " securities but holds " + std::to_string(records) + ".";
     }
@@ -189,13 +182,13 @@ std::string CheckXMaster(const Bytes& xmaster, const std::string& path) {
     }
     if (std::memcmp(&xmaster[kXHeaderMark], "\x5D\xFEXM", 4) != 0) return damaged + "it has no XMASTER mark.";
     long records = static_cast<long>(xmaster.size() / kXMasterRecordSize) - 1;
-    long count = ReadU16(xmaster.data() + kXHeaderCount);
+    long count = DecodeFixed16(xmaster.data() + kXHeaderCount);
     if (count != records) {
         return damaged + "it counts " + std::to_string(count) + " securities but holds " + std::to_string(records) + ".";
     }
     std::unordered_set<int> seen;
     for (long i = 1; i <= records; ++i) {
-        int n = ReadU16(&xmaster[kXMasterRecordSize * static_cast<std::size_t>(i) + kXRecFileNumber]);
+        int n = DecodeFixed16(&xmaster[kXMasterRecordSize * static_cast<std::size_t>(i) + kXRecFileNumber]);
         if (n < kFirstXMasterFileNumber) {
             return damaged + "record " + std::to_string(i) + " has file number " + std::to_string(n) + ".";
         }

@@ -23,7 +23,7 @@ inline constexpr const char* kXMasterName = "XMASTER";
 inline constexpr std::size_t kEMasterRecordSize = 192;
 inline constexpr std::size_t kXMasterRecordSize = 150;
 inline constexpr std::size_t kLongNameWidth = 45;
-inline constexpr std::size_t kXSymbolWidth = 14;
+inline constexpr std::size_t kXSymbolWidth = kMaxSymbolBytes;
 
 // XMASTER's file numbers: from 256 to the highest that readers accept.
 inline constexpr int kFirstXMasterFileNumber = 256;

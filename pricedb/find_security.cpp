@@ -253,8 +253,8 @@ std::int16_t FindSecurity(CPlatform& platform, const std::string& directory, std
                         for (std::size_t offset : {kRecFirstDate, kRecLastDate}) {
                             StoredNumber stored;
                             std::memcpy(stored.data(), r + offset, 4);
-                            auto bits = std::bit_cast<std::uint32_t>(DecodeStoredNumber(stored));
-                            for (int b = 0; b < 4; ++b) (*record)[offset + b] = static_cast<std::uint8_t>(bits >> (8 * b));
+                            EncodeFixed32(&(*record)[offset],
+                                          std::bit_cast<std::uint32_t>(DecodeStoredNumber(stored)));
                         }
                         *recordDir = level.path;
                         return kFindFound;

@@ -17,19 +17,19 @@ void PutText(std::uint8_t* field, std::string_view text) {
 }  // namespace
 
 MasterHeader DecodeMasterHeader(const std::uint8_t* header) {
-    return {static_cast<std::int16_t>(ReadU16(header + kHeaderSecurityCount)),
-            static_cast<std::int16_t>(ReadU16(header + kHeaderFileNumberMark))};
+    return {static_cast<std::int16_t>(DecodeFixed16(header + kHeaderSecurityCount)),
+            static_cast<std::int16_t>(DecodeFixed16(header + kHeaderFileNumberMark))};
 }
 
 void EncodeMasterHeader(const MasterHeader& header, std::uint8_t* bytes) {
-    WriteU16(bytes + kHeaderSecurityCount, static_cast<std::uint16_t>(header.securityCount));
-    WriteU16(bytes + kHeaderFileNumberMark, static_cast<std::uint16_t>(header.fileNumberMark));
+    EncodeFixed16(bytes + kHeaderSecurityCount, static_cast<std::uint16_t>(header.securityCount));
+    EncodeFixed16(bytes + kHeaderFileNumberMark, static_cast<std::uint16_t>(header.fileNumberMark));
 }
 
 MasterRecordBytes EncodeMasterRecord(const MasterRecord& record) {
     MasterRecordBytes bytes{};
     bytes[kRecFileNumber] = record.fileNumber;
-    WriteU16(&bytes[kRecFileType], kFileTypeSecurity);
+    EncodeFixed16(&bytes[kRecFileType], kFileTypeSecurity);
     bytes[kRecRecordLength] = static_cast<std::uint8_t>(4 * record.fieldCount);
     bytes[kRecFieldCount] = record.fieldCount;
     PutText(&bytes[kRecName], record.name);
@@ -63,15 +63,6 @@ std::string FieldText(const std::uint8_t* field, std::size_t width) {
     return std::string(reinterpret_cast<const char*>(field), length);
 }
 
-std::string_view CutToCharBoundary(std::string_view text, std::size_t width) {
-    if (text.size() <= width) return text;
-    std::size_t end = width;
-    // Step back over continuation bytes (10xxxxxx) to the start of the
-    // character that would be split.
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
-    return text.substr(0, end);
-}
-
 std::string MakeDataHeader(int fieldCount) {
     std::string header;
     for (int i = 0; i < fieldCount; ++i) header.append("\x00\x00\x01\x00", 4);
@@ -79,12 +70,11 @@ std::string MakeDataHeader(int fieldCount) {
 }
 
 std::string MakeFieldDescription(const bool (&fieldOn)[kFieldCount]) {
-    static constexpr const char* kLabels[kFieldCount] = {"DATE", "OPEN", "HIGH", "LOW", "CLOSE", "VOL", "OI"};
     std::string text;
     for (int i = 0; i < kFieldCount; ++i) {
         if (!fieldOn[i]) continue;
         text += '"';
-        text += kLabels[i];
+        text += kFieldLabels[i];
         text += '"';
         text += i == 0 ? ",0,0" : ",4,4";
         text += "\r\n";

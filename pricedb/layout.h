@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/utf8.h"
+#include "pricedb/coding.h"
 #include "pricedb/stored_number.h"
 
 namespace tarvel {
@@ -19,6 +21,9 @@ inline constexpr int kMaxSecurities = 255;
 inline constexpr int kMaxPriceRecords = 65534;
 inline constexpr int kFieldCount = 7;  // Date, Open, High, Low, Close, Volume, Open Int
 inline constexpr std::size_t kTextFieldWidth = 16;
+// Every reader of the format takes a symbol's first 14 bytes only, whatever
+// the width of the field that holds it.
+inline constexpr std::size_t kMaxSymbolBytes = 14;
 
 // MasterHeader offsets.
 inline constexpr std::size_t kHeaderSecurityCount = 0;   // 2 bytes
@@ -47,6 +52,13 @@ inline constexpr std::uint8_t kTimeFrameDaily = 'D';
 // DataHeader: recordCount at offset 2 of its first 4-byte group.
 inline constexpr std::size_t kDataHeaderRecordCount = 2;
 
+// The fields as F<n>.DOP labels them, in field order.
+inline constexpr const char* kFieldLabels[kFieldCount] = {"DATE", "OPEN", "HIGH", "LOW",
+                                                          "CLOSE", "VOL", "OI"};
+// The fields as messages and the settings dialog name them, in field order.
+inline constexpr const char* kFieldNames[kFieldCount] = {"Date",  "Open",   "High",    "Low",
+                                                         "Close", "Volume", "Open Int"};
+
 using MasterRecordBytes = std::array<std::uint8_t, kMasterRecordSize>;
 
 struct MasterHeader {
@@ -63,14 +75,6 @@ struct MasterRecord {
     StoredNumber firstDate{};
     StoredNumber lastDate{};
 };
-
-inline std::uint16_t ReadU16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-inline void WriteU16(std::uint8_t* p, std::uint16_t value) {
-    p[0] = static_cast<std::uint8_t>(value);
-    p[1] = static_cast<std::uint8_t>(value >> 8);
-}
 
 // Reads the two counters of the first 53 bytes of MASTER.
 MasterHeader DecodeMasterHeader(const std::uint8_t* header);
@@ -94,9 +98,6 @@ bool IsDirectoryEntry(const std::uint8_t* record);
 // The text of a fixed-width field: up to its width or a zero byte, trailing
 // spaces removed.
 std::string FieldText(const std::uint8_t* field, std::size_t width);
-
-// `text` cut to at most `width` bytes at a UTF-8 character boundary.
-std::string_view CutToCharBoundary(std::string_view text, std::size_t width);
 
 // F<n>.DAT header of a new file: fieldCount groups of 00 00 01 00.
 std::string MakeDataHeader(int fieldCount);

@@ -197,7 +197,7 @@ int CPortfolio::StageNew(const NewSecurity& security, int* fileNumber) {
     op.dataName = inMaster ? DataFileName(n) : MwdFileName(n);
     op.recordLength = 4 * static_cast<std::size_t>(security.fieldCount);
     std::string header = MakeDataHeader(security.fieldCount);
-    WriteU16(reinterpret_cast<std::uint8_t*>(header.data()) + kDataHeaderRecordCount,
+    EncodeFixed16(reinterpret_cast<std::uint8_t*>(header.data()) + kDataHeaderRecordCount,
              static_cast<std::uint16_t>(security.recordCount + 1));
     op.data.assign(header.begin(), header.end());
     op.data.insert(op.data.end(), security.records.begin(), security.records.end());
@@ -229,8 +229,8 @@ int CPortfolio::StageNew(const NewSecurity& security, int* fileNumber) {
             s.xmaster = MakeXMasterHeader(0, kFirstXMasterFileNumber);
             s.hasXMaster = true;
         }
-        int count = ReadU16(&s.xmaster[kXHeaderCount]) + 1;
-        int next = std::max<int>(ReadU16(&s.xmaster[kXHeaderNextNumber]), n + 1);
+        int count = DecodeFixed16(&s.xmaster[kXHeaderCount]) + 1;
+        int next = std::max<int>(DecodeFixed16(&s.xmaster[kXHeaderNextNumber]), n + 1);
         SetXMasterCounters(s.xmaster.data(), count, next);
         XMasterRecordBytes xb = EncodeXMasterRecord(e.security);
         s.xmaster.insert(s.xmaster.end(), xb.begin(), xb.end());
@@ -283,10 +283,9 @@ int CPortfolio::StageAppend(const Entry& entry, const NewSecurity& newer, int* a
     State& s = *m_state;
     const SecurityEntry& existing = entry.security;
     auto fieldList = [](const bool (&on)[kFieldCount]) {
-        static constexpr const char* kNames[kFieldCount] = {"Date", "Open", "High", "Low", "Close", "Volume", "Open Int"};
         std::string text;
         for (int i = 0; i < kFieldCount; ++i) {
-            if (on[i]) text.append(text.empty() ? "" : ", ").append(kNames[i]);
+            if (on[i]) text.append(text.empty() ? "" : ", ").append(kFieldNames[i]);
         }
         return text;
     };
@@ -341,7 +340,7 @@ int CPortfolio::StageAppend(const Entry& entry, const NewSecurity& newer, int* a
         }
     }
     path = JoinPath(m_strDirectory, op.dataName);
-    long count = op.data.size() >= length ? ReadU16(op.data.data() + kDataHeaderRecordCount) : -1;
+    long count = op.data.size() >= length ? DecodeFixed16(op.data.data() + kDataHeaderRecordCount) : -1;
     if (length == 0 || count < 1 || op.data.size() < length * static_cast<std::size_t>(count)) {
         m_prompt.MessageBox("The price file " + path + " is damaged: its header does not match its size. " +
                                 existing.symbol + " was not updated.",
@@ -367,7 +366,7 @@ int CPortfolio::StageAppend(const Entry& entry, const NewSecurity& newer, int* a
         return 1;
     }
     op.data.insert(op.data.end(), newer.records.begin() + static_cast<long>(firstNew * length), newer.records.end());
-    WriteU16(op.data.data() + kDataHeaderRecordCount, static_cast<std::uint16_t>(count + *added));
+    EncodeFixed16(op.data.data() + kDataHeaderRecordCount, static_cast<std::uint16_t>(count + *added));
     op.fileNumber = existing.fileNumber;
     op.mwd = entry.inXMaster;
     op.recordLength = length;
@@ -424,7 +423,7 @@ void CPortfolio::RollBack(const Mark& mark) {
         Op& op = m_ops[i];
         if (op.data.size() == mark.opSizes[i]) continue;
         op.data.resize(mark.opSizes[i]);
-        WriteU16(op.data.data() + kDataHeaderRecordCount, static_cast<std::uint16_t>(op.data.size() / op.recordLength));
+        EncodeFixed16(op.data.data() + kDataHeaderRecordCount, static_cast<std::uint16_t>(op.data.size() / op.recordLength));
     }
     m_nStagedBytes = mark.stagedBytes;
 }

@@ -14,7 +14,7 @@ long ReadPriceFileRecordCount(CPlatform& platform, const std::string& dir, const
     std::optional<std::string> name = platform.FindName(dir, fileName);
     Bytes header;
     if (!name || !ReadFileBytes(platform, dir + *name, &header, 4) || header.size() < 4) return -1;
-    return ReadU16(header.data() + kDataHeaderRecordCount);
+    return DecodeFixed16(header.data() + kDataHeaderRecordCount);
 }
 
 bool CPriceFile::Read(CPlatform& platform, const std::string& dir, const std::string& fileName,
@@ -31,7 +31,7 @@ bool CPriceFile::Read(CPlatform& platform, const std::string& dir, const std::st
     // Neither the header's count nor the file's length alone is trusted:
     // the smaller of the two bounds what is read.
     std::size_t records = m_data.size() / recordLength - 1;
-    long count = ReadU16(m_data.data() + kDataHeaderRecordCount);
+    long count = DecodeFixed16(m_data.data() + kDataHeaderRecordCount);
     m_nRecords = std::min(records, static_cast<std::size_t>(std::max(count - 1, 0L)));
     return true;
 }

@@ -21,7 +21,7 @@ std::set<int> ListedNumbers(const Bytes& file, bool xmaster) {
     std::size_t size = xmaster ? kXMasterRecordSize : kMasterRecordSize;
     for (std::size_t at = size; at + size <= file.size(); at += size) {
         if (xmaster) {
-            numbers.insert(ReadU16(&file[at + kXRecFileNumber]));
+            numbers.insert(DecodeFixed16(&file[at + kXRecFileNumber]));
         } else if (!IsDirectoryEntry(&file[at])) {
             numbers.insert(file[at + kRecFileNumber]);
         }

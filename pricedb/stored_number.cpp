@@ -3,6 +3,8 @@
 #include <bit>
 #include <cmath>
 
+#include "pricedb/coding.h"
+
 namespace tarvel {
 namespace {
 
@@ -12,7 +14,7 @@ namespace {
 
 float DecodeStoredNumber(const StoredNumber& stored) {
     if (stored[3] == 0) return 0.0f;
-    std::uint32_t fraction = stored[0] | (stored[1] << 8) | ((stored[2] & 0x7Fu) << 16);
+    std::uint32_t fraction = DecodeFixed32(stored.data()) & 0x7FFFFFu;
     bool negative = (stored[2] & 0x80) != 0;
     if (stored[3] < 3) {
         float magnitude = std::ldexp(1.0f + std::ldexp(static_cast<float>(fraction), -23), stored[3] - 129);

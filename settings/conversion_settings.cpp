@@ -5,6 +5,7 @@
 #include <set>
 
 #include "convert/date_text.h"
+#include "platform/ascii.h"
 
 namespace tarvel {
 namespace {
@@ -92,19 +93,12 @@ std::string UpperSymbol(const std::string& text) {
     if (decoded.toStdString() == text) return decoded.toUpper().toStdString();
     // Text that is no UTF-8 keeps its bytes, only ASCII letters raised:
     // decoding it would put characters in the symbol that the text lacks.
-    std::string symbol = text;
-    for (char& c : symbol) c = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-    return symbol;
+    return AsciiUpper(text);
 }
 
 std::string SymbolFromFileName(const std::string& path) {
     std::string symbol = UpperSymbol(std::filesystem::path(path).stem().string());
-    std::size_t end = std::min(symbol.size(), static_cast<std::size_t>(kMaxSymbolLength));
-    if (end < symbol.size()) {
-        while (end > 0 && (static_cast<unsigned char>(symbol[end]) & 0xC0) == 0x80) --end;
-    }
-    symbol.erase(end);
-    return symbol;
+    return std::string(CutToCharBoundary(symbol, kMaxSymbolBytes));
 }
 
 CConversionSettings PresetFromLayout(const CConversionSettings& saved, const CDetectedLayout& layout,
@@ -164,8 +158,9 @@ std::optional<CSettingProblem> CheckTakenValue(const CConversionSettings& s, ESe
             }
             break;
         case V::kSymbol:
-            if (static_cast<int>(s.strSymbol.size()) > kMaxSymbolLength) {
-                return CSettingProblem{V::kSymbol, -1, -1, ByteLengthMessage(kMaxSymbolLength)};
+            if (s.strSymbol.size() > kMaxSymbolBytes) {
+                return CSettingProblem{V::kSymbol, -1, -1,
+                                       ByteLengthMessage(static_cast<int>(kMaxSymbolBytes))};
             }
             break;
         case V::kSkipRows:

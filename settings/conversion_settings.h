@@ -77,7 +77,7 @@ CConversionSettings PresetFromLayout(const CConversionSettings& saved, const CDe
 std::string UpperSymbol(const std::string& text);
 
 // The file's name without its directory and its last extension, upper-cased
-// and cut to at most kMaxSymbolLength bytes at a whole character.
+// and cut to at most kMaxSymbolBytes bytes at a whole character.
 std::string SymbolFromFileName(const std::string& path);
 
 // Messages of the checks.
@@ -90,8 +90,8 @@ std::string LengthMessage(int limit);
 std::string ByteLengthMessage(int limit);
 inline constexpr const char* kWholeNumberMessage = "Please enter a positive whole number.";
 
-// Limits the dialog enforces. Symbol and name count UTF-8 bytes, as stored.
-inline constexpr int kMaxSymbolLength = 14;
+// Limits the dialog enforces. Symbol (kMaxSymbolBytes) and name count UTF-8
+// bytes, as stored.
 // Names past 16 bytes are kept whole in EMASTER and XMASTER; MASTER holds
 // the first 16.
 inline constexpr int kMaxNameLength = 45;

@@ -3,6 +3,7 @@
 #include <QSettings>
 #include <QStandardPaths>
 
+#include "platform/ascii.h"
 #include "settings/settings_store.h"
 
 namespace tarvel {
@@ -24,12 +25,10 @@ QString LegacyIniPath() {
     return {};
 }
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
-
 QByteArray Trimmed(QByteArray text) {
     qsizetype start = 0, end = text.size();
-    while (start < end && IsBlank(text[start])) ++start;
-    while (end > start && IsBlank(text[end - 1])) --end;
+    while (start < end && IsAsciiWhitespace(text[start])) ++start;
+    while (end > start && IsAsciiWhitespace(text[end - 1])) --end;
     return text.mid(start, end - start);
 }
 

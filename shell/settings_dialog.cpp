@@ -58,14 +58,6 @@ void CheckRadio(QButtonGroup& group, int index) {
     group.setExclusive(true);
 }
 
-constexpr const char* kFieldNames[kFieldCount] = {"Date", "Open", "High", "Low", "Close", "Volume", "Open Int"};
-
-// Where a preview's job records nothing.
-class CNoSettings : public CSettingsWriter {
-public:
-    void WriteString(const char*, const char*, const std::string&) override {}
-};
-
 // A value as stored: the shortest decimal that reads back as the same float.
 QString StoredValueText(float value) {
     char text[64];
@@ -287,7 +279,7 @@ void CSettingsDlg::ShowValues() {
     };
     showText(m_name, m_strName, kMaxNameLength);
     showText(m_path, m_strPathOut, kMaxPathLength);
-    showText(m_symbol, m_strSymbol, kMaxSymbolLength);
+    showText(m_symbol, m_strSymbol, static_cast<int>(kMaxSymbolBytes));
     m_skipRows->setText(QString::number(m_nSkipRows));
     m_checkSkip->setChecked(m_bSkipOn);
     CheckRadio(m_delimiterGroup, m_nDelimiter);
@@ -447,7 +439,7 @@ void CSettingsDlg::UpdatePreview() {
         m_previewSummary->setText(QStringLiteral("No preview: a column or the rows to skip is not a valid number."));
         return;
     }
-    CNoSettings noSettings;
+    CNoSettingsWriter noSettings;
     CConverter job(m_platform, m_prompt, noSettings);
     FillConverter(settings, std::string(), dateFormat, job);
     const CRowPreview preview = PreviewRows(m_strHead, job);

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "cli/text_output.h"
+#include "platform/utf8.h"
 #include "pricedb/stored_number.h"
 
 namespace tarvel {
@@ -58,7 +59,7 @@ TEST(JsonString, KeepsUtf8AndWritesOtherBytesAsTheCharactersOfTheirNumbers) {
     }
 }
 
-TEST(Utf8Length, CountsTheBytesOfAValidFirstCharacterOnly) {
+TEST(Utf8CharLength, CountsTheBytesOfAValidFirstCharacterOnly) {
     struct Case {
         std::string_view text;
         std::size_t length;
@@ -71,7 +72,7 @@ TEST(Utf8Length, CountsTheBytesOfAValidFirstCharacterOnly) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << JsonString(c.text));
-        EXPECT_EQ(Utf8Length(c.text), c.length);
+        EXPECT_EQ(Utf8CharLength(c.text), c.length);
     }
 }
 

@@ -35,13 +35,10 @@ int DataFileNumber(const std::string& name) {
     return 0;
 }
 
-int U32(const std::uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | p[3] << 24; }
+int U32(const std::uint8_t* p) { return static_cast<int>(DecodeFixed32(p)); }
 
 int FloatDay(const std::uint8_t* p) {
-    std::uint32_t bits = static_cast<std::uint32_t>(U32(p));
-    float value;
-    std::memcpy(&value, &bits, 4);
-    return static_cast<int>(value) + 19000000;
+    return static_cast<int>(std::bit_cast<float>(DecodeFixed32(p))) + 19000000;
 }
 
 }  // namespace
@@ -72,7 +69,7 @@ std::string CheckPortfolio(const std::string& dir, bool afterKill) {
     if (afterKill && FileExists(dir + "/XMASTER.~NU")) {
         std::string next = ReadFile(dir + "/XMASTER.~NU");
         for (std::size_t at = kXMasterRecordSize; at + kXMasterRecordSize <= next.size(); at += kXMasterRecordSize) {
-            pending.insert(ReadU16(Bytes(next) + at + kXRecFileNumber));
+            pending.insert(DecodeFixed16(Bytes(next) + at + kXRecFileNumber));
         }
     }
     if (!FileExists(dir + "/MASTER")) {
@@ -123,7 +120,7 @@ std::string CheckPortfolio(const std::string& dir, bool afterKill) {
             return false;
         }
         std::size_t count = bytes.size() / length;
-        auto recordCount = ReadU16(Bytes(bytes) + kDataHeaderRecordCount);
+        auto recordCount = DecodeFixed16(Bytes(bytes) + kDataHeaderRecordCount);
         if (recordCount != count) {
             problem(data + ": recordCount " + std::to_string(recordCount) + " for " + std::to_string(count) + " records");
         }
@@ -180,7 +177,7 @@ std::string CheckPortfolio(const std::string& dir, bool afterKill) {
     if (!emaster.empty()) {
         if (emaster.size() % kEMasterRecordSize != 0 ||
             emaster.size() / kEMasterRecordSize != static_cast<std::size_t>(records) + 1 ||
-            ReadU16(Bytes(emaster)) != records) {
+            DecodeFixed16(Bytes(emaster)) != records) {
             problem("EMASTER does not hold MASTER's " + std::to_string(records) + " securities");
         }
     }
@@ -188,14 +185,14 @@ std::string CheckPortfolio(const std::string& dir, bool afterKill) {
         std::string xmaster = ReadFile(dir + "/XMASTER");
         long xrecords = static_cast<long>(xmaster.size() / kXMasterRecordSize) - 1;
         if (xmaster.size() % kXMasterRecordSize != 0 || xrecords < 0 || xmaster.compare(0, 4, "\x5D\xFEXM") != 0 ||
-            ReadU16(Bytes(xmaster) + kXHeaderCount) != xrecords || ReadU16(Bytes(xmaster) + kXHeaderCountAgain) != xrecords) {
+            DecodeFixed16(Bytes(xmaster) + kXHeaderCount) != xrecords || DecodeFixed16(Bytes(xmaster) + kXHeaderCountAgain) != xrecords) {
             problem("XMASTER header or size wrong");
             xrecords = 0;
         }
         int highest = 0;
         for (long i = 1; i <= xrecords; ++i) {
             const std::uint8_t* x = Bytes(xmaster) + kXMasterRecordSize * static_cast<std::size_t>(i);
-            int n = ReadU16(x + kXRecFileNumber);
+            int n = DecodeFixed16(x + kXRecFileNumber);
             highest = std::max(highest, n);
             if (n < 256 || !accounted.insert(n).second) problem("XMASTER file number " + std::to_string(n) + " repeated or below 256");
             const std::string data = MwdFileName(n);
@@ -207,7 +204,7 @@ std::string CheckPortfolio(const std::string& dir, bool afterKill) {
                 problem(data + ": XMASTER dates disagree with the data file");
             }
         }
-        if (xrecords > 0 && ReadU16(Bytes(xmaster) + kXHeaderNextNumber) <= highest) problem("XMASTER next number too low");
+        if (xrecords > 0 && DecodeFixed16(Bytes(xmaster) + kXHeaderNextNumber) <= highest) problem("XMASTER next number too low");
     }
 
     for (const std::string& name : names) {
