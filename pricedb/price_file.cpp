@@ -55,7 +55,7 @@ std::string PriceFileProblem(const Bytes& data, std::size_t recordLength, int la
                std::to_string(recordLength) + "-byte records";
     }
     const std::size_t records = data.size() / recordLength - 1;
-    const long count = ReadU16(data.data() + kDataHeaderRecordCount);
+    const long count = DecodeFixed16(data.data() + kDataHeaderRecordCount);
     if (count < 1 || static_cast<std::size_t>(count - 1) != records) {
         return "its header counts " + std::to_string(std::max(count - 1, 0L)) + " records but it holds " +
                std::to_string(records);
