@@ -59,8 +59,8 @@ bool OpenMaster(CPlatform& platform, const Level& level, OpenedMaster* master, s
         return false;
     };
     // More than 1024 records cannot be a whole MASTER; reading stops there.
-    if (!ReadFileBytes(platform, path, &master->bytes, kMasterRecordSize * 1024 + 1)) {
-        return note(OpenFailureMessage(platform, "Cannot read the Master file", path));
+    if (CStatus status = ReadFileBytes(platform, path, &master->bytes, kMasterRecordSize * 1024 + 1); !status) {
+        return note(OpenFailureMessage(status, "Cannot read the Master file", path));
     }
     std::string damage = CheckMaster(master->bytes, path);
     if (!damage.empty()) return note(std::move(damage));
@@ -98,8 +98,8 @@ bool ReadExtendedMaster(CPlatform& platform, const Level& level, const char* nam
     if (!found) return true;
     std::string path = level.path + *found;
     std::string text;
-    if (!ReadFileBytes(platform, path, bytes, 1 << 24)) {
-        text = OpenFailureMessage(platform, "Cannot read the Master file", path);
+    if (CStatus status = ReadFileBytes(platform, path, bytes, 1 << 24); !status) {
+        text = OpenFailureMessage(status, "Cannot read the Master file", path);
     } else {
         text = check(*bytes, path);
     }

@@ -40,7 +40,7 @@ TEST(ReplaceFile, AnyFailingStepLeavesTheOldFileWhole) {
         CFaultyPlatform platform;
         platform.FailAt(k);
         // Removing a stale temporary that is not there may fail unnoticed.
-        bool replaced = ReplaceFile(platform, dir / "MASTER", dir / "MASTER.NEW", Bytes(1000, 'x'));
+        bool replaced = ReplaceFile(platform, dir / "MASTER", dir / "MASTER.NEW", Bytes(1000, 'x')).ok();
         EXPECT_EQ(replaced, k == 1);
         EXPECT_EQ(test::ReadFile(dir / "MASTER"), replaced ? std::string(1000, 'x') : "old contents");
         EXPECT_EQ(test::ListDir(dir.path()), std::vector<std::string>{"MASTER"});
@@ -60,7 +60,9 @@ TEST(PosixPlatform, FindsNamesExactlyFirstThenInAnyCase) {
 TEST(PosixPlatform, ADirectoryDoesNotOpenAsAFile) {
     CTempDir dir;
     auto platform = MakePosixPlatform();
-    EXPECT_EQ(platform->Open(dir.path(), OpenMode::kRead), nullptr);
+    std::unique_ptr<CFile> file;
+    EXPECT_TRUE(platform->Open(dir.path(), OpenMode::kRead, &file).IsNotRegular());
+    EXPECT_EQ(file, nullptr);
     EXPECT_TRUE(platform->IsDirectory(dir.path()));
 }
 
