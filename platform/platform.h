@@ -69,9 +69,9 @@ public:
     // group only where the process may set them). Non-OK when `model` cannot
     // be examined or the bits cannot be set.
     virtual CStatus CopyPermissions(const std::string& model, const std::string& path) = 0;
-    // The names in directory `dir` ("" is the current directory), without
-    // "." and "..". Empty when it cannot be read.
-    virtual std::vector<std::string> ListDirectory(const std::string& dir) = 0;
+    // Stores the names in directory `dir` ("" is the current directory),
+    // without "." and "..", in *names. On failure *names is empty.
+    virtual CStatus ListDirectory(const std::string& dir, std::vector<std::string>* names) = 0;
     virtual CStatus Remove(const std::string& path) = 0;
 
     virtual CStatus SetCurrentDirectory(const std::string& path) = 0;
@@ -102,8 +102,9 @@ public:
     // exact name first, then one that differs only in the case of ASCII
     // letters. Returns the name as it stands in the directory.
     virtual std::optional<std::string> FindName(const std::string& dir, const std::string& name) = 0;
-    // The path with every link and "." or ".." resolved; empty on failure.
-    virtual std::string CanonicalPath(const std::string& path) = 0;
+    // Stores the path with every link and "." or ".." resolved in
+    // *canonical. On failure *canonical is empty.
+    virtual CStatus CanonicalPath(const std::string& path, std::string* canonical) = 0;
 };
 
 // The real platform over POSIX; one instance serves the whole process and

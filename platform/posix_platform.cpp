@@ -150,16 +150,16 @@ public:
         return ::chmod(path.c_str(), st.st_mode & 07777) == 0 ? CStatus::Ok() : CStatus::Error(errno);
     }
 
-    std::vector<std::string> ListDirectory(const std::string& dir) override {
-        std::vector<std::string> names;
+    CStatus ListDirectory(const std::string& dir, std::vector<std::string>* names) override {
+        names->clear();
         DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
-        if (d == nullptr) return names;
+        if (d == nullptr) return CStatus::Error(errno);
         while (dirent* entry = ::readdir(d)) {
             std::string name = entry->d_name;
-            if (name != "." && name != "..") names.push_back(std::move(name));
+            if (name != "." && name != "..") names->push_back(std::move(name));
         }
         ::closedir(d);
-        return names;
+        return CStatus::Ok();
     }
 
     CStatus Remove(const std::string& path) override {
@@ -233,19 +233,22 @@ public:
         struct stat st;
         if (::lstat(exact.c_str(), &st) == 0) return name;
         std::optional<std::string> found;
-        for (const std::string& entry : ListDirectory(dir)) {
+        std::vector<std::string> entries;
+        ListDirectory(dir, &entries);
+        for (const std::string& entry : entries) {
             // The first in sorted order, so that every look-up picks the same one.
             if (EqualIgnoringAsciiCase(name, entry) && (!found || entry < *found)) found = entry;
         }
         return found;
     }
 
-    std::string CanonicalPath(const std::string& path) override {
+    CStatus CanonicalPath(const std::string& path, std::string* canonical) override {
+        canonical->clear();
         char* resolved = ::realpath(path.empty() ? "." : path.c_str(), nullptr);
-        if (resolved == nullptr) return {};
-        std::string result = resolved;
+        if (resolved == nullptr) return CStatus::Error(errno);
+        *canonical = resolved;
         std::free(resolved);
-        return result;
+        return CStatus::Ok();
     }
 };
 

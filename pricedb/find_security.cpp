@@ -80,7 +80,8 @@ Level SubLevel(CPlatform& platform, const Level& parent, const std::uint8_t* rec
     std::optional<std::string> actual = platform.FindName(parent.path, name);
     if (!actual) return sub;
     sub.path = parent.path + *actual + "/";
-    std::string canonical = platform.CanonicalPath(sub.path);
+    std::string canonical;
+    platform.CanonicalPath(sub.path, &canonical);
     sub.enterable = sub.path.size() + 6 <= kMaxWalkPath && !canonical.empty() && visited.insert(canonical).second;
     return sub;
 }
@@ -182,7 +183,8 @@ std::vector<ListedSecurity> ListPortfolio(CPlatform& platform, const std::string
     top.path = directory;
     if (!directory.empty() && directory.back() != '/') top.path += '/';
     std::set<std::string> visited;
-    std::string canonical = platform.CanonicalPath(directory.empty() ? "." : directory);
+    std::string canonical;
+    platform.CanonicalPath(directory.empty() ? "." : directory, &canonical);
     if (canonical.empty()) return out;
     visited.insert(canonical);
     ListLevel(platform, top, 0, visited, out, problem);
@@ -223,7 +225,8 @@ std::int16_t FindSecurity(CPlatform& platform, const std::string& directory, std
     levels[0].path = directory;
     if (!directory.empty() && directory.back() != '/') levels[0].path += '/';
     std::set<std::string> visited;
-    std::string canonical = platform.CanonicalPath(directory.empty() ? "." : directory);
+    std::string canonical;
+    platform.CanonicalPath(directory.empty() ? "." : directory, &canonical);
     levels[0].enterable = !canonical.empty() && visited.insert(canonical).second;
 
     for (;;) {

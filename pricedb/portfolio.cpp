@@ -124,7 +124,9 @@ int CPortfolio::Open() {
         s.entries.push_back(std::move(e));
     }
     // Price files, whatever put them there, are never overwritten.
-    for (const std::string& name : m_platform.ListDirectory(m_strDirectory)) {
+    std::vector<std::string> names;
+    m_platform.ListDirectory(m_strDirectory, &names);
+    for (const std::string& name : names) {
         for (int n : {FileNumberOf(name, ".DAT"), FileNumberOf(name, ".DOP"), FileNumberOf(name, ".MWD", 65535)}) {
             if (n != 0) s.takenNumbers.insert(n);
         }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 
 #include "platform/file_util.h"
@@ -64,6 +66,33 @@ TEST(PosixPlatform, ADirectoryDoesNotOpenAsAFile) {
     EXPECT_TRUE(platform->Open(dir.path(), OpenMode::kRead, &file).IsNotRegular());
     EXPECT_EQ(file, nullptr);
     EXPECT_TRUE(platform->IsDirectory(dir.path()));
+}
+
+TEST(PosixPlatform, AFailedCallReturnsTheSystemsReason) {
+    CTempDir dir;
+    auto platform = MakePosixPlatform();
+    std::unique_ptr<CFile> file;
+    CStatus missing = platform->Open(dir / "missing.txt", OpenMode::kRead, &file);
+    EXPECT_FALSE(missing.ok());
+    EXPECT_EQ(missing.Number(), ENOENT);
+    EXPECT_EQ(missing.Text(), std::strerror(ENOENT));
+    EXPECT_EQ(file, nullptr);
+    CStatus made = platform->MakeDirectory(dir / "a/b");
+    EXPECT_EQ(made.Number(), ENOENT);
+    EXPECT_EQ(OpenFailureMessage(missing, "Cannot open", "x"), std::string("Cannot open x: ") + std::strerror(ENOENT));
+    EXPECT_EQ(OpenFailureMessage(CStatus::NotRegular(), "Cannot open", "x"), "x is not a regular file.");
+    EXPECT_TRUE(CStatus().ok());
+    EXPECT_EQ(CStatus().Text(), "");
+}
+
+TEST(FaultyPlatform, AnInjectedFailureIsTheStatusReturned) {
+    CTempDir dir;
+    CFaultyPlatform platform;
+    platform.FailAt(2, ENOSPC);
+    CStatus written = WriteNewFile(platform, dir / "F1.DAT", Bytes{'x'});  // open, then the write fails
+    EXPECT_EQ(written.Number(), ENOSPC);
+    EXPECT_EQ(written.Text(), std::strerror(ENOSPC));
+    EXPECT_EQ(test::ListDir(dir.path()), std::vector<std::string>{});
 }
 
 TEST(PosixPlatform, MakesOneLevelOnly) {

@@ -67,7 +67,9 @@ CStatus CFaultyPlatform::CopyPermissions(const std::string& model, const std::st
     if (CStatus status = Pass("chmod"); !status) return status;
     return m_real->CopyPermissions(model, path);
 }
-std::vector<std::string> CFaultyPlatform::ListDirectory(const std::string& dir) { return m_real->ListDirectory(dir); }
+CStatus CFaultyPlatform::ListDirectory(const std::string& dir, std::vector<std::string>* names) {
+    return m_real->ListDirectory(dir, names);
+}
 CStatus CFaultyPlatform::Remove(const std::string& path) {
     if (CStatus status = Pass("remove"); !status) return status;
     return m_real->Remove(path);
@@ -95,7 +97,9 @@ CStatus CFaultyPlatform::LockDirectory(const std::string& path, int waitSeconds,
 std::optional<std::string> CFaultyPlatform::FindName(const std::string& dir, const std::string& name) {
     return m_real->FindName(dir, name);
 }
-std::string CFaultyPlatform::CanonicalPath(const std::string& path) { return m_real->CanonicalPath(path); }
+CStatus CFaultyPlatform::CanonicalPath(const std::string& path, std::string* canonical) {
+    return m_real->CanonicalPath(path, canonical);
+}
 
 int CRecordingPrompt::MessageBox(const std::string& text, int type) {
     shown.push_back({text, type});

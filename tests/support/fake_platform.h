@@ -41,7 +41,7 @@ public:
     using CPlatform::RenameNoReplace;
     CStatus RenameNoReplace(const std::string& from, const std::string& to, bool syncDirectory) override;
     CStatus CopyPermissions(const std::string& model, const std::string& path) override;
-    std::vector<std::string> ListDirectory(const std::string& dir) override;
+    CStatus ListDirectory(const std::string& dir, std::vector<std::string>* names) override;
     CStatus Remove(const std::string& path) override;
     CStatus SetCurrentDirectory(const std::string& path) override;
     CStatus GetCurrentDirectory(std::string* path) override;
@@ -51,7 +51,7 @@ public:
     CStatus LockDirectory(const std::string& path, int waitSeconds, const std::function<void()>& waiting,
                           std::unique_ptr<CDirectoryLock>* lock) override;
     std::optional<std::string> FindName(const std::string& dir, const std::string& name) override;
-    std::string CanonicalPath(const std::string& path) override;
+    CStatus CanonicalPath(const std::string& path, std::string* canonical) override;
 
     CPlatform& real() { return *m_real; }
 
