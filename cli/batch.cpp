@@ -155,7 +155,7 @@ int CBatch::Run() {
     RefuseFilesOfOneSymbol();
     if (m_files.empty() || !MakeDirectory() || !LockAndOpen()) return AllFailed();
     m_progress.Start();
-    CBatchReader reader(m_options, LoadConversionSettings(m_store), m_strDirectory, m_files);
+    CBatchReader reader(m_options, *m_platform, LoadConversionSettings(m_store), m_strDirectory, m_files);
     for (std::size_t i = 0; i < m_files.size(); ++i) {
         reader.ReadAhead();
         m_progress.Draw(i, m_files.size(), m_nRowsRead, m_files[i]);
@@ -371,19 +371,18 @@ bool BatchFiles(const std::vector<std::string>& inputs, std::vector<std::string>
     return true;
 }
 
-CBatchReader::CBatchReader(const ConvertOptions& o, const CConversionSettings& saved, const std::string& directory,
-                           const std::vector<std::string>& files)
-    : m_options(o), m_saved(saved), m_strDirectory(directory), m_files(files),
+CBatchReader::CBatchReader(const ConvertOptions& o, CPlatform& platform, const CConversionSettings& saved,
+                           const std::string& directory, const std::vector<std::string>& files)
+    : m_options(o), m_platform(platform), m_saved(saved), m_strDirectory(directory), m_files(files),
       m_nReadAhead(2 * std::max(2u, std::thread::hardware_concurrency()) + 1) {}
 
 void CBatchReader::ReadAhead() {
     while (m_nNext < m_files.size() && m_reading.size() < m_nReadAhead) {
         m_reading.push_back(std::async(std::launch::async, [this, file = m_files[m_nNext]] {
             auto read = std::make_unique<File>();
-            read->platform = MakePosixPlatform();
-            read->job = std::make_unique<CConverter>(*read->platform, read->prompt, read->settings);
+            read->job = std::make_unique<CConverter>(m_platform, read->prompt, read->settings);
             PreparedJob prepared;
-            read->status = PrepareJob(m_options, file, *read->platform, read->prompt, m_saved, read->err, true, &prepared);
+            read->status = PrepareJob(m_options, file, m_platform, read->prompt, m_saved, read->err, true, &prepared);
             read->symbolSource = prepared.symbolSource;
             if (read->status == kReady) {
                 FillJob(m_options, prepared, file, *read->job);

@@ -26,17 +26,17 @@ namespace tarvel {
 bool BatchFiles(const std::vector<std::string>& inputs, std::vector<std::string>* files, std::ostream& err);
 
 // Reads (detects and parses) the files of a batch on worker threads, a few
-// ahead of the one being staged, each with its own platform and its
-// messages kept, so that staging and commits stay on the calling thread, in
-// file order. At most 2 * max(2, cores) + 1 files are held in memory at
-// once. `o`, `directory` and `files` must outlive this object.
+// ahead of the one being staged, each with its messages kept, so that
+// staging and commits stay on the calling thread, in file order. Every
+// worker uses `platform`, which keeps no state between calls. At most
+// 2 * max(2, cores) + 1 files are held in memory at once. `o`, `platform`,
+// `directory` and `files` must outlive this object and the files it gives.
 class CBatchReader {
 public:
     // A file as a worker read it: kReady and a dry-run job ready to stage,
     // kExitFailed after messages in `prompt`, or kExitUsage after a line in
     // `err`.
     struct File {
-        std::unique_ptr<CPlatform> platform;
         CRecordingCliPrompt prompt;
         CNoSettingsWriter settings;
         std::ostringstream err;
@@ -45,8 +45,8 @@ public:
         std::string symbolSource;
     };
 
-    CBatchReader(const ConvertOptions& o, const CConversionSettings& saved, const std::string& directory,
-                 const std::vector<std::string>& files);
+    CBatchReader(const ConvertOptions& o, CPlatform& platform, const CConversionSettings& saved,
+                 const std::string& directory, const std::vector<std::string>& files);
 
     // Starts reading further files until as many as are allowed are read or
     // being read.
@@ -57,6 +57,7 @@ public:
 
 private:
     const ConvertOptions& m_options;
+    CPlatform& m_platform;
     const CConversionSettings m_saved;
     const std::string& m_strDirectory;
     const std::vector<std::string>& m_files;

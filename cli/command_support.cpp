@@ -7,7 +7,8 @@ namespace tarvel {
 
 void CompleteACommittedConversion(CPlatform& platform, const std::string& dir) {
     if (!platform.Examine(JoinPath(dir, kJournalName)).exists) return;
-    if (auto lock = platform.LockDirectory(dir, 0, [] {})) FinishJournal(platform, dir);
+    std::unique_ptr<CDirectoryLock> lock;
+    if (platform.LockDirectory(dir, 0, [] {}, &lock)) FinishJournal(platform, dir);
 }
 
 }  // namespace tarvel

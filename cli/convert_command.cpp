@@ -48,14 +48,16 @@ int DetectSettings(const ConvertOptions& o, const std::string& input, CPlatform&
     CConversionSettings& s = *settings;
     CDetectedLayout& layout = job->layout;
     // The input must open before its layout can tell anything.
-    if (!platform.Open(input, OpenMode::kRead)) {
-        prompt.MessageBox(OpenFailureMessage(platform, "Cannot open the input file", input), kMbOk);
+    std::unique_ptr<CFile> opened;
+    if (CStatus status = platform.Open(input, OpenMode::kRead, &opened); !status) {
+        prompt.MessageBox(OpenFailureMessage(status, "Cannot open the input file", input), kMbOk);
         return kExitFailed;
     }
+    opened.reset();
     layout = DetectFileLayout(platform, input);
     // An empty file or one that is no text the conversion itself refuses
     // with its own words; so it does a layout the options give whole.
-    const bool engineSays = layout.m_strReason == "the file is empty" || layout.m_strReason == "the file is not text";
+    const bool engineSays = layout.m_failure == DetectFailure::kEmpty || layout.m_failure == DetectFailure::kNotText;
     if (!layout.m_bFound && !engineSays && !*o.dateFormatOption) {
         prompt.MessageBox("Cannot tell the layout of " + input + ": " + layout.m_strReason +
                               ". Give the layout options (see tarvel-cli convert --help).",

@@ -1,4 +1,5 @@
 // tarvel-cli export: one security's price records as CSV.
+#include <cerrno>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -48,16 +49,21 @@ int RunExport(const std::string& dir, const std::string& symbol, const std::stri
     while (labels.size() < fields) labels.push_back("FIELD" + std::to_string(labels.size() + 1));
     bool firstIsDate = labels[0] == "DATE";
 
+    // The stream keeps no reason of its own; errno, cleared before each
+    // step that may fail, holds the system's.
+    auto reason = [] { return errno != 0 ? ": " + CStatus::Error(errno).Text() : std::string(); };
     std::ofstream file;
     std::ostream* target = &out;
     if (!output.empty()) {
+        errno = 0;
         file.open(output, std::ios::binary | std::ios::trunc);
         if (!file) {
-            err << "tarvel-cli: cannot write " << output << "\n";
+            err << "tarvel-cli: cannot write " << output << reason() << "\n";
             return kExitFailed;
         }
         target = &file;
     }
+    errno = 0;
     for (std::size_t i = 0; i < fields; ++i) *target << (i ? "," : "") << labels[i];
     *target << "\n";
     for (std::size_t r = 0; r < data.RecordCount(); ++r) {
@@ -70,7 +76,7 @@ int RunExport(const std::string& dir, const std::string& symbol, const std::stri
     }
     target->flush();
     if (!*target) {
-        err << "tarvel-cli: cannot write " << (output.empty() ? "standard output" : output) << "\n";
+        err << "tarvel-cli: cannot write " << (output.empty() ? "standard output" : output) << reason() << "\n";
         return kExitFailed;
     }
     return 0;

@@ -46,7 +46,7 @@ int CConverter::Run() {
     // naming the file the user meant.
     if (!m_strPathIn.empty() && m_strPathIn.front() != '/') {
         std::string cwd;
-        if (m_platform.GetCurrentDirectory(&cwd)) m_strPathIn = JoinPath(cwd, m_strPathIn);
+        if (m_platform.GetCurrentDirectory(&cwd).ok()) m_strPathIn = JoinPath(cwd, m_strPathIn);
     }
     int result = OpenInput();
     if (result == 0) result = CheckOutputPath();
@@ -78,13 +78,12 @@ int CConverter::DryRun() {
 }
 
 int CConverter::OpenInput() {
-    m_input = m_platform.Open(m_strPathIn, OpenMode::kRead);
-    if (!m_input) {
-        return Fail(OpenFailureMessage(m_platform, "Cannot open the input file", m_strPathIn));
+    if (CStatus status = m_platform.Open(m_strPathIn, OpenMode::kRead, &m_input); !status) {
+        return Fail(OpenFailureMessage(status, "Cannot open the input file", m_strPathIn));
     }
     Bytes head;
-    if (!ReadMore(*m_input, &head, kTextCheckBytes)) {
-        return Fail("Cannot read the input file " + m_strPathIn + ": " + m_platform.LastError());
+    if (CStatus status = ReadMore(*m_input, &head, kTextCheckBytes); !status) {
+        return Fail("Cannot read the input file " + m_strPathIn + ": " + status.Text());
     }
     TextEncoding encoding = SniffEncoding(std::string_view(reinterpret_cast<const char*>(head.data()), head.size()));
     if (encoding == TextEncoding::kUtf16Le || encoding == TextEncoding::kUtf16Be) {
@@ -92,8 +91,8 @@ int CConverter::OpenInput() {
         m_input = std::make_unique<CUtf16File>(std::move(m_input), encoding == TextEncoding::kUtf16Be,
                                                std::string(head.begin(), head.end()));
         head.clear();
-        if (!ReadMore(*m_input, &head, kTextCheckBytes)) {
-            return Fail("Cannot read the input file " + m_strPathIn + ": " + m_platform.LastError());
+        if (CStatus status = ReadMore(*m_input, &head, kTextCheckBytes); !status) {
+            return Fail("Cannot read the input file " + m_strPathIn + ": " + status.Text());
         }
     }
     if (!head.empty() && std::memchr(head.data(), 0, head.size()) != nullptr) {
@@ -104,14 +103,15 @@ int CConverter::OpenInput() {
 }
 
 int CConverter::CheckOutputPath() {
-    auto noDirectory = [&](const std::string& path) {
-        int error = m_platform.LastErrorNumber();
-        if (error == ENOENT || error == ENOTDIR) return Fail("Path does not exist: " + path);
-        return Fail("Cannot use the directory " + path + ": " + m_platform.LastError());
+    auto noDirectory = [&](const std::string& path, const CStatus& status) {
+        if (status.Number() == ENOENT || status.Number() == ENOTDIR) return Fail("Path does not exist: " + path);
+        return Fail("Cannot use the directory " + path + ": " + status.Text());
     };
-    if (!m_platform.SetCurrentDirectory(m_szPathOut)) return noDirectory(m_szPathOut);
+    if (CStatus status = m_platform.SetCurrentDirectory(m_szPathOut); !status) {
+        return noDirectory(m_szPathOut, status);
+    }
     std::string cwd;
-    if (!m_platform.GetCurrentDirectory(&cwd)) return noDirectory(m_szPathOut);
+    if (CStatus status = m_platform.GetCurrentDirectory(&cwd); !status) return noDirectory(m_szPathOut, status);
     if (!CopyWhole(m_szPathOut, cwd)) return Fail("Path does not exist: " + cwd);
     PortfolioAccess access;
     access.master = m_bUseExistingMaster ? MasterChoice::kExisting : MasterChoice::kNew;

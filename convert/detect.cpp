@@ -178,6 +178,7 @@ Candidate Evaluate(const std::vector<std::string_view>& lines, char delimiter) {
     }
     const int dateColumn = static_cast<int>(std::max_element(dates.begin(), dates.end()) - dates.begin());
     if (dates[static_cast<std::size_t>(dateColumn)] == 0) {
+        layout.m_failure = DetectFailure::kNoDates;
         layout.m_strReason = "no column reads as dates";
         return result;
     }
@@ -333,6 +334,7 @@ Candidate Evaluate(const std::vector<std::string_view>& lines, char delimiter) {
         for (std::size_t k = 0; k < n; ++k) layout.m_nFieldColumn[kOrders[n][k]] = columns[k];
     }
     if (layout.m_nFieldColumn[kClose] == kNoColumn) {
+        layout.m_failure = DetectFailure::kNoPrices;
         layout.m_strReason = "no column of prices was found beside the dates";
         return result;
     }
@@ -378,9 +380,11 @@ CDetectedLayout DetectLayout(std::string_view head) {
     const std::vector<std::string_view> lines = SplitLines(text, cut);
 
     CDetectedLayout best;
+    best.m_failure = lines.empty() ? DetectFailure::kEmpty : DetectFailure::kNoDates;
     best.m_strReason = lines.empty() ? "the file is empty" : "no column reads as dates";
     std::tuple<bool, int, int> bestScore{false, 0, 0};
     if (text.find('\0') != std::string::npos) {
+        best.m_failure = DetectFailure::kNotText;
         best.m_strReason = "the file is not text";
     } else {
         for (char delimiter : kDelimiters) {
@@ -412,9 +416,10 @@ CDetectedLayout DetectLayout(std::string_view head) {
 
 CDetectedLayout DetectFileLayout(CPlatform& platform, const std::string& path) {
     Bytes head;
-    if (!ReadFileBytes(platform, path, &head, kDetectBytes)) {
+    if (CStatus status = ReadFileBytes(platform, path, &head, kDetectBytes); !status) {
         CDetectedLayout layout;
-        layout.m_strReason = "cannot read " + path + ": " + platform.LastError();
+        layout.m_failure = DetectFailure::kUnreadable;
+        layout.m_strReason = "cannot read " + path + ": " + status.Text();
         return layout;
     }
     return DetectLayout(std::string_view(reinterpret_cast<const char*>(head.data()), head.size()));

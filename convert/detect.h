@@ -16,10 +16,22 @@ namespace tarvel {
 // How much of a file detection reads.
 inline constexpr std::size_t kDetectBytes = 64 * 1024;
 
+// Why detection found no layout.
+enum class DetectFailure {
+    kNone,        // a layout was found
+    kUnreadable,  // the file could not be read
+    kEmpty,       // the file holds no line
+    kNotText,     // the file holds a NUL byte
+    kNoDates,     // no column reads as dates
+    kNoPrices,    // no column of prices beside the dates
+};
+
 struct CDetectedLayout {
-    // Whether the rows have a date column and a close; if not, m_strReason
-    // says why and nothing else below is meaningful.
+    // Whether the rows have a date column and a close; if not, m_failure
+    // says why, m_strReason says it in words for a message, and nothing else
+    // below is meaningful. Decisions look at m_failure, never at the words.
     bool m_bFound = false;
+    DetectFailure m_failure = DetectFailure::kNone;
     std::string m_strReason;
 
     TextEncoding m_encoding = TextEncoding::kUtf8;

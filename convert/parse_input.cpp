@@ -139,7 +139,7 @@ int CConverter::ParseInput() {
         }
         rows.push_back(row);
     }
-    if (reader.Failed()) return Fail("Cannot read the input file " + m_strPathIn + ": " + m_platform.LastError());
+    if (reader.Failed()) return Fail("Cannot read the input file " + m_strPathIn + ": " + reader.Error().Text());
     std::sort(times.begin(), times.end());
     if (std::adjacent_find(times.begin(), times.end(), [](const auto& a, const auto& b) {
             return a.first == b.first && a.second != b.second;

@@ -9,10 +9,12 @@ namespace tarvel {
 
 bool ReadPreviewHead(CPlatform& platform, const std::string& path, std::string* head, std::string* error) {
     head->clear();
-    std::unique_ptr<CFile> file = platform.Open(path, OpenMode::kRead);
+    std::unique_ptr<CFile> file;
     Bytes bytes;
-    if (!file || !ReadMore(*file, &bytes, kPreviewBytes)) {
-        *error = "cannot read " + path + ": " + platform.LastError();
+    CStatus status = platform.Open(path, OpenMode::kRead, &file);
+    if (status) status = ReadMore(*file, &bytes, kPreviewBytes);
+    if (!status) {
+        *error = "cannot read " + path + ": " + status.Text();
         return false;
     }
     std::string_view raw(reinterpret_cast<const char*>(bytes.data()), bytes.size());
@@ -21,8 +23,8 @@ bool ReadPreviewHead(CPlatform& platform, const std::string& path, std::string* 
         // The same reading as the conversion's: the text, not the file's bytes, counts.
         CUtf16File text(std::move(file), encoding == TextEncoding::kUtf16Be, std::string(raw));
         Bytes decoded;
-        if (!ReadMore(text, &decoded, kPreviewBytes)) {
-            *error = "cannot read " + path + ": " + platform.LastError();
+        if (CStatus decodedStatus = ReadMore(text, &decoded, kPreviewBytes); !decodedStatus) {
+            *error = "cannot read " + path + ": " + decodedStatus.Text();
             return false;
         }
         bytes = std::move(decoded);

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 #include "platform/ascii.h"
 
@@ -23,8 +24,8 @@ bool CLineReader::Fill() {
     std::size_t old = m_buffer.size();
     m_buffer.resize(old + kChunk);
     std::size_t got = 0;
-    if (!m_file.Read(m_buffer.data() + old, kChunk, &got)) {
-        m_failed = true;
+    if (CStatus status = m_file.Read(m_buffer.data() + old, kChunk, &got); !status) {
+        m_error = std::move(status);
         got = 0;
     }
     m_buffer.resize(old + got);
@@ -43,7 +44,7 @@ void CLineReader::SkipRestOfLine() {
             if (!Fill()) return;
             continue;
         }
-        if (begin[i] == '\r' && i + 1 == available && !m_end && !m_failed) {
+        if (begin[i] == '\r' && i + 1 == available && !m_end && !Failed()) {
             m_start += i;  // keep the carriage return: the next byte decides
             Fill();
             continue;
@@ -68,7 +69,7 @@ bool CLineReader::Next(std::string_view* line, bool* tooLong) {
             std::size_t length = end + 1;
             if (begin[end] == '\r') {
                 // CR LF is one line end; so is a CR alone.
-                if (end + 1 == available && !m_end && !m_failed) {
+                if (end + 1 == available && !m_end && !Failed()) {
                     Fill();  // the next byte decides
                     continue;
                 }
@@ -93,7 +94,7 @@ bool CLineReader::Next(std::string_view* line, bool* tooLong) {
             m_start += available;
             return true;
         }
-        if (m_end || m_failed) return false;
+        if (m_end || Failed()) return false;
         Fill();
     }
 }

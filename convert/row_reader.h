@@ -25,9 +25,11 @@ public:
     // valid until the next call. A line longer than kMaxLineLength is given
     // as its first kMaxLineLength bytes with *tooLong set, and the rest of it
     // is discarded. Returns false at the end of the file or on a read error
-    // (then Failed() is true).
+    // (then Failed() is true and Error() says why).
     bool Next(std::string_view* line, bool* tooLong);
-    bool Failed() const { return m_failed; }
+    bool Failed() const { return !m_error.ok(); }
+    // The failure of the read that ended the lines; OK when none failed.
+    const CStatus& Error() const { return m_error; }
 
 private:
     bool Fill();
@@ -39,7 +41,7 @@ private:
     std::string m_long;  // the start of the latest over-long line
     std::size_t m_start = 0;
     bool m_end = false;
-    bool m_failed = false;
+    CStatus m_error;
 };
 
 // The fields of one line. Every delimiter ends a field, so an empty field is

@@ -121,7 +121,7 @@ std::string TextAsUtf8(std::string_view bytes, TextEncoding encoding) {
 CUtf16File::CUtf16File(std::unique_ptr<CFile> file, bool bigEndian, std::string start)
     : m_file(std::move(file)), m_decoder(bigEndian), m_strRaw(std::move(start)) {}
 
-bool CUtf16File::Read(void* buffer, std::size_t size, std::size_t* bytesRead) {
+CStatus CUtf16File::Read(void* buffer, std::size_t size, std::size_t* bytesRead) {
     *bytesRead = 0;
     while (m_strText.size() - m_nTextStart < size && !m_bEnd) {
         m_strText.erase(0, m_nTextStart);
@@ -129,9 +129,9 @@ bool CUtf16File::Read(void* buffer, std::size_t size, std::size_t* bytesRead) {
         if (m_strRaw.empty()) {
             m_strRaw.resize(kRawChunk);
             std::size_t got = 0;
-            if (!m_file->Read(m_strRaw.data(), kRawChunk, &got)) {
+            if (CStatus status = m_file->Read(m_strRaw.data(), kRawChunk, &got); !status) {
                 m_strRaw.clear();
-                return false;
+                return status;
             }
             m_strRaw.resize(got);
             if (got == 0) {
@@ -147,7 +147,7 @@ bool CUtf16File::Read(void* buffer, std::size_t size, std::size_t* bytesRead) {
     std::memcpy(buffer, m_strText.data() + m_nTextStart, n);
     m_nTextStart += n;
     *bytesRead = n;
-    return true;
+    return CStatus::Ok();
 }
 
 }  // namespace tarvel

@@ -1,6 +1,7 @@
 // The text encodings an input file may come in, and their reading as UTF-8.
 #pragma once
 
+#include <cerrno>
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -59,10 +60,10 @@ public:
     // `start` holds the bytes already read from `file`, which come first.
     CUtf16File(std::unique_ptr<CFile> file, bool bigEndian, std::string start);
 
-    bool Read(void* buffer, std::size_t size, std::size_t* bytesRead) override;
-    bool Write(const void*, std::size_t) override { return false; }
-    bool Flush() override { return false; }
-    bool Close() override { return m_file->Close(); }
+    CStatus Read(void* buffer, std::size_t size, std::size_t* bytesRead) override;
+    CStatus Write(const void*, std::size_t) override { return CStatus::Error(EBADF); }
+    CStatus Flush() override { return CStatus::Error(EBADF); }
+    CStatus Close() override { return m_file->Close(); }
 
 private:
     std::unique_ptr<CFile> m_file;

@@ -6,22 +6,25 @@
 
 namespace tarvel {
 
-bool ReadMore(CFile& file, Bytes* contents, std::size_t limit) {
+CStatus ReadMore(CFile& file, Bytes* contents, std::size_t limit) {
     std::uint8_t chunk[65536];
     while (contents->size() < limit) {
         std::size_t want = std::min(sizeof chunk, limit - contents->size());
         std::size_t got = 0;
-        if (!file.Read(chunk, want, &got)) return false;
+        if (CStatus status = file.Read(chunk, want, &got); !status) return status;
         if (got == 0) break;
         contents->insert(contents->end(), chunk, chunk + got);
     }
-    return true;
+    return CStatus::Ok();
 }
 
-bool ReadFileBytes(CPlatform& platform, const std::string& path, Bytes* contents, std::size_t limit) {
+CStatus ReadFileBytes(CPlatform& platform, const std::string& path, Bytes* contents, std::size_t limit) {
     contents->clear();
-    std::unique_ptr<CFile> file = platform.Open(path, OpenMode::kRead);
-    return file && ReadMore(*file, contents, limit) && file->Close();
+    std::unique_ptr<CFile> file;
+    CStatus status = platform.Open(path, OpenMode::kRead, &file);
+    if (status) status = ReadMore(*file, contents, limit);
+    if (status) status = file->Close();
+    return status;
 }
 
 bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) {
@@ -30,45 +33,45 @@ bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) {
            });
 }
 
-bool WriteNewFile(CPlatform& platform, const std::string& path, const Bytes& contents) {
+CStatus WriteNewFile(CPlatform& platform, const std::string& path, const Bytes& contents) {
     return WriteNewFile(platform, path, {std::span<const std::uint8_t>(contents)});
 }
 
-bool WriteNewFile(CPlatform& platform, const std::string& path,
-                  std::initializer_list<std::span<const std::uint8_t>> pieces) {
-    std::unique_ptr<CFile> file = platform.Open(path, OpenMode::kCreateNew);
-    if (!file) return false;
-    bool ok = true;
-    for (std::span<const std::uint8_t> piece : pieces) ok = ok && file->Write(piece.data(), piece.size());
-    ok = ok && file->Flush();
-    ok = file->Close() && ok;
-    if (!ok) {
-        CKeepError keep(platform);
-        platform.Remove(path);
+CStatus WriteNewFile(CPlatform& platform, const std::string& path,
+                     std::initializer_list<std::span<const std::uint8_t>> pieces) {
+    std::unique_ptr<CFile> file;
+    if (CStatus status = platform.Open(path, OpenMode::kCreateNew, &file); !status) return status;
+    CStatus status;
+    for (std::span<const std::uint8_t> piece : pieces) {
+        if (status) status = file->Write(piece.data(), piece.size());
     }
-    return ok;
+    if (status) status = file->Flush();
+    // Closed whatever happened before; the first failure is the one reported.
+    CStatus closed = file->Close();
+    if (status) status = closed;
+    if (!status) platform.Remove(path);
+    return status;
 }
 
-bool ReplaceFile(CPlatform& platform, const std::string& path, const std::string& tempPath,
-                 const Bytes& contents) {
+CStatus ReplaceFile(CPlatform& platform, const std::string& path, const std::string& tempPath,
+                    const Bytes& contents) {
     return ReplaceFile(platform, path, tempPath, {std::span<const std::uint8_t>(contents)});
 }
 
-bool ReplaceFile(CPlatform& platform, const std::string& path, const std::string& tempPath,
-                 std::initializer_list<std::span<const std::uint8_t>> pieces) {
+CStatus ReplaceFile(CPlatform& platform, const std::string& path, const std::string& tempPath,
+                    std::initializer_list<std::span<const std::uint8_t>> pieces) {
     platform.Remove(tempPath);
-    if (!WriteNewFile(platform, tempPath, pieces)) return false;
-    if (!platform.Rename(tempPath, path)) {
-        CKeepError keep(platform);
+    if (CStatus status = WriteNewFile(platform, tempPath, pieces); !status) return status;
+    if (CStatus status = platform.Rename(tempPath, path); !status) {
         platform.Remove(tempPath);
-        return false;
+        return status;
     }
-    return true;
+    return CStatus::Ok();
 }
 
-std::string OpenFailureMessage(const CPlatform& platform, const std::string& action, const std::string& path) {
-    if (platform.LastErrorNumber() == kErrorNotRegular) return path + " is not a regular file.";
-    return action + " " + path + ": " + platform.LastError();
+std::string OpenFailureMessage(const CStatus& status, const std::string& action, const std::string& path) {
+    if (status.IsNotRegular()) return path + " is not a regular file.";
+    return action + " " + path + ": " + status.Text();
 }
 
 std::string JoinPath(const std::string& dir, const std::string& name) {

@@ -19,61 +19,53 @@
 
 namespace tarvel {
 
-bool CPlatform::SetError(int number) {
-    return SetError(number, number == kErrorNotRegular ? "not a regular file" : std::strerror(number));
-}
-
-bool CPlatform::SetError(int number, std::string text) {
-    m_nLastError = number;
-    m_strLastError = std::move(text);
-    return false;
-}
-
 namespace {
 
 class CPosixFile final : public CFile {
 public:
-    CPosixFile(CPlatform& owner, int fd) : m_owner(owner), m_fd(fd) {}
+    explicit CPosixFile(int fd) : m_fd(fd) {}
     ~CPosixFile() override {
         if (m_fd >= 0) ::close(m_fd);
     }
 
-    bool Read(void* buffer, std::size_t size, std::size_t* bytesRead) override {
+    CStatus Read(void* buffer, std::size_t size, std::size_t* bytesRead) override {
         for (;;) {
             ssize_t n = ::read(m_fd, buffer, size);
             if (n >= 0) {
                 *bytesRead = static_cast<std::size_t>(n);
-                return true;
+                return CStatus::Ok();
             }
-            if (errno != EINTR) return m_owner.SetError(errno);
+            if (errno != EINTR) return CStatus::Error(errno);
         }
     }
 
-    bool Write(const void* data, std::size_t size) override {
+    CStatus Write(const void* data, std::size_t size) override {
         const char* p = static_cast<const char*>(data);
         while (size > 0) {
             ssize_t n = ::write(m_fd, p, size);
             if (n < 0) {
                 if (errno == EINTR) continue;
-                return m_owner.SetError(errno);
+                return CStatus::Error(errno);
             }
             p += n;
             size -= static_cast<std::size_t>(n);
         }
-        return true;
+        return CStatus::Ok();
     }
 
-    bool Flush() override { return ::fdatasync(m_fd) == 0 || errno == EINVAL || m_owner.SetError(errno); }
+    CStatus Flush() override {
+        if (::fdatasync(m_fd) == 0 || errno == EINVAL) return CStatus::Ok();
+        return CStatus::Error(errno);
+    }
 
-    bool Close() override {
+    CStatus Close() override {
         int fd = m_fd;
         m_fd = -1;
-        if (fd < 0) return m_owner.SetError(EBADF);
-        return ::close(fd) == 0 || m_owner.SetError(errno);
+        if (fd < 0) return CStatus::Error(EBADF);
+        return ::close(fd) == 0 ? CStatus::Ok() : CStatus::Error(errno);
     }
 
 private:
-    CPlatform& m_owner;
     int m_fd;
 };
 
@@ -87,18 +79,19 @@ private:
 };
 
 // Makes the entries of the directory holding `path` durable.
-bool SyncParent(CPlatform& platform, const std::string& path) {
+CStatus SyncParent(const std::string& path) {
     std::string dir = std::filesystem::path(path).parent_path().string();
     int fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return platform.SetError(errno);
-    bool ok = ::fsync(fd) == 0 || errno == EINVAL || platform.SetError(errno);
+    if (fd < 0) return CStatus::Error(errno);
+    CStatus status = ::fsync(fd) == 0 || errno == EINVAL ? CStatus::Ok() : CStatus::Error(errno);
     ::close(fd);
-    return ok;
+    return status;
 }
 
 class CPosixPlatform final : public CPlatform {
 public:
-    std::unique_ptr<CFile> Open(const std::string& path, OpenMode mode) override {
+    CStatus Open(const std::string& path, OpenMode mode, std::unique_ptr<CFile>* file) override {
+        file->reset();
         int flags = O_CLOEXEC;
         switch (mode) {
             // Non-blocking, so that a FIFO opens at once and is refused below.
@@ -112,78 +105,81 @@ public:
         } while (fd < 0 && errno == EINTR);
         if (fd < 0) {
             // O_NOFOLLOW reports a link at the name as ELOOP.
-            SetError(errno == EISDIR ? kErrorNotRegular : errno);
-            return nullptr;
+            return errno == EISDIR ? CStatus::NotRegular() : CStatus::Error(errno);
         }
         struct stat st;
-        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-            SetError(S_ISREG(st.st_mode) ? errno : kErrorNotRegular);
+        if (::fstat(fd, &st) != 0) {
+            CStatus status = CStatus::Error(errno);
             ::close(fd);
-            return nullptr;
+            return status;
+        }
+        if (!S_ISREG(st.st_mode)) {
+            ::close(fd);
+            return CStatus::NotRegular();
         }
         if ((flags & O_NONBLOCK) != 0) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-        return std::make_unique<CPosixFile>(*this, fd);
+        *file = std::make_unique<CPosixFile>(fd);
+        return CStatus::Ok();
     }
 
-    bool Rename(const std::string& from, const std::string& to) override {
-        if (::rename(from.c_str(), to.c_str()) != 0) return SetError(errno);
-        return SyncParent(*this, to);
+    CStatus Rename(const std::string& from, const std::string& to) override {
+        if (::rename(from.c_str(), to.c_str()) != 0) return CStatus::Error(errno);
+        return SyncParent(to);
     }
 
     using CPlatform::RenameNoReplace;
-    bool RenameNoReplace(const std::string& from, const std::string& to, bool syncDirectory) override {
+    CStatus RenameNoReplace(const std::string& from, const std::string& to, bool syncDirectory) override {
         if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0) {
-            if (errno != EINVAL && errno != ENOSYS) return SetError(errno);
+            if (errno != EINVAL && errno != ENOSYS) return CStatus::Error(errno);
             // A file system without the flag: a hard link fails as well when
             // `to` exists.
-            if (::link(from.c_str(), to.c_str()) != 0) return SetError(errno);
+            if (::link(from.c_str(), to.c_str()) != 0) return CStatus::Error(errno);
             ::unlink(from.c_str());
         }
-        return !syncDirectory || SyncParent(*this, to);
+        return syncDirectory ? SyncParent(to) : CStatus::Ok();
     }
 
-    bool CopyPermissions(const std::string& model, const std::string& path) override {
+    CStatus CopyPermissions(const std::string& model, const std::string& path) override {
         struct stat st;
-        if (::stat(model.c_str(), &st) != 0) return SetError(errno);
+        if (::stat(model.c_str(), &st) != 0) return CStatus::Error(errno);
         // Owner and group first: chown may clear the set-id bits that chmod
         // then restores. Another owner's file keeps what the process may set.
         if (::chown(path.c_str(), st.st_uid, st.st_gid) != 0) {
             [[maybe_unused]] int ignored = ::chown(path.c_str(), static_cast<uid_t>(-1), st.st_gid);
         }
-        return ::chmod(path.c_str(), st.st_mode & 07777) == 0 || SetError(errno);
+        return ::chmod(path.c_str(), st.st_mode & 07777) == 0 ? CStatus::Ok() : CStatus::Error(errno);
     }
 
-    std::vector<std::string> ListDirectory(const std::string& dir) override {
-        std::vector<std::string> names;
+    CStatus ListDirectory(const std::string& dir, std::vector<std::string>* names) override {
+        names->clear();
         DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
-        if (d == nullptr) {
-            SetError(errno);
-            return names;
-        }
+        if (d == nullptr) return CStatus::Error(errno);
         while (dirent* entry = ::readdir(d)) {
             std::string name = entry->d_name;
-            if (name != "." && name != "..") names.push_back(std::move(name));
+            if (name != "." && name != "..") names->push_back(std::move(name));
         }
         ::closedir(d);
-        return names;
+        return CStatus::Ok();
     }
 
-    bool Remove(const std::string& path) override { return ::unlink(path.c_str()) == 0 || SetError(errno); }
-
-    bool SetCurrentDirectory(const std::string& path) override {
-        return ::chdir(path.c_str()) == 0 || SetError(errno);
+    CStatus Remove(const std::string& path) override {
+        return ::unlink(path.c_str()) == 0 ? CStatus::Ok() : CStatus::Error(errno);
     }
 
-    bool GetCurrentDirectory(std::string* path) override {
+    CStatus SetCurrentDirectory(const std::string& path) override {
+        return ::chdir(path.c_str()) == 0 ? CStatus::Ok() : CStatus::Error(errno);
+    }
+
+    CStatus GetCurrentDirectory(std::string* path) override {
         char* cwd = ::getcwd(nullptr, 0);  // sized by the system: never truncated
-        if (cwd == nullptr) return SetError(errno);
+        if (cwd == nullptr) return CStatus::Error(errno);
         *path = cwd;
         std::free(cwd);
-        return true;
+        return CStatus::Ok();
     }
 
-    bool MakeDirectory(const std::string& path) override {
-        return ::mkdir(path.c_str(), 0777) == 0 || SetError(errno);
+    CStatus MakeDirectory(const std::string& path) override {
+        return ::mkdir(path.c_str(), 0777) == 0 ? CStatus::Ok() : CStatus::Error(errno);
     }
 
     bool IsDirectory(const std::string& path) override {
@@ -194,10 +190,7 @@ public:
     FileInfo Examine(const std::string& path) override {
         FileInfo info;
         struct stat st;
-        if (::lstat(path.c_str(), &st) != 0) {
-            SetError(errno);
-            return info;
-        }
+        if (::lstat(path.c_str(), &st) != 0) return info;
         info.exists = true;
         info.regular = S_ISREG(st.st_mode);
         info.symbolicLink = S_ISLNK(st.st_mode);
@@ -207,28 +200,27 @@ public:
         return info;
     }
 
-    std::unique_ptr<CDirectoryLock> LockDirectory(const std::string& path, int waitSeconds,
-                                                  const std::function<void()>& waiting) override {
+    CStatus LockDirectory(const std::string& path, int waitSeconds, const std::function<void()>& waiting,
+                          std::unique_ptr<CDirectoryLock>* lock) override {
+        lock->reset();
         int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd < 0) {
-            SetError(errno);
-            return nullptr;
-        }
+        if (fd < 0) return CStatus::Error(errno);
         using Clock = std::chrono::steady_clock;
         const Clock::time_point deadline = Clock::now() + std::chrono::seconds(waitSeconds);
         bool told = false;
         for (;;) {
-            if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return std::make_unique<CPosixLock>(fd);
+            if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+                *lock = std::make_unique<CPosixLock>(fd);
+                return CStatus::Ok();
+            }
             int error = errno;
             if (error != EWOULDBLOCK && error != EINTR) {
                 ::close(fd);
-                SetError(error);
-                return nullptr;
+                return CStatus::Error(error);
             }
             if (error == EWOULDBLOCK && Clock::now() >= deadline) {
                 ::close(fd);
-                SetError(EWOULDBLOCK);
-                return nullptr;
+                return CStatus::Error(EWOULDBLOCK);
             }
             if (!told && waiting) waiting();
             told = true;
@@ -241,22 +233,22 @@ public:
         struct stat st;
         if (::lstat(exact.c_str(), &st) == 0) return name;
         std::optional<std::string> found;
-        for (const std::string& entry : ListDirectory(dir)) {
+        std::vector<std::string> entries;
+        ListDirectory(dir, &entries);
+        for (const std::string& entry : entries) {
             // The first in sorted order, so that every look-up picks the same one.
             if (EqualIgnoringAsciiCase(name, entry) && (!found || entry < *found)) found = entry;
         }
         return found;
     }
 
-    std::string CanonicalPath(const std::string& path) override {
+    CStatus CanonicalPath(const std::string& path, std::string* canonical) override {
+        canonical->clear();
         char* resolved = ::realpath(path.empty() ? "." : path.c_str(), nullptr);
-        if (resolved == nullptr) {
-            SetError(errno);
-            return {};
-        }
-        std::string result = resolved;
+        if (resolved == nullptr) return CStatus::Error(errno);
+        *canonical = resolved;
         std::free(resolved);
-        return result;
+        return CStatus::Ok();
     }
 };
 

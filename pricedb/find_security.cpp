@@ -59,8 +59,8 @@ bool OpenMaster(CPlatform& platform, const Level& level, OpenedMaster* master, s
         return false;
     };
     // More than 1024 records cannot be a whole MASTER; reading stops there.
-    if (!ReadFileBytes(platform, path, &master->bytes, kMasterRecordSize * 1024 + 1)) {
-        return note(OpenFailureMessage(platform, "Cannot read the Master file", path));
+    if (CStatus status = ReadFileBytes(platform, path, &master->bytes, kMasterRecordSize * 1024 + 1); !status) {
+        return note(OpenFailureMessage(status, "Cannot read the Master file", path));
     }
     std::string damage = CheckMaster(master->bytes, path);
     if (!damage.empty()) return note(std::move(damage));
@@ -80,7 +80,8 @@ Level SubLevel(CPlatform& platform, const Level& parent, const std::uint8_t* rec
     std::optional<std::string> actual = platform.FindName(parent.path, name);
     if (!actual) return sub;
     sub.path = parent.path + *actual + "/";
-    std::string canonical = platform.CanonicalPath(sub.path);
+    std::string canonical;
+    platform.CanonicalPath(sub.path, &canonical);
     sub.enterable = sub.path.size() + 6 <= kMaxWalkPath && !canonical.empty() && visited.insert(canonical).second;
     return sub;
 }
@@ -98,8 +99,8 @@ bool ReadExtendedMaster(CPlatform& platform, const Level& level, const char* nam
     if (!found) return true;
     std::string path = level.path + *found;
     std::string text;
-    if (!ReadFileBytes(platform, path, bytes, 1 << 24)) {
-        text = OpenFailureMessage(platform, "Cannot read the Master file", path);
+    if (CStatus status = ReadFileBytes(platform, path, bytes, 1 << 24); !status) {
+        text = OpenFailureMessage(status, "Cannot read the Master file", path);
     } else {
         text = check(*bytes, path);
     }
@@ -182,7 +183,8 @@ std::vector<ListedSecurity> ListPortfolio(CPlatform& platform, const std::string
     top.path = directory;
     if (!directory.empty() && directory.back() != '/') top.path += '/';
     std::set<std::string> visited;
-    std::string canonical = platform.CanonicalPath(directory.empty() ? "." : directory);
+    std::string canonical;
+    platform.CanonicalPath(directory.empty() ? "." : directory, &canonical);
     if (canonical.empty()) return out;
     visited.insert(canonical);
     ListLevel(platform, top, 0, visited, out, problem);
@@ -223,7 +225,8 @@ std::int16_t FindSecurity(CPlatform& platform, const std::string& directory, std
     levels[0].path = directory;
     if (!directory.empty() && directory.back() != '/') levels[0].path += '/';
     std::set<std::string> visited;
-    std::string canonical = platform.CanonicalPath(directory.empty() ? "." : directory);
+    std::string canonical;
+    platform.CanonicalPath(directory.empty() ? "." : directory, &canonical);
     levels[0].enterable = !canonical.empty() && visited.insert(canonical).second;
 
     for (;;) {

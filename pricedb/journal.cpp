@@ -33,33 +33,35 @@ bool ParseJournal(const Bytes& bytes, std::vector<JournalStep>* steps) {
     return false;
 }
 
-bool RunJournal(CPlatform& platform, const std::string& directory, const std::vector<JournalStep>& steps) {
+CStatus RunJournal(CPlatform& platform, const std::string& directory, const std::vector<JournalStep>& steps) {
     for (const JournalStep& step : steps) {
         std::string from = JoinPath(directory, step.from), to = JoinPath(directory, step.to);
         if (!platform.Examine(from).exists) continue;
-        if (!(step.replace ? platform.Rename(from, to) : platform.RenameNoReplace(from, to))) return false;
+        CStatus status = step.replace ? platform.Rename(from, to) : platform.RenameNoReplace(from, to);
+        if (!status) return status;
     }
-    return true;
+    return CStatus::Ok();
 }
 
-bool FinishJournal(CPlatform& platform, const std::string& directory) {
+CStatus FinishJournal(CPlatform& platform, const std::string& directory) {
     std::string path = JoinPath(directory, kJournalName);
     CPlatform::FileInfo info = platform.Examine(path);
-    if (!info.exists) return true;
+    if (!info.exists) return CStatus::Ok();
     Bytes bytes;
     std::vector<JournalStep> steps;
     // A journal is renamed into place whole once written and synced; one
     // that is no regular file or does not parse is none of ours and is
     // removed like any other leftover under our names.
     if (!info.regular || info.symbolicLink) return platform.Remove(path);
-    if (!ReadFileBytes(platform, path, &bytes, 1 << 20)) return false;
+    if (CStatus status = ReadFileBytes(platform, path, &bytes, 1 << 20); !status) return status;
     if (!ParseJournal(bytes, &steps)) return platform.Remove(path);
-    return RunJournal(platform, directory, steps) && platform.Remove(path);
+    if (CStatus status = RunJournal(platform, directory, steps); !status) return status;
+    return platform.Remove(path);
 }
 
-std::string JournalStaysMessage(CPlatform& platform, const std::string& directory) {
+std::string JournalStaysMessage(const CStatus& status, const std::string& directory) {
     return "A conversion into " + directory + " was saved but could not be completed (" +
-           JoinPath(directory, kJournalName) + "), and still cannot: " + platform.LastError() +
+           JoinPath(directory, kJournalName) + "), and still cannot: " + status.Text() +
            ". Nothing more is converted until it can.";
 }
 

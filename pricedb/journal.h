@@ -43,16 +43,17 @@ bool ParseJournal(const Bytes& bytes, std::vector<JournalStep>* steps);
 
 // Carries out, in order, the steps whose source is still there; a step done
 // before is skipped. Stops at the first rename that fails, so that MASTER,
-// the last step, never goes ahead of the files it lists. False, with that
-// rename's error, then.
-bool RunJournal(CPlatform& platform, const std::string& directory, const std::vector<JournalStep>& steps);
+// the last step, never goes ahead of the files it lists. Non-OK, with that
+// rename's status, then.
+CStatus RunJournal(CPlatform& platform, const std::string& directory, const std::vector<JournalStep>& steps);
 
 // Carries out the renames of a committed journal in `directory`, if there is
-// one, and removes it; removes one that is not a journal of ours. False,
-// with the platform's error, when a journal stays.
-bool FinishJournal(CPlatform& platform, const std::string& directory);
+// one, and removes it; removes one that is not a journal of ours. Non-OK,
+// with the status of the step that failed, when a journal stays.
+CStatus FinishJournal(CPlatform& platform, const std::string& directory);
 
-// Why nothing is converted while a committed journal cannot be carried out.
-std::string JournalStaysMessage(CPlatform& platform, const std::string& directory);
+// Why nothing is converted while a committed journal cannot be carried out;
+// `status` is what FinishJournal returned.
+std::string JournalStaysMessage(const CStatus& status, const std::string& directory);
 
 }  // namespace tarvel

@@ -30,8 +30,8 @@ std::string CheckMaster(const Bytes& master, const std::string& masterPath) {
 
 bool ReadCheckedMaster(CPlatform& platform, CPrompt& prompt, const std::string& masterPath, Bytes* master,
                        std::size_t limit) {
-    if (!ReadFileBytes(platform, masterPath, master, limit)) {
-        prompt.MessageBox(OpenFailureMessage(platform, "Cannot read the Master file", masterPath), kMbOk);
+    if (CStatus status = ReadFileBytes(platform, masterPath, master, limit); !status) {
+        prompt.MessageBox(OpenFailureMessage(status, "Cannot read the Master file", masterPath), kMbOk);
         return false;
     }
     std::string problem = CheckMaster(*master, masterPath);

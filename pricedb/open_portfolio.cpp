@@ -22,19 +22,23 @@ std::unique_ptr<CPortfolio> Claim(CPlatform& platform, CPrompt& prompt, const st
     CPortfolio::Claim claim;
     // Two conversions into one portfolio take turns: the lock is on the
     // directory, which stays the same while MASTER is replaced.
-    claim.lock = platform.LockDirectory(directory, access.waitSeconds, [&] {
-        if (access.onWaiting) access.onWaiting("Waiting for another conversion into " + directory + "...");
-    });
-    if (!claim.lock) {
-        if (platform.LastErrorNumber() == EWOULDBLOCK) {
+    CStatus locked = platform.LockDirectory(
+        directory, access.waitSeconds,
+        [&] {
+            if (access.onWaiting) access.onWaiting("Waiting for another conversion into " + directory + "...");
+        },
+        &claim.lock);
+    if (!locked) {
+        if (locked.Number() == EWOULDBLOCK) {
             return refuse(directory + " is busy with another conversion.", PortfolioOpening::kRefused);
         }
-        return refuse("Cannot lock the portfolio " + directory + ": " + platform.LastError(),
-                      PortfolioOpening::kRefused);
+        return refuse("Cannot lock the portfolio " + directory + ": " + locked.Text(), PortfolioOpening::kRefused);
     }
     // A commit that a killed run left half done is completed before MASTER
     // is looked at: it may be what makes MASTER.
-    if (!FinishJournal(platform, directory)) claim.journalStays = JournalStaysMessage(platform, directory);
+    if (CStatus status = FinishJournal(platform, directory); !status) {
+        claim.journalStays = JournalStaysMessage(status, directory);
+    }
     std::optional<std::string> existing = platform.FindName(directory, kMasterName);
     std::string masterPath = JoinPath(directory, existing.value_or(kMasterName));
     if (access.maxMasterPath != 0 && masterPath.size() > access.maxMasterPath) {

@@ -17,8 +17,8 @@ std::string SymbolicLinkMessage(const std::string& path) {
            " is a symbolic link; Tarvel does not replace it. Convert into the directory it points to.";
 }
 
-std::string CannotWriteMessage(CPlatform& platform, const std::string& path) {
-    return "Cannot write to " + path + ": " + platform.LastError();
+std::string CannotWriteMessage(const CStatus& status, const std::string& path) {
+    return "Cannot write to " + path + ": " + status.Text();
 }
 
 // --- CPortfolio -------------------------------------------------------------
@@ -47,8 +47,13 @@ CPortfolio::~CPortfolio() = default;
 int CPortfolio::Open() {
     // A claimed portfolio tried its journal when it took the lock; the
     // message says why that failed, from the moment it did.
-    if (m_bClaimed ? !m_strJournalStays.empty() : !FinishJournal(m_platform, m_strDirectory)) {
-        m_prompt.MessageBox(m_bClaimed ? m_strJournalStays : JournalStaysMessage(m_platform, m_strDirectory), kMbOk);
+    if (m_bClaimed) {
+        if (!m_strJournalStays.empty()) {
+            m_prompt.MessageBox(m_strJournalStays, kMbOk);
+            return 1;
+        }
+    } else if (CStatus status = FinishJournal(m_platform, m_strDirectory); !status) {
+        m_prompt.MessageBox(JournalStaysMessage(status, m_strDirectory), kMbOk);
         return 1;
     }
     RemoveUncommittedFiles(m_platform, m_strDirectory, m_strMasterPath);
@@ -62,8 +67,8 @@ int CPortfolio::Open() {
         std::string problem;
         if (info.symbolicLink) {
             problem = SymbolicLinkMessage(path);
-        } else if (!ReadFileBytes(m_platform, path, bytes, kDirectoryFileReadLimit)) {
-            problem = OpenFailureMessage(m_platform, "Cannot read the Master file", path);
+        } else if (CStatus status = ReadFileBytes(m_platform, path, bytes, kDirectoryFileReadLimit); !status) {
+            problem = OpenFailureMessage(status, "Cannot read the Master file", path);
         } else if (problem = check(*bytes, path); problem.empty() && !info.writable) {
             problem = "The Master file " + path + " is read-only.";
         }
@@ -119,7 +124,9 @@ int CPortfolio::Open() {
         s.entries.push_back(std::move(e));
     }
     // Price files, whatever put them there, are never overwritten.
-    for (const std::string& name : m_platform.ListDirectory(m_strDirectory)) {
+    std::vector<std::string> names;
+    m_platform.ListDirectory(m_strDirectory, &names);
+    for (const std::string& name : names) {
         for (int n : {FileNumberOf(name, ".DAT"), FileNumberOf(name, ".DOP"), FileNumberOf(name, ".MWD", 65535)}) {
             if (n != 0) s.takenNumbers.insert(n);
         }
@@ -276,8 +283,8 @@ bool CPortfolio::ExistingFields(const Entry& entry, bool (&fieldOn)[kFieldCount]
 int CPortfolio::StageAppend(const Entry& entry, const NewSecurity& newer, int* added, int* leftOut) {
     // The price files on disk must be those this object committed: a
     // journal of an earlier commit still to be carried out is, first.
-    if (!FinishPendingJournal()) {
-        m_prompt.MessageBox(JournalStaysMessage(m_platform, m_strDirectory), kMbOk);
+    if (CStatus status = FinishPendingJournal(); !status) {
+        m_prompt.MessageBox(JournalStaysMessage(status, m_strDirectory), kMbOk);
         return 1;
     }
     State& s = *m_state;
@@ -334,8 +341,8 @@ int CPortfolio::StageAppend(const Entry& entry, const NewSecurity& newer, int* a
                                 kMbOk);
             return 1;
         }
-        if (!ReadFileBytes(m_platform, path, &op.data, length * (kMaxPriceRecords + 2))) {
-            m_prompt.MessageBox(OpenFailureMessage(m_platform, "Cannot read the price file", path), kMbOk);
+        if (CStatus status = ReadFileBytes(m_platform, path, &op.data, length * (kMaxPriceRecords + 2)); !status) {
+            m_prompt.MessageBox(OpenFailureMessage(status, "Cannot read the price file", path), kMbOk);
             return 1;
         }
     }

@@ -116,10 +116,12 @@ public:
 private:
     struct Op;
     struct State;
-    int FailWrite(const std::string& path);
-    // Carries out a journal that a commit of this object could not; true
-    // when none stays.
-    bool FinishPendingJournal();
+    // Shows CannotWriteMessage for `path` and `status`, drops everything
+    // staged and returns 1.
+    int FailWrite(const std::string& path, const CStatus& status);
+    // Carries out a journal that a commit of this object could not; OK when
+    // none stays.
+    CStatus FinishPendingJournal();
     int NewMasterNumber() const;
     int NewXMasterNumber() const;
     bool ExistingFields(const Entry& entry, bool (&fieldOn)[kFieldCount]) const;
@@ -144,6 +146,6 @@ private:
 std::string SymbolicLinkMessage(const std::string& path);
 
 // "Cannot write to <path>: <the system's reason>".
-std::string CannotWriteMessage(CPlatform& platform, const std::string& path);
+std::string CannotWriteMessage(const CStatus& status, const std::string& path);
 
 }  // namespace tarvel

@@ -15,12 +15,11 @@ namespace {
 std::string BaseName(const std::string& path) { return std::filesystem::path(path).filename().string(); }
 
 // Undoes the steps of one AddSecurity that went wrong: removes the files it
-// renamed into place and its temporaries, keeping the reason of the failure.
+// renamed into place and its temporaries.
 class CStagedFiles {
 public:
     explicit CStagedFiles(CPlatform& platform) : m_platform(platform) {}
     ~CStagedFiles() {
-        CKeepError keep(m_platform);
         for (const std::string& path : m_paths) m_platform.Remove(path);
     }
     void Add(const std::string& path) { m_paths.push_back(path); }
@@ -34,15 +33,16 @@ private:
 
 }  // namespace
 
-bool CPortfolio::FinishPendingJournal() {
+CStatus CPortfolio::FinishPendingJournal() {
     // Under the lock only a commit of this object leaves a journal behind.
-    if (!m_bJournalPending) return true;
-    m_bJournalPending = !FinishJournal(m_platform, m_strDirectory);
-    return !m_bJournalPending;
+    if (!m_bJournalPending) return CStatus::Ok();
+    CStatus status = FinishJournal(m_platform, m_strDirectory);
+    m_bJournalPending = !status.ok();
+    return status;
 }
 
-int CPortfolio::FailWrite(const std::string& path) {
-    m_prompt.MessageBox(CannotWriteMessage(m_platform, path), kMbOk);
+int CPortfolio::FailWrite(const std::string& path, const CStatus& status) {
+    m_prompt.MessageBox(CannotWriteMessage(status, path), kMbOk);
     *m_state = *m_committed;
     m_ops.clear();
     m_nStagedBytes = 0;
@@ -54,8 +54,8 @@ int CPortfolio::Commit(bool backup) {
     State& s = *m_state;
     // An earlier commit of this run whose renames could not all be done
     // must be completed first: its journal may not be replaced.
-    if (!FinishPendingJournal()) {
-        m_prompt.MessageBox(JournalStaysMessage(m_platform, m_strDirectory), kMbOk);
+    if (CStatus status = FinishPendingJournal(); !status) {
+        m_prompt.MessageBox(JournalStaysMessage(status, m_strDirectory), kMbOk);
         *m_state = *m_committed;
         m_ops.clear();
         m_nStagedBytes = 0;
@@ -74,7 +74,9 @@ int CPortfolio::Commit(bool backup) {
         std::string temp = op.dataName + kTempSuffix;
         std::string tempPath = JoinPath(m_strDirectory, temp);
         staged.Add(tempPath);
-        if (!WriteNewFile(m_platform, tempPath, op.data)) return FailWrite(JoinPath(m_strDirectory, op.dataName));
+        if (CStatus status = WriteNewFile(m_platform, tempPath, op.data); !status) {
+            return FailWrite(JoinPath(m_strDirectory, op.dataName), status);
+        }
         if (op.append) {
             steps.push_back({true, temp, op.dataName});
             continue;
@@ -84,8 +86,8 @@ int CPortfolio::Commit(bool backup) {
             std::string dopName = DescriptionFileName(op.fileNumber);
             std::string dopTemp = JoinPath(m_strDirectory, dopName + kTempSuffix);
             staged.Add(dopTemp);
-            if (!WriteNewFile(m_platform, dopTemp, {bytesOf(op.dop)})) {
-                return FailWrite(JoinPath(m_strDirectory, dopName));
+            if (CStatus status = WriteNewFile(m_platform, dopTemp, {bytesOf(op.dop)}); !status) {
+                return FailWrite(JoinPath(m_strDirectory, dopName), status);
             }
             newFiles.emplace_back(dopName + kTempSuffix, dopName);
         }
@@ -95,29 +97,41 @@ int CPortfolio::Commit(bool backup) {
     auto stageDirectoryFile = [&](const std::string& name, const Bytes& bytes, bool isNew) {
         std::string tempPath = JoinPath(m_strDirectory, name + kTempSuffix);
         staged.Add(tempPath);
-        if (!WriteNewFile(m_platform, tempPath, bytes)) return false;
+        if (CStatus status = WriteNewFile(m_platform, tempPath, bytes); !status) return status;
         std::string path = JoinPath(m_strDirectory, name);
         // The new file keeps the owner's choice of permissions.
-        if (!isNew && !m_platform.CopyPermissions(path, tempPath)) return false;
+        if (!isNew) {
+            if (CStatus status = m_platform.CopyPermissions(path, tempPath); !status) return status;
+        }
         steps.push_back({!isNew, name + kTempSuffix, name});
-        return true;
+        return CStatus::Ok();
     };
     const State& before = *m_committed;
     if (s.xmasterChanged) {
         std::string name = m_platform.FindName(m_strDirectory, kXMasterName).value_or(kXMasterName);
-        if (!stageDirectoryFile(name, s.xmaster, !before.hasXMaster)) return FailWrite(JoinPath(m_strDirectory, name));
+        if (CStatus status = stageDirectoryFile(name, s.xmaster, !before.hasXMaster); !status) {
+            return FailWrite(JoinPath(m_strDirectory, name), status);
+        }
     }
     if (s.emasterChanged) {
         std::string name = m_bNewMaster ? std::string(kEMasterName)
                                         : m_platform.FindName(m_strDirectory, kEMasterName).value_or(kEMasterName);
-        if (!stageDirectoryFile(name, s.emaster, m_bNewMaster)) return FailWrite(JoinPath(m_strDirectory, name));
+        if (CStatus status = stageDirectoryFile(name, s.emaster, m_bNewMaster); !status) {
+            return FailWrite(JoinPath(m_strDirectory, name), status);
+        }
     }
     const bool backupMaster = backup && s.masterChanged && !m_bNewMaster;
     if (backupMaster) {
         staged.Add(backupTemp);
-        if (!WriteNewFile(m_platform, backupTemp, before.master)) return FailWrite(m_strMasterPath + ".BAK");
+        if (CStatus status = WriteNewFile(m_platform, backupTemp, before.master); !status) {
+            return FailWrite(m_strMasterPath + ".BAK", status);
+        }
     }
-    if (s.masterChanged && !stageDirectoryFile(masterName, s.master, m_bNewMaster)) return FailWrite(m_strMasterPath);
+    if (s.masterChanged) {
+        if (CStatus status = stageDirectoryFile(masterName, s.master, m_bNewMaster); !status) {
+            return FailWrite(m_strMasterPath, status);
+        }
+    }
 
     // Renamed files join the clean-up only once they are ours: a file that
     // appeared meanwhile under the name makes the rename fail and stays.
@@ -125,7 +139,7 @@ int CPortfolio::Commit(bool backup) {
     // directory.
     for (const auto& [temp, name] : newFiles) {
         std::string tempPath = JoinPath(m_strDirectory, temp), path = JoinPath(m_strDirectory, name);
-        if (!m_platform.RenameNoReplace(tempPath, path, false)) return FailWrite(path);
+        if (CStatus status = m_platform.RenameNoReplace(tempPath, path, false); !status) return FailWrite(path, status);
         staged.Forget(tempPath);
         staged.Add(path);
     }
@@ -133,9 +147,8 @@ int CPortfolio::Commit(bool backup) {
         // One file to replace: its rename is the commit.
         const JournalStep& step = steps.front();
         std::string from = JoinPath(m_strDirectory, step.from), to = JoinPath(m_strDirectory, step.to);
-        bool committed = step.replace ? m_platform.Rename(from, to) : m_platform.RenameNoReplace(from, to);
+        CStatus committed = step.replace ? m_platform.Rename(from, to) : m_platform.RenameNoReplace(from, to);
         if (!committed) {
-            CKeepError keep(m_platform);
             if (!m_platform.FindName(m_strDirectory, step.from)) {
                 // Renamed, but the directory could not be synced: put the old
                 // file back so that it lists no security whose files go.
@@ -145,34 +158,37 @@ int CPortfolio::Commit(bool backup) {
                     ReplaceFile(m_platform, to, from, step.to == masterName ? before.master : before.xmaster);
                 }
             }
-            return FailWrite(to);
+            return FailWrite(to, committed);
         }
     } else {
         std::string journal = JoinPath(m_strDirectory, kJournalName);
         std::string text = JournalText(steps);
         staged.Add(journal + kTempSuffix);
-        if (!WriteNewFile(m_platform, journal + kTempSuffix, {bytesOf(text)})) return FailWrite(journal);
-        if (!m_platform.RenameNoReplace(journal + kTempSuffix, journal)) {
-            CKeepError keep(m_platform);
+        if (CStatus status = WriteNewFile(m_platform, journal + kTempSuffix, {bytesOf(text)}); !status) {
+            return FailWrite(journal, status);
+        }
+        if (CStatus status = m_platform.RenameNoReplace(journal + kTempSuffix, journal); !status) {
             // Renamed, but the directory could not be synced: the journal is
             // ours and goes with the rest. Otherwise it was never ours.
             if (!m_platform.Examine(journal + kTempSuffix).exists) m_platform.Remove(journal);
-            return FailWrite(journal);
+            return FailWrite(journal, status);
         }
         // Committed: what follows only completes it, now or in the next run.
         staged.ForgetAll();
         // A step that failed is tried once more before the run gives up on it.
-        if (RunJournal(m_platform, m_strDirectory, steps) || RunJournal(m_platform, m_strDirectory, steps)) {
+        CStatus completed = RunJournal(m_platform, m_strDirectory, steps);
+        if (!completed) completed = RunJournal(m_platform, m_strDirectory, steps);
+        if (completed) {
             m_platform.Remove(journal);
         } else {
             m_bJournalPending = true;
             m_prompt.MessageBox("The conversion is saved, but " + m_strDirectory + " could not be brought up to date: " +
-                                    m_platform.LastError() + ". The next conversion into it completes it.",
+                                    completed.Text() + ". The next conversion into it completes it.",
                                 kMbOk);
         }
     }
     staged.ForgetAll();
-    if (backupMaster && !m_platform.Rename(backupTemp, m_strMasterPath + ".BAK")) {
+    if (backupMaster && !m_platform.Rename(backupTemp, m_strMasterPath + ".BAK").ok()) {
         // The conversion stands; only the backup is older than it should be.
         m_platform.Remove(backupTemp);
     }

@@ -1,6 +1,7 @@
 #include "pricedb/price_file.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <optional>
 #include <sstream>
@@ -23,9 +24,20 @@ bool CPriceFile::Read(CPlatform& platform, const std::string& dir, const std::st
     m_data.clear();
     m_nRecordLength = recordLength;
     m_nRecords = 0;
-    if (recordLength < 4 || recordLength > 28 || recordLength % 4 != 0 || !name ||
-        !ReadFileBytes(platform, dir + *name, &m_data) || m_data.size() < recordLength) {
-        *error = name ? platform.LastError() : std::string("No such file or directory");
+    if (recordLength < 4 || recordLength > 28 || recordLength % 4 != 0) {
+        *error = "records of " + std::to_string(recordLength) + " bytes are no price file's";
+        return false;
+    }
+    if (!name) {
+        *error = CStatus::Error(ENOENT).Text();
+        return false;
+    }
+    if (CStatus status = ReadFileBytes(platform, dir + *name, &m_data); !status) {
+        *error = status.Text();
+        return false;
+    }
+    if (m_data.size() < recordLength) {
+        *error = "the file is shorter than its header record";
         return false;
     }
     // Neither the header's count nor the file's length alone is trusted:

@@ -35,7 +35,8 @@ public:
     // Returns false when `recordLength` is not a multiple of 4 from 4 to 28,
     // when no such file is there, when it cannot be read or when it is
     // shorter than its header record; *error then holds the reason: the
-    // platform's latest error, or "No such file or directory". On failure
+    // system's text for the failed look-up or read, or what is wrong with
+    // the length or the file. On failure
     // this object is left empty or partly filled and must not be read.
     bool Read(CPlatform& platform, const std::string& dir, const std::string& fileName,
               std::size_t recordLength, std::string* error);

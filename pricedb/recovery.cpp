@@ -48,7 +48,8 @@ void RemoveLeftovers(CPlatform& platform, const std::string& directory, const st
 }
 
 void RemoveUncommittedFiles(CPlatform& platform, const std::string& directory, const std::string& masterPath) {
-    std::vector<std::string> names = platform.ListDirectory(directory);
+    std::vector<std::string> names;
+    platform.ListDirectory(directory, &names);
     // A conversion killed between renaming its new price files into place
     // and its commit: those files are the ones that a pending MASTER.~NU
     // (XMASTER.~NU) lists and the directory file itself does not. When that

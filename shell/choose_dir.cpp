@@ -1,5 +1,7 @@
 #include "shell/choose_dir.h"
 
+#include <cerrno>
+
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
@@ -132,12 +134,21 @@ bool CChooseDir::OnFileNameOK() {
         m_prompt.MessageBox(text + " is not a valid pathname.", kMbOk);
         return false;
     }
-    if (m_platform.SetCurrentDirectory(text)) return true;
+    CStatus entered = m_platform.SetCurrentDirectory(text);
+    if (entered) return true;
+    // Only a missing directory is offered for creation; one that is there
+    // but cannot be entered says why.
+    if (entered.Number() != ENOENT && entered.Number() != ENOTDIR) {
+        m_prompt.MessageBox("Cannot use the directory " + text + ": " + entered.Text(), kMbOk);
+        return false;
+    }
     if (m_prompt.MessageBox("Directory " + text + " does not exist.\nCreate this directory?", kMbYesNo) != kIdYes) {
         return false;
     }
-    if (!m_platform.MakeDirectory(text)) {
-        m_prompt.MessageBox("There was a problem creating " + text + ".\nThe new directory was not created.", kMbOk);
+    if (CStatus created = m_platform.MakeDirectory(text); !created) {
+        m_prompt.MessageBox("There was a problem creating " + text + ": " + created.Text() +
+                                ".\nThe new directory was not created.",
+                            kMbOk);
         return false;
     }
     return true;

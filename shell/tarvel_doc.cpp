@@ -13,10 +13,12 @@ bool CTarvelDoc::OnNewDocument() {
 
 bool CTarvelDoc::OnOpenDocument(const QByteArray& path) {
     CTarvelApp& app = m_app;
-    if (!app.platform().Open(path.toStdString(), OpenMode::kRead)) {
-        app.prompt().MessageBox(OpenFailureMessage(app.platform(), "Cannot open", path.toStdString()), kMbOk);
+    std::unique_ptr<CFile> file;
+    if (CStatus status = app.platform().Open(path.toStdString(), OpenMode::kRead, &file); !status) {
+        app.prompt().MessageBox(OpenFailureMessage(status, "Cannot open", path.toStdString()), kMbOk);
         return false;
     }
+    file.reset();
     m_view.SetPathIn(path);
     m_view.OnPreviewFile();
     return true;

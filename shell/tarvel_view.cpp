@@ -49,15 +49,16 @@ void CTarvelView::SetPathIn(const QByteArray& path) {
 
 void CTarvelView::OnPreviewFile() {
     setUpdatesEnabled(false);
-    std::unique_ptr<CFile> file = m_app.platform().Open(m_strPathIn.toStdString(), OpenMode::kRead);
+    std::unique_ptr<CFile> file;
+    CStatus opened = m_app.platform().Open(m_strPathIn.toStdString(), OpenMode::kRead, &file);
     OnClearWindow();
     AppendToLog(QStringLiteral("To help you with the conversion settings, your file...\r\n\r\n\t") +
                 QFile::decodeName(m_strPathIn) +
                 QStringLiteral("\r\n\r\nlooks like this...\r\n\r\n"));
-    if (!file) {
+    if (!opened) {
         setUpdatesEnabled(true);
-        m_app.prompt().MessageBox(
-            OpenFailureMessage(m_app.platform(), "Cannot open the input file", m_strPathIn.toStdString()), kMbOk);
+        m_app.prompt().MessageBox(OpenFailureMessage(opened, "Cannot open the input file", m_strPathIn.toStdString()),
+                                  kMbOk);
         return;
     }
     CLineReader reader(*file);

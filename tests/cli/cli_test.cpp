@@ -225,6 +225,9 @@ TEST_F(CliTest, ReadersReportWhatIsMissing) {
     EXPECT_EQ(missing.err, "tarvel-cli: no security NOPE in " + m_out + "\n");
     EXPECT_EQ(Cli({"export", m_out, "IBM", "--output", m_env / "ibm.csv"}).status, 0);
     EXPECT_EQ(test::ReadFile(m_env / "ibm.csv"), Cli({"export", m_out, "IBM"}).out);
+    Outcome unwritable = Cli({"export", m_out, "IBM", "--output", m_env / "nowhere/ibm.csv"});
+    EXPECT_EQ(unwritable.status, 1);
+    EXPECT_EQ(unwritable.err, "tarvel-cli: cannot write " + m_env / "nowhere/ibm.csv" + ": No such file or directory\n");
 }
 
 // Each example file, converted and exported again, gives back its own values:

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "convert/detect.h"
+#include "tests/support/temp_dir.h"
 
 namespace tarvel {
 namespace {
@@ -164,7 +165,34 @@ TEST(DetectLayout, TellsIntradayDataAndWhyNothingWasFound) {
         EXPECT_EQ(layout.m_bFound, c.found);
         EXPECT_EQ(layout.m_bIntraday, c.intraday);
         EXPECT_EQ(layout.m_strReason.empty(), c.found);
+        EXPECT_EQ(layout.m_failure == DetectFailure::kNone, c.found);
     }
+}
+
+TEST(DetectLayout, GivesACodeBesideEachReason) {
+    struct Case {
+        std::string text;
+        DetectFailure failure;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"", DetectFailure::kEmpty, "the file is empty"},
+        {std::string("2024-01-02,1\n\0\0\n", 16), DetectFailure::kNotText, "the file is not text"},
+        {"Date,Close\nyesterday,1\n", DetectFailure::kNoDates, "no column reads as dates"},
+        {"2024-01-02,a\n", DetectFailure::kNoPrices, "no column of prices was found beside the dates"},
+        {"2024-01-02,1\n2024-01-03,2\n", DetectFailure::kNone, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        CDetectedLayout layout = DetectLayout(c.text);
+        EXPECT_EQ(layout.m_failure, c.failure);
+        EXPECT_EQ(layout.m_strReason, c.reason);
+    }
+    test::CTempDir dir;
+    auto platform = MakePosixPlatform();
+    CDetectedLayout missing = DetectFileLayout(*platform, dir / "missing.txt");
+    EXPECT_EQ(missing.m_failure, DetectFailure::kUnreadable);
+    EXPECT_EQ(missing.m_strReason, "cannot read " + dir / "missing.txt" + ": No such file or directory");
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 
 #include "platform/file_util.h"
@@ -40,7 +42,7 @@ TEST(ReplaceFile, AnyFailingStepLeavesTheOldFileWhole) {
         CFaultyPlatform platform;
         platform.FailAt(k);
         // Removing a stale temporary that is not there may fail unnoticed.
-        bool replaced = ReplaceFile(platform, dir / "MASTER", dir / "MASTER.NEW", Bytes(1000, 'x'));
+        bool replaced = ReplaceFile(platform, dir / "MASTER", dir / "MASTER.NEW", Bytes(1000, 'x')).ok();
         EXPECT_EQ(replaced, k == 1);
         EXPECT_EQ(test::ReadFile(dir / "MASTER"), replaced ? std::string(1000, 'x') : "old contents");
         EXPECT_EQ(test::ListDir(dir.path()), std::vector<std::string>{"MASTER"});
@@ -60,8 +62,37 @@ TEST(PosixPlatform, FindsNamesExactlyFirstThenInAnyCase) {
 TEST(PosixPlatform, ADirectoryDoesNotOpenAsAFile) {
     CTempDir dir;
     auto platform = MakePosixPlatform();
-    EXPECT_EQ(platform->Open(dir.path(), OpenMode::kRead), nullptr);
+    std::unique_ptr<CFile> file;
+    EXPECT_TRUE(platform->Open(dir.path(), OpenMode::kRead, &file).IsNotRegular());
+    EXPECT_EQ(file, nullptr);
     EXPECT_TRUE(platform->IsDirectory(dir.path()));
+}
+
+TEST(PosixPlatform, AFailedCallReturnsTheSystemsReason) {
+    CTempDir dir;
+    auto platform = MakePosixPlatform();
+    std::unique_ptr<CFile> file;
+    CStatus missing = platform->Open(dir / "missing.txt", OpenMode::kRead, &file);
+    EXPECT_FALSE(missing.ok());
+    EXPECT_EQ(missing.Number(), ENOENT);
+    EXPECT_EQ(missing.Text(), std::strerror(ENOENT));
+    EXPECT_EQ(file, nullptr);
+    CStatus made = platform->MakeDirectory(dir / "a/b");
+    EXPECT_EQ(made.Number(), ENOENT);
+    EXPECT_EQ(OpenFailureMessage(missing, "Cannot open", "x"), std::string("Cannot open x: ") + std::strerror(ENOENT));
+    EXPECT_EQ(OpenFailureMessage(CStatus::NotRegular(), "Cannot open", "x"), "x is not a regular file.");
+    EXPECT_TRUE(CStatus().ok());
+    EXPECT_EQ(CStatus().Text(), "");
+}
+
+TEST(FaultyPlatform, AnInjectedFailureIsTheStatusReturned) {
+    CTempDir dir;
+    CFaultyPlatform platform;
+    platform.FailAt(2, ENOSPC);
+    CStatus written = WriteNewFile(platform, dir / "F1.DAT", Bytes{'x'});  // open, then the write fails
+    EXPECT_EQ(written.Number(), ENOSPC);
+    EXPECT_EQ(written.Text(), std::strerror(ENOSPC));
+    EXPECT_EQ(test::ListDir(dir.path()), std::vector<std::string>{});
 }
 
 TEST(PosixPlatform, MakesOneLevelOnly) {

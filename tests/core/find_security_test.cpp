@@ -179,9 +179,9 @@ TEST(FindSecurity, StopsAtThirtyThreeLevels) {
 class CShrinkingPlatform : public test::CFaultyPlatform {
 public:
     explicit CShrinkingPlatform(std::string top) : m_top(std::move(top)) {}
-    std::unique_ptr<CFile> Open(const std::string& path, OpenMode mode) override {
+    CStatus Open(const std::string& path, OpenMode mode, std::unique_ptr<CFile>* file) override {
         if (path.ends_with("/SUB/MASTER")) std::filesystem::resize_file(m_top, 2 * kMasterRecordSize);
-        return CFaultyPlatform::Open(path, mode);
+        return CFaultyPlatform::Open(path, mode, file);
     }
 
 private:

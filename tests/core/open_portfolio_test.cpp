@@ -17,9 +17,9 @@ using test::ConversionTest;
 // Counts the reads of each file and the looks for a journal.
 class CCountingPlatform : public test::CFaultyPlatform {
 public:
-    std::unique_ptr<CFile> Open(const std::string& path, OpenMode mode) override {
+    CStatus Open(const std::string& path, OpenMode mode, std::unique_ptr<CFile>* file) override {
         if (mode == OpenMode::kRead) ++reads[std::filesystem::path(path).filename().string()];
-        return CFaultyPlatform::Open(path, mode);
+        return CFaultyPlatform::Open(path, mode, file);
     }
     FileInfo Examine(const std::string& path) override {
         if (path.ends_with(std::string("/") + kJournalName)) ++journalLooks;

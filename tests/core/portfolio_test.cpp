@@ -37,8 +37,8 @@ NewSecurity Daily(const std::string& symbol, std::initializer_list<int> days) {
 class CRenameFailing : public test::CFaultyPlatform {
 public:
     explicit CRenameFailing(std::string name) : m_name(std::move(name)) {}
-    bool Rename(const std::string& from, const std::string& to) override {
-        return to.ends_with(m_name) ? SetError(5) : CFaultyPlatform::Rename(from, to);
+    CStatus Rename(const std::string& from, const std::string& to) override {
+        return to.ends_with(m_name) ? CStatus::Error(5) : CFaultyPlatform::Rename(from, to);
     }
 
 private:

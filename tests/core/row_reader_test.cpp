@@ -18,7 +18,8 @@ V Lines(const std::string& contents) {
     test::CTempDir dir;
     test::WriteFile(dir / "in.txt", contents);
     auto platform = MakePosixPlatform();
-    auto file = platform->Open(dir / "in.txt", OpenMode::kRead);
+    std::unique_ptr<CFile> file;
+    platform->Open(dir / "in.txt", OpenMode::kRead, &file);
     CLineReader reader(*file);
     V lines;
     std::string_view line;

@@ -58,12 +58,13 @@ private slots:
                                  << QStringList{"Directory @/new does not exist.\nCreate this directory?"} << false;
         QTest::newRow("two levels deep") << "@/x/y" << int(kIdYes) << false
                                          << QStringList{"Directory @/x/y does not exist.\nCreate this directory?",
-                                                        "There was a problem creating @/x/y.\nThe new directory was not "
-                                                        "created."}
+                                                        "There was a problem creating @/x/y: No such file or "
+                                                        "directory.\nThe new directory was not created."}
                                          << false;
         QTest::newRow("empty") << "" << int(kIdYes) << false
                                << QStringList{"Directory  does not exist.\nCreate this directory?",
-                                              "There was a problem creating .\nThe new directory was not created."}
+                                              "There was a problem creating : No such file or directory.\nThe new "
+                                              "directory was not created."}
                                << false;
     }
     void okChecksCreatesOrRefuses() {

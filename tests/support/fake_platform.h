@@ -32,28 +32,26 @@ public:
     // "chmod", "chdir", "getcwd", "mkdir", "lock", one per counted call.
     const std::vector<std::string>& log() const { return m_log; }
 
-    // Counts the call and returns false when it is the one to fail; an
-    // injected failure reads as an I/O error.
-    bool Pass(const char* operation);
-    // `ok`, after taking the real platform's reason when it is false.
-    bool Real(bool ok);
+    // Counts the call and returns the injected failure when it is the one to
+    // fail, OK otherwise.
+    CStatus Pass(const char* operation);
 
-    std::unique_ptr<CFile> Open(const std::string& path, OpenMode mode) override;
-    bool Rename(const std::string& from, const std::string& to) override;
+    CStatus Open(const std::string& path, OpenMode mode, std::unique_ptr<CFile>* file) override;
+    CStatus Rename(const std::string& from, const std::string& to) override;
     using CPlatform::RenameNoReplace;
-    bool RenameNoReplace(const std::string& from, const std::string& to, bool syncDirectory) override;
-    bool CopyPermissions(const std::string& model, const std::string& path) override;
-    std::vector<std::string> ListDirectory(const std::string& dir) override;
-    bool Remove(const std::string& path) override;
-    bool SetCurrentDirectory(const std::string& path) override;
-    bool GetCurrentDirectory(std::string* path) override;
-    bool MakeDirectory(const std::string& path) override;
+    CStatus RenameNoReplace(const std::string& from, const std::string& to, bool syncDirectory) override;
+    CStatus CopyPermissions(const std::string& model, const std::string& path) override;
+    CStatus ListDirectory(const std::string& dir, std::vector<std::string>* names) override;
+    CStatus Remove(const std::string& path) override;
+    CStatus SetCurrentDirectory(const std::string& path) override;
+    CStatus GetCurrentDirectory(std::string* path) override;
+    CStatus MakeDirectory(const std::string& path) override;
     bool IsDirectory(const std::string& path) override;
     FileInfo Examine(const std::string& path) override { return m_real->Examine(path); }
-    std::unique_ptr<CDirectoryLock> LockDirectory(const std::string& path, int waitSeconds,
-                                                  const std::function<void()>& waiting) override;
+    CStatus LockDirectory(const std::string& path, int waitSeconds, const std::function<void()>& waiting,
+                          std::unique_ptr<CDirectoryLock>* lock) override;
     std::optional<std::string> FindName(const std::string& dir, const std::string& name) override;
-    std::string CanonicalPath(const std::string& path) override;
+    CStatus CanonicalPath(const std::string& path, std::string* canonical) override;
 
     CPlatform& real() { return *m_real; }
 
