@@ -68,7 +68,9 @@ int DetectSettings(const ConvertOptions& o, const std::string& input, CPlatform&
         prompt.MessageBox(IntradayMessage(input), kMbOk);
         return kExitFailed;
     }
-    if (layout.m_bFound) s = PresetFromLayout(s, layout, input, false);
+    // What detection could not tell, the options tell or the defaults; a
+    // layout saved for another file never decides it.
+    s = layout.m_bFound ? PresetFromLayout(s, layout, input, false) : CConversionSettings{};
     // The symbol: the file's one ticker, else its name (cut, and said so).
     if (layout.m_tickers.size() == 1) {
         job->symbolSource = layout.m_tickers.front();

@@ -9,6 +9,7 @@
 #include "cli/text_output.h"
 #include "pricedb/find_security.h"
 #include "pricedb/layout.h"
+#include "pricedb/one_state.h"
 #include "pricedb/price_file.h"
 
 namespace tarvel {
@@ -18,8 +19,22 @@ int RunExport(const std::string& dir, const std::string& symbol, const std::stri
     auto platform = MakePosixPlatform();
     if (platform->IsDirectory(dir)) CompleteACommittedConversion(*platform, dir);
     ListedSecurity listed;
-    std::string problem;
-    if (!FindListedSecurity(*platform, dir, symbol, &listed, &problem)) {
+    std::string problem, error;
+    bool found = false, read = false;
+    CPriceFile data;
+    // The security's record and its price file as one commit left them.
+    const bool settled = ReadOneState(*platform, dir, [&] {
+        problem.clear();
+        found = FindListedSecurity(*platform, dir, symbol, &listed, &problem);
+        const std::size_t length = listed.inXMaster ? 4 * static_cast<std::size_t>(listed.fieldCount)
+                                                    : listed.record[kRecRecordLength];
+        read = found && data.Read(*platform, listed.directory, listed.dataFile, length, &error);
+    });
+    if (!settled) {
+        err << "tarvel-cli: " << dir << " kept changing while it was read; try again\n";
+        return kExitFailed;
+    }
+    if (!found) {
         if (!problem.empty()) {
             err << "Tarvel: " << problem << "\n";
         } else {
@@ -29,11 +44,12 @@ int RunExport(const std::string& dir, const std::string& symbol, const std::stri
     }
     const std::string& recordDir = listed.directory;
     int fileNumber = listed.entry.fileNumber;
-    std::size_t length = listed.inXMaster ? 4 * static_cast<std::size_t>(listed.fieldCount) : listed.record[kRecRecordLength];
-    CPriceFile data;
-    std::string error;
-    if (!data.Read(*platform, recordDir, listed.dataFile, length, &error)) {
+    if (!read) {
         err << "tarvel-cli: cannot read " << recordDir << listed.dataFile << ": " << error << "\n";
+        return kExitFailed;
+    }
+    if (std::string damage = data.Problem(listed.entry.lastDay); !damage.empty()) {
+        err << "Tarvel: The price file " << recordDir << listed.dataFile << " is damaged: " << damage << ".\n";
         return kExitFailed;
     }
     std::size_t fields = data.FieldCount();

@@ -18,9 +18,6 @@ bool CopyWhole(char (&buffer)[N], std::string_view text) {
     return true;
 }
 
-// The first bytes of the input that decide whether it is text.
-constexpr std::size_t kTextCheckBytes = 4096;
-
 }  // namespace
 
 CConverter::CConverter(CPlatform& platform, CPrompt& prompt, CSettingsWriter& settings)
@@ -82,7 +79,7 @@ int CConverter::OpenInput() {
         return Fail(OpenFailureMessage(status, "Cannot open the input file", m_strPathIn));
     }
     Bytes head;
-    if (CStatus status = ReadMore(*m_input, &head, kTextCheckBytes); !status) {
+    if (CStatus status = ReadMore(*m_input, &head, kTextHeadBytes); !status) {
         return Fail("Cannot read the input file " + m_strPathIn + ": " + status.Text());
     }
     TextEncoding encoding = SniffEncoding(std::string_view(reinterpret_cast<const char*>(head.data()), head.size()));
@@ -91,11 +88,11 @@ int CConverter::OpenInput() {
         m_input = std::make_unique<CUtf16File>(std::move(m_input), encoding == TextEncoding::kUtf16Be,
                                                std::string(head.begin(), head.end()));
         head.clear();
-        if (CStatus status = ReadMore(*m_input, &head, kTextCheckBytes); !status) {
+        if (CStatus status = ReadMore(*m_input, &head, kTextHeadBytes); !status) {
             return Fail("Cannot read the input file " + m_strPathIn + ": " + status.Text());
         }
     }
-    if (!head.empty() && std::memchr(head.data(), 0, head.size()) != nullptr) {
+    if (!IsTextHead(std::string_view(reinterpret_cast<const char*>(head.data()), head.size()))) {
         return Fail(m_strPathIn + " is not a text file.");
     }
     m_strInputHead.assign(head.begin(), head.end());

@@ -383,7 +383,7 @@ CDetectedLayout DetectLayout(std::string_view head) {
     best.m_failure = lines.empty() ? DetectFailure::kEmpty : DetectFailure::kNoDates;
     best.m_strReason = lines.empty() ? "the file is empty" : "no column reads as dates";
     std::tuple<bool, int, int> bestScore{false, 0, 0};
-    if (text.find('\0') != std::string::npos) {
+    if (!IsTextHead(text)) {
         best.m_failure = DetectFailure::kNotText;
         best.m_strReason = "the file is not text";
     } else {

@@ -14,7 +14,7 @@
 namespace tarvel {
 
 // How much of a file detection reads.
-inline constexpr std::size_t kDetectBytes = 64 * 1024;
+inline constexpr std::size_t kDetectBytes = kTextHeadBytes;
 
 // Why detection found no layout.
 enum class DetectFailure {

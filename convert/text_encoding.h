@@ -28,6 +28,14 @@ const char* EncodingName(TextEncoding encoding);
 // counts as UTF-8.
 TextEncoding SniffEncoding(std::string_view head);
 
+// How much of a file decides whether it is text: detection reads this much
+// to propose a layout, and a conversion refuses a file whose first
+// kTextHeadBytes, read as text, hold a NUL, so that both say the same of
+// every file.
+inline constexpr std::size_t kTextHeadBytes = 64 * 1024;
+// Whether `utf8`, the head of a file read as text, is text: no NUL in it.
+inline bool IsTextHead(std::string_view utf8) { return utf8.find('\0') == std::string_view::npos; }
+
 // Turns UTF-16 code units, given in pieces of any size, into UTF-8. A byte
 // order mark at the very start is dropped; a surrogate without its partner
 // becomes U+FFFD.

@@ -8,6 +8,7 @@
 #include "pricedb/find_security.h"
 #include "pricedb/master_check.h"
 #include "pricedb/portfolio_state.h"
+#include "pricedb/price_file.h"
 #include "pricedb/recovery.h"
 
 namespace tarvel {
@@ -347,14 +348,17 @@ int CPortfolio::StageAppend(const Entry& entry, const NewSecurity& newer, int* a
         }
     }
     path = JoinPath(m_strDirectory, op.dataName);
-    long count = op.data.size() >= length ? DecodeFixed16(op.data.data() + kDataHeaderRecordCount) : -1;
-    if (length == 0 || count < 1 || op.data.size() < length * static_cast<std::size_t>(count)) {
-        m_prompt.MessageBox("The price file " + path + " is damaged: its header does not match its size. " +
-                                existing.symbol + " was not updated.",
+    // Rows go on the end of a price file only when the file is as its
+    // directory record says: whole records, as many as its header counts,
+    // dates ascending to the directory's last date. Appending to anything
+    // else would bury the damage under good rows.
+    if (std::string problem = PriceFileProblem(op.data, length, existing.lastDay); !problem.empty()) {
+        m_prompt.MessageBox("The price file " + path + " is damaged: " + problem + ". " + existing.symbol +
+                                " was not updated.",
                             kMbOk);
         return 1;
     }
-    op.data.resize(length * static_cast<std::size_t>(count));  // bytes past the counted records are no prices
+    const long count = DecodeFixed16(op.data.data() + kDataHeaderRecordCount);
     int lastDay = count > 1 ? DayOfStoredDate({op.data[op.data.size() - length], op.data[op.data.size() - length + 1],
                                                op.data[op.data.size() - length + 2], op.data[op.data.size() - length + 3]})
                             : 0;

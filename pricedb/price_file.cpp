@@ -36,10 +36,7 @@ bool CPriceFile::Read(CPlatform& platform, const std::string& dir, const std::st
         *error = status.Text();
         return false;
     }
-    if (m_data.size() < recordLength) {
-        *error = "the file is shorter than its header record";
-        return false;
-    }
+    if (m_data.size() < recordLength) return true;  // no records; Problem() says why
     // Neither the header's count nor the file's length alone is trusted:
     // the smaller of the two bounds what is read.
     std::size_t records = m_data.size() / recordLength - 1;
@@ -91,6 +88,8 @@ std::string PriceFileProblem(const Bytes& data, std::size_t recordLength, int la
     }
     return {};
 }
+
+std::string CPriceFile::Problem(int lastDay) const { return PriceFileProblem(m_data, m_nRecordLength, lastDay); }
 
 StoredNumber CPriceFile::Field(std::size_t record, std::size_t field) const {
     const std::uint8_t* v = m_data.data() + (record + 1) * m_nRecordLength + 4 * field;

@@ -33,13 +33,16 @@ public:
     // Reads price file `fileName` of `dir` (a directory path ending in "/";
     // the name is found in any case) as records of `recordLength` bytes.
     // Returns false when `recordLength` is not a multiple of 4 from 4 to 28,
-    // when no such file is there, when it cannot be read or when it is
-    // shorter than its header record; *error then holds the reason: the
+    // when no such file is there or when it cannot be read; *error then holds the reason: the
     // system's text for the failed look-up or read, or what is wrong with
     // the length or the file. On failure
     // this object is left empty or partly filled and must not be read.
     bool Read(CPlatform& platform, const std::string& dir, const std::string& fileName,
               std::size_t recordLength, std::string* error);
+
+    // PriceFileProblem of the bytes read, for a security whose directory
+    // record gives `lastDay` as its last date.
+    std::string Problem(int lastDay) const;
 
     // Fields of a record: the record length over 4.
     std::size_t FieldCount() const { return m_nRecordLength / 4; }

@@ -299,12 +299,12 @@ TEST_F(ConversionTest, StoresRowsThatReadAndSkipsTheRest) {
          "5 rows were skipped. The first was line 1: the date in column 1 is not a real day."},
         {"numeric dates must be whole", "21000229,1,2,3,4\n2000010,1,2,3,4\n20000101,1,2,3,4\n", 8,
          {"2000-01-01 1 2 3 4"}, "2 rows were skipped. The first was line 1: the date in column 1 is not a real day."},
-        {"a NUL byte and a line of 100,000 columns",
-         std::string(5000, '\n') + "010300,1,2,3,4\n" + std::string("0104\0" "00,1,2,3,4\n", 16) + wide +
+        {"a NUL byte past the head and a line of 100,000 columns",
+         std::string(70000, '\n') + "010300,1,2,3,4\n" + std::string("0104\0" "00,1,2,3,4\n", 16) + wide +
              "010600,1,2,3,4\n",
          9,
          {"2000-01-03 1 2 3 4", "2000-01-06 1 2 3 4"},
-         "2 rows were skipped. The first was line 5002: the line holds a NUL byte."},
+         "2 rows were skipped. The first was line 70002: the line holds a NUL byte."},
         {"blanks: a run is one separator", "  010300   1 2\t3  4  \n", 9, {"2000-01-03 1 2 3 4"}, "", ' '},
     };
     for (const Case& c : cases) {
