@@ -7,6 +7,7 @@
 #include "pricedb/extended_masters.h"
 #include "pricedb/find_security.h"
 #include "pricedb/layout.h"
+#include "pricedb/one_state.h"
 #include "pricedb/price_file.h"
 
 namespace tarvel {
@@ -19,7 +20,24 @@ int RunList(const std::string& dir, bool json, std::ostream& out, std::ostream& 
     }
     CompleteACommittedConversion(*platform, dir);
     std::string problem;
-    std::vector<ListedSecurity> securities = ListPortfolio(*platform, dir, &problem);
+    std::vector<ListedSecurity> securities;
+    std::vector<long> counts;  // price records; -1 no price file, -2 a damaged one
+    // The records of every security and the directory files that list them,
+    // as one commit left them.
+    const bool settled = ReadOneState(*platform, dir, [&] {
+        problem.clear();
+        securities = ListPortfolio(*platform, dir, &problem);
+        counts.clear();
+        for (const ListedSecurity& s : securities) {
+            const std::size_t length =
+                s.inXMaster ? 4 * static_cast<std::size_t>(s.fieldCount) : s.record[kRecRecordLength];
+            counts.push_back(CountPriceRecords(*platform, s.directory, s.dataFile, length));
+        }
+    });
+    if (!settled) {
+        err << "tarvel-cli: " << dir << " kept changing while it was read; try again\n";
+        return kExitFailed;
+    }
     if (!problem.empty()) {
         err << "Tarvel: " << problem << "\n";
         return kExitFailed;
@@ -32,15 +50,17 @@ int RunList(const std::string& dir, bool json, std::ostream& out, std::ostream& 
         out << "  n  symbol            name              fields  first       last        records\n";
     }
     bool first = true;
-    for (const ListedSecurity& s : securities) {
+    for (std::size_t i = 0; i < securities.size(); ++i) {
+        const ListedSecurity& s = securities[i];
         const SecurityEntry& e = s.entry;
-        long count = ReadPriceFileRecordCount(*platform, s.directory, s.dataFile);
-        std::string records = count < 0 ? std::string("-") : std::to_string(count > 0 ? count - 1 : 0);
+        const long count = counts[i];
+        const std::string records = count == -2 ? "damaged" : count < 0 ? "-" : std::to_string(count);
         if (json) {
             out << (first ? "\n" : ",\n") << "  {\"number\": " << e.fileNumber << ", \"symbol\": " << JsonString(e.symbol)
                 << ", \"name\": " << JsonString(e.name) << ", \"fields\": " << s.fieldCount
                 << ", \"first\": " << JsonString(DayText(e.firstDay)) << ", \"last\": " << JsonString(DayText(e.lastDay))
                 << ", \"records\": " << (count < 0 ? std::string("null") : records)
+                << (count == -2 ? ", \"damaged\": true" : "")
                 << ", \"directory\": " << JsonString(s.directory.substr(top.size()))
                 << ", \"listed_in\": " << JsonString(s.inXMaster ? kXMasterName : kMasterName)
                 << ", \"file\": " << JsonString(s.dataFile) << "}";

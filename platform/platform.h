@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -86,6 +87,7 @@ public:
         bool regular = false;
         bool symbolicLink = false;
         bool writable = false;  // the process may write it and it has a write bit
+        std::uint64_t size = 0;  // bytes of a regular file
     };
     // What `path` names, without following a symbolic link there.
     virtual FileInfo Examine(const std::string& path) = 0;

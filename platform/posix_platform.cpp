@@ -194,6 +194,7 @@ public:
         info.exists = true;
         info.regular = S_ISREG(st.st_mode);
         info.symbolicLink = S_ISLNK(st.st_mode);
+        if (info.regular) info.size = static_cast<std::uint64_t>(st.st_size);
         // A file without any write bit is read-only even to root, who may
         // write anything: the owner marked it so.
         info.writable = ::access(path.c_str(), W_OK) == 0 && (st.st_mode & 0222) != 0;

@@ -18,6 +18,16 @@ long ReadPriceFileRecordCount(CPlatform& platform, const std::string& dir, const
     return DecodeFixed16(header.data() + kDataHeaderRecordCount);
 }
 
+long CountPriceRecords(CPlatform& platform, const std::string& dir, const std::string& fileName,
+                       std::size_t recordLength) {
+    const long count = ReadPriceFileRecordCount(platform, dir, fileName);
+    if (count < 0) return count;
+    const std::optional<std::string> name = platform.FindName(dir, fileName);
+    const std::uint64_t size = name ? platform.Examine(dir + *name).size : 0;
+    if (recordLength == 0 || count < 1 || size != static_cast<std::uint64_t>(count) * recordLength) return -2;
+    return count - 1;
+}
+
 bool CPriceFile::Read(CPlatform& platform, const std::string& dir, const std::string& fileName,
                       std::size_t recordLength, std::string* error) {
     std::optional<std::string> name = platform.FindName(dir, fileName);

@@ -19,6 +19,13 @@ namespace tarvel {
 // read.
 long ReadPriceFileRecordCount(CPlatform& platform, const std::string& dir, const std::string& fileName);
 
+// The price records of price file `fileName` of `dir` (ending in "/") of
+// `recordLength`-byte records, when its size is whole records and its header
+// counts them all; -1 when no file of that name is there or it cannot be read;
+// -2 when it is damaged so.
+long CountPriceRecords(CPlatform& platform, const std::string& dir, const std::string& fileName,
+                       std::size_t recordLength);
+
 // What is wrong with `data`, the bytes of a price file of `recordLength`-byte
 // records whose directory record gives `lastDay` (YYYYMMDD) as its last date:
 // a size that is no whole number of records, a header count other than the

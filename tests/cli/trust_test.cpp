@@ -94,13 +94,16 @@ TEST_F(TrustTest, ADamagedPriceFileIsNeitherUpdatedNorExported) {
         const char* name;
         std::function<void(std::string&)> damage;
         const char* reason;
+        const char* listed;  // what list says of the records
     };
     const Case cases[] = {
-        {"records swapped", SwapRecords, "its dates do not ascend: record 3 is dated 2024-01-03, record 2 2024-01-04"},
-        {"a partial record", AddPartialRecord, "its size, 164 bytes, is no whole number of 24-byte records"},
+        {"records swapped", SwapRecords, "its dates do not ascend: record 3 is dated 2024-01-03, record 2 2024-01-04",
+         "      5"},
+        {"a partial record", AddPartialRecord, "its size, 164 bytes, is no whole number of 24-byte records",
+         "damaged"},
         {"the last record gone", DropLastRecord,
-         "its last record is dated 2024-01-05 but the portfolio lists 2024-01-06 as its last date"},
-        {"a header count of 65535", CountTooMany, "its header counts 65534 records but it holds 5"},
+         "its last record is dated 2024-01-05 but the portfolio lists 2024-01-06 as its last date", "      4"},
+        {"a header count of 65535", CountTooMany, "its header counts 65534 records but it holds 5", "damaged"},
     };
     int n = 0;
     for (const Case& c : cases) {
@@ -120,6 +123,8 @@ TEST_F(TrustTest, ADamagedPriceFileIsNeitherUpdatedNorExported) {
         EXPECT_EQ(exported.status, 1);
         EXPECT_EQ(exported.out, "");
         EXPECT_NE(exported.err.find(reason), std::string::npos) << exported.err;
+        Outcome list = Cli({"list", pf});
+        EXPECT_NE(list.out.find(std::string("2024-01-06  ") + c.listed + "\n"), std::string::npos) << list.out;
         EXPECT_EQ(test::Snapshot(pf), before);
     }
 }
