@@ -377,7 +377,13 @@ CBatchReader::CBatchReader(const ConvertOptions& o, CPlatform& platform, const C
       m_nReadAhead(2 * std::max(2u, std::thread::hardware_concurrency()) + 1) {}
 
 void CBatchReader::ReadAhead() {
+    std::uint64_t held = 0;
+    for (std::uint64_t bytes : m_readingBytes) held += bytes;
     while (m_nNext < m_files.size() && m_reading.size() < m_nReadAhead) {
+        const std::uint64_t size = m_platform.Examine(m_files[m_nNext]).size;
+        if (!m_reading.empty() && held + size > kReadAheadBytes) break;
+        held += size;
+        m_readingBytes.push_back(size);
         m_reading.push_back(std::async(std::launch::async, [this, file = m_files[m_nNext]] {
             auto read = std::make_unique<File>();
             read->job = std::make_unique<CConverter>(m_platform, read->prompt, read->settings);
@@ -398,6 +404,7 @@ void CBatchReader::ReadAhead() {
 std::unique_ptr<CBatchReader::File> CBatchReader::Take() {
     std::unique_ptr<File> read = m_reading.front().get();
     m_reading.pop_front();
+    m_readingBytes.pop_front();
     return read;
 }
 

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <future>
 #include <memory>
@@ -29,10 +30,15 @@ bool BatchFiles(const std::vector<std::string>& inputs, std::vector<std::string>
 // ahead of the one being staged, each with its messages kept, so that
 // staging and commits stay on the calling thread, in file order. Every
 // worker uses `platform`, which keeps no state between calls. At most
-// 2 * max(2, cores) + 1 files are held in memory at once. `o`, `platform`,
+// 2 * max(2, cores) + 1 files are held in memory at once, and past the next
+// one only while their sizes add up to kReadAheadBytes, so that memory is
+// bounded by bytes whatever the sizes of the files. `o`, `platform`,
 // `directory` and `files` must outlive this object and the files it gives.
 class CBatchReader {
 public:
+    // Bytes of input files read ahead at most, beyond the file needed next.
+    static constexpr std::uint64_t kReadAheadBytes = 64u << 20;
+
     // A file as a worker read it: kReady and a dry-run job ready to stage,
     // kExitFailed after messages in `prompt`, or kExitUsage after a line in
     // `err`.
@@ -63,6 +69,7 @@ private:
     const std::vector<std::string>& m_files;
     const std::size_t m_nReadAhead;
     std::deque<std::future<std::unique_ptr<File>>> m_reading;
+    std::deque<std::uint64_t> m_readingBytes;  // the size of each file of m_reading
     std::size_t m_nNext = 0;
 };
 

@@ -134,7 +134,12 @@ int CConverter::ParseInput() {
             return Fail("This file has more rows of " + tickers[static_cast<std::size_t>(ticker)] +
                         " than one security can hold (65534).\nNothing was converted.");
         }
-        if (rows.size() == (tickers.size() > 1 ? kMaxRowsReadInFile : kMaxRowsRead)) {
+        if (rows.size() == kMaxRowsReadInFile) {
+            return Fail("This file has more than " + std::to_string(kMaxRowsReadInFile) +
+                        " rows, the most Tarvel reads from one file; split it into files of fewer rows.\nNothing "
+                        "was converted.");
+        }
+        if (tickers.size() <= 1 && rows.size() == kMaxRowsRead) {
             return Fail("This file has more rows than one security can hold (65534).\nNothing was converted.");
         }
         rows.push_back(row);
