@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cstring>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -45,10 +46,9 @@ int CConverter::ParseInput() {
     CLineReader reader(*m_input, std::move(m_strInputHead));
     CRowDecoder decoder(*this);
     CDecodedRow decoded;
-    std::vector<Row> rows;
-    // Room for the most records a security can hold; pages are touched only
-    // as rows arrive.
-    rows.reserve(kMaxPriceRecords);
+    // A deque grows by blocks: no reallocation ever holds the rows twice,
+    // and the rows of each security are let go as it is built below.
+    std::deque<Row> rows;
     std::vector<std::string> tickers;    // in the order of their first row
     std::vector<std::size_t> tickerRows;  // rows read of each
     int ticker = 0;  // of the latest row that names one
@@ -154,7 +154,11 @@ int CConverter::ParseInput() {
 
     // Each ticker's rows together, in file order.
     if (tickers.size() > 1) {
-        std::stable_sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) { return a.ticker < b.ticker; });
+        // By ticker, then line: as a stable sort by ticker would, but in place,
+        // without a buffer as large as the rows.
+        std::sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) {
+            return a.ticker != b.ticker ? a.ticker < b.ticker : a.line < b.line;
+        });
     }
     // Oldest first; of the rows of one date the latest in the file stays.
     // Files come oldest first or newest first: those need no sort.
@@ -217,7 +221,10 @@ int CConverter::ParseInput() {
     }
     const std::size_t length = static_cast<std::size_t>(4 * m_nFieldCount);
     m_securities.clear();
-    for (const auto& [begin, end] : ranges) {
+    std::size_t released = 0;  // rows let go from the front of `rows`
+    for (auto [begin, end] : ranges) {
+        begin -= released;
+        end -= released;
         NewSecurity& security = m_securities.emplace_back();
         if (tickers.size() > 1) {
             // A file of several tickers: each is its own security, named by it.
@@ -232,6 +239,8 @@ int CConverter::ParseInput() {
         security.recordCount = static_cast<std::uint16_t>(end - begin);
         std::memcpy(security.firstDate.data(), rows[begin].bytes, 4);
         std::memcpy(security.lastDate.data(), rows[end - 1].bytes, 4);
+        rows.erase(rows.begin(), rows.begin() + static_cast<long>(end));
+        released += end;
     }
     return 0;
 }
