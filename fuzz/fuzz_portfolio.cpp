@@ -5,9 +5,11 @@
 // portfolio, or change an earlier security's files.
 //
 // Input: one byte choosing what to damage (its low two bits: MASTER, F1.DAT,
-// EMASTER, XMASTER; bit 2: update instead of adding; from 0x80 on the bytes
-// are (offset, value) pairs written over the file, below it they replace
-// it), then the bytes.
+// EMASTER, XMASTER; bit 3: F256.MWD, the price file an update appends to,
+// instead; bit 2: update instead of adding; from 0x80 on the bytes are
+// (offset, value) pairs written over the file, below it they replace it),
+// then the bytes. An update that succeeds must read back as before plus the
+// new row.
 #include <filesystem>
 #include <sstream>
 
@@ -43,12 +45,13 @@ int Convert(const std::string& input, const std::string& out, const std::string&
     return job.Run();
 }
 
-int Cli(std::vector<std::string> args) {
+// tarvel-cli's standard output, or "" when it fails.
+std::string Cli(std::vector<std::string> args) {
     args.insert(args.begin(), "tarvel-cli");
     std::vector<const char*> argv;
     for (const std::string& a : args) argv.push_back(a.c_str());
     std::ostringstream out, err;
-    return RunCli(static_cast<int>(argv.size()), argv.data(), out, err);
+    return RunCli(static_cast<int>(argv.size()), argv.data(), out, err) == 0 ? out.str() : std::string();
 }
 
 }  // namespace
@@ -72,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (update) fuzz::Write(input, "010500,1,2,3,4,5,6\n010700,3,4,5,6,7,8\n");
 
     static const char* const kTargets[] = {"/MASTER", "/F1.DAT", "/EMASTER", "/XMASTER"};
-    const std::string target = out + kTargets[data[0] & 3];
+    const std::string target = (data[0] & 8) != 0 ? out + "/F256.MWD" : out + kTargets[data[0] & 3];
     std::string bytes = test::ReadFile(target);
     const std::string_view payload(reinterpret_cast<const char*>(data + 1), size - 1);
     if (data[0] < 0x80) {
@@ -84,11 +87,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     fuzz::Write(target, bytes);
     const std::map<std::string, std::string> before = test::Snapshot(out);
+    const std::string exportedBefore = update ? Cli({"export", out, "XXA"}) : std::string();
 
     int result = Convert(input, out, update ? "XXA" : "NEW", false, update);
     Cli({"list", out});
     Cli({"export", out, "AAA", "--output", dir + "/export.csv"});
     Cli({"export", out, "NEW"});
+    if (update && result == 0 && !exportedBefore.empty()) {
+        fuzz::Require(Cli({"export", out, "XXA"}) == exportedBefore + "2000-01-07,3,4,5,6,7,8\n" ||
+                          Cli({"export", out, "XXA"}) == exportedBefore,
+                      "an update does not read back as the rows before and the new one");
+    }
 
     std::map<std::string, std::string> after = test::Snapshot(out);
     for (const auto& [name, contents] : before) {
