@@ -141,6 +141,10 @@ public:
     std::vector<std::pair<std::string, bool>> m_changed;
 
 private:
+    // ParseInput over `rows`, a vector for a file of one security, a deque
+    // for a file of many (see parse_input.cpp).
+    template <class Rows>
+    int ParseRows(Rows& rows);
     int Fail(const std::string& message);
     int Skip(int line, std::string reason);
 

@@ -2,6 +2,7 @@
 #include <cstring>
 #include <deque>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "convert/converter.h"
@@ -43,12 +44,25 @@ int CConverter::Skip(int line, std::string reason) {
 }
 
 int CConverter::ParseInput() {
+    if (m_nTickerColumn != kNoColumn) {
+        // A file of many securities may hold millions of rows: a deque grows
+        // by blocks, so no reallocation ever holds them twice, and the rows
+        // of each security are let go as it is built.
+        std::deque<Row> rows;
+        return ParseRows(rows);
+    }
+    // Room for the most records a security can hold; pages are touched only
+    // as rows arrive.
+    std::vector<Row> rows;
+    rows.reserve(kMaxPriceRecords);
+    return ParseRows(rows);
+}
+
+template <class Rows>
+int CConverter::ParseRows(Rows& rows) {
     CLineReader reader(*m_input, std::move(m_strInputHead));
     CRowDecoder decoder(*this);
     CDecodedRow decoded;
-    // A deque grows by blocks: no reallocation ever holds the rows twice,
-    // and the rows of each security are let go as it is built below.
-    std::deque<Row> rows;
     std::vector<std::string> tickers;    // in the order of their first row
     std::vector<std::size_t> tickerRows;  // rows read of each
     int ticker = 0;  // of the latest row that names one
@@ -239,8 +253,10 @@ int CConverter::ParseInput() {
         security.recordCount = static_cast<std::uint16_t>(end - begin);
         std::memcpy(security.firstDate.data(), rows[begin].bytes, 4);
         std::memcpy(security.lastDate.data(), rows[end - 1].bytes, 4);
-        rows.erase(rows.begin(), rows.begin() + static_cast<long>(end));
-        released += end;
+        if constexpr (std::is_same_v<Rows, std::deque<Row>>) {
+            rows.erase(rows.begin(), rows.begin() + static_cast<long>(end));
+            released += end;
+        }
     }
     return 0;
 }
