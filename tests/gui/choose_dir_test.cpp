@@ -51,7 +51,6 @@ private slots:
         QTest::newRow("existing with a slash") << "@/" << 0 << true << QStringList{} << false;
         QTest::newRow("forbidden character") << "@/a*b" << 0 << false << QStringList{"@/a*b is not a valid pathname."}
                                              << false;
-        QTest::newRow("quote") << "@/\"x\"" << 0 << false << QStringList{"@/\"x\" is not a valid pathname."} << false;
         QTest::newRow("new, Yes") << "@/new" << int(kIdYes) << true
                                   << QStringList{"Directory @/new does not exist.\nCreate this directory?"} << true;
         QTest::newRow("new, No") << "@/new" << int(kIdNo) << false
