@@ -194,8 +194,8 @@ int CConverter::StageInto(CPortfolio& portfolio) {
                 if (!m_bUpdate) return fail(duplicate);
                 while (directory.size() > 1 && directory.back() == '/') directory.pop_back();
                 return fail(duplicate + (m_securities.size() == 1 ? ": " : ", ") + security.symbol +
-                            " is kept in the sub-portfolio " + directory + ", which --update does not reach. It was "
-                            "not updated.");
+                            " is kept in the sub-portfolio " + directory +
+                            ", which an update (--update) does not reach. It was not updated.");
             }
             if (!problem.empty()) return fail(problem);
         }

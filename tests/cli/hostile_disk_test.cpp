@@ -123,8 +123,8 @@ TEST_F(HostileDiskTest, MessagesSayWhatIsWrong) {
              test::WriteFile(pf + "/MASTER", test::MasterFile({test::DirectoryRecord(1, "SUB")}));
          },
          {"--update"},
-         "Duplicate Symbol Failure: ACME is kept in the sub-portfolio PF/SUB, which --update does not reach. It was "
-         "not updated."},
+         "Duplicate Symbol Failure: ACME is kept in the sub-portfolio PF/SUB, which an update (--update) does not "
+         "reach. It was not updated."},
     };
     int n = 0;
     for (const Case& c : cases) {
