@@ -2,6 +2,7 @@
 // a conversion that must not speak, and the names of the field options.
 #pragma once
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -35,7 +36,9 @@ public:
 // A conversion killed after its commit point leaves a journal whose renames
 // complete it. A reader that finds one in `dir` completes it first, when no
 // conversion holds the portfolio, so that it reads what was committed. Does
-// nothing when there is no journal or the portfolio is locked.
-void CompleteACommittedConversion(CPlatform& platform, const std::string& dir);
+// nothing when there is no journal or the portfolio is locked. A journal that
+// is none of ours is removed without renaming anything, and `err`, when
+// given, told why (as it is told why one stays).
+void CompleteACommittedConversion(CPlatform& platform, const std::string& dir, std::ostream* err = nullptr);
 
 }  // namespace tarvel

@@ -55,9 +55,12 @@ int DetectSettings(const ConvertOptions& o, const std::string& input, CPlatform&
     }
     opened.reset();
     layout = DetectFileLayout(platform, input);
-    // An empty file or one that is no text the conversion itself refuses
-    // with its own words; so it does a layout the options give whole.
-    const bool engineSays = layout.m_failure == DetectFailure::kEmpty || layout.m_failure == DetectFailure::kNotText;
+    // An empty file, one line with no end, or one that is no text the
+    // conversion itself refuses with its own words; so it does a layout the
+    // options give whole.
+    const bool engineSays = layout.m_failure == DetectFailure::kEmpty ||
+                            layout.m_failure == DetectFailure::kNoLineEnd ||
+                            layout.m_failure == DetectFailure::kNotText;
     if (!layout.m_bFound && !engineSays && !*o.dateFormatOption) {
         prompt.MessageBox("Cannot tell the layout of " + input + ": " + layout.m_strReason +
                               ". Give the layout options (see tarvel-cli convert --help).",

@@ -189,7 +189,13 @@ int CConverter::StageInto(CPortfolio& portfolio) {
             MasterRecordBytes record;
             std::string directory, problem;
             if (FindSecurity(m_platform, m_szPathOut, security.symbol, &record, &directory, &problem) == kFindFound) {
-                return fail(duplicate);
+                // An update changes the portfolio's own securities only; one
+                // kept below it is left alone, and the message says where.
+                if (!m_bUpdate) return fail(duplicate);
+                while (directory.size() > 1 && directory.back() == '/') directory.pop_back();
+                return fail(duplicate + (m_securities.size() == 1 ? ": " : ", ") + security.symbol +
+                            " is kept in the sub-portfolio " + directory +
+                            ", which an update (--update) does not reach. It was not updated.");
             }
             if (!problem.empty()) return fail(problem);
         }

@@ -382,6 +382,10 @@ CDetectedLayout DetectLayout(std::string_view head) {
     CDetectedLayout best;
     best.m_failure = lines.empty() ? DetectFailure::kEmpty : DetectFailure::kNoDates;
     best.m_strReason = lines.empty() ? "the file is empty" : "no column reads as dates";
+    if (lines.empty() && cut) {
+        best.m_failure = DetectFailure::kNoLineEnd;
+        best.m_strReason = "the file is one line of at least " + std::to_string(head.size()) + " bytes";
+    }
     std::tuple<bool, int, int> bestScore{false, 0, 0};
     if (!IsTextHead(text)) {
         best.m_failure = DetectFailure::kNotText;
@@ -422,7 +426,14 @@ CDetectedLayout DetectFileLayout(CPlatform& platform, const std::string& path) {
         layout.m_strReason = "cannot read " + path + ": " + status.Text();
         return layout;
     }
-    return DetectLayout(std::string_view(reinterpret_cast<const char*>(head.data()), head.size()));
+    CDetectedLayout layout = DetectLayout(std::string_view(reinterpret_cast<const char*>(head.data()), head.size()));
+    // The whole file's length says more than the head's.
+    if (layout.m_failure == DetectFailure::kNoLineEnd) {
+        if (CPlatform::FileInfo info = platform.Examine(path); info.regular) {
+            layout.m_strReason = "the file is one line of " + std::to_string(info.size) + " bytes";
+        }
+    }
+    return layout;
 }
 
 bool FillConverterFromLayout(const CDetectedLayout& layout, CConverter& job, int dateFormat) {

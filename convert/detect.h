@@ -21,6 +21,7 @@ enum class DetectFailure {
     kNone,        // a layout was found
     kUnreadable,  // the file could not be read
     kEmpty,       // the file holds no line
+    kNoLineEnd,   // the head read holds no line end: one line longer than it
     kNotText,     // the file holds a NUL byte
     kNoDates,     // no column reads as dates
     kNoPrices,    // no column of prices beside the dates

@@ -1,6 +1,11 @@
 #include "pricedb/journal.h"
 
+#include <optional>
 #include <utility>
+
+#include "pricedb/extended_masters.h"
+#include "pricedb/layout.h"
+#include "pricedb/master_check.h"
 
 namespace tarvel {
 
@@ -43,20 +48,136 @@ CStatus RunJournal(CPlatform& platform, const std::string& directory, const std:
     return CStatus::Ok();
 }
 
-CStatus FinishJournal(CPlatform& platform, const std::string& directory) {
+namespace {
+
+// Whether `name` is one a commit may put in place: a directory file, the
+// backup of MASTER, or a price or field file.
+bool IsPortfolioFileName(const std::string& name) {
+    for (const char* file : {kMasterName, kEMasterName, kXMasterName, "MASTER.BAK"}) {
+        if (EqualIgnoringAsciiCase(name, file)) return true;
+    }
+    return FileNumberOf(name, ".DAT") != 0 || FileNumberOf(name, ".DOP") != 0 ||
+           FileNumberOf(name, ".MWD", 65535) != 0;
+}
+
+// The source of the step that puts `name` in place, when that step is still
+// to be done; nullptr otherwise.
+const JournalStep* PendingStepTo(CPlatform& platform, const std::string& directory,
+                                 const std::vector<JournalStep>& steps, const char* name) {
+    for (const JournalStep& step : steps) {
+        if (EqualIgnoringAsciiCase(step.to, name) && platform.Examine(JoinPath(directory, step.from)).exists) {
+            return &step;
+        }
+    }
+    return nullptr;
+}
+
+// What is wrong with the directory files the steps would put in place; ""
+// when nothing is. A source that cannot be read is left to the reader of the
+// file it becomes, so that a passing fault never costs a committed journal.
+std::string CheckDirectoryFilesToPlace(CPlatform& platform, const std::string& directory,
+                                       const std::vector<JournalStep>& steps) {
+    Bytes master;
+    bool masterKnown = false;
+    if (const JournalStep* step = PendingStepTo(platform, directory, steps, kMasterName)) {
+        std::string path = JoinPath(directory, step->from);
+        if (ReadFileBytes(platform, path, &master, kMasterReadLimit)) {
+            if (std::string problem = CheckMaster(master, path); !problem.empty()) return problem;
+            masterKnown = true;
+        }
+    } else if (std::optional<std::string> name = platform.FindName(directory, kMasterName)) {
+        masterKnown = ReadFileBytes(platform, JoinPath(directory, *name), &master, kMasterReadLimit).ok() &&
+                      CheckMaster(master, *name).empty();
+    }
+    if (const JournalStep* step = PendingStepTo(platform, directory, steps, kEMasterName); step && masterKnown) {
+        std::string path = JoinPath(directory, step->from);
+        Bytes emaster;
+        if (ReadFileBytes(platform, path, &emaster, kDirectoryFileReadLimit)) {
+            if (std::string problem = CheckEMaster(emaster, master, path); !problem.empty()) return problem;
+        }
+    }
+    if (const JournalStep* step = PendingStepTo(platform, directory, steps, kXMasterName)) {
+        std::string path = JoinPath(directory, step->from);
+        Bytes xmaster;
+        if (ReadFileBytes(platform, path, &xmaster, kDirectoryFileReadLimit)) {
+            if (std::string problem = CheckXMaster(xmaster, path); !problem.empty()) return problem;
+        }
+    }
+    return {};
+}
+
+}  // namespace
+
+JournalTrust ExamineJournal(CPlatform& platform, const std::string& directory, std::vector<JournalStep>* steps,
+                            std::string* problem, CStatus* readFailure) {
     std::string path = JoinPath(directory, kJournalName);
     CPlatform::FileInfo info = platform.Examine(path);
-    if (!info.exists) return CStatus::Ok();
+    if (!info.exists) return JournalTrust::kNone;
+    // A journal is renamed into place whole once written and synced, as a
+    // regular file naming only our own files.
+    if (!info.regular || info.symbolicLink) {
+        *problem = "it is not a regular file.";
+        return JournalTrust::kForeign;
+    }
     Bytes bytes;
+    // Unreadable now is not proof of a stranger's file: it stays, and the
+    // failed read says why.
+    if (CStatus status = ReadFileBytes(platform, path, &bytes, 1 << 20); !status) {
+        *readFailure = status;
+        return JournalTrust::kUnreadable;
+    }
+    if (!ParseJournal(bytes, steps)) {
+        *problem = "it is not a whole journal of Tarvel's.";
+        return JournalTrust::kForeign;
+    }
+    for (const JournalStep& step : *steps) {
+        if (!IsPortfolioFileName(step.to)) {
+            *problem = "it names " + step.to + ", which is no file of a portfolio.";
+            return JournalTrust::kForeign;
+        }
+    }
+    if (std::string damaged = CheckDirectoryFilesToPlace(platform, directory, *steps); !damaged.empty()) {
+        *problem = "what it would put in place is damaged. " + damaged;
+        return JournalTrust::kForeign;
+    }
+    return JournalTrust::kOurs;
+}
+
+CStatus FinishJournal(CPlatform& platform, const std::string& directory, std::string* message) {
+    std::string path = JoinPath(directory, kJournalName);
     std::vector<JournalStep> steps;
-    // A journal is renamed into place whole once written and synced; one
-    // that is no regular file or does not parse is none of ours and is
-    // removed like any other leftover under our names.
-    if (!info.regular || info.symbolicLink) return platform.Remove(path);
-    if (CStatus status = ReadFileBytes(platform, path, &bytes, 1 << 20); !status) return status;
-    if (!ParseJournal(bytes, &steps)) return platform.Remove(path);
-    if (CStatus status = RunJournal(platform, directory, steps); !status) return status;
-    return platform.Remove(path);
+    std::string problem, ignored;
+    if (message == nullptr) message = &ignored;
+    message->clear();
+    CStatus status;
+    switch (ExamineJournal(platform, directory, &steps, &problem, &status)) {
+    case JournalTrust::kNone:
+        return CStatus::Ok();
+    case JournalTrust::kUnreadable:
+        *message = JournalStaysMessage(status, directory);
+        return status;
+    case JournalTrust::kForeign:
+        // A directory may hold files of the user's: it is theirs to remove.
+        if (!platform.Examine(path).symbolicLink && platform.IsDirectory(path)) {
+            *message = path + " is a directory, not a journal of Tarvel's; remove it. Nothing more is converted "
+                              "into " + directory + " until it is gone.";
+            return CStatus::NotRegular();
+        }
+        if (status = platform.Remove(path); !status) {
+            *message = path + " is not a journal of Tarvel's and cannot be removed: " + status.Text() +
+                       ". Remove it; nothing more is converted into " + directory + " until it is gone.";
+            return status;
+        }
+        *message = "The journal " + path + " was not carried out and is removed: " + problem +
+                   " Nothing it names was renamed.";
+        return CStatus::Ok();
+    case JournalTrust::kOurs:
+        break;
+    }
+    status = RunJournal(platform, directory, steps);
+    if (status) status = platform.Remove(path);
+    if (!status) *message = JournalStaysMessage(status, directory);
+    return status;
 }
 
 std::string JournalStaysMessage(const CStatus& status, const std::string& directory) {

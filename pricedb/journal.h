@@ -47,10 +47,25 @@ bool ParseJournal(const Bytes& bytes, std::vector<JournalStep>* steps);
 // rename's status, then.
 CStatus RunJournal(CPlatform& platform, const std::string& directory, const std::vector<JournalStep>& steps);
 
+// Whether the journal in `directory` may be carried out. kOurs fills *steps;
+// kForeign sets *problem to a message that names the journal and says why it
+// is none of ours: not a regular file, not a whole journal, a name that is no
+// file of a portfolio, or a MASTER, EMASTER or XMASTER to put in place that
+// is damaged (the checks a directory file read from disk passes).
+// kUnreadable, with the failed read's status in *readFailure, when it could
+// not be read: it may be ours, so it stays.
+enum class JournalTrust { kNone, kOurs, kForeign, kUnreadable };
+JournalTrust ExamineJournal(CPlatform& platform, const std::string& directory, std::vector<JournalStep>* steps,
+                            std::string* problem, CStatus* readFailure);
+
 // Carries out the renames of a committed journal in `directory`, if there is
-// one, and removes it; removes one that is not a journal of ours. Non-OK,
-// with the status of the step that failed, when a journal stays.
-CStatus FinishJournal(CPlatform& platform, const std::string& directory);
+// one of ours, and removes it; removes one that is none of ours without
+// renaming anything. Non-OK, with the status of the step that failed, when a
+// journal stays. *message, when given, receives what to show: why a journal
+// was removed unused (the status is OK then), or why one stays, with what to
+// do about it; it is left empty when a journal was carried out or none was
+// there.
+CStatus FinishJournal(CPlatform& platform, const std::string& directory, std::string* message = nullptr);
 
 // Why nothing is converted while a committed journal cannot be carried out;
 // `status` is what FinishJournal returned.

@@ -16,6 +16,13 @@ std::string CheckMaster(const Bytes& master, const std::string& masterPath) {
         return damaged + "it counts " + std::to_string(count) + " securities but holds " + std::to_string(records) +
                ".";
     }
+    // The mark counts the file numbers handed out; at 255 new securities go
+    // to XMASTER, which only a full MASTER may send them to.
+    int mark = DecodeMasterHeader(master.data()).fileNumberMark;
+    if (mark >= kMaxSecurities && records < kMaxSecurities) {
+        return damaged + "its file-number mark (header bytes 2 and 3) is " + std::to_string(mark) +
+               " but it holds only " + std::to_string(records) + " securities.";
+    }
     std::bitset<256> seen;
     for (long i = 1; i <= records; ++i) {
         int n = master[kMasterRecordSize * static_cast<std::size_t>(i) + kRecFileNumber];

@@ -19,8 +19,9 @@ inline constexpr std::size_t kMasterReadLimit = kMasterRecordSize * 1024 + 1;
 inline constexpr std::size_t kDirectoryFileReadLimit = std::size_t{1} << 24;
 
 // What is wrong with the bytes of a MASTER: not a whole number of 53-byte
-// records, a header count that differs from the records that follow, or a
-// file number that is 0 or used twice. Empty when nothing is; otherwise a
+// records, a header count that differs from the records that follow, a
+// file-number mark of 255 or more while fewer records are held, or a file
+// number that is 0 or used twice. Empty when nothing is; otherwise a
 // message naming `masterPath`.
 std::string CheckMaster(const Bytes& master, const std::string& masterPath);
 

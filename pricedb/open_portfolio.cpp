@@ -35,9 +35,13 @@ std::unique_ptr<CPortfolio> Claim(CPlatform& platform, CPrompt& prompt, const st
         return refuse("Cannot lock the portfolio " + directory + ": " + locked.Text(), PortfolioOpening::kRefused);
     }
     // A commit that a killed run left half done is completed before MASTER
-    // is looked at: it may be what makes MASTER.
-    if (CStatus status = FinishJournal(platform, directory); !status) {
-        claim.journalStays = JournalStaysMessage(status, directory);
+    // is looked at: it may be what makes MASTER. One that is none of ours is
+    // removed unused, and the user told why.
+    std::string journalMessage;
+    if (CStatus status = FinishJournal(platform, directory, &journalMessage); !status) {
+        claim.journalStays = journalMessage;
+    } else if (!journalMessage.empty()) {
+        prompt.MessageBox(journalMessage, kMbOk);
     }
     std::optional<std::string> existing = platform.FindName(directory, kMasterName);
     std::string masterPath = JoinPath(directory, existing.value_or(kMasterName));

@@ -53,9 +53,11 @@ int CPortfolio::Open() {
             m_prompt.MessageBox(m_strJournalStays, kMbOk);
             return 1;
         }
-    } else if (CStatus status = FinishJournal(m_platform, m_strDirectory); !status) {
-        m_prompt.MessageBox(JournalStaysMessage(status, m_strDirectory), kMbOk);
-        return 1;
+    } else {
+        std::string journalMessage;
+        CStatus status = FinishJournal(m_platform, m_strDirectory, &journalMessage);
+        if (!journalMessage.empty()) m_prompt.MessageBox(journalMessage, kMbOk);
+        if (!status) return 1;
     }
     RemoveUncommittedFiles(m_platform, m_strDirectory, m_strMasterPath);
     State& s = *m_state;
@@ -312,12 +314,19 @@ int CPortfolio::StageAppend(const Entry& entry, const NewSecurity& newer, int* a
                             kMbOk);
         return 1;
     }
-    bool same = fieldCount == newer.fieldCount;
-    for (int i = 0; same && i < kFieldCount; ++i) same = fieldOn[i] == newer.fieldOn[i];
-    if (!same) {
+    bool sameFields = true;
+    for (int i = 0; sameFields && i < kFieldCount; ++i) sameFields = fieldOn[i] == newer.fieldOn[i];
+    if (!sameFields || fieldCount != newer.fieldCount) {
+        // The message shows where the two differ: the fields, or the count
+        // the record keeps beside the same fields.
+        std::string held = fieldList(fieldOn);
+        std::string portfolioSide = held.empty() ? "its record in the portfolio names no fields"
+                                                 : "the security in the portfolio has " + held;
+        if (sameFields) {
+            portfolioSide += ", though its record counts " + std::to_string(fieldCount) + " fields";
+        }
         m_prompt.MessageBox("The rows for " + existing.symbol + " have the fields " + fieldList(newer.fieldOn) +
-                                ", but the security in the portfolio has " + fieldList(fieldOn) +
-                                ". It was not updated.",
+                                ", but " + portfolioSide + ". It was not updated.",
                             kMbOk);
         return 1;
     }

@@ -40,10 +40,14 @@ bool IsTemporaryName(const std::string& name) {
            FileNumberOf(name, ".MWD.~NU", 65535) != 0 || FileNumberOf(name, ".NEW") != 0;
 }
 
-void RemoveLeftovers(CPlatform& platform, const std::string& directory, const std::string& masterPath) {
+void RemoveLeftovers(CPlatform& platform, const std::string& directory, const std::string& masterPath,
+                     CPrompt* prompt) {
     // While a committed journal stays, the temporary files are its sources
     // and nothing may go.
-    if (!FinishJournal(platform, directory)) return;
+    std::string journalMessage;
+    CStatus status = FinishJournal(platform, directory, &journalMessage);
+    if (prompt != nullptr && !journalMessage.empty()) prompt->MessageBox(journalMessage, kMbOk);
+    if (!status) return;
     RemoveUncommittedFiles(platform, directory, masterPath);
 }
 

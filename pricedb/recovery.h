@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/prompt.h"
 
 namespace tarvel {
 
@@ -18,8 +19,10 @@ bool IsTemporaryName(const std::string& name);
 // journal is carried out first; then the price files of securities that a
 // pending MASTER.~NU or XMASTER.~NU lists but the file itself does not are
 // removed, and every temporary file of ours. Failures are ignored; what stays is never
-// read as data.
-void RemoveLeftovers(CPlatform& platform, const std::string& directory, const std::string& masterPath);
+// read as data. A journal that is none of ours is removed unused, and
+// `prompt`, when given, shows why (as it shows why one stays).
+void RemoveLeftovers(CPlatform& platform, const std::string& directory, const std::string& masterPath,
+                     CPrompt* prompt = nullptr);
 
 // RemoveLeftovers for a directory whose committed journal, if there was one,
 // has been carried out already: the caller checked that FinishJournal

@@ -6,6 +6,7 @@
 
 #include "platform/platform.h"
 #include "pricedb/journal.h"
+#include "tests/support/master_builder.h"
 #include "tests/support/temp_dir.h"
 
 namespace tarvel {
@@ -49,12 +50,13 @@ TEST(Journal, FinishingRenamesWhatIsLeftAndRemovesTheJournal) {
     CTempDir dir;
     test::WriteFile(dir / "F3.DAT", "new");            // renamed before a crash
     test::WriteFile(dir / "MASTER", "old");
-    test::WriteFile(dir / "MASTER.~NU", "new master");
+    const std::string master = test::MasterFile({test::SecurityRecord(3, "NEW")});
+    test::WriteFile(dir / "MASTER.~NU", master);
     test::WriteFile(dir / kJournalName, "N F3.DAT.~NU F3.DAT\nR MASTER.~NU MASTER\nEND\n");
     auto platform = MakePosixPlatform();
     ASSERT_TRUE(FinishJournal(*platform, dir.path()));
     EXPECT_EQ(test::ListDir(dir.path()), (std::vector<std::string>{"F3.DAT", "MASTER"}));
-    EXPECT_EQ(test::ReadFile(dir / "MASTER"), "new master");
+    EXPECT_EQ(test::ReadFile(dir / "MASTER"), master);
     EXPECT_EQ(test::ReadFile(dir / "F3.DAT"), "new");
 }
 
