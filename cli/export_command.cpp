@@ -17,7 +17,7 @@ namespace tarvel {
 int RunExport(const std::string& dir, const std::string& symbol, const std::string& output, std::ostream& out,
               std::ostream& err) {
     auto platform = MakePosixPlatform();
-    if (platform->IsDirectory(dir)) CompleteACommittedConversion(*platform, dir);
+    if (platform->IsDirectory(dir)) CompleteACommittedConversion(*platform, dir, &err);
     ListedSecurity listed;
     std::string problem, error;
     bool found = false, read = false;

@@ -67,7 +67,7 @@ int RunInspect(const std::string& file, std::ostream& out, std::ostream& err) {
         if (job.m_bFieldOn[f]) out << (f == kDate ? "" : " ") << kFieldOptionNames[f];
     }
     out << "\n";
-    const std::size_t length = static_cast<std::size_t>(4 * job.m_nFieldCount);
+    const std::size_t length = 4 * static_cast<std::size_t>(job.m_nFieldCount);
     for (std::size_t r = 0; r < std::min<std::size_t>(rows.recordCount, 10); ++r) {
         const std::uint8_t* p = rows.records.data() + r * length;
         for (std::size_t i = 0; i < length; i += 4) {

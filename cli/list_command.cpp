@@ -18,7 +18,7 @@ int RunList(const std::string& dir, bool json, std::ostream& out, std::ostream& 
         err << "tarvel-cli: " << dir << " is not a directory\n";
         return kExitFailed;
     }
-    CompleteACommittedConversion(*platform, dir);
+    CompleteACommittedConversion(*platform, dir, &err);
     std::string problem;
     std::vector<ListedSecurity> securities;
     std::vector<long> counts;  // price records; -1 no price file, -2 a damaged one

@@ -135,8 +135,7 @@ DateStatus ReadDateText(std::string_view text, int format, CalendarDate* date) {
 
 int FindDateFormatSpelling(std::string_view text) {
     std::string name;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char c = text[i];
+    for (char c : text) {
         c = AsciiUpper(c);
         if (c == '-' || c == '.' || c == '/' || c == ' ') c = '_';
         name += c;

@@ -233,7 +233,7 @@ int CConverter::ParseRows(Rows& rows) {
         }
         symbols.push_back(std::move(symbol));
     }
-    const std::size_t length = static_cast<std::size_t>(4 * m_nFieldCount);
+    const std::size_t length = 4 * static_cast<std::size_t>(m_nFieldCount);
     m_securities.clear();
     std::size_t released = 0;  // rows let go from the front of `rows`
     for (auto [begin, end] : ranges) {

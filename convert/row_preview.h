@@ -13,7 +13,7 @@
 namespace tarvel {
 
 // How much of the input a preview reads.
-inline constexpr std::size_t kPreviewBytes = 64 * 1024;
+inline constexpr std::size_t kPreviewBytes = std::size_t{64} * 1024;
 // How many rows a preview lists.
 inline constexpr int kPreviewRows = 10;
 

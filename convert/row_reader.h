@@ -11,7 +11,7 @@
 namespace tarvel {
 
 // Lines longer than this are no rows.
-inline constexpr std::size_t kMaxLineLength = 64 * 1024;
+inline constexpr std::size_t kMaxLineLength = std::size_t{64} * 1024;
 
 // Reads a file line by line. A line end is a line feed, a carriage return and
 // line feed, or a carriage return alone (files from systems that end lines

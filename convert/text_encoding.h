@@ -32,7 +32,7 @@ TextEncoding SniffEncoding(std::string_view head);
 // to propose a layout, and a conversion refuses a file whose first
 // kTextHeadBytes, read as text, hold a NUL, so that both say the same of
 // every file.
-inline constexpr std::size_t kTextHeadBytes = 64 * 1024;
+inline constexpr std::size_t kTextHeadBytes = std::size_t{64} * 1024;
 // Whether `utf8`, the head of a file read as text, is text: no NUL in it.
 inline bool IsTextHead(std::string_view utf8) { return utf8.find('\0') == std::string_view::npos; }
 

@@ -15,7 +15,9 @@ namespace {
 // The bytes of the directory files, each after its name, or nothing while a
 // journal is there.
 std::optional<std::string> Stamp(CPlatform& platform, const std::string& directory) {
-    if (platform.Examine(JoinPath(directory, kJournalName)).exists) return std::nullopt;
+    // Only a regular file can be a journal; anything else of its name is
+    // no commit under way.
+    if (platform.Examine(JoinPath(directory, kJournalName)).regular) return std::nullopt;
     std::string stamp;
     for (const char* name : {kMasterName, kEMasterName, kXMasterName}) {
         Bytes bytes;

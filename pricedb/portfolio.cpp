@@ -331,7 +331,7 @@ int CPortfolio::StageAppend(const Entry& entry, const NewSecurity& newer, int* a
         return 1;
     }
     // The price file as it is now, staged or on disk.
-    const std::size_t length = static_cast<std::size_t>(4 * fieldCount);
+    const std::size_t length = 4 * static_cast<std::size_t>(fieldCount);
     Op* staged = nullptr;
     for (Op& op : m_ops) {
         if (op.fileNumber == existing.fileNumber) staged = &op;

@@ -39,7 +39,7 @@ bool CTarvelApp::InitInstance(const QByteArrayList& files) {
     m_pMainWnd->show();
     if (!files.isEmpty()) {
         // The file is opened once the window is up, as from the menu.
-        QByteArray path = files.first();
+        const QByteArray& path = files.first();
         QTimer::singleShot(0, m_pMainWnd.get(), [this, path] { OpenDocumentFile(path); });
     }
     return true;
