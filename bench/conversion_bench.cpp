@@ -3,19 +3,17 @@
 // process, so their ratio can be read off one run.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
-#include <unistd.h>
-
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
-#include <cstdlib>
-#include <vector>
-
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "convert/converter.h"
 #include "convert/detect.h"
@@ -47,7 +45,8 @@ std::string InputFile(int rows) {
         for (int i = 0; i < rows; ++i) {
             int day = i % 28 + 1, month = i / 28 % 12 + 1, year = 1970 + i / 336 % 160;
             std::fprintf(f, "%04d%02d%02d,%.2f,%.2f,%.2f,%.2f,%d,%d\n", year, month, day, 100 + i % 50 * 0.25,
-                         101 + i % 50 * 0.25, 99 + i % 50 * 0.25, 100.5 + i % 50 * 0.25, 10000 + i, 5000 + i % 977);
+                         101 + i % 50 * 0.25, 99 + i % 50 * 0.25, 100.5 + i % 50 * 0.25, 10000 + i,
+                         5000 + i % 977);
         }
         std::fclose(f);
     }
@@ -84,7 +83,8 @@ void BM_Convert(benchmark::State& state) {
         }
         if (job.Run() != 0) state.SkipWithError("conversion failed");
     }
-    state.counters["rows/s"] = benchmark::Counter(static_cast<double>(rows), benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["rows/s"] =
+        benchmark::Counter(static_cast<double>(rows), benchmark::Counter::kIsIterationInvariantRate);
 }
 
 // Reads the input line by line and writes as many bytes as the conversion
@@ -103,13 +103,15 @@ void BM_StdioFloor(benchmark::State& state) {
         std::fclose(dat);
         std::fclose(in);
     }
-    state.counters["rows/s"] = benchmark::Counter(static_cast<double>(rows), benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["rows/s"] =
+        benchmark::Counter(static_cast<double>(rows), benchmark::Counter::kIsIterationInvariantRate);
 }
 
 // Writes `size` bytes durably as a conversion writes each file: under a
 // temporary name, synced, renamed into place, the directory synced (unless
 // the caller syncs it once for many files).
-void WriteDurably(const std::filesystem::path& path, const char* bytes, std::size_t size, bool syncDirectory = true) {
+void WriteDurably(const std::filesystem::path& path, const char* bytes, std::size_t size,
+                  bool syncDirectory = true) {
     std::filesystem::path temp = path.string() + ".tmp";
     int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (::write(fd, bytes, size) != static_cast<ssize_t>(size)) std::abort();
@@ -144,7 +146,8 @@ void BM_DurableFloor(benchmark::State& state) {
         WriteDurably(dir / "MASTER.BAK", small.data(), 53);
         WriteDurably(dir / "MASTER", small.data(), small.size());
     }
-    state.counters["rows/s"] = benchmark::Counter(static_cast<double>(rows), benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["rows/s"] =
+        benchmark::Counter(static_cast<double>(rows), benchmark::Counter::kIsIterationInvariantRate);
 }
 
 // --- Batches: a folder of files in one run --------------------------------
@@ -165,8 +168,8 @@ std::filesystem::path BatchFolder(int files) {
         for (int i = 0; i < kBatchRows; ++i) {
             int day = i % 28 + 1, month = i / 28 % 12 + 1, year = 1980 + i / 336;
             double p = 10 + n % 90 + i % 50 * 0.25;
-            std::fprintf(f, "%04d-%02d-%02d,%.2f,%.2f,%.2f,%.2f,%d\n", year, month, day, p, p + 1, p - 1, p + 0.5,
-                         10000 + i);
+            std::fprintf(f, "%04d-%02d-%02d,%.2f,%.2f,%.2f,%.2f,%d\n", year, month, day, p, p + 1, p - 1,
+                         p + 0.5, 10000 + i);
         }
         std::fclose(f);
     }
@@ -213,7 +216,8 @@ void BM_BatchRun(benchmark::State& state) {
         state.PauseTiming();
         std::filesystem::path out = FreshPortfolio();
         state.ResumeTiming();
-        if (!RunCli({"convert", folder.string(), "--out", out.string()}, &maxRss)) state.SkipWithError("batch failed");
+        if (!RunCli({"convert", folder.string(), "--out", out.string()}, &maxRss))
+            state.SkipWithError("batch failed");
     }
     state.counters["files"] = files;
     state.counters["peak_KiB"] = static_cast<double>(maxRss);
@@ -235,8 +239,8 @@ void BM_ProcessConvert(benchmark::State& state) {
             state.SkipWithError("conversion failed");
         }
     }
-    state.counters["rows/s"] =
-        benchmark::Counter(static_cast<double>(state.range(0)), benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["rows/s"] = benchmark::Counter(static_cast<double>(state.range(0)),
+                                                  benchmark::Counter::kIsIterationInvariantRate);
 }
 
 // The same files, one `tarvel-cli convert FILE --out DIR` each.
@@ -251,7 +255,8 @@ void BM_SingleRuns(benchmark::State& state) {
         std::filesystem::path out = FreshPortfolio();
         state.ResumeTiming();
         for (const auto& input : inputs) {
-            if (!RunCli({"convert", input.string(), "--out", out.string()})) state.SkipWithError("a run failed");
+            if (!RunCli({"convert", input.string(), "--out", out.string()}))
+                state.SkipWithError("a run failed");
         }
     }
     state.counters["files"] = files;

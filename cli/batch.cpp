@@ -44,7 +44,7 @@ struct PendingFile {
     std::string name;
     long records = 0;
     long leftOut = 0;
-    std::vector<std::pair<std::string, bool>> changed;  // symbol, and whether it was added
+    std::vector<std::pair<std::string, bool>> changed;         // symbol, and whether it was added
     std::vector<std::pair<std::string, std::string>> symbols;  // symbol, the name it came from
 };
 
@@ -76,7 +76,8 @@ struct BatchTotals {
 // when a file failed.
 int WriteSummary(std::ostream& out, const BatchTotals& t) {
     out << "Converted " << Grouped(t.converted) << (t.converted == 1 ? " file (" : " files (")
-        << RowsText(t.rows) << ") into " << Grouped(t.securities) << (t.securities == 1 ? " security" : " securities");
+        << RowsText(t.rows) << ") into " << Grouped(t.securities)
+        << (t.securities == 1 ? " security" : " securities");
     if (t.updated > 0) out << " (" << Grouped(t.added) << " new, " << Grouped(t.updated) << " updated)";
     if (t.leftOut > 0) out << "; " << RowsText(t.leftOut) << " already there left out";
     if (t.failed > 0) {
@@ -94,8 +95,13 @@ class CBatch {
 public:
     CBatch(const ConvertOptions& o, const std::vector<std::string>& files, std::ostream& out,
            std::ostream& err)
-        : m_options(o), m_files(files), m_out(out), m_err(err), m_progress(err, ::isatty(2) == 1),
-          m_prompt(err, m_progress), m_platform(MakePosixPlatform()) {}
+        : m_options(o),
+          m_files(files),
+          m_out(out),
+          m_err(err),
+          m_progress(err, ::isatty(2) == 1),
+          m_prompt(err, m_progress),
+          m_platform(MakePosixPlatform()) {}
 
     // Runs the batch and writes its summary. Returns the exit status.
     int Run();
@@ -146,7 +152,7 @@ private:
     long m_nFailed = 0;
     long m_nRecords = 0;
     long m_nLeftOut = 0;
-    std::set<std::string> m_added, m_updated;  // symbol keys of the securities the run changed
+    std::set<std::string> m_added, m_updated;     // symbol keys of the securities the run changed
     std::map<std::string, SymbolSource> m_named;  // every symbol key staged, with where it came from
     std::vector<PendingFile> m_pending;
 };
@@ -168,7 +174,8 @@ int CBatch::Run() {
     for (const std::string& symbol : m_added) m_updated.erase(symbol);
     const auto added = static_cast<long>(m_added.size());
     const auto updated = static_cast<long>(m_updated.size());
-    return WriteSummary(m_out, {m_nConverted, m_nRecords, added + updated, added, updated, m_nLeftOut, m_nFailed});
+    return WriteSummary(m_out,
+                        {m_nConverted, m_nRecords, added + updated, added, updated, m_nLeftOut, m_nFailed});
 }
 
 void CBatch::RefuseFilesOfOneSymbol() {
@@ -234,9 +241,13 @@ bool CBatch::LockAndOpen() {
     access.waitSeconds = o.waitSeconds;
     access.onWaiting = [this](const std::string& text) { m_err << "Tarvel: " << text << std::endl; };
     switch (OpenPortfolioForChange(*m_platform, m_prompt, m_strDirectory, access, &m_portfolio)) {
-        case PortfolioOpening::kOpened: return true;
-        case PortfolioOpening::kRefused: return false;
-        case PortfolioOpening::kNotOpened: RemoveMadeDirectory(); return false;
+        case PortfolioOpening::kOpened:
+            return true;
+        case PortfolioOpening::kRefused:
+            return false;
+        case PortfolioOpening::kNotOpened:
+            RemoveMadeDirectory();
+            return false;
     }
     return false;
 }
@@ -258,7 +269,8 @@ void CBatch::StageFile(const std::string& file, std::unique_ptr<CBatchReader::Fi
         if (job.Securities().size() == 1) {
             symbols.emplace_back(job.m_szSymbol, read->symbolSource);
         } else {
-            for (const NewSecurity& security : job.Securities()) symbols.emplace_back(security.symbol, security.ticker);
+            for (const NewSecurity& security : job.Securities())
+                symbols.emplace_back(security.symbol, security.ticker);
         }
     }
     bool ok = read->status == kReady && SymbolsAreFree(symbols);
@@ -271,7 +283,8 @@ void CBatch::StageFile(const std::string& file, std::unique_ptr<CBatchReader::Fi
         return;
     }
     m_nRowsRead += job.m_nRecordsWritten + job.m_nRecordsLeftOut;
-    for (const auto& [symbol, source] : symbols) m_named.emplace(SymbolKey(symbol), SymbolSource{source, file});
+    for (const auto& [symbol, source] : symbols)
+        m_named.emplace(SymbolKey(symbol), SymbolSource{source, file});
     m_pending.push_back({file, job.m_nRecordsWritten, job.m_nRecordsLeftOut, job.m_changed, symbols});
     if (m_portfolio->StagedBytes() >= kBatchCommitBytes) Commit();
 }
@@ -284,10 +297,11 @@ bool CBatch::SymbolsAreFree(const std::vector<std::pair<std::string, std::string
     for (const auto& [symbol, source] : symbols) {
         auto it = m_named.find(SymbolKey(symbol));
         if (it != m_named.end() && it->second.source != source) {
-            m_prompt.MessageBox("The symbol " + symbol + " comes from " + source + " here but from " +
-                                    it->second.source + " in " + it->second.file +
-                                    "; the two are not made one security. Nothing of this file was converted.",
-                                kMbOk);
+            m_prompt.MessageBox(
+                "The symbol " + symbol + " comes from " + source + " here but from " + it->second.source +
+                    " in " + it->second.file +
+                    "; the two are not made one security. Nothing of this file was converted.",
+                kMbOk);
             return false;
         }
         // The same ticker in two files: one security takes its rows from
@@ -322,7 +336,8 @@ void CBatch::Commit() {
             ++m_nConverted;
             m_nRecords += file.records;
             m_nLeftOut += file.leftOut;
-            for (const auto& [symbol, isNew] : file.changed) (isNew ? m_added : m_updated).insert(SymbolKey(symbol));
+            for (const auto& [symbol, isNew] : file.changed)
+                (isNew ? m_added : m_updated).insert(SymbolKey(symbol));
             if (!m_progress.Terminal()) {
                 m_err << "Tarvel: " << file.name << ": " << RowsText(file.records) << " stored";
                 if (file.leftOut > 0) m_err << ", " << RowsText(file.leftOut) << " already there left out";
@@ -361,7 +376,8 @@ bool BatchFiles(const std::vector<std::string>& inputs, std::vector<std::string>
             std::string name = it->path().filename().string();
             std::string extension = it->path().extension().string();
             bool wanted = false;
-            for (const char* e : {".csv", ".txt", ".tsv", ".prn"}) wanted = wanted || EqualIgnoringAsciiCase(extension, e);
+            for (const char* e : {".csv", ".txt", ".tsv", ".prn"})
+                wanted = wanted || EqualIgnoringAsciiCase(extension, e);
             std::error_code typeError;
             if (wanted && it->is_regular_file(typeError)) names.push_back(name);
         }
@@ -373,7 +389,11 @@ bool BatchFiles(const std::vector<std::string>& inputs, std::vector<std::string>
 
 CBatchReader::CBatchReader(const ConvertOptions& o, CPlatform& platform, const CConversionSettings& saved,
                            const std::string& directory, const std::vector<std::string>& files)
-    : m_options(o), m_platform(platform), m_saved(saved), m_strDirectory(directory), m_files(files),
+    : m_options(o),
+      m_platform(platform),
+      m_saved(saved),
+      m_strDirectory(directory),
+      m_files(files),
       m_nReadAhead(2 * std::max(2u, std::thread::hardware_concurrency()) + 1) {}
 
 void CBatchReader::ReadAhead() {
@@ -388,7 +408,8 @@ void CBatchReader::ReadAhead() {
             auto read = std::make_unique<File>();
             read->job = std::make_unique<CConverter>(m_platform, read->prompt, read->settings);
             PreparedJob prepared;
-            read->status = PrepareJob(m_options, file, m_platform, read->prompt, m_saved, read->err, true, &prepared);
+            read->status =
+                PrepareJob(m_options, file, m_platform, read->prompt, m_saved, read->err, true, &prepared);
             read->symbolSource = prepared.symbolSource;
             if (read->status == kReady) {
                 FillJob(m_options, prepared, file, *read->job);
@@ -432,7 +453,8 @@ void CBatchProgress::Clear() {
 int RunBatch(const ConvertOptions& o, std::ostream& out, std::ostream& err) {
     for (const CLI::Option* option : {o.symbolOption, o.nameOption}) {
         if (*option) {
-            err << "tarvel-cli: " << option->get_name() << " names one security; give one INPUT file with it\n";
+            err << "tarvel-cli: " << option->get_name()
+                << " names one security; give one INPUT file with it\n";
             return kExitUsage;
         }
     }

@@ -3,7 +3,6 @@
 #include "cli/cli.h"
 
 #include <CLI/CLI.hpp>
-
 #include <filesystem>
 #include <string>
 
@@ -13,30 +12,34 @@
 namespace tarvel {
 
 int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
-    CLI::App app{"tarvel-cli: converts daily price data in delimited text files into a MetaStock price "
-                 "database (portfolio), and reads portfolios back."};
+    CLI::App app{
+        "tarvel-cli: converts daily price data in delimited text files into a MetaStock price "
+        "database (portfolio), and reads portfolios back."};
     app.name("tarvel-cli");
     app.set_version_flag("--version", "tarvel-cli 1.6.0");
     app.require_subcommand(1);
 
     ConvertOptions convertOptions;
-    CLI::App* convert = app.add_subcommand(
-        "convert",
-        "Convert INPUT into a new security of a portfolio (or newer rows into one it holds, with --update), as "
-        "the desktop program does after OK; several files or directories in one run");
+    CLI::App* convert =
+        app.add_subcommand("convert",
+                           "Convert INPUT into a new security of a portfolio (or newer rows into one it "
+                           "holds, with --update), as "
+                           "the desktop program does after OK; several files or directories in one run");
     AddConvertOptions(*convert, convertOptions);
 
     std::string inspectFile;
     CLI::App* inspect = app.add_subcommand(
-        "inspect", "Say what layout FILE has, as convert options, then the first ten rows as they would be stored "
-                   "and the rows that would be skipped");
+        "inspect",
+        "Say what layout FILE has, as convert options, then the first ten rows as they would be stored "
+        "and the rows that would be skipped");
     inspect->add_option("FILE", inspectFile, "The delimited text file")->required();
 
     std::string listDir;
     bool listJson = false;
     CLI::App* list = app.add_subcommand(
-        "list", "List every security of the portfolio DIR and of its sub-portfolios (MASTER, EMASTER and XMASTER): "
-                "file number, symbol, name, fields, first and last date, price records");
+        "list",
+        "List every security of the portfolio DIR and of its sub-portfolios (MASTER, EMASTER and XMASTER): "
+        "file number, symbol, name, fields, first and last date, price records");
     list->add_option("DIR", listDir, "Portfolio directory")->required();
     list->add_flag("--json", listJson,
                    "Write a JSON array, one object per security: number, symbol, name, fields, first, last, "
@@ -44,7 +47,8 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
 
     std::string exportDir, exportSymbol, exportOutput;
     CLI::App* exportCommand = app.add_subcommand(
-        "export", "Write the price records of SYMBOL as CSV: a header of the field labels, dates as YYYY-MM-DD");
+        "export",
+        "Write the price records of SYMBOL as CSV: a header of the field labels, dates as YYYY-MM-DD");
     exportCommand->add_option("DIR", exportDir, "Portfolio directory")->required();
     exportCommand->add_option("SYMBOL", exportSymbol, "Symbol or name, found as the duplicate check finds it")
         ->required();

@@ -19,8 +19,8 @@ inline constexpr int kReady = 0;
 
 // The fields as options name them: "--date-col", "--no-oi" and the words
 // inspect prints.
-inline constexpr const char* kFieldOptionNames[kFieldCount] = {"date", "open",   "high", "low",
-                                                                "close", "volume", "oi"};
+inline constexpr const char* kFieldOptionNames[kFieldCount] = {"date",  "open",   "high", "low",
+                                                               "close", "volume", "oi"};
 
 // Messages of a dry run, for inspect and for the files a batch reads ahead:
 // kept in order, every box answered OK.

@@ -32,13 +32,16 @@ struct FieldOptions {
     const char* name;
     int field;
 };
-constexpr FieldOptions kOptionalFields[] = {
-    {kFieldOptionNames[kOpen], kOpen},     {kFieldOptionNames[kHigh], kHigh},
-    {kFieldOptionNames[kLow], kLow},       {kFieldOptionNames[kVolume], kVolume},
-    {kFieldOptionNames[kOpenInt], kOpenInt}};
+constexpr FieldOptions kOptionalFields[] = {{kFieldOptionNames[kOpen], kOpen},
+                                            {kFieldOptionNames[kHigh], kHigh},
+                                            {kFieldOptionNames[kLow], kLow},
+                                            {kFieldOptionNames[kVolume], kVolume},
+                                            {kFieldOptionNames[kOpenInt], kOpenInt}};
 
 // The option that sets a field's column, "--date-col" .. "--oi-col".
-std::string ColumnOption(int field) { return std::string("--").append(kFieldOptionNames[field]).append("-col"); }
+std::string ColumnOption(int field) {
+    return std::string("--").append(kFieldOptionNames[field]).append("-col");
+}
 
 // Sets in *settings what detection says of `input`: the layout, the symbol
 // (the file's one ticker, else its name) and the current directory as the
@@ -111,7 +114,8 @@ void ApplyOptions(const ConvertOptions& o, CConversionSettings* settings) {
     if (*o.existingMaster) s.nExist = 0;
     if (*o.delimiterOption) {
         static constexpr const char* kNames[] = {"comma", "tab", "space", "semicolon", "pipe"};
-        s.nDelimiter = static_cast<int>(std::find(std::begin(kNames), std::end(kNames), o.delimiter) - std::begin(kNames));
+        s.nDelimiter = static_cast<int>(std::find(std::begin(kNames), std::end(kNames), o.delimiter) -
+                                        std::begin(kNames));
     }
     if (*o.decimalCommaOption) s.bDecimalComma = 1;
     if (*o.noDecimalComma) s.bDecimalComma = 0;
@@ -135,9 +139,10 @@ void ApplyOptions(const ConvertOptions& o, CConversionSettings* settings) {
 void AddConvertOptions(CLI::App& convert, ConvertOptions& o) {
     // An option given twice takes its last value, so scripts can override.
     convert.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
-    convert.add_option("INPUT", o.inputs,
-                       "Delimited text files to convert, and directories standing for their .csv, .txt, .tsv "
-                       "and .prn files")
+    convert
+        .add_option("INPUT", o.inputs,
+                    "Delimited text files to convert, and directories standing for their .csv, .txt, .tsv "
+                    "and .prn files")
         ->required()
         ->expected(1, -1)
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
@@ -145,17 +150,23 @@ void AddConvertOptions(CLI::App& convert, ConvertOptions& o) {
     o.symbolOption = convert.add_option(
         "--symbol", o.symbol,
         "Symbol of the new security, 14 bytes at most (default: the file's one ticker, else its name)");
-    o.nameOption = convert.add_option("--name", o.name, "Name of the new security, 45 bytes at most; MASTER keeps the first 16 (default: the symbol)");
-    o.newMaster = convert.add_flag("--new-master")->description("Make a new MASTER in the directory (\"Exist\" 1)");
-    o.existingMaster = convert.add_flag("--existing-master")->description("Add to the MASTER already there (\"Exist\" 0)");
-    o.fromSettingsOption = convert.add_flag("--from-settings", o.fromSettings,
-                                            "Take the layout the desktop program saved instead of detecting it");
+    o.nameOption = convert.add_option(
+        "--name", o.name,
+        "Name of the new security, 45 bytes at most; MASTER keeps the first 16 (default: the symbol)");
+    o.newMaster =
+        convert.add_flag("--new-master")->description("Make a new MASTER in the directory (\"Exist\" 1)");
+    o.existingMaster =
+        convert.add_flag("--existing-master")->description("Add to the MASTER already there (\"Exist\" 0)");
+    o.fromSettingsOption =
+        convert.add_flag("--from-settings", o.fromSettings,
+                         "Take the layout the desktop program saved instead of detecting it");
     o.newMaster->excludes(o.existingMaster);
     o.delimiterOption = convert.add_option("--delimiter", o.delimiter, "Column delimiter")
                             ->check(CLI::IsMember({"comma", "tab", "space", "semicolon", "pipe"}));
     o.decimalCommaOption = convert.add_flag("--decimal-comma", o.decimalComma,
                                             "Numbers are written with a decimal comma (1.234,56)");
-    o.noDecimalComma = convert.add_flag("--no-decimal-comma")->description("Numbers are written with a decimal point");
+    o.noDecimalComma =
+        convert.add_flag("--no-decimal-comma")->description("Numbers are written with a decimal point");
     o.decimalCommaOption->excludes(o.noDecimalComma);
     std::string formats;
     for (const char* f : kDateFormatNames) formats += std::string(formats.empty() ? "" : ", ") + f;
@@ -168,7 +179,8 @@ void AddConvertOptions(CLI::App& convert, ConvertOptions& o) {
     o.noSkip = convert.add_flag("--no-skip")->description("Skip no lines");
     o.skipOption->excludes(o.noSkip);
     o.columnOption[kDate] = convert.add_option("--date-col", o.columns[kDate], "Column of the date (1..20)");
-    o.columnOption[kClose] = convert.add_option("--close-col", o.columns[kClose], "Column of the close (1..20)");
+    o.columnOption[kClose] =
+        convert.add_option("--close-col", o.columns[kClose], "Column of the close (1..20)");
     for (const FieldOptions& f : kOptionalFields) {
         std::string name = f.name;
         o.columnOption[f.field] = convert.add_option("--" + name + "-col", o.columns[f.field],
@@ -176,13 +188,17 @@ void AddConvertOptions(CLI::App& convert, ConvertOptions& o) {
         o.disableOption[f.field] = convert.add_flag("--no-" + name)->description("The input has no " + name);
         o.columnOption[f.field]->excludes(o.disableOption[f.field]);
     }
-    convert.add_flag("--save", o.save, "Keep these settings for the next conversion, as the dialog's OK does");
+    convert.add_flag("--save", o.save,
+                     "Keep these settings for the next conversion, as the dialog's OK does");
     convert.add_flag("--strict", o.strict, "Fail, changing nothing, when any row would be skipped");
-    convert.add_flag("--update", o.update,
-                     "A symbol the portfolio holds gets the rows dated after its last date; others are added");
-    convert.add_option("--wait", o.waitSeconds,
-                       "Wait at most SECONDS for another conversion into the same portfolio (default 30; 0: fail at "
-                       "once)")
+    convert.add_flag(
+        "--update", o.update,
+        "A symbol the portfolio holds gets the rows dated after its last date; others are added");
+    convert
+        .add_option(
+            "--wait", o.waitSeconds,
+            "Wait at most SECONDS for another conversion into the same portfolio (default 30; 0: fail at "
+            "once)")
         ->check(CLI::Range(0, 86400));
     convert.footer(
         "The layout of INPUT (delimiter, decimal comma, header lines, date format, columns) is\n"
@@ -204,7 +220,10 @@ void AddConvertOptions(CLI::App& convert, ConvertOptions& o) {
 
 std::string OptionMessage(const CSettingProblem& p, const CConversionSettings& s) {
     auto atMost = [](const char* option, int limit) {
-        return std::string(option).append(": give at most ").append(std::to_string(limit)).append(" characters");
+        return std::string(option)
+            .append(": give at most ")
+            .append(std::to_string(limit))
+            .append(" characters");
     };
     switch (p.value) {
         case ESettingValue::kColumn:
@@ -290,7 +309,8 @@ int PrepareJob(const ConvertOptions& o, const std::string& input, CPlatform& pla
     }
     job->dateFormat = FindDateFormatSpelling(s.strDateFormat);
     if (job->dateFormat == 0) {
-        err << "tarvel-cli: unknown date format \"" << s.strDateFormat << "\"; see tarvel-cli convert --help\n";
+        err << "tarvel-cli: unknown date format \"" << s.strDateFormat
+            << "\"; see tarvel-cli convert --help\n";
         return kExitUsage;
     }
     s.strDateFormat = kDateFormatNames[static_cast<std::size_t>(job->dateFormat - 1)];
@@ -298,7 +318,8 @@ int PrepareJob(const ConvertOptions& o, const std::string& input, CPlatform& pla
     return kReady;
 }
 
-void FillJob(const ConvertOptions& o, const PreparedJob& prepared, const std::string& input, CConverter& job) {
+void FillJob(const ConvertOptions& o, const PreparedJob& prepared, const std::string& input,
+             CConverter& job) {
     FillConverter(prepared.s, input, prepared.dateFormat, job);
     if (!o.fromSettings) TakeUnsetColumns(prepared.layout, job);
     job.m_bStrict = o.strict ? 1 : 0;
@@ -315,7 +336,8 @@ int RunConvert(const ConvertOptions& o, std::ostream& out, std::ostream& err) {
     if (ec) input = o.inputs.front();
 
     PreparedJob prepared;
-    int status = PrepareJob(o, input, *platform, prompt, LoadConversionSettings(store), err, false, &prepared);
+    int status =
+        PrepareJob(o, input, *platform, prompt, LoadConversionSettings(store), err, false, &prepared);
     if (status == kExitFailed) out << "Conversion failed.\n";
     if (status != kReady) return status;
     CConversionSettings& s = prepared.s;
@@ -335,9 +357,11 @@ int RunConvert(const ConvertOptions& o, std::ostream& out, std::ostream& err) {
     if (job.Run() == 0) {
         out << "Conversion completed successfully!\n";
         if (o.update || job.m_nAdded > 1) {
-            err << "Tarvel: " << job.m_nAdded << (job.m_nAdded == 1 ? " security" : " securities") << " added, "
-                << job.m_nUpdated << " updated; " << RowsText(job.m_nRecordsWritten) << " stored";
-            if (job.m_nRecordsLeftOut > 0) err << ", " << RowsText(job.m_nRecordsLeftOut) << " already there left out";
+            err << "Tarvel: " << job.m_nAdded << (job.m_nAdded == 1 ? " security" : " securities")
+                << " added, " << job.m_nUpdated << " updated; " << RowsText(job.m_nRecordsWritten)
+                << " stored";
+            if (job.m_nRecordsLeftOut > 0)
+                err << ", " << RowsText(job.m_nRecordsLeftOut) << " already there left out";
             err << ".\n";
         }
         return 0;

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
-
 #include <ostream>
 #include <string>
 #include <vector>
@@ -60,7 +59,7 @@ struct PreparedJob {
     CDetectedLayout layout;
     int dateFormat = 0;
     bool makeDirectory = false;  // the portfolio's directory, and its parents, when missing
-    std::string symbolSource;   // the ticker or file name the symbol comes from, as written
+    std::string symbolSource;    // the ticker or file name the symbol comes from, as written
 };
 
 // Settles the settings of converting `input` over `saved`. In a batch the

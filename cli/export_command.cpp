@@ -49,7 +49,8 @@ int RunExport(const std::string& dir, const std::string& symbol, const std::stri
         return kExitFailed;
     }
     if (std::string damage = data.Problem(listed.entry.lastDay); !damage.empty()) {
-        err << "Tarvel: The price file " << recordDir << listed.dataFile << " is damaged: " << damage << ".\n";
+        err << "Tarvel: The price file " << recordDir << listed.dataFile << " is damaged: " << damage
+            << ".\n";
         return kExitFailed;
     }
     std::size_t fields = data.FieldCount();
@@ -92,7 +93,8 @@ int RunExport(const std::string& dir, const std::string& symbol, const std::stri
     }
     target->flush();
     if (!*target) {
-        err << "tarvel-cli: cannot write " << (output.empty() ? "standard output" : output) << reason() << "\n";
+        err << "tarvel-cli: cannot write " << (output.empty() ? "standard output" : output) << reason()
+            << "\n";
         return kExitFailed;
     }
     return 0;

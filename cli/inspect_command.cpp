@@ -21,9 +21,11 @@ std::string LayoutOptions(const std::string& file, const CDetectedLayout& layout
     text += std::string(" --delimiter ") + kDelimiterNames[DelimiterValue(layout.m_cDelimiter)];
     if (layout.m_bDecimalComma) text += " --decimal-comma";
     text += layout.m_nDateFormat != 0
-                ? std::string(" --date-format ") + kDateFormatNames[static_cast<std::size_t>(layout.m_nDateFormat - 1)]
+                ? std::string(" --date-format ") +
+                      kDateFormatNames[static_cast<std::size_t>(layout.m_nDateFormat - 1)]
                 : std::string(" --date-format ?");
-    text += layout.m_nSkipRows > 0 ? " --skip " + std::to_string(layout.m_nSkipRows) : std::string(" --no-skip");
+    text +=
+        layout.m_nSkipRows > 0 ? " --skip " + std::to_string(layout.m_nSkipRows) : std::string(" --no-skip");
     for (int f = 0; f < kFieldCount; ++f) {
         text += layout.HasField(f) ? " --" + std::string(kFieldOptionNames[f]) + "-col " +
                                          std::to_string(layout.m_nFieldColumn[f] + 1)
@@ -71,7 +73,9 @@ int RunInspect(const std::string& file, std::ostream& out, std::ostream& err) {
     for (std::size_t r = 0; r < std::min<std::size_t>(rows.recordCount, 10); ++r) {
         const std::uint8_t* p = rows.records.data() + r * length;
         for (std::size_t i = 0; i < length; i += 4) {
-            out << (i ? " " : "") << (i == 0 ? DateText({p[0], p[1], p[2], p[3]}) : ShortestNumber(DecodeStoredNumber({p[i], p[i + 1], p[i + 2], p[i + 3]})));
+            out << (i ? " " : "")
+                << (i == 0 ? DateText({p[0], p[1], p[2], p[3]})
+                           : ShortestNumber(DecodeStoredNumber({p[i], p[i + 1], p[i + 2], p[i + 3]})));
         }
         out << "\n";
     }
@@ -79,8 +83,8 @@ int RunInspect(const std::string& file, std::ostream& out, std::ostream& err) {
     if (job.SkippedRows() == 0) {
         out << "; none would be skipped.\n";
     } else {
-        out << "; " << job.SkippedRows() << " would be skipped, the first line " << job.FirstSkippedLine() << ": "
-            << job.FirstSkipReason() << ".\n";
+        out << "; " << job.SkippedRows() << " would be skipped, the first line " << job.FirstSkippedLine()
+            << ": " << job.FirstSkipReason() << ".\n";
     }
     return 0;
 }

@@ -56,9 +56,10 @@ int RunList(const std::string& dir, bool json, std::ostream& out, std::ostream& 
         const long count = counts[i];
         const std::string records = count == -2 ? "damaged" : count < 0 ? "-" : std::to_string(count);
         if (json) {
-            out << (first ? "\n" : ",\n") << "  {\"number\": " << e.fileNumber << ", \"symbol\": " << JsonString(e.symbol)
-                << ", \"name\": " << JsonString(e.name) << ", \"fields\": " << s.fieldCount
-                << ", \"first\": " << JsonString(DayText(e.firstDay)) << ", \"last\": " << JsonString(DayText(e.lastDay))
+            out << (first ? "\n" : ",\n") << "  {\"number\": " << e.fileNumber
+                << ", \"symbol\": " << JsonString(e.symbol) << ", \"name\": " << JsonString(e.name)
+                << ", \"fields\": " << s.fieldCount << ", \"first\": " << JsonString(DayText(e.firstDay))
+                << ", \"last\": " << JsonString(DayText(e.lastDay))
                 << ", \"records\": " << (count < 0 ? std::string("null") : records)
                 << (count == -2 ? ", \"damaged\": true" : "")
                 << ", \"directory\": " << JsonString(s.directory.substr(top.size()))
@@ -71,10 +72,11 @@ int RunList(const std::string& dir, bool json, std::ostream& out, std::ostream& 
             current = s.directory;
             out << current.substr(top.size()) << ":\n";
         }
-        out << std::setw(3) << e.fileNumber << "  " << std::left << std::setw(16) << e.symbol << "  " << std::setw(16)
-            << CutToCharBoundary(e.name, kTextFieldWidth) << "  " << std::right << std::setw(6) << s.fieldCount << "  "
-            << std::left << std::setw(10) << DayText(e.firstDay) << "  " << std::setw(10) << DayText(e.lastDay) << "  "
-            << std::right << std::setw(7) << records << "\n";
+        out << std::setw(3) << e.fileNumber << "  " << std::left << std::setw(16) << e.symbol << "  "
+            << std::setw(16) << CutToCharBoundary(e.name, kTextFieldWidth) << "  " << std::right
+            << std::setw(6) << s.fieldCount << "  " << std::left << std::setw(10) << DayText(e.firstDay)
+            << "  " << std::setw(10) << DayText(e.lastDay) << "  " << std::right << std::setw(7) << records
+            << "\n";
     }
     if (json) out << (first ? "]\n" : "\n]\n");
     if (securities.empty()) err << "tarvel-cli: no securities in " << dir << "\n";

@@ -82,7 +82,8 @@ int CConverter::OpenInput() {
     if (CStatus status = ReadMore(*m_input, &head, kTextHeadBytes); !status) {
         return Fail("Cannot read the input file " + m_strPathIn + ": " + status.Text());
     }
-    TextEncoding encoding = SniffEncoding(std::string_view(reinterpret_cast<const char*>(head.data()), head.size()));
+    TextEncoding encoding =
+        SniffEncoding(std::string_view(reinterpret_cast<const char*>(head.data()), head.size()));
     if (encoding == TextEncoding::kUtf16Le || encoding == TextEncoding::kUtf16Be) {
         // From here on the file reads as UTF-8; its head is read again so.
         m_input = std::make_unique<CUtf16File>(std::move(m_input), encoding == TextEncoding::kUtf16Be,
@@ -101,14 +102,16 @@ int CConverter::OpenInput() {
 
 int CConverter::CheckOutputPath() {
     auto noDirectory = [&](const std::string& path, const CStatus& status) {
-        if (status.Number() == ENOENT || status.Number() == ENOTDIR) return Fail("Path does not exist: " + path);
+        if (status.Number() == ENOENT || status.Number() == ENOTDIR)
+            return Fail("Path does not exist: " + path);
         return Fail("Cannot use the directory " + path + ": " + status.Text());
     };
     if (CStatus status = m_platform.SetCurrentDirectory(m_szPathOut); !status) {
         return noDirectory(m_szPathOut, status);
     }
     std::string cwd;
-    if (CStatus status = m_platform.GetCurrentDirectory(&cwd); !status) return noDirectory(m_szPathOut, status);
+    if (CStatus status = m_platform.GetCurrentDirectory(&cwd); !status)
+        return noDirectory(m_szPathOut, status);
     if (!CopyWhole(m_szPathOut, cwd)) return Fail("Path does not exist: " + cwd);
     PortfolioAccess access;
     access.master = m_bUseExistingMaster ? MasterChoice::kExisting : MasterChoice::kNew;
@@ -170,8 +173,9 @@ int CConverter::StageInto(CPortfolio& portfolio) {
         }
         for (int i = 0; i < kFieldCount; ++i) security.fieldOn[i] = m_bFieldOn[i] != 0;
         security.fieldCount = m_nFieldCount;
-        const std::string duplicate =
-            m_securities.size() == 1 ? "Duplicate Symbol Failure" : "Duplicate Symbol Failure: " + security.symbol;
+        const std::string duplicate = m_securities.size() == 1
+                                          ? "Duplicate Symbol Failure"
+                                          : "Duplicate Symbol Failure: " + security.symbol;
         if (const CPortfolio::Entry* entry = portfolio.FindSymbol(security.symbol)) {
             if (!m_bUpdate) return fail(duplicate);
             int taken = 0, old = 0;
@@ -188,7 +192,8 @@ int CConverter::StageInto(CPortfolio& portfolio) {
         if (portfolio.HasSubPortfolios()) {
             MasterRecordBytes record;
             std::string directory, problem;
-            if (FindSecurity(m_platform, m_szPathOut, security.symbol, &record, &directory, &problem) == kFindFound) {
+            if (FindSecurity(m_platform, m_szPathOut, security.symbol, &record, &directory, &problem) ==
+                kFindFound) {
                 // An update changes the portfolio's own securities only; one
                 // kept below it is left alone, and the message says where.
                 if (!m_bUpdate) return fail(duplicate);

@@ -151,9 +151,10 @@ private:
     CPlatform& m_platform;
     CPrompt& m_prompt;
     CSettingsWriter& m_settings;
-    std::unique_ptr<CFile> m_input;    // open from OpenInput to the end of Run()
-    std::string m_strInputHead;        // the first bytes of the input, read by OpenInput
-    std::unique_ptr<CPortfolio> m_portfolio;  // claimed, with its lock, from CheckOutputPath to the end of Run()
+    std::unique_ptr<CFile> m_input;  // open from OpenInput to the end of Run()
+    std::string m_strInputHead;      // the first bytes of the input, read by OpenInput
+    std::unique_ptr<CPortfolio>
+        m_portfolio;  // claimed, with its lock, from CheckOutputPath to the end of Run()
     bool m_bMasterExists = false;
     std::vector<NewSecurity> m_securities;
     int m_nSkipped = 0;

@@ -1,10 +1,10 @@
 #include "convert/date_text.h"
-#include "convert/row_reader.h"
 
 #include <string>
 
-#include "platform/file_util.h"
+#include "convert/row_reader.h"
 #include "platform/ascii.h"
+#include "platform/file_util.h"
 
 namespace tarvel {
 namespace {
@@ -150,7 +150,8 @@ int FindDateFormatSpelling(std::string_view text) {
 int FindDateFormat(std::string_view text) {
     for (int i = 0; i < kDateFormatCount; ++i) {
         std::string_view name = kDateFormatNames[static_cast<std::size_t>(i)];
-        if (text.size() <= name.size() && EqualIgnoringAsciiCase(text, name.substr(0, text.size()))) return i + 1;
+        if (text.size() <= name.size() && EqualIgnoringAsciiCase(text, name.substr(0, text.size())))
+            return i + 1;
     }
     return 0;
 }

@@ -24,10 +24,10 @@ inline constexpr bool HasCenturyDigits(int format) {
 }
 
 enum class DateStatus {
-    kRead,         // a storable day
-    kUnreadable,   // not a date of the format
-    kNotADay,      // month or day outside the calendar, 30 February, ...
-    kOutOfRange,   // before 1 January 1900 or after 4 June 2140
+    kRead,        // a storable day
+    kUnreadable,  // not a date of the format
+    kNotADay,     // month or day outside the calendar, 30 February, ...
+    kOutOfRange,  // before 1 January 1900 or after 4 June 2140
 };
 
 // A field split into the date and the time of day written after it.
@@ -46,11 +46,10 @@ DateAndTime SplitDateTime(std::string_view text);
 bool IsTimeOfDay(std::string_view text);
 
 // Reads `text` under `format` (1..12) into *date. Blanks around the text and
-// a time of day after the date (see SplitDateTime) are ignored. A separated format takes exactly three parts of digits between two
-// single non-digit characters: month and day of one or two digits, the year
-// of two digits or, written in full, four (under a format with century
-// digits it must have four). A numeric-only format takes exactly its six or
-// eight digits. Two-digit years 00..59 are 2000..2059 and 60..99 are
+// a time of day after the date (see SplitDateTime) are ignored. A separated format takes exactly three parts
+// of digits between two single non-digit characters: month and day of one or two digits, the year of two
+// digits or, written in full, four (under a format with century digits it must have four). A numeric-only
+// format takes exactly its six or eight digits. Two-digit years 00..59 are 2000..2059 and 60..99 are
 // 1960..1999; a four-digit year is the year. Reads nothing beyond the text.
 DateStatus ReadDateText(std::string_view text, int format, CalendarDate* date);
 

@@ -77,7 +77,8 @@ std::string NormalName(std::string_view name) {
         if (c == '<' || c == '>' || c == '.' || c == ' ' || c == '_' || c == '-' || c == '"') continue;
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
         // Upper-case umlauts of the German names, in UTF-8.
-        if (c == '\xC3' && i + 1 < name.size() && (name[i + 1] == '\x96' || name[i + 1] == '\x84' || name[i + 1] == '\x9C')) {
+        if (c == '\xC3' && i + 1 < name.size() &&
+            (name[i + 1] == '\x96' || name[i + 1] == '\x84' || name[i + 1] == '\x9C')) {
             normal += c;
             normal += static_cast<char>(name[++i] + 0x20);
             continue;
@@ -96,12 +97,29 @@ struct NamedRole {
     int role;
 };
 constexpr NamedRole kNames[] = {
-    {"date", kDate},          {"datum", kDate},         {"time", kRoleTime},         {"zeit", kRoleTime},
-    {"open", kOpen},          {"eröffnung", kOpen},     {"eroeffnung", kOpen},       {"high", kHigh},
-    {"hoch", kHigh},          {"low", kLow},            {"tief", kLow},              {"volume", kVolume},
-    {"vol", kVolume},         {"volumen", kVolume},     {"umsatz", kVolume},         {"openinterest", kOpenInt},
-    {"openint", kOpenInt},    {"oi", kOpenInt},         {"ticker", kRoleTicker},     {"symbol", kRoleTicker},
-    {"per", kRolePeriod},     {"period", kRolePeriod},  {"adjclose", kRoleIgnored},
+    {"date", kDate},
+    {"datum", kDate},
+    {"time", kRoleTime},
+    {"zeit", kRoleTime},
+    {"open", kOpen},
+    {"eröffnung", kOpen},
+    {"eroeffnung", kOpen},
+    {"high", kHigh},
+    {"hoch", kHigh},
+    {"low", kLow},
+    {"tief", kLow},
+    {"volume", kVolume},
+    {"vol", kVolume},
+    {"volumen", kVolume},
+    {"umsatz", kVolume},
+    {"openinterest", kOpenInt},
+    {"openint", kOpenInt},
+    {"oi", kOpenInt},
+    {"ticker", kRoleTicker},
+    {"symbol", kRoleTicker},
+    {"per", kRolePeriod},
+    {"period", kRolePeriod},
+    {"adjclose", kRoleIgnored},
 };
 
 int RoleOf(std::string_view name, int* closeRank) {
@@ -120,10 +138,10 @@ int RoleOf(std::string_view name, int* closeRank) {
 
 // Evidence for the decimal mark of one number as written.
 struct Marks {
-    int comma = 0;          // a comma that can only be a decimal comma
-    int point = 0;          // a point that can only be a decimal point
-    int commaGroups = 0;    // "1,234": either
-    int pointGroups = 0;    // "1.234": either
+    int comma = 0;        // a comma that can only be a decimal comma
+    int point = 0;        // a point that can only be a decimal point
+    int commaGroups = 0;  // "1,234": either
+    int pointGroups = 0;  // "1.234": either
 };
 
 void Weigh(std::string_view cell, Marks* marks) {
@@ -200,7 +218,8 @@ Candidate Evaluate(const std::vector<std::string_view>& lines, char delimiter) {
     // full where one is; day-month against month-day only as the rows decide.
     std::array<int, kDateFormatCount + 1> reads{};
     for (std::size_t i : data) {
-        for (int f = 1; f <= kDateFormatCount; ++f) reads[static_cast<std::size_t>(f)] += formats[i][dc] >> (f - 1) & 1;
+        for (int f = 1; f <= kDateFormatCount; ++f)
+            reads[static_cast<std::size_t>(f)] += formats[i][dc] >> (f - 1) & 1;
     }
     const int most = *std::max_element(reads.begin() + 1, reads.end());
     auto viable = [&](int f) { return reads[static_cast<std::size_t>(f)] == most; };
@@ -219,7 +238,8 @@ Candidate Evaluate(const std::vector<std::string_view>& lines, char delimiter) {
             std::vector<std::int32_t> days;
             for (std::size_t i : data) {
                 CalendarDate d;
-                if (ReadDateText(rows[i][dc], format, &d) == DateStatus::kRead) days.push_back(d.year * 10000 + d.month * 100 + d.day);
+                if (ReadDateText(rows[i][dc], format, &d) == DateStatus::kRead)
+                    days.push_back(d.year * 10000 + d.month * 100 + d.day);
             }
             return std::is_sorted(days.begin(), days.end()) || std::is_sorted(days.rbegin(), days.rend());
         };
@@ -273,13 +293,14 @@ Candidate Evaluate(const std::vector<std::string_view>& lines, char delimiter) {
             Weigh(rows[i][c], &marks);
         }
     }
-    layout.m_bDecimalComma = marks.comma > marks.point ||
-                             (marks.comma == 0 && marks.point == 0 && marks.commaGroups > 0 &&
-                              marks.pointGroups == 0 && delimiter != ',');
+    layout.m_bDecimalComma =
+        marks.comma > marks.point || (marks.comma == 0 && marks.point == 0 && marks.commaGroups > 0 &&
+                                      marks.pointGroups == 0 && delimiter != ',');
     for (std::size_t i : data) {
         for (std::size_t c = 0; c < rows[i].size(); ++c) {
             float value;
-            if (c != dc && !rows[i][c].empty() && ReadPriceNumber(rows[i][c], layout.m_bDecimalComma, &value)) ++numbers[c];
+            if (c != dc && !rows[i][c].empty() && ReadPriceNumber(rows[i][c], layout.m_bDecimalComma, &value))
+                ++numbers[c];
         }
     }
     auto most80 = [&](const std::vector<int>& counts, std::size_t c) {
@@ -317,7 +338,8 @@ Candidate Evaluate(const std::vector<std::string_view>& lines, char delimiter) {
         // The usual order over the numeric columns.
         std::vector<int> columns;
         for (std::size_t c = 0; c < width && inRange(c); ++c) {
-            bool other = static_cast<int>(c) == layout.m_nTimeColumn || static_cast<int>(c) == layout.m_nTickerColumn ||
+            bool other = static_cast<int>(c) == layout.m_nTimeColumn ||
+                         static_cast<int>(c) == layout.m_nTickerColumn ||
                          static_cast<int>(c) == layout.m_nPeriodColumn || roles[c] == kRoleIgnored;
             if (c != dc && !other && most80(numbers, c)) columns.push_back(static_cast<int>(c));
         }
@@ -345,7 +367,8 @@ Candidate Evaluate(const std::vector<std::string_view>& lines, char delimiter) {
         const Cells& row = rows[i];
         DateAndTime dt = SplitDateTime(row[dc]);
         std::string_view time = dt.time;
-        if (layout.m_nTimeColumn != kNoColumn && static_cast<std::size_t>(layout.m_nTimeColumn) < row.size()) {
+        if (layout.m_nTimeColumn != kNoColumn &&
+            static_cast<std::size_t>(layout.m_nTimeColumn) < row.size()) {
             time = row[static_cast<std::size_t>(layout.m_nTimeColumn)];
         }
         if (!time.empty()) {
@@ -353,7 +376,8 @@ Candidate Evaluate(const std::vector<std::string_view>& lines, char delimiter) {
             seen.emplace(time);
             if (seen.size() > 1) layout.m_bIntraday = true;
         }
-        if (layout.m_nPeriodColumn != kNoColumn && static_cast<std::size_t>(layout.m_nPeriodColumn) < row.size()) {
+        if (layout.m_nPeriodColumn != kNoColumn &&
+            static_cast<std::size_t>(layout.m_nPeriodColumn) < row.size()) {
             const std::string& period = row[static_cast<std::size_t>(layout.m_nPeriodColumn)];
             if (period != "D" && period != "d") layout.m_bIntraday = true;
         }
@@ -396,7 +420,8 @@ CDetectedLayout DetectLayout(std::string_view head) {
             // would be one field, and a date alone is no price row.
             if (text.find(delimiter) == std::string::npos) continue;
             Candidate candidate = Evaluate(lines, delimiter);
-            std::tuple<bool, int, int> score{candidate.layout.m_bFound, candidate.rowsRead, candidate.numeric};
+            std::tuple<bool, int, int> score{candidate.layout.m_bFound, candidate.rowsRead,
+                                             candidate.numeric};
             if (score > bestScore) {
                 bestScore = score;
                 best = std::move(candidate.layout);
@@ -408,9 +433,11 @@ CDetectedLayout DetectLayout(std::string_view head) {
         // The tickers of the rows seen, in order of appearance.
         CFieldSplitter fields;
         for (std::size_t i = static_cast<std::size_t>(best.m_nSkipRows); i < lines.size(); ++i) {
-            if (fields.Split(lines[i], best.m_cDelimiter, best.m_nTickerColumn + 1) <= best.m_nTickerColumn) continue;
+            if (fields.Split(lines[i], best.m_cDelimiter, best.m_nTickerColumn + 1) <= best.m_nTickerColumn)
+                continue;
             std::string ticker(TrimBlanks(fields[best.m_nTickerColumn]));
-            if (!ticker.empty() && std::find(best.m_tickers.begin(), best.m_tickers.end(), ticker) == best.m_tickers.end()) {
+            if (!ticker.empty() &&
+                std::find(best.m_tickers.begin(), best.m_tickers.end(), ticker) == best.m_tickers.end()) {
                 best.m_tickers.push_back(std::move(ticker));
             }
         }
@@ -426,7 +453,8 @@ CDetectedLayout DetectFileLayout(CPlatform& platform, const std::string& path) {
         layout.m_strReason = "cannot read " + path + ": " + status.Text();
         return layout;
     }
-    CDetectedLayout layout = DetectLayout(std::string_view(reinterpret_cast<const char*>(head.data()), head.size()));
+    CDetectedLayout layout =
+        DetectLayout(std::string_view(reinterpret_cast<const char*>(head.data()), head.size()));
     // The whole file's length says more than the head's.
     if (layout.m_failure == DetectFailure::kNoLineEnd) {
         if (CPlatform::FileInfo info = platform.Examine(path); info.regular) {

@@ -38,8 +38,8 @@ struct CDetectedLayout {
     TextEncoding m_encoding = TextEncoding::kUtf8;
     char m_cDelimiter = ',';  // ',' ';' '\t' ' ' (runs of blanks) or '|'
     bool m_bDecimalComma = false;
-    int m_nSkipRows = 0;      // lines before the first row (headers, notes)
-    int m_nColumnCount = 0;   // fields of the first row, at most kMaxColumns
+    int m_nSkipRows = 0;     // lines before the first row (headers, notes)
+    int m_nColumnCount = 0;  // fields of the first row, at most kMaxColumns
 
     // The date format (1..12), or 0 when the rows read alike day-month and
     // month-day: then m_bDayMonthUndecided is set and the two candidates are

@@ -63,9 +63,9 @@ int CConverter::ParseRows(Rows& rows) {
     CLineReader reader(*m_input, std::move(m_strInputHead));
     CRowDecoder decoder(*this);
     CDecodedRow decoded;
-    std::vector<std::string> tickers;    // in the order of their first row
+    std::vector<std::string> tickers;     // in the order of their first row
     std::vector<std::size_t> tickerRows;  // rows read of each
-    int ticker = 0;  // of the latest row that names one
+    int ticker = 0;                       // of the latest row that names one
     m_nSkipped = 0;
 
     std::string_view line;
@@ -100,17 +100,22 @@ int CConverter::ParseRows(Rows& rows) {
                 firstRowSeen = true;
                 bool nonDigit = HasNonDigit(dateText);
                 if (IsNumericOnlyFormat(m_nDateFormat) && nonDigit) {
-                    return Fail("You specified a numeric-only date format\nbut a non-numeric date character was found.");
+                    return Fail(
+                        "You specified a numeric-only date format\nbut a non-numeric date character was "
+                        "found.");
                 }
                 if (!IsNumericOnlyFormat(m_nDateFormat) && !nonDigit) {
-                    return Fail("You specified a character-separated date format\nbut only numeric date characters "
-                                "were found.");
+                    return Fail(
+                        "You specified a character-separated date format\nbut only numeric date characters "
+                        "were found.");
                 }
             }
         }
         if (decoded.m_bDateRead) {
-            if (!decoded.m_period.empty() && decoded.m_period != "D" && decoded.m_period != "d") return intraday();
-            if (!decoded.m_ticker.empty() && (tickers.empty() || decoded.m_ticker != tickers[static_cast<std::size_t>(ticker)])) {
+            if (!decoded.m_period.empty() && decoded.m_period != "D" && decoded.m_period != "d")
+                return intraday();
+            if (!decoded.m_ticker.empty() &&
+                (tickers.empty() || decoded.m_ticker != tickers[static_cast<std::size_t>(ticker)])) {
                 auto known = std::find(tickers.begin(), tickers.end(), decoded.m_ticker);
                 ticker = static_cast<int>(known - tickers.begin());
                 if (known == tickers.end()) {
@@ -149,16 +154,19 @@ int CConverter::ParseRows(Rows& rows) {
                         " than one security can hold (65534).\nNothing was converted.");
         }
         if (rows.size() == kMaxRowsReadInFile) {
-            return Fail("This file has more than " + std::to_string(kMaxRowsReadInFile) +
-                        " rows, the most Tarvel reads from one file; split it into files of fewer rows.\nNothing "
-                        "was converted.");
+            return Fail(
+                "This file has more than " + std::to_string(kMaxRowsReadInFile) +
+                " rows, the most Tarvel reads from one file; split it into files of fewer rows.\nNothing "
+                "was converted.");
         }
         if (tickers.size() <= 1 && rows.size() == kMaxRowsRead) {
-            return Fail("This file has more rows than one security can hold (65534).\nNothing was converted.");
+            return Fail(
+                "This file has more rows than one security can hold (65534).\nNothing was converted.");
         }
         rows.push_back(row);
     }
-    if (reader.Failed()) return Fail("Cannot read the input file " + m_strPathIn + ": " + reader.Error().Text());
+    if (reader.Failed())
+        return Fail("Cannot read the input file " + m_strPathIn + ": " + reader.Error().Text());
     std::sort(times.begin(), times.end());
     if (std::adjacent_find(times.begin(), times.end(), [](const auto& a, const auto& b) {
             return a.first == b.first && a.second != b.second;
@@ -184,7 +192,8 @@ int CConverter::ParseRows(Rows& rows) {
         while (end < rows.size() && rows[end].ticker == rows[begin].ticker) ++end;
         auto first = rows.begin() + static_cast<long>(begin), last = rows.begin() + static_cast<long>(end);
         if (std::is_sorted(first, last, [](const Row& a, const Row& b) { return a.day > b.day; }) &&
-            std::adjacent_find(first, last, [](const Row& a, const Row& b) { return a.day == b.day; }) == last) {
+            std::adjacent_find(first, last, [](const Row& a, const Row& b) { return a.day == b.day; }) ==
+                last) {
             std::reverse(first, last);
         } else if (!std::is_sorted(first, last, byDay)) {
             std::stable_sort(first, last, byDay);
@@ -193,7 +202,8 @@ int CConverter::ParseRows(Rows& rows) {
         for (std::size_t i = begin; i < end;) {
             std::size_t latest = i;
             while (latest + 1 < end && rows[latest + 1].day == rows[i].day) ++latest;
-            for (; i < latest; ++i) Skip(rows[i].line, "line " + std::to_string(rows[latest].line) + " has the same date");
+            for (; i < latest; ++i)
+                Skip(rows[i].line, "line " + std::to_string(rows[latest].line) + " has the same date");
             rows[kept++] = rows[latest];
             i = latest + 1;
         }
@@ -212,12 +222,15 @@ int CConverter::ParseRows(Rows& rows) {
     if (rows.empty()) return Fail("No price rows could be read from " + m_strPathIn + ".");
     for (const auto& [begin, end] : ranges) {
         if (end - begin > static_cast<std::size_t>(kMaxPriceRecords)) {
-            return Fail(tickers.size() > 1 ? "This file has more rows of " + tickers[static_cast<std::size_t>(rows[begin].ticker)] +
-                                                 " than one security can hold (65534).\nNothing was converted."
-                                           : "This file has more rows than one security can hold (65534).\nNothing was converted.");
+            return Fail(
+                tickers.size() > 1
+                    ? "This file has more rows of " + tickers[static_cast<std::size_t>(rows[begin].ticker)] +
+                          " than one security can hold (65534).\nNothing was converted."
+                    : "This file has more rows than one security can hold (65534).\nNothing was converted.");
         }
     }
-    if (m_bStrict && m_nSkipped > 0) return Fail("Nothing was converted: skipped rows are not allowed (--strict).");
+    if (m_bStrict && m_nSkipped > 0)
+        return Fail("Nothing was converted: skipped rows are not allowed (--strict).");
 
     // Tickers that differ only past a symbol's 14 bytes, or in case, would
     // become one security.
@@ -228,7 +241,8 @@ int CConverter::ParseRows(Rows& rows) {
             if (EqualIgnoringAsciiCase(symbols[i], symbol)) {
                 return Fail("The tickers " + tickers[i] + " and " + name + " of " + m_strPathIn +
                             " would both become the security " + symbol +
-                            " (a symbol holds 14 bytes, and case does not tell symbols apart).\nNothing was converted.");
+                            " (a symbol holds 14 bytes, and case does not tell symbols apart).\nNothing was "
+                            "converted.");
             }
         }
         symbols.push_back(std::move(symbol));

@@ -15,7 +15,8 @@ std::string Column(int index) { return "column " + std::to_string(index + 1); }
 CRowDecoder::CRowDecoder(const CConverter& job) : m_job(job) {
     int columns = 0;
     for (int field = 0; field < kFieldCount; ++field) {
-        if (field == kDate || job.m_bFieldOn[field]) columns = std::max(columns, job.m_nFieldColumn[field] + 1);
+        if (field == kDate || job.m_bFieldOn[field])
+            columns = std::max(columns, job.m_nFieldColumn[field] + 1);
     }
     columns = std::max({columns, job.m_nTimeColumn + 1, job.m_nPeriodColumn + 1, job.m_nTickerColumn + 1});
     m_nColumnsRead = std::min(columns, kMaxColumns);
@@ -45,7 +46,8 @@ void CRowDecoder::Decode(std::string_view line, bool tooLong, CDecodedRow* row) 
     const DateAndTime dateAndTime = SplitDateTime(m_fields[dateColumn]);
     row->m_dateText = dateAndTime.date;
     row->m_time = dateAndTime.time;
-    if (m_job.m_nTimeColumn >= 0 && m_job.m_nTimeColumn < m_nCount) row->m_time = TrimBlanks(m_fields[m_job.m_nTimeColumn]);
+    if (m_job.m_nTimeColumn >= 0 && m_job.m_nTimeColumn < m_nCount)
+        row->m_time = TrimBlanks(m_fields[m_job.m_nTimeColumn]);
     if (m_job.m_nPeriodColumn >= 0 && m_job.m_nPeriodColumn < m_nCount) {
         row->m_period = TrimBlanks(m_fields[m_job.m_nPeriodColumn]);
     }
@@ -53,11 +55,15 @@ void CRowDecoder::Decode(std::string_view line, bool tooLong, CDecodedRow* row) 
         row->m_ticker = TrimBlanks(m_fields[m_job.m_nTickerColumn]);
     }
     switch (ReadDateText(row->m_dateText, m_job.m_nDateFormat, &row->m_date)) {
-        case DateStatus::kRead: break;
-        case DateStatus::kUnreadable: return skip(kDate, "the date in " + Column(dateColumn) + " cannot be read");
-        case DateStatus::kNotADay: return skip(kDate, "the date in " + Column(dateColumn) + " is not a real day");
+        case DateStatus::kRead:
+            break;
+        case DateStatus::kUnreadable:
+            return skip(kDate, "the date in " + Column(dateColumn) + " cannot be read");
+        case DateStatus::kNotADay:
+            return skip(kDate, "the date in " + Column(dateColumn) + " is not a real day");
         case DateStatus::kOutOfRange:
-            return skip(kDate, "the date in " + Column(dateColumn) + " lies outside 1900-01-01 to 2140-06-04");
+            return skip(kDate,
+                        "the date in " + Column(dateColumn) + " lies outside 1900-01-01 to 2140-06-04");
     }
     row->m_bDateRead = true;
     for (int field = kOpen; field < kFieldCount; ++field) {

@@ -20,9 +20,9 @@ struct CDecodedRow {
         kSkipped,  // a row that cannot be stored; m_strReason says why
     };
     Kind m_kind = Kind::kBlank;
-    std::string m_strReason;  // "column 4 is not a number", ...
-    int m_nBadField = -1;     // the field at fault (kDate for the date), or -1 for the whole line
-    int m_nColumns = 0;       // fields the line has (at most the columns the job reads)
+    std::string m_strReason;        // "column 4 is not a number", ...
+    int m_nBadField = -1;           // the field at fault (kDate for the date), or -1 for the whole line
+    int m_nColumns = 0;             // fields the line has (at most the columns the job reads)
     bool m_bHasDateColumn = false;  // the line reaches the date column
     bool m_bDateRead = false;
     CalendarDate m_date;

@@ -109,7 +109,8 @@ int CFieldSplitter::Split(std::string_view line, char delimiter, int maxFields) 
     }
     m_fields.clear();
     // Sized before any view into it is taken: it must not move meanwhile.
-    if (m_unquoted.size() < static_cast<std::size_t>(maxFields)) m_unquoted.resize(static_cast<std::size_t>(maxFields));
+    if (m_unquoted.size() < static_cast<std::size_t>(maxFields))
+        m_unquoted.resize(static_cast<std::size_t>(maxFields));
     std::size_t quoted = 0;
     bool content = false;  // anything but delimiters and blanks
     while (p < end || (!blanks && !m_fields.empty() && separates(p[-1]))) {
@@ -195,7 +196,8 @@ bool ReadNumber(std::string_view text, float* result) {
     // Up to seven digits with up to ten after the point: both the digits and
     // the power of ten are exact floats, so one division gives the correctly
     // rounded value. Everything else goes the general way.
-    static constexpr float kPowersOfTen[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+    static constexpr float kPowersOfTen[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f,
+                                             1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
     float value = 0.0f;
     if (!exponent && digits <= 7 && fraction <= 10) {
         value = static_cast<float>(mantissa) / kPowersOfTen[fraction];
@@ -279,10 +281,20 @@ bool ReadWrittenNumber(std::string_view text, bool decimalComma, float* value) {
     if (i < text.size()) {
         const char* exponent = nullptr;
         switch (text[i]) {
-            case 'K': case 'k': exponent = "e3"; break;
-            case 'M': case 'm': exponent = "e6"; break;
-            case 'B': case 'b': exponent = "e9"; break;
-            default: return false;
+            case 'K':
+            case 'k':
+                exponent = "e3";
+                break;
+            case 'M':
+            case 'm':
+                exponent = "e6";
+                break;
+            case 'B':
+            case 'b':
+                exponent = "e9";
+                break;
+            default:
+                return false;
         }
         number[n++] = exponent[0];
         number[n++] = exponent[1];

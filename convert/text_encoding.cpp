@@ -33,11 +33,16 @@ void AppendUtf8(char32_t code, std::string* out) {
 
 const char* EncodingName(TextEncoding encoding) {
     switch (encoding) {
-        case TextEncoding::kUtf8: return "UTF-8";
-        case TextEncoding::kUtf8Bom: return "UTF-8 with byte order mark";
-        case TextEncoding::kLatin1: return "Latin-1";
-        case TextEncoding::kUtf16Le: return "UTF-16 LE";
-        case TextEncoding::kUtf16Be: return "UTF-16 BE";
+        case TextEncoding::kUtf8:
+            return "UTF-8";
+        case TextEncoding::kUtf8Bom:
+            return "UTF-8 with byte order mark";
+        case TextEncoding::kLatin1:
+            return "Latin-1";
+        case TextEncoding::kUtf16Le:
+            return "UTF-16 LE";
+        case TextEncoding::kUtf16Be:
+            return "UTF-16 BE";
     }
     return "";
 }
@@ -76,7 +81,8 @@ void CUtf16Decoder::Feed(std::string_view bytes, std::string* out) {
         auto unit = static_cast<char16_t>(m_bBigEndian ? first << 8 | second : second << 8 | first);
         if (m_nHighSurrogate != 0) {
             if (unit >= 0xDC00 && unit <= 0xDFFF) {
-                Emit(0x10000 + ((static_cast<char32_t>(m_nHighSurrogate) - 0xD800) << 10) + (unit - 0xDC00u), out);
+                Emit(0x10000 + ((static_cast<char32_t>(m_nHighSurrogate) - 0xD800) << 10) + (unit - 0xDC00u),
+                     out);
                 m_nHighSurrogate = 0;
                 continue;
             }
@@ -100,8 +106,12 @@ void CUtf16Decoder::Finish(std::string* out) {
 std::string TextAsUtf8(std::string_view bytes, TextEncoding encoding) {
     std::string text;
     switch (encoding) {
-        case TextEncoding::kUtf8: text.assign(bytes); break;
-        case TextEncoding::kUtf8Bom: text.assign(bytes.substr(std::min<std::size_t>(3, bytes.size()))); break;
+        case TextEncoding::kUtf8:
+            text.assign(bytes);
+            break;
+        case TextEncoding::kUtf8Bom:
+            text.assign(bytes.substr(std::min<std::size_t>(3, bytes.size())));
+            break;
         case TextEncoding::kLatin1:
             text.reserve(bytes.size());
             for (char c : bytes) AppendUtf8(static_cast<unsigned char>(c), &text);

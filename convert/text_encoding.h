@@ -12,11 +12,11 @@
 namespace tarvel {
 
 enum class TextEncoding {
-    kUtf8,      // UTF-8 without a byte order mark, plain ASCII included
-    kUtf8Bom,   // UTF-8 that begins with a byte order mark
-    kLatin1,    // bytes that are no UTF-8: each byte is one character
-    kUtf16Le,   // UTF-16 with a little-endian byte order mark
-    kUtf16Be,   // UTF-16 with a big-endian byte order mark
+    kUtf8,     // UTF-8 without a byte order mark, plain ASCII included
+    kUtf8Bom,  // UTF-8 that begins with a byte order mark
+    kLatin1,   // bytes that are no UTF-8: each byte is one character
+    kUtf16Le,  // UTF-16 with a little-endian byte order mark
+    kUtf16Be,  // UTF-16 with a big-endian byte order mark
 };
 
 // "UTF-8", "UTF-8 with byte order mark", "Latin-1", "UTF-16 LE", "UTF-16 BE".
@@ -53,7 +53,7 @@ private:
 
     bool m_bBigEndian;
     bool m_bStarted = false;
-    int m_nHeldByte = -1;        // the first byte of an incomplete unit
+    int m_nHeldByte = -1;  // the first byte of an incomplete unit
     char16_t m_nHighSurrogate = 0;
 };
 
@@ -76,8 +76,8 @@ public:
 private:
     std::unique_ptr<CFile> m_file;
     CUtf16Decoder m_decoder;
-    std::string m_strRaw;      // bytes read but not yet decoded
-    std::string m_strText;     // decoded text not yet handed out
+    std::string m_strRaw;   // bytes read but not yet decoded
+    std::string m_strText;  // decoded text not yet handed out
     std::size_t m_nTextStart = 0;
     bool m_bEnd = false;
 };

@@ -19,7 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::Write(dir + "/F1.DOP", rest.substr(rest.size() * 3 / 4));
     std::string symbol(bytes.substr(0, std::min<std::size_t>(bytes.size(), 3)));
     for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"tarvel-cli", "list", dir}, std::vector<std::string>{"tarvel-cli", "export", dir, symbol}}) {
+         {std::vector<std::string>{"tarvel-cli", "list", dir},
+          std::vector<std::string>{"tarvel-cli", "export", dir, symbol}}) {
         std::vector<const char*> argv;
         for (const std::string& a : args) argv.push_back(a.c_str());
         std::ostringstream out, err;

@@ -13,7 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (int format = -1; format <= 13; ++format) {
         tarvel::CalendarDate date;
         tarvel::DateStatus status = tarvel::ReadDateText(std::string_view(exact, size), format, &date);
-        if (format < 1 || format > 12) tarvel::fuzz::Require(status != tarvel::DateStatus::kRead, "date outside formats 1..12");
+        if (format < 1 || format > 12)
+            tarvel::fuzz::Require(status != tarvel::DateStatus::kRead, "date outside formats 1..12");
         if (status != tarvel::DateStatus::kRead) continue;
         tarvel::fuzz::Require(tarvel::IsStorableDay(date), "a date read that is no storable day");
     }

@@ -70,7 +70,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::Require(Convert(input, out, "AAA", true) == 0 && Convert(input, out, "BBB", false) == 0, "setup");
     std::filesystem::remove(out + "/MASTER.BAK");
     fuzz::Write(out + "/F256.MWD", test::ReadFile(out + "/F1.DAT"));
-    fuzz::Write(out + "/XMASTER", test::XMasterFile({test::XMasterRecord(256, "XXA", "XXA", 127, 20000105, 20000106)}, 257));
+    fuzz::Write(out + "/XMASTER",
+                test::XMasterFile({test::XMasterRecord(256, "XXA", "XXA", 127, 20000105, 20000106)}, 257));
     const bool update = (data[0] & 4) != 0;
     if (update) fuzz::Write(input, "010500,1,2,3,4,5,6\n010700,3,4,5,6,7,8\n");
 

@@ -12,7 +12,9 @@ namespace tarvel::fuzz {
 const std::string& ScratchDir() {
     // Never destroyed: the exit handler below still needs it.
     static const std::string& dir = *new std::string([] {
-        std::string base = std::filesystem::exists("/dev/shm") ? "/dev/shm" : std::filesystem::temp_directory_path().string();
+        std::string base = std::filesystem::exists("/dev/shm")
+                               ? "/dev/shm"
+                               : std::filesystem::temp_directory_path().string();
         std::string pattern = base + "/tarvel-fuzz-XXXXXX";
         if (::mkdtemp(pattern.data()) == nullptr) std::abort();
         std::atexit([] { std::filesystem::remove_all(ScratchDir()); });

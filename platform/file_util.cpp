@@ -28,9 +28,8 @@ CStatus ReadFileBytes(CPlatform& platform, const std::string& path, Bytes* conte
 }
 
 bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) {
-               return AsciiUpper(x) == AsciiUpper(y);
-           });
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [&](char x, char y) { return AsciiUpper(x) == AsciiUpper(y); });
 }
 
 CStatus WriteNewFile(CPlatform& platform, const std::string& path, const Bytes& contents) {

@@ -86,7 +86,7 @@ public:
         bool exists = false;
         bool regular = false;
         bool symbolicLink = false;
-        bool writable = false;  // the process may write it and it has a write bit
+        bool writable = false;   // the process may write it and it has a write bit
         std::uint64_t size = 0;  // bytes of a regular file
     };
     // What `path` names, without following a symbolic link there.
@@ -97,7 +97,8 @@ public:
     // once when it has to wait. Stores the held lock in *lock; on failure
     // stores nullptr there and returns non-OK, whose Number() is EWOULDBLOCK
     // when the wait ran out.
-    virtual CStatus LockDirectory(const std::string& path, int waitSeconds, const std::function<void()>& waiting,
+    virtual CStatus LockDirectory(const std::string& path, int waitSeconds,
+                                  const std::function<void()>& waiting,
                                   std::unique_ptr<CDirectoryLock>* lock) = 0;
 
     // Looks `name` up in directory `dir` ("" is the current directory): the

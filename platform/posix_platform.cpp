@@ -95,9 +95,15 @@ public:
         int flags = O_CLOEXEC;
         switch (mode) {
             // Non-blocking, so that a FIFO opens at once and is refused below.
-            case OpenMode::kRead: flags |= O_RDONLY | O_NONBLOCK; break;
-            case OpenMode::kWrite: flags |= O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK; break;
-            case OpenMode::kCreateNew: flags |= O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW; break;
+            case OpenMode::kRead:
+                flags |= O_RDONLY | O_NONBLOCK;
+                break;
+            case OpenMode::kWrite:
+                flags |= O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK;
+                break;
+            case OpenMode::kCreateNew:
+                flags |= O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW;
+                break;
         }
         int fd;
         do {

@@ -6,8 +6,11 @@ namespace {
 // Bytes of the character that `lead` begins; 0 for a byte no character
 // begins with (a continuation byte, C0, C1, F5..FF).
 std::size_t LengthOfLead(unsigned char lead) {
-    return lead < 0x80 ? 1 : lead >= 0xC2 && lead < 0xE0 ? 2 : lead >= 0xE0 && lead < 0xF0 ? 3
-                                                       : lead >= 0xF0 && lead < 0xF5 ? 4 : 0;
+    return lead < 0x80                   ? 1
+           : lead >= 0xC2 && lead < 0xE0 ? 2
+           : lead >= 0xE0 && lead < 0xF0 ? 3
+           : lead >= 0xF0 && lead < 0xF5 ? 4
+                                         : 0;
 }
 
 // Whether `second` may follow `lead`: a continuation byte, narrowed where the

@@ -41,9 +41,7 @@ int DayOfStoredDate(const StoredNumber& date) {
     return static_cast<int>(value) + 19000000;
 }
 
-StoredNumber StoredDateOfDay(int day) {
-    return MakeStoredDate({day / 10000, day / 100 % 100, day % 100});
-}
+StoredNumber StoredDateOfDay(int day) { return MakeStoredDate({day / 10000, day / 100 % 100, day % 100}); }
 
 EMasterRecordBytes EncodeEMasterRecord(const SecurityEntry& entry) {
     EMasterRecordBytes r{};
@@ -130,12 +128,15 @@ SecurityEntry DecodeXMasterRecord(const std::uint8_t* record) {
     return entry;
 }
 
-SecurityEntry DecodeMasterRecord(const std::uint8_t* record, const std::uint8_t* emasterRecord, bool* fieldsKnown) {
+SecurityEntry DecodeMasterRecord(const std::uint8_t* record, const std::uint8_t* emasterRecord,
+                                 bool* fieldsKnown) {
     SecurityEntry entry;
     entry.fileNumber = record[kRecFileNumber];
     entry.symbol = FieldText(record + kRecSymbol, kTextFieldWidth);
     entry.name = FieldText(record + kRecName, kTextFieldWidth);
-    auto day = [&](std::size_t at) { return DayOfStoredDate({record[at], record[at + 1], record[at + 2], record[at + 3]}); };
+    auto day = [&](std::size_t at) {
+        return DayOfStoredDate({record[at], record[at + 1], record[at + 2], record[at + 3]});
+    };
     entry.firstDay = day(kRecFirstDate);
     entry.lastDay = day(kRecLastDate);
     *fieldsKnown = false;
@@ -156,7 +157,8 @@ std::string CheckEMaster(const Bytes& emaster, const Bytes& master, const std::s
     long records = static_cast<long>(emaster.size() / kEMasterRecordSize) - 1;
     long count = DecodeFixed16(emaster.data() + kEHeaderSecurityCount);
     if (count != records) {
-        return damaged + "it counts " + std::to_string(count) + " securities but holds " + std::to_string(records) + ".";
+        return damaged + "it counts " + std::to_string(count) + " securities but holds " +
+               std::to_string(records) + ".";
     }
     long masterRecords = static_cast<long>(master.size() / kMasterRecordSize) - 1;
     if (records != masterRecords) {
@@ -184,7 +186,8 @@ std::string CheckXMaster(const Bytes& xmaster, const std::string& path) {
     long records = static_cast<long>(xmaster.size() / kXMasterRecordSize) - 1;
     long count = DecodeFixed16(xmaster.data() + kXHeaderCount);
     if (count != records) {
-        return damaged + "it counts " + std::to_string(count) + " securities but holds " + std::to_string(records) + ".";
+        return damaged + "it counts " + std::to_string(count) + " securities but holds " +
+               std::to_string(records) + ".";
     }
     std::unordered_set<int> seen;
     for (long i = 1; i <= records; ++i) {

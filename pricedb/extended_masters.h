@@ -48,21 +48,21 @@ inline constexpr std::size_t kERecFirstDay = 126;  // int32 YYYYMMDD
 inline constexpr std::size_t kERecLongName = 139;  // 45 bytes, zero-padded
 
 // XMASTER header.
-inline constexpr std::size_t kXHeaderMark = 0;           // 5D FE 'X' 'M'
-inline constexpr std::size_t kXHeaderCount = 10;         // 2 bytes
-inline constexpr std::size_t kXHeaderCountAgain = 14;    // 2 bytes
-inline constexpr std::size_t kXHeaderNextNumber = 18;    // 2 bytes: highest file number + 1
+inline constexpr std::size_t kXHeaderMark = 0;         // 5D FE 'X' 'M'
+inline constexpr std::size_t kXHeaderCount = 10;       // 2 bytes
+inline constexpr std::size_t kXHeaderCountAgain = 14;  // 2 bytes
+inline constexpr std::size_t kXHeaderNextNumber = 18;  // 2 bytes: highest file number + 1
 
 // XMASTER record offsets.
-inline constexpr std::size_t kXRecMark = 0;          // 01
-inline constexpr std::size_t kXRecSymbol = 1;        // 14 bytes, zero-padded
-inline constexpr std::size_t kXRecName = 16;         // 45 bytes, zero-padded
-inline constexpr std::size_t kXRecTimeFrame = 62;    // 'D'
-inline constexpr std::size_t kXRecFileNumber = 65;   // 2 bytes
+inline constexpr std::size_t kXRecMark = 0;         // 01
+inline constexpr std::size_t kXRecSymbol = 1;       // 14 bytes, zero-padded
+inline constexpr std::size_t kXRecName = 16;        // 45 bytes, zero-padded
+inline constexpr std::size_t kXRecTimeFrame = 62;   // 'D'
+inline constexpr std::size_t kXRecFileNumber = 65;  // 2 bytes
 inline constexpr std::size_t kXRecFieldBits = 70;
-inline constexpr std::size_t kXRecCollected = 104;   // int32 YYYYMMDD: the first date
-inline constexpr std::size_t kXRecFirstDay = 108;    // int32 YYYYMMDD
-inline constexpr std::size_t kXRecLastDay = 116;     // int32 YYYYMMDD
+inline constexpr std::size_t kXRecCollected = 104;  // int32 YYYYMMDD: the first date
+inline constexpr std::size_t kXRecFirstDay = 108;   // int32 YYYYMMDD
+inline constexpr std::size_t kXRecLastDay = 116;    // int32 YYYYMMDD
 
 static_assert(kERecLongName + kLongNameWidth < kEMasterRecordSize);
 static_assert(kXRecName + kLongNameWidth < kXRecTimeFrame);
@@ -106,7 +106,8 @@ SecurityEntry DecodeXMasterRecord(const std::uint8_t* record);
 // A MASTER record with, when the portfolio has EMASTER, its EMASTER record
 // (else nullptr): the long name and the fields come from that. *fieldsKnown
 // says whether the fields could be told.
-SecurityEntry DecodeMasterRecord(const std::uint8_t* record, const std::uint8_t* emasterRecord, bool* fieldsKnown);
+SecurityEntry DecodeMasterRecord(const std::uint8_t* record, const std::uint8_t* emasterRecord,
+                                 bool* fieldsKnown);
 
 // What is wrong with an EMASTER beside `master` (a checked MASTER): not whole
 // 192-byte records, a count that differs from its records or from MASTER's,

@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <bit>
-#include <cstring>
 #include <chrono>
+#include <cstring>
 #include <functional>
-#include <thread>
 #include <set>
+#include <thread>
 #include <vector>
 
 #include "platform/file_util.h"
@@ -14,9 +14,7 @@
 #include "pricedb/master_check.h"
 
 namespace tarvel {
-namespace {
-
-}  // namespace
+namespace {}  // namespace
 
 bool MasterRecordMatches(const std::uint8_t* record, std::string_view symbol) {
     if (EqualIgnoringAsciiCase(symbol, FieldText(record + kRecName, kTextFieldWidth))) return true;
@@ -43,7 +41,9 @@ struct OpenedMaster {
     Bytes bytes;
     long count = 0;
     long RecordsPresent() const { return static_cast<long>(bytes.size() / kMasterRecordSize) - 1; }
-    const std::uint8_t* Record(long i) const { return bytes.data() + kMasterRecordSize * static_cast<std::size_t>(i); }
+    const std::uint8_t* Record(long i) const {
+        return bytes.data() + kMasterRecordSize * static_cast<std::size_t>(i);
+    }
 };
 
 // Reads the level's MASTER whole and checks it. When it is there but cannot
@@ -59,7 +59,8 @@ bool OpenMaster(CPlatform& platform, const Level& level, OpenedMaster* master, s
         return false;
     };
     // More than 1024 records cannot be a whole MASTER; reading stops there.
-    if (CStatus status = ReadFileBytes(platform, path, &master->bytes, kMasterRecordSize * 1024 + 1); !status) {
+    if (CStatus status = ReadFileBytes(platform, path, &master->bytes, kMasterRecordSize * 1024 + 1);
+        !status) {
         return note(OpenFailureMessage(status, "Cannot read the Master file", path));
     }
     std::string damage = CheckMaster(master->bytes, path);
@@ -82,7 +83,8 @@ Level SubLevel(CPlatform& platform, const Level& parent, const std::uint8_t* rec
     sub.path = parent.path + *actual + "/";
     std::string canonical;
     platform.CanonicalPath(sub.path, &canonical);
-    sub.enterable = sub.path.size() + 6 <= kMaxWalkPath && !canonical.empty() && visited.insert(canonical).second;
+    sub.enterable =
+        sub.path.size() + 6 <= kMaxWalkPath && !canonical.empty() && visited.insert(canonical).second;
     return sub;
 }
 
@@ -125,7 +127,8 @@ void ListLevel(CPlatform& platform, const Level& level, int depth, std::set<std:
         if (!OpenMaster(platform, level, &master, problem)) return;
         if (ReadExtendedMaster(
                 platform, level, kEMasterName, &emaster, &hasE,
-                [&](const Bytes& b, const std::string& p) { return CheckEMaster(b, master.bytes, p); }, &seen) &&
+                [&](const Bytes& b, const std::string& p) { return CheckEMaster(b, master.bytes, p); },
+                &seen) &&
             ReadExtendedMaster(platform, level, kXMasterName, &xmaster, &hasX, CheckXMaster, &seen)) {
             break;
         }
@@ -150,13 +153,15 @@ void ListLevel(CPlatform& platform, const Level& level, int depth, std::set<std:
         ListedSecurity listed;
         listed.directory = level.path;
         std::memcpy(listed.record.data(), r, kMasterRecordSize);
-        const std::uint8_t* er = hasE ? emaster.data() + kEMasterRecordSize * static_cast<std::size_t>(i) : nullptr;
+        const std::uint8_t* er =
+            hasE ? emaster.data() + kEMasterRecordSize * static_cast<std::size_t>(i) : nullptr;
         listed.entry = DecodeMasterRecord(r, er, &listed.fieldsKnown);
         listed.fieldCount = r[kRecFieldCount];
         listed.dataFile = DataFileName(listed.entry.fileNumber);
         out.push_back(std::move(listed));
     }
-    for (std::size_t at = kXMasterRecordSize; hasX && at + kXMasterRecordSize <= xmaster.size(); at += kXMasterRecordSize) {
+    for (std::size_t at = kXMasterRecordSize; hasX && at + kXMasterRecordSize <= xmaster.size();
+         at += kXMasterRecordSize) {
         ListedSecurity listed;
         listed.directory = level.path;
         listed.inXMaster = true;
@@ -177,7 +182,8 @@ void ListLevel(CPlatform& platform, const Level& level, int depth, std::set<std:
 
 }  // namespace
 
-std::vector<ListedSecurity> ListPortfolio(CPlatform& platform, const std::string& directory, std::string* problem) {
+std::vector<ListedSecurity> ListPortfolio(CPlatform& platform, const std::string& directory,
+                                          std::string* problem) {
     std::vector<ListedSecurity> out;
     Level top;
     top.path = directory;
@@ -194,7 +200,8 @@ std::vector<ListedSecurity> ListPortfolio(CPlatform& platform, const std::string
 bool FindListedSecurity(CPlatform& platform, const std::string& directory, std::string_view symbol,
                         ListedSecurity* found, std::string* problem) {
     for (ListedSecurity& s : ListPortfolio(platform, directory, problem)) {
-        bool match = s.inXMaster ? EqualIgnoringAsciiCase(symbol, s.entry.symbol) || EqualIgnoringAsciiCase(symbol, s.entry.name)
+        bool match = s.inXMaster ? EqualIgnoringAsciiCase(symbol, s.entry.symbol) ||
+                                       EqualIgnoringAsciiCase(symbol, s.entry.name)
                                  : MasterRecordMatches(s.record.data(), symbol);
         if (match) {
             *found = std::move(s);

@@ -44,7 +44,7 @@ std::int16_t FindSecurity(CPlatform& platform, const std::string& directory, std
                           MasterRecordBytes* record, std::string* recordDir, std::string* problem = nullptr);
 
 struct ListedSecurity {
-    std::string directory;  // ends in "/"
+    std::string directory;     // ends in "/"
     MasterRecordBytes record;  // as stored, dates not decoded; all zero for an XMASTER security
     bool inXMaster = false;
     // Number, symbol, name (the long one where EMASTER or XMASTER has it),

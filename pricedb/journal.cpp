@@ -11,7 +11,8 @@ namespace tarvel {
 
 std::string JournalText(const std::vector<JournalStep>& steps) {
     std::string text;
-    for (const JournalStep& step : steps) text.append(step.replace ? "R " : "N ").append(step.from + " " + step.to + "\n");
+    for (const JournalStep& step : steps)
+        text.append(step.replace ? "R " : "N ").append(step.from + " " + step.to + "\n");
     return text + "END\n";
 }
 
@@ -25,7 +26,8 @@ bool ParseJournal(const Bytes& bytes, std::vector<JournalStep>* steps) {
         at = end + 1;
         if (line == "END") return at == text.size();
         std::size_t space = line.find(' ', 2);
-        if (line.size() < 5 || (line[0] != 'N' && line[0] != 'R') || line[1] != ' ' || space == std::string::npos) {
+        if (line.size() < 5 || (line[0] != 'N' && line[0] != 'R') || line[1] != ' ' ||
+            space == std::string::npos) {
             return false;
         }
         JournalStep step{line[0] == 'R', line.substr(2, space - 2), line.substr(space + 1)};
@@ -65,7 +67,8 @@ bool IsPortfolioFileName(const std::string& name) {
 const JournalStep* PendingStepTo(CPlatform& platform, const std::string& directory,
                                  const std::vector<JournalStep>& steps, const char* name) {
     for (const JournalStep& step : steps) {
-        if (EqualIgnoringAsciiCase(step.to, name) && platform.Examine(JoinPath(directory, step.from)).exists) {
+        if (EqualIgnoringAsciiCase(step.to, name) &&
+            platform.Examine(JoinPath(directory, step.from)).exists) {
             return &step;
         }
     }
@@ -89,7 +92,8 @@ std::string CheckDirectoryFilesToPlace(CPlatform& platform, const std::string& d
         masterKnown = ReadFileBytes(platform, JoinPath(directory, *name), &master, kMasterReadLimit).ok() &&
                       CheckMaster(master, *name).empty();
     }
-    if (const JournalStep* step = PendingStepTo(platform, directory, steps, kEMasterName); step && masterKnown) {
+    if (const JournalStep* step = PendingStepTo(platform, directory, steps, kEMasterName);
+        step && masterKnown) {
         std::string path = JoinPath(directory, step->from);
         Bytes emaster;
         if (ReadFileBytes(platform, path, &emaster, kDirectoryFileReadLimit)) {
@@ -108,8 +112,8 @@ std::string CheckDirectoryFilesToPlace(CPlatform& platform, const std::string& d
 
 }  // namespace
 
-JournalTrust ExamineJournal(CPlatform& platform, const std::string& directory, std::vector<JournalStep>* steps,
-                            std::string* problem, CStatus* readFailure) {
+JournalTrust ExamineJournal(CPlatform& platform, const std::string& directory,
+                            std::vector<JournalStep>* steps, std::string* problem, CStatus* readFailure) {
     std::string path = JoinPath(directory, kJournalName);
     CPlatform::FileInfo info = platform.Examine(path);
     if (!info.exists) return JournalTrust::kNone;
@@ -151,28 +155,30 @@ CStatus FinishJournal(CPlatform& platform, const std::string& directory, std::st
     message->clear();
     CStatus status;
     switch (ExamineJournal(platform, directory, &steps, &problem, &status)) {
-    case JournalTrust::kNone:
-        return CStatus::Ok();
-    case JournalTrust::kUnreadable:
-        *message = JournalStaysMessage(status, directory);
-        return status;
-    case JournalTrust::kForeign:
-        // A directory may hold files of the user's: it is theirs to remove.
-        if (!platform.Examine(path).symbolicLink && platform.IsDirectory(path)) {
-            *message = path + " is a directory, not a journal of Tarvel's; remove it. Nothing more is converted "
-                              "into " + directory + " until it is gone.";
-            return CStatus::NotRegular();
-        }
-        if (status = platform.Remove(path); !status) {
-            *message = path + " is not a journal of Tarvel's and cannot be removed: " + status.Text() +
-                       ". Remove it; nothing more is converted into " + directory + " until it is gone.";
+        case JournalTrust::kNone:
+            return CStatus::Ok();
+        case JournalTrust::kUnreadable:
+            *message = JournalStaysMessage(status, directory);
             return status;
-        }
-        *message = "The journal " + path + " was not carried out and is removed: " + problem +
-                   " Nothing it names was renamed.";
-        return CStatus::Ok();
-    case JournalTrust::kOurs:
-        break;
+        case JournalTrust::kForeign:
+            // A directory may hold files of the user's: it is theirs to remove.
+            if (!platform.Examine(path).symbolicLink && platform.IsDirectory(path)) {
+                *message = path +
+                           " is a directory, not a journal of Tarvel's; remove it. Nothing more is converted "
+                           "into " +
+                           directory + " until it is gone.";
+                return CStatus::NotRegular();
+            }
+            if (status = platform.Remove(path); !status) {
+                *message = path + " is not a journal of Tarvel's and cannot be removed: " + status.Text() +
+                           ". Remove it; nothing more is converted into " + directory + " until it is gone.";
+                return status;
+            }
+            *message = "The journal " + path + " was not carried out and is removed: " + problem +
+                       " Nothing it names was renamed.";
+            return CStatus::Ok();
+        case JournalTrust::kOurs:
+            break;
     }
     status = RunJournal(platform, directory, steps);
     if (status) status = platform.Remove(path);

@@ -55,8 +55,8 @@ CStatus RunJournal(CPlatform& platform, const std::string& directory, const std:
 // kUnreadable, with the failed read's status in *readFailure, when it could
 // not be read: it may be ours, so it stays.
 enum class JournalTrust { kNone, kOurs, kForeign, kUnreadable };
-JournalTrust ExamineJournal(CPlatform& platform, const std::string& directory, std::vector<JournalStep>* steps,
-                            std::string* problem, CStatus* readFailure);
+JournalTrust ExamineJournal(CPlatform& platform, const std::string& directory,
+                            std::vector<JournalStep>* steps, std::string* problem, CStatus* readFailure);
 
 // Carries out the renames of a committed journal in `directory`, if there is
 // one of ours, and removes it; removes one that is none of ours without

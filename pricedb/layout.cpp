@@ -58,7 +58,8 @@ bool IsDirectoryEntry(const std::uint8_t* record) {
 
 std::string FieldText(const std::uint8_t* field, std::size_t width) {
     const void* zero = std::memchr(field, 0, width);
-    std::size_t length = zero ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(zero) - field) : width;
+    std::size_t length =
+        zero ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(zero) - field) : width;
     while (length > 0 && field[length - 1] == ' ') --length;
     return std::string(reinterpret_cast<const char*>(field), length);
 }
@@ -91,7 +92,8 @@ std::string DescriptionFileName(int fileNumber) {
 int FileNumberOf(std::string_view name, std::string_view rest, int highest) {
     if (name.size() <= rest.size() + 1 || (name[0] != 'F' && name[0] != 'f')) return 0;
     std::string_view digits = name.substr(1, name.size() - 1 - rest.size());
-    if (digits.size() > 5 || digits[0] == '0' || !EqualIgnoringAsciiCase(name.substr(name.size() - rest.size()), rest)) {
+    if (digits.size() > 5 || digits[0] == '0' ||
+        !EqualIgnoringAsciiCase(name.substr(name.size() - rest.size()), rest)) {
         return 0;
     }
     int n = 0;

@@ -38,7 +38,7 @@ inline constexpr std::size_t kRecName = 7;  // 16 bytes
 inline constexpr std::size_t kRecFirstDate = 25;
 inline constexpr std::size_t kRecLastDate = 29;
 inline constexpr std::size_t kRecTimeFrame = 33;
-inline constexpr std::size_t kRecSymbol = 36;  // 16 bytes
+inline constexpr std::size_t kRecSymbol = 36;   // 16 bytes
 inline constexpr std::size_t kRecDirMark = 18;  // "<DIR>" in name characters 11..15
 inline constexpr std::size_t kDirNameLength = 8;
 
@@ -53,8 +53,8 @@ inline constexpr std::uint8_t kTimeFrameDaily = 'D';
 inline constexpr std::size_t kDataHeaderRecordCount = 2;
 
 // The fields as F<n>.DOP labels them, in field order.
-inline constexpr const char* kFieldLabels[kFieldCount] = {"DATE", "OPEN", "HIGH", "LOW",
-                                                          "CLOSE", "VOL", "OI"};
+inline constexpr const char* kFieldLabels[kFieldCount] = {"DATE",  "OPEN", "HIGH", "LOW",
+                                                          "CLOSE", "VOL",  "OI"};
 // The fields as messages and the settings dialog name them, in field order.
 inline constexpr const char* kFieldNames[kFieldCount] = {"Date",  "Open",   "High",    "Low",
                                                          "Close", "Volume", "Open Int"};
@@ -107,7 +107,7 @@ std::string MakeFieldDescription(const bool (&fieldOn)[kFieldCount]);
 
 // File names inside a portfolio.
 inline constexpr const char* kMasterName = "MASTER";
-std::string DataFileName(int fileNumber);        // F<n>.DAT
+std::string DataFileName(int fileNumber);         // F<n>.DAT
 std::string DescriptionFileName(int fileNumber);  // F<n>.DOP
 // The n of a name F<n><rest> (any case), `rest` compared without regard to
 // case; 0 when the name is not of that form or n is outside 1..`highest`.

@@ -13,8 +13,8 @@ std::string CheckMaster(const Bytes& master, const std::string& masterPath) {
     long records = static_cast<long>(master.size() / kMasterRecordSize) - 1;
     long count = DecodeMasterHeader(master.data()).securityCount;
     if (count != records) {
-        return damaged + "it counts " + std::to_string(count) + " securities but holds " + std::to_string(records) +
-               ".";
+        return damaged + "it counts " + std::to_string(count) + " securities but holds " +
+               std::to_string(records) + ".";
     }
     // The mark counts the file numbers handed out; at 255 new securities go
     // to XMASTER, which only a full MASTER may send them to.

@@ -25,14 +25,16 @@ std::unique_ptr<CPortfolio> Claim(CPlatform& platform, CPrompt& prompt, const st
     CStatus locked = platform.LockDirectory(
         directory, access.waitSeconds,
         [&] {
-            if (access.onWaiting) access.onWaiting("Waiting for another conversion into " + directory + "...");
+            if (access.onWaiting)
+                access.onWaiting("Waiting for another conversion into " + directory + "...");
         },
         &claim.lock);
     if (!locked) {
         if (locked.Number() == EWOULDBLOCK) {
             return refuse(directory + " is busy with another conversion.", PortfolioOpening::kRefused);
         }
-        return refuse("Cannot lock the portfolio " + directory + ": " + locked.Text(), PortfolioOpening::kRefused);
+        return refuse("Cannot lock the portfolio " + directory + ": " + locked.Text(),
+                      PortfolioOpening::kRefused);
     }
     // A commit that a killed run left half done is completed before MASTER
     // is looked at: it may be what makes MASTER. One that is none of ours is
@@ -61,7 +63,8 @@ std::unique_ptr<CPortfolio> Claim(CPlatform& platform, CPrompt& prompt, const st
         // Replacing a link would turn it into a file and cut it from what it
         // points to.
         if (info.symbolicLink) return refuse(SymbolicLinkMessage(masterPath), PortfolioOpening::kNotOpened);
-        if (!ReadCheckedMaster(platform, prompt, masterPath, &claim.master, access.masterReadLimit)) return nullptr;
+        if (!ReadCheckedMaster(platform, prompt, masterPath, &claim.master, access.masterReadLimit))
+            return nullptr;
         if (!info.writable) {
             return refuse("The Master file " + masterPath + " is read-only.", PortfolioOpening::kNotOpened);
         }
@@ -79,7 +82,8 @@ std::unique_ptr<CPortfolio> ClaimPortfolio(CPlatform& platform, CPrompt& prompt,
 }
 
 PortfolioOpening OpenPortfolioForChange(CPlatform& platform, CPrompt& prompt, const std::string& directory,
-                                        const PortfolioAccess& access, std::unique_ptr<CPortfolio>* portfolio) {
+                                        const PortfolioAccess& access,
+                                        std::unique_ptr<CPortfolio>* portfolio) {
     PortfolioOpening failure = PortfolioOpening::kRefused;
     std::unique_ptr<CPortfolio> claimed = Claim(platform, prompt, directory, access, &failure);
     if (!claimed) return failure;

@@ -57,15 +57,16 @@ std::unique_ptr<CPortfolio> ClaimPortfolio(CPlatform& platform, CPrompt& prompt,
 
 // How far OpenPortfolioForChange got.
 enum class PortfolioOpening {
-    kOpened,       // the portfolio is open, locked, for staging and commits
-    kRefused,      // the lock was not taken, or the MASTER chosen is missing or there already
-    kNotOpened,    // a directory file was refused or the journal stays; the lock is released again
+    kOpened,     // the portfolio is open, locked, for staging and commits
+    kRefused,    // the lock was not taken, or the MASTER chosen is missing or there already
+    kNotOpened,  // a directory file was refused or the journal stays; the lock is released again
 };
 
 // ClaimPortfolio, then CPortfolio::Open(): every message of either, in that
 // order. Stores the open portfolio in *portfolio when the result is kOpened;
 // otherwise a message said why.
 PortfolioOpening OpenPortfolioForChange(CPlatform& platform, CPrompt& prompt, const std::string& directory,
-                                        const PortfolioAccess& access, std::unique_ptr<CPortfolio>* portfolio);
+                                        const PortfolioAccess& access,
+                                        std::unique_ptr<CPortfolio>* portfolio);
 
 }  // namespace tarvel

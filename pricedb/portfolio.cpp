@@ -70,7 +70,8 @@ int CPortfolio::Open() {
         std::string problem;
         if (info.symbolicLink) {
             problem = SymbolicLinkMessage(path);
-        } else if (CStatus status = ReadFileBytes(m_platform, path, bytes, kDirectoryFileReadLimit); !status) {
+        } else if (CStatus status = ReadFileBytes(m_platform, path, bytes, kDirectoryFileReadLimit);
+                   !status) {
             problem = OpenFailureMessage(status, "Cannot read the Master file", path);
         } else if (problem = check(*bytes, path); problem.empty() && !info.writable) {
             problem = "The Master file " + path + " is read-only.";
@@ -87,9 +88,9 @@ int CPortfolio::Open() {
     if (m_bNewMaster) {
         for (const char* name : {kEMasterName, kXMasterName}) {
             if (std::optional<std::string> found = m_platform.FindName(m_strDirectory, name)) {
-                m_prompt.MessageBox(JoinPath(m_strDirectory, *found) +
-                                        " is there but no MASTER; Tarvel does not replace it.",
-                                    kMbOk);
+                m_prompt.MessageBox(
+                    JoinPath(m_strDirectory, *found) + " is there but no MASTER; Tarvel does not replace it.",
+                    kMbOk);
                 return 1;
             }
         }
@@ -115,7 +116,8 @@ int CPortfolio::Open() {
         Entry e;
         e.index = static_cast<int>(i);
         bool fieldsKnown = false;
-        e.security = DecodeMasterRecord(r, s.hasEMaster ? &s.emaster[i * kEMasterRecordSize] : nullptr, &fieldsKnown);
+        e.security =
+            DecodeMasterRecord(r, s.hasEMaster ? &s.emaster[i * kEMasterRecordSize] : nullptr, &fieldsKnown);
         s.entries.push_back(std::move(e));
     }
     for (std::size_t i = 1; s.hasXMaster && i * kXMasterRecordSize < s.xmaster.size(); ++i) {
@@ -130,7 +132,8 @@ int CPortfolio::Open() {
     std::vector<std::string> names;
     m_platform.ListDirectory(m_strDirectory, &names);
     for (const std::string& name : names) {
-        for (int n : {FileNumberOf(name, ".DAT"), FileNumberOf(name, ".DOP"), FileNumberOf(name, ".MWD", 65535)}) {
+        for (int n :
+             {FileNumberOf(name, ".DAT"), FileNumberOf(name, ".DOP"), FileNumberOf(name, ".MWD", 65535)}) {
             if (n != 0) s.takenNumbers.insert(n);
         }
     }
@@ -147,7 +150,8 @@ const CPortfolio::Entry* CPortfolio::FindSymbol(std::string_view symbol) const {
 
 bool CPortfolio::MasterMatches(std::string_view symbol) const {
     const Bytes& master = m_state->master;
-    for (std::size_t at = kMasterRecordSize; at + kMasterRecordSize <= master.size(); at += kMasterRecordSize) {
+    for (std::size_t at = kMasterRecordSize; at + kMasterRecordSize <= master.size();
+         at += kMasterRecordSize) {
         if (!IsDirectoryEntry(&master[at]) && MasterRecordMatches(&master[at], symbol)) return true;
     }
     return false;
@@ -155,7 +159,8 @@ bool CPortfolio::MasterMatches(std::string_view symbol) const {
 
 bool CPortfolio::HasSubPortfolios() const {
     const Bytes& master = m_state->master;
-    for (std::size_t at = kMasterRecordSize; at + kMasterRecordSize <= master.size(); at += kMasterRecordSize) {
+    for (std::size_t at = kMasterRecordSize; at + kMasterRecordSize <= master.size();
+         at += kMasterRecordSize) {
         if (IsDirectoryEntry(&master[at])) return true;
     }
     return false;
@@ -187,8 +192,8 @@ int CPortfolio::StageNew(const NewSecurity& security, int* fileNumber) {
         return 1;
     }
     if (inMaster && !s.hasEMaster && security.name.size() > kTextFieldWidth) {
-        m_prompt.MessageBox("The name " + security.name + " is longer than 16 bytes, the most that " + m_strMasterPath +
-                                " holds (a portfolio with an EMASTER file holds 45).",
+        m_prompt.MessageBox("The name " + security.name + " is longer than 16 bytes, the most that " +
+                                m_strMasterPath + " holds (a portfolio with an EMASTER file holds 45).",
                             kMbOk);
         return 1;
     }
@@ -208,7 +213,7 @@ int CPortfolio::StageNew(const NewSecurity& security, int* fileNumber) {
     op.recordLength = 4 * static_cast<std::size_t>(security.fieldCount);
     std::string header = MakeDataHeader(security.fieldCount);
     EncodeFixed16(reinterpret_cast<std::uint8_t*>(header.data()) + kDataHeaderRecordCount,
-             static_cast<std::uint16_t>(security.recordCount + 1));
+                  static_cast<std::uint16_t>(security.recordCount + 1));
     op.data.assign(header.begin(), header.end());
     op.data.insert(op.data.end(), security.records.begin(), security.records.end());
     if (inMaster) {
@@ -265,11 +270,14 @@ bool CPortfolio::ExistingFields(const Entry& entry, bool (&fieldOn)[kFieldCount]
             return true;
         }
     }
-    if (entry.inXMaster) return FieldsOfBits(s.xmaster[entry.index * kXMasterRecordSize + kXRecFieldBits], fieldOn);
-    if (s.hasEMaster) return FieldsOfBits(s.emaster[entry.index * kEMasterRecordSize + kERecFieldBits], fieldOn);
+    if (entry.inXMaster)
+        return FieldsOfBits(s.xmaster[entry.index * kXMasterRecordSize + kXRecFieldBits], fieldOn);
+    if (s.hasEMaster)
+        return FieldsOfBits(s.emaster[entry.index * kEMasterRecordSize + kERecFieldBits], fieldOn);
     // MASTER alone says how many fields, F<n>.DOP which.
     Bytes dop;
-    std::optional<std::string> name = m_platform.FindName(m_strDirectory, DescriptionFileName(entry.security.fileNumber));
+    std::optional<std::string> name =
+        m_platform.FindName(m_strDirectory, DescriptionFileName(entry.security.fileNumber));
     if (!name || !ReadFileBytes(m_platform, JoinPath(m_strDirectory, *name), &dop, 4096)) return false;
     std::string text(dop.begin(), dop.end());
     int found = 0;
@@ -292,7 +300,7 @@ int CPortfolio::StageAppend(const Entry& entry, const NewSecurity& newer, int* a
     }
     State& s = *m_state;
     const SecurityEntry& existing = entry.security;
-    auto fieldList = [](const bool (&on)[kFieldCount]) {
+    auto fieldList = [](const bool(&on)[kFieldCount]) {
         std::string text;
         for (int i = 0; i < kFieldCount; ++i) {
             if (on[i]) text.append(text.empty() ? "" : ", ").append(kFieldNames[i]);
@@ -308,10 +316,11 @@ int CPortfolio::StageAppend(const Entry& entry, const NewSecurity& newer, int* a
     // Rows go in only where every field is known to be the same: a count
     // alone could put highs under opens.
     if (!known) {
-        m_prompt.MessageBox("Which fields " + existing.symbol +
-                                " holds is not known (its F<n>.DOP is missing or in other words, or it has times of "
-                                "day). It was not updated.",
-                            kMbOk);
+        m_prompt.MessageBox(
+            "Which fields " + existing.symbol +
+                " holds is not known (its F<n>.DOP is missing or in other words, or it has times of "
+                "day). It was not updated.",
+            kMbOk);
         return 1;
     }
     bool sameFields = true;
@@ -325,8 +334,8 @@ int CPortfolio::StageAppend(const Entry& entry, const NewSecurity& newer, int* a
         if (sameFields) {
             portfolioSide += ", though its record counts " + std::to_string(fieldCount) + " fields";
         }
-        m_prompt.MessageBox("The rows for " + existing.symbol + " have the fields " + fieldList(newer.fieldOn) +
-                                ", but " + portfolioSide + ". It was not updated.",
+        m_prompt.MessageBox("The rows for " + existing.symbol + " have the fields " +
+                                fieldList(newer.fieldOn) + ", but " + portfolioSide + ". It was not updated.",
                             kMbOk);
         return 1;
     }
@@ -341,17 +350,20 @@ int CPortfolio::StageAppend(const Entry& entry, const NewSecurity& newer, int* a
     if (staged != nullptr) {
         op = *staged;
     } else {
-        std::string wanted = entry.inXMaster ? MwdFileName(existing.fileNumber) : DataFileName(existing.fileNumber);
+        std::string wanted =
+            entry.inXMaster ? MwdFileName(existing.fileNumber) : DataFileName(existing.fileNumber);
         op.dataName = m_platform.FindName(m_strDirectory, wanted).value_or(wanted);
         path = JoinPath(m_strDirectory, op.dataName);
         // Replacing a link would cut it from the file it points to.
         if (m_platform.Examine(path).symbolicLink) {
-            m_prompt.MessageBox("The price file " + path + " is a symbolic link; Tarvel does not replace it. " +
-                                    existing.symbol + " was not updated.",
+            m_prompt.MessageBox("The price file " + path +
+                                    " is a symbolic link; Tarvel does not replace it. " + existing.symbol +
+                                    " was not updated.",
                                 kMbOk);
             return 1;
         }
-        if (CStatus status = ReadFileBytes(m_platform, path, &op.data, length * (kMaxPriceRecords + 2)); !status) {
+        if (CStatus status = ReadFileBytes(m_platform, path, &op.data, length * (kMaxPriceRecords + 2));
+            !status) {
             m_prompt.MessageBox(OpenFailureMessage(status, "Cannot read the price file", path), kMbOk);
             return 1;
         }
@@ -368,9 +380,11 @@ int CPortfolio::StageAppend(const Entry& entry, const NewSecurity& newer, int* a
         return 1;
     }
     const long count = DecodeFixed16(op.data.data() + kDataHeaderRecordCount);
-    int lastDay = count > 1 ? DayOfStoredDate({op.data[op.data.size() - length], op.data[op.data.size() - length + 1],
-                                               op.data[op.data.size() - length + 2], op.data[op.data.size() - length + 3]})
-                            : 0;
+    int lastDay =
+        count > 1
+            ? DayOfStoredDate({op.data[op.data.size() - length], op.data[op.data.size() - length + 1],
+                               op.data[op.data.size() - length + 2], op.data[op.data.size() - length + 3]})
+            : 0;
     *added = 0;
     *leftOut = 0;
     std::size_t firstNew = 0;
@@ -382,10 +396,12 @@ int CPortfolio::StageAppend(const Entry& entry, const NewSecurity& newer, int* a
     *added = static_cast<int>(newer.recordCount - firstNew);
     if (*added == 0) return 0;
     if (count - 1 + *added > kMaxPriceRecords) {
-        m_prompt.MessageBox(existing.symbol + " would hold more than 65534 price records. It was not updated.", kMbOk);
+        m_prompt.MessageBox(
+            existing.symbol + " would hold more than 65534 price records. It was not updated.", kMbOk);
         return 1;
     }
-    op.data.insert(op.data.end(), newer.records.begin() + static_cast<long>(firstNew * length), newer.records.end());
+    op.data.insert(op.data.end(), newer.records.begin() + static_cast<long>(firstNew * length),
+                   newer.records.end());
     EncodeFixed16(op.data.data() + kDataHeaderRecordCount, static_cast<std::uint16_t>(count + *added));
     op.fileNumber = existing.fileNumber;
     op.mwd = entry.inXMaster;
@@ -443,7 +459,8 @@ void CPortfolio::RollBack(const Mark& mark) {
         Op& op = m_ops[i];
         if (op.data.size() == mark.opSizes[i]) continue;
         op.data.resize(mark.opSizes[i]);
-        EncodeFixed16(op.data.data() + kDataHeaderRecordCount, static_cast<std::uint16_t>(op.data.size() / op.recordLength));
+        EncodeFixed16(op.data.data() + kDataHeaderRecordCount,
+                      static_cast<std::uint16_t>(op.data.size() / op.recordLength));
     }
     m_nStagedBytes = mark.stagedBytes;
 }

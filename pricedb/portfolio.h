@@ -54,7 +54,8 @@ public:
         SecurityEntry security;
     };
 
-    CPortfolio(CPlatform& platform, CPrompt& prompt, std::string directory, std::string masterPath, bool newMaster);
+    CPortfolio(CPlatform& platform, CPrompt& prompt, std::string directory, std::string masterPath,
+               bool newMaster);
 
     // What ClaimPortfolio (open_portfolio.h) did before the portfolio is
     // opened: the directory's lock, which this object then holds until it
@@ -66,8 +67,8 @@ public:
         std::string journalStays;
         Bytes master;
     };
-    CPortfolio(CPlatform& platform, CPrompt& prompt, std::string directory, std::string masterPath, bool newMaster,
-               Claim claim);
+    CPortfolio(CPlatform& platform, CPrompt& prompt, std::string directory, std::string masterPath,
+               bool newMaster, Claim claim);
     ~CPortfolio();
 
     // Completes or removes what an interrupted conversion left, then reads

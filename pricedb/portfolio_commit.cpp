@@ -1,5 +1,3 @@
-#include "pricedb/portfolio.h"
-
 #include <filesystem>
 #include <span>
 #include <string>
@@ -7,6 +5,7 @@
 #include <vector>
 
 #include "pricedb/journal.h"
+#include "pricedb/portfolio.h"
 #include "pricedb/portfolio_state.h"
 
 namespace tarvel {
@@ -114,8 +113,9 @@ int CPortfolio::Commit(bool backup) {
         }
     }
     if (s.emasterChanged) {
-        std::string name = m_bNewMaster ? std::string(kEMasterName)
-                                        : m_platform.FindName(m_strDirectory, kEMasterName).value_or(kEMasterName);
+        std::string name = m_bNewMaster
+                               ? std::string(kEMasterName)
+                               : m_platform.FindName(m_strDirectory, kEMasterName).value_or(kEMasterName);
         if (CStatus status = stageDirectoryFile(name, s.emaster, m_bNewMaster); !status) {
             return FailWrite(JoinPath(m_strDirectory, name), status);
         }
@@ -139,7 +139,8 @@ int CPortfolio::Commit(bool backup) {
     // directory.
     for (const auto& [temp, name] : newFiles) {
         std::string tempPath = JoinPath(m_strDirectory, temp), path = JoinPath(m_strDirectory, name);
-        if (CStatus status = m_platform.RenameNoReplace(tempPath, path, false); !status) return FailWrite(path, status);
+        if (CStatus status = m_platform.RenameNoReplace(tempPath, path, false); !status)
+            return FailWrite(path, status);
         staged.Forget(tempPath);
         staged.Add(path);
     }
@@ -182,8 +183,9 @@ int CPortfolio::Commit(bool backup) {
             m_platform.Remove(journal);
         } else {
             m_bJournalPending = true;
-            m_prompt.MessageBox("The conversion is saved, but " + m_strDirectory + " could not be brought up to date: " +
-                                    completed.Text() + ". The next conversion into it completes it.",
+            m_prompt.MessageBox("The conversion is saved, but " + m_strDirectory +
+                                    " could not be brought up to date: " + completed.Text() +
+                                    ". The next conversion into it completes it.",
                                 kMbOk);
         }
     }

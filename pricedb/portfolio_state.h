@@ -27,7 +27,7 @@ struct CPortfolio::Op {
     std::string dataName;  // the price file's name in the directory
     Bytes data;            // its whole new contents
     std::size_t recordLength = 0;
-    std::string dop;       // F<n>.DOP of a new MASTER security
+    std::string dop;  // F<n>.DOP of a new MASTER security
 };
 
 struct CPortfolio::Mark {

@@ -99,7 +99,9 @@ std::string PriceFileProblem(const Bytes& data, std::size_t recordLength, int la
     return {};
 }
 
-std::string CPriceFile::Problem(int lastDay) const { return PriceFileProblem(m_data, m_nRecordLength, lastDay); }
+std::string CPriceFile::Problem(int lastDay) const {
+    return PriceFileProblem(m_data, m_nRecordLength, lastDay);
+}
 
 StoredNumber CPriceFile::Field(std::size_t record, std::size_t field) const {
     const std::uint8_t* v = m_data.data() + (record + 1) * m_nRecordLength + 4 * field;
@@ -116,7 +118,8 @@ std::vector<std::string> ReadFieldLabels(CPlatform& platform, const std::string&
     std::string line;
     while (std::getline(lines, line) && labels.size() < limit) {
         std::size_t open = line.find('"'), close = line.find('"', open + 1);
-        if (open != std::string::npos && close != std::string::npos) labels.push_back(line.substr(open + 1, close - open - 1));
+        if (open != std::string::npos && close != std::string::npos)
+            labels.push_back(line.substr(open + 1, close - open - 1));
     }
     return labels;
 }

@@ -32,8 +32,8 @@ std::set<int> ListedNumbers(const Bytes& file, bool xmaster) {
 }  // namespace
 
 bool IsTemporaryName(const std::string& name) {
-    for (const char* temp : {"MASTER.~NU", "MASTER.BAK.~NU", "MASTER.NEW", "EMASTER.~NU", "XMASTER.~NU",
-                             "MASTER.~JN.~NU"}) {
+    for (const char* temp :
+         {"MASTER.~NU", "MASTER.BAK.~NU", "MASTER.NEW", "EMASTER.~NU", "XMASTER.~NU", "MASTER.~JN.~NU"}) {
         if (EqualIgnoringAsciiCase(name, temp)) return true;
     }
     return FileNumberOf(name, ".DAT.~NU") != 0 || FileNumberOf(name, ".DOP.~NU") != 0 ||
@@ -51,7 +51,8 @@ void RemoveLeftovers(CPlatform& platform, const std::string& directory, const st
     RemoveUncommittedFiles(platform, directory, masterPath);
 }
 
-void RemoveUncommittedFiles(CPlatform& platform, const std::string& directory, const std::string& masterPath) {
+void RemoveUncommittedFiles(CPlatform& platform, const std::string& directory,
+                            const std::string& masterPath) {
     std::vector<std::string> names;
     platform.ListDirectory(directory, &names);
     // A conversion killed between renaming its new price files into place
@@ -64,7 +65,9 @@ void RemoveUncommittedFiles(CPlatform& platform, const std::string& directory, c
         Bytes pending, current;
         std::string pendingPath = JoinPath(directory, pendingName), path = JoinPath(directory, fileName);
         if (!ReadFileBytes(platform, pendingPath, &pending)) return;
-        if (xmaster ? !CheckXMaster(pending, pendingPath).empty() : !CheckMaster(pending, pendingPath).empty()) return;
+        if (xmaster ? !CheckXMaster(pending, pendingPath).empty()
+                    : !CheckMaster(pending, pendingPath).empty())
+            return;
         std::set<int> listed;
         if (platform.Examine(path).exists) {
             if (!ReadFileBytes(platform, path, &current)) return;

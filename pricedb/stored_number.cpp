@@ -6,11 +6,7 @@
 #include "pricedb/coding.h"
 
 namespace tarvel {
-namespace {
-
-
-
-}  // namespace
+namespace {}  // namespace
 
 float DecodeStoredNumber(const StoredNumber& stored) {
     if (stored[3] == 0) return 0.0f;

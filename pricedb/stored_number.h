@@ -30,7 +30,8 @@ struct CalendarDate {
     int year = 0;
     int month = 0;  // 1..12
     int day = 0;    // 1..31
-    auto operator<=>(const CalendarDate&) const = default;  // NOLINT(modernize-use-nullptr): a false finding in a defaulted comparison
+    auto operator<=>(const CalendarDate&) const =
+        default;  // NOLINT(modernize-use-nullptr): a false finding in a defaulted comparison
 };
 
 // The days a stored date can hold: stored dates count years from 1900, and

@@ -40,13 +40,15 @@ inline constexpr const char* kIdleMessage = "For Help, press F1";
 inline constexpr const char* kHelpModeMessage = "Select an object on which to get Help";
 
 // Settings dialog controls (dialog 130).
-inline constexpr int IDC_OPEN_ON = 1009, IDC_HIGH_ON = 1012, IDC_LOW_ON = 1015, IDC_VOL_ON = 1021, IDC_OI_ON = 1024;
+inline constexpr int IDC_OPEN_ON = 1009, IDC_HIGH_ON = 1012, IDC_LOW_ON = 1015, IDC_VOL_ON = 1021,
+                     IDC_OI_ON = 1024;
 inline constexpr int IDC_DATE_COL = 1004, IDC_OPEN_COL = 1010, IDC_HIGH_COL = 1013, IDC_LOW_COL = 1016,
                      IDC_CLOSE_COL = 1019, IDC_VOL_COL = 1022, IDC_OI_COL = 1025;
 inline constexpr int IDC_DATE_SPIN = 1005, IDC_OPEN_SPIN = 1011, IDC_HIGH_SPIN = 1014, IDC_LOW_SPIN = 1017,
                      IDC_CLOSE_SPIN = 1020, IDC_VOL_SPIN = 1023, IDC_OI_SPIN = 1026;
 inline constexpr int IDC_PATH = 1027, IDC_EXISTING_MASTER = 1028, IDC_NEW_MASTER = 1029, IDC_BROWSE = 1030;
-inline constexpr int IDC_SYMBOL = 1031, IDC_NAME = 1032, IDC_SKIP_ROWS = 1033, IDC_SKIP_SPIN = 1034, IDC_SKIP_ON = 1035;
+inline constexpr int IDC_SYMBOL = 1031, IDC_NAME = 1032, IDC_SKIP_ROWS = 1033, IDC_SKIP_SPIN = 1034,
+                     IDC_SKIP_ON = 1035;
 inline constexpr int IDC_COMMA = 1036, IDC_TAB = 1037, IDC_SPACE = 1038, IDC_DATE_FORMAT = 1039;
 inline constexpr int IDC_SEMICOLON = 1040, IDC_PIPE = 1041, IDC_DECIMAL_COMMA = 1042;
 inline constexpr int IDC_PREVIEW = 1043, IDC_PREVIEW_SUMMARY = 1044, IDC_UPDATE = 1045;

@@ -11,7 +11,7 @@ namespace tarvel {
 namespace {
 
 struct FieldKeys {
-    const char* on;   // nullptr for Date and Close
+    const char* on;  // nullptr for Date and Close
     const char* column;
     int defaultColumn;
 };
@@ -131,7 +131,9 @@ std::string ByteLengthMessage(int limit) {
            " bytes (letters beyond ASCII take two to four bytes each).";
 }
 
-std::string LengthMessage(int limit) { return "Please enter no more than " + std::to_string(limit) + " characters."; }
+std::string LengthMessage(int limit) {
+    return "Please enter no more than " + std::to_string(limit) + " characters.";
+}
 
 int CharacterCount(const std::string& text) {
     int count = 0;
@@ -173,7 +175,8 @@ std::optional<CSettingProblem> CheckTakenValue(const CConversionSettings& s, ESe
                 return CSettingProblem{V::kDateFormat, -1, -1, LengthMessage(kMaxDateFormatLength)};
             }
             break;
-        default: break;
+        default:
+            break;
     }
     return std::nullopt;
 }

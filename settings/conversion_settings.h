@@ -15,8 +15,8 @@ namespace tarvel {
 
 struct CConversionSettings {
     std::string strDateFormat = "MMDDYY";
-    int nExist = 0;      // 0 "Use Existing Master", 1 "Make New Master"
-    int nDelimiter = 0;  // 0 comma, 1 tab, 2 space, 3 semicolon, 4 pipe
+    int nExist = 0;         // 0 "Use Existing Master", 1 "Make New Master"
+    int nDelimiter = 0;     // 0 comma, 1 tab, 2 space, 3 semicolon, 4 pipe
     int bDecimalComma = 0;  // numbers written with a decimal comma
     int bUpdate = 0;        // a symbol the portfolio holds gets the newer rows
     std::string strPathOut;
@@ -59,7 +59,8 @@ void SaveSettingValues(CSettingsStore& store, const CConversionSettings& setting
 // Fills `job` as the convert command does: paths, symbol, name, delimiter,
 // decimal comma, master choice, skip rows, flags and zero-based columns. `pathIn` and
 // `dateFormat` come from the view (or the command line).
-void FillConverter(const CConversionSettings& settings, const std::string& pathIn, int dateFormat, CConverter& job);
+void FillConverter(const CConversionSettings& settings, const std::string& pathIn, int dateFormat,
+                   CConverter& job);
 
 // The settings the dialog opens with for the file at `pathIn`: `saved`, with
 // the symbol made from the file's name (SymbolFromFileName; the saved one
@@ -104,14 +105,25 @@ int CharacterCount(const std::string& text);
 
 // Which value a check refused, so that each program can name it its own way:
 // the dialog shows strMessage beside the field, tarvel-cli names its option.
-enum class ESettingValue { kColumn, kName, kPathOut, kSymbol, kSkipRows, kDateFormat, kDuplicateColumn, kBlankSymbol, kBlankPath,
-                           kSymbolText, kNameText };
+enum class ESettingValue {
+    kColumn,
+    kName,
+    kPathOut,
+    kSymbol,
+    kSkipRows,
+    kDateFormat,
+    kDuplicateColumn,
+    kBlankSymbol,
+    kBlankPath,
+    kSymbolText,
+    kNameText
+};
 struct CSettingProblem {
     ESettingValue value;
     // kColumn: the field whose column is out of range. kDuplicateColumn: the
     // later field in field order whose column an earlier one already uses.
     int nField = -1;
-    int nOtherField = -1;  // kDuplicateColumn: that earlier field
+    int nOtherField = -1;    // kDuplicateColumn: that earlier field
     std::string strMessage;  // the dialog's message
 };
 

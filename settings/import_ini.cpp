@@ -13,8 +13,9 @@ constexpr qint64 kLineBuffer = 520;  // a line arrives in pieces of at most 519 
 
 QString LegacyIniPath() {
     QByteArray dir = qgetenv("TARVEL_LEGACY_INI_DIR");
-    QString directory = dir.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-                                      : QString::fromLocal8Bit(dir);
+    QString directory = dir.isEmpty()
+                            ? QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+                            : QString::fromLocal8Bit(dir);
     const QString name = QStringLiteral("Tarvel.INI");
     QDir folder(directory);
     if (folder.exists(name)) return folder.filePath(name);

@@ -29,8 +29,9 @@ bool ReadValue(const QString& file, const char* section, const char* name, std::
     if (value.typeId() == QMetaType::QByteArray) {
         bytes = value.toByteArray();
     } else {
-        QString string = value.typeId() == QMetaType::QStringList ? value.toStringList().join(QLatin1String(", "))
-                                                                  : value.toString();
+        QString string = value.typeId() == QMetaType::QStringList
+                             ? value.toStringList().join(QLatin1String(", "))
+                             : value.toString();
         bytes = string.toUtf8();
     }
     if (bytes.size() + 1 > kReadLimit) return false;
@@ -88,7 +89,8 @@ bool ScanInt(const std::string& text, int* value) {
         number = std::min(number * 10 + (text[i] - '0'), static_cast<long long>(INT_MAX) + 1);
     }
     if (negative) number = -number;
-    *value = static_cast<int>(std::clamp(number, static_cast<long long>(INT_MIN), static_cast<long long>(INT_MAX)));
+    *value = static_cast<int>(
+        std::clamp(number, static_cast<long long>(INT_MIN), static_cast<long long>(INT_MAX)));
     return true;
 }
 
@@ -116,7 +118,8 @@ int CSettingsStore::GetInt(const char* section, const char* name, int defaultVal
     return value;
 }
 
-std::string CSettingsStore::GetString(const char* section, const char* name, const std::string& defaultValue) const {
+std::string CSettingsStore::GetString(const char* section, const char* name,
+                                      const std::string& defaultValue) const {
     std::string text;
     return ReadValue(m_fileName, section, name, &text) ? text : defaultValue;
 }

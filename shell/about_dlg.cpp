@@ -35,9 +35,10 @@ CAboutDlg::CAboutDlg(int* visitedMail, int* visitedWeb, QWidget* parent)
 
     auto* does = new QGroupBox(QStringLiteral("What Tarvel Does"), this);
     auto* doesLayout = new QVBoxLayout(does);
-    doesLayout->addWidget(Centred(QStringLiteral("Converts historical financial data in ASCII form to data in "
-                                                 "MetaStock or CompuTrac format"),
-                                  does));
+    doesLayout->addWidget(
+        Centred(QStringLiteral("Converts historical financial data in ASCII form to data in "
+                               "MetaStock or CompuTrac format"),
+                does));
 
     auto* legal = new QGroupBox(QStringLiteral("Legal Stuff"), this);
     auto* legalLayout = new QVBoxLayout(legal);
@@ -49,8 +50,9 @@ CAboutDlg::CAboutDlg(int* visitedMail, int* visitedWeb, QWidget* parent)
     right->addWidget(Centred(QStringLiteral("Tarvel Version 1.6"), this));
     right->addWidget(Centred(QStringLiteral("Copyright \u00A9 2024\u20132026 the Tarvel developers"), this));
     right->addWidget(Centred(QStringLiteral("A desktop application\nby\nthe Tarvel developers"), this));
-    for (auto [link, id, text, flag] : {std::tuple{&m_wndMailLink, res::IDC_MAIL_LINK, res::kMailAddress, visitedMail},
-                                        std::tuple{&m_wndWebLink, res::IDC_WEB_LINK, res::kWebAddress, visitedWeb}}) {
+    for (auto [link, id, text, flag] :
+         {std::tuple{&m_wndMailLink, res::IDC_MAIL_LINK, res::kMailAddress, visitedMail},
+          std::tuple{&m_wndWebLink, res::IDC_WEB_LINK, res::kWebAddress, visitedWeb}}) {
         link->setText(QString::fromLatin1(text));
         link->setObjectName(QString::number(id));
         link->setAlignment(Qt::AlignCenter);
@@ -58,8 +60,8 @@ CAboutDlg::CAboutDlg(int* visitedMail, int* visitedWeb, QWidget* parent)
         right->addWidget(link);
     }
     auto* icon = new QLabel(this);
-    icon->setPixmap(QPixmap(QStringLiteral(":/icons/tarvel.png")).scaled(32, 32, Qt::KeepAspectRatio,
-                                                                         Qt::SmoothTransformation));
+    icon->setPixmap(QPixmap(QStringLiteral(":/icons/tarvel.png"))
+                        .scaled(32, 32, Qt::KeepAspectRatio, Qt::SmoothTransformation));
     icon->setAlignment(Qt::AlignCenter);
     right->addWidget(icon);
     right->addStretch();

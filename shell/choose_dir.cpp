@@ -1,7 +1,5 @@
 #include "shell/choose_dir.h"
 
-#include <cerrno>
-
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
@@ -9,14 +7,19 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QStorageInfo>
+#include <cerrno>
 
 #include "res/resource_ids.h"
 
 namespace tarvel {
 
 CChooseDir::CChooseDir(CPrompt& prompt, CPlatform& platform, const QString& start, QWidget* parent)
-    : QDialog(parent), m_editDir(new QLineEdit(this)), m_list(new QListWidget(this)), m_drives(new QComboBox(this)),
-      m_prompt(prompt), m_platform(platform) {
+    : QDialog(parent),
+      m_editDir(new QLineEdit(this)),
+      m_list(new QListWidget(this)),
+      m_drives(new QComboBox(this)),
+      m_prompt(prompt),
+      m_platform(platform) {
     setWindowTitle(QStringLiteral("Choose Directory"));
     setObjectName(QString::number(res::IDD_CHOOSEDIR));
     m_editDir->setObjectName(QString::number(res::IDC_DIRECTORY_NAME));
@@ -47,7 +50,8 @@ CChooseDir::CChooseDir(CPrompt& prompt, CPlatform& platform, const QString& star
     // The file-system root, the home directory and every mounted volume.
     QStringList drives = {QStringLiteral("/"), QDir::homePath()};
     for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
-        if (volume.isValid() && volume.isReady() && !drives.contains(volume.rootPath())) drives << volume.rootPath();
+        if (volume.isValid() && volume.isReady() && !drives.contains(volume.rootPath()))
+            drives << volume.rootPath();
     }
     m_drives->addItems(drives);
 
@@ -80,8 +84,8 @@ void CChooseDir::SetListedDirectory(const QString& path) {
     }
     m_list->item(0)->setData(Qt::UserRole, QStringLiteral("/"));
     m_levels = m_list->count();
-    const QStringList subdirectories =
-        QDir(m_current).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name | QDir::IgnoreCase);
+    const QStringList subdirectories = QDir(m_current).entryList(
+        QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name | QDir::IgnoreCase);
     for (const QString& sub : subdirectories) {
         m_list->addItem(indent + sub);
         m_list->item(m_list->count() - 1)->setData(Qt::UserRole, sub);
@@ -142,7 +146,8 @@ bool CChooseDir::OnFileNameOK() {
         m_prompt.MessageBox("Cannot use the directory " + text + ": " + entered.Text(), kMbOk);
         return false;
     }
-    if (m_prompt.MessageBox("Directory " + text + " does not exist.\nCreate this directory?", kMbYesNo) != kIdYes) {
+    if (m_prompt.MessageBox("Directory " + text + " does not exist.\nCreate this directory?", kMbYesNo) !=
+        kIdYes) {
         return false;
     }
     if (CStatus created = m_platform.MakeDirectory(text); !created) {

@@ -1,19 +1,19 @@
 #include "shell/main_frame.h"
 
 #include <QApplication>
-#include <QKeyEvent>
-#include <QMenu>
-#include <QTimer>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QKeyEvent>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QScreen>
 #include <QStatusBar>
+#include <QTimer>
 #include <QUrl>
 
 #include "res/resource_ids.h"
@@ -23,7 +23,8 @@ namespace tarvel {
 
 QRect ComputePlacement(int x, int y, int cx, int cy, QSize workArea) {
     const int w = workArea.width(), h = workArea.height();
-    if (cx > 0 && cy > 0 && x >= 0 && y >= 0 && cx <= w && cy <= h && x <= w && y <= h) return QRect(x, y, cx, cy);
+    if (cx > 0 && cy > 0 && x >= 0 && y >= 0 && cx <= w && cy <= h && x <= w && y <= h)
+        return QRect(x, y, cx, cy);
     const double scale = static_cast<double>(0.85f);  // 0x3F59999A, a little above 0.85
     const int width = static_cast<int>(w * scale);
     const int height = static_cast<int>(h * scale);
@@ -79,18 +80,20 @@ void CMainFrame::CreateActions() {
     connect(AddCommand(ID_VIEW_CLEARWINDOW, tr("&Clear Window"), "Clear Window\nClear Window",
                        QStringLiteral(":/icons/clear.png")),
             &QAction::triggered, m_pView, &CTarvelView::OnClearWindow);
-    connect(AddCommand(ID_HELP_FINDER, tr("&Help Topics"), "List Help topics\nHelp Topics"), &QAction::triggered, this,
-            [this] { OnHelp(); });
+    connect(AddCommand(ID_HELP_FINDER, tr("&Help Topics"), "List Help topics\nHelp Topics"),
+            &QAction::triggered, this, [this] { OnHelp(); });
     connect(AddCommand(ID_APP_ABOUT, tr("&About Tarvel..."),
                        "Display program information, version number and copyright\nAbout",
                        QStringLiteral(":/icons/about.png")),
             &QAction::triggered, this, [this] { m_app.OnAppAbout(); });
 
     // Accelerators without a menu item.
-    connect(AddCommand(ID_FILE_NEW, tr("New"), "Create a new document\nNew", {}, {QKeySequence(Qt::CTRL | Qt::Key_N)}),
+    connect(AddCommand(ID_FILE_NEW, tr("New"), "Create a new document\nNew", {},
+                       {QKeySequence(Qt::CTRL | Qt::Key_N)}),
             &QAction::triggered, this, [this] { m_document.OnNewDocument(); });
     // The document has nothing to save: Save never touches the opened file.
-    AddCommand(ID_FILE_SAVE, tr("Save"), "Save the active document\nSave", {}, {QKeySequence(Qt::CTRL | Qt::Key_S)});
+    AddCommand(ID_FILE_SAVE, tr("Save"), "Save the active document\nSave", {},
+               {QKeySequence(Qt::CTRL | Qt::Key_S)});
     connect(AddCommand(ID_EDIT_COPY, tr("Copy"), "Copy the selection and put it on the Clipboard\nCopy", {},
                        {QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_Insert)}),
             &QAction::triggered, m_pView, &QPlainTextEdit::copy);
@@ -100,10 +103,12 @@ void CMainFrame::CreateActions() {
                {QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::SHIFT | Qt::Key_Insert)});
     AddCommand(ID_EDIT_UNDO, tr("Undo"), "Undo the last action\nUndo", {},
                {QKeySequence(Qt::CTRL | Qt::Key_Z), QKeySequence(Qt::ALT | Qt::Key_Backspace)});
-    AddCommand(ID_NEXT_PANE, tr("Next Pane"), "Switch to the next window pane\nNext Pane", {}, {QKeySequence(Qt::Key_F6)});
-    AddCommand(ID_PREV_PANE, tr("Previous Pane"), "Switch back to the previous window pane\nPrevious Pane", {},
-               {QKeySequence(Qt::SHIFT | Qt::Key_F6)});
-    connect(AddCommand(ID_CONTEXT_HELP, tr("Help"), "Display help for clicked on buttons, menus and windows\nHelp", {},
+    AddCommand(ID_NEXT_PANE, tr("Next Pane"), "Switch to the next window pane\nNext Pane", {},
+               {QKeySequence(Qt::Key_F6)});
+    AddCommand(ID_PREV_PANE, tr("Previous Pane"), "Switch back to the previous window pane\nPrevious Pane",
+               {}, {QKeySequence(Qt::SHIFT | Qt::Key_F6)});
+    connect(AddCommand(ID_CONTEXT_HELP, tr("Help"),
+                       "Display help for clicked on buttons, menus and windows\nHelp", {},
                        {QKeySequence(Qt::SHIFT | Qt::Key_F1)}),
             &QAction::triggered, this, &CMainFrame::OnContextHelp);
     connect(AddCommand(ID_HELP, tr("Help"), "Display help for current task or command\nHelp", {},
@@ -203,9 +208,7 @@ void CMainFrame::showEvent(QShowEvent* event) {
     move(m_placement.topLeft());
 }
 
-void CMainFrame::UpdateCommandUI() {
-    action(res::ID_FILE_SETTINGS)->setEnabled(m_pView->OnUpdateSettings());
-}
+void CMainFrame::UpdateCommandUI() { action(res::ID_FILE_SETTINGS)->setEnabled(m_pView->OnUpdateSettings()); }
 
 void CMainFrame::OnClose() {
     if (isMinimized()) return;
@@ -249,8 +252,8 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
         m_bHelpMode = false;
         QApplication::restoreOverrideCursor();
         statusBar()->showMessage(QString::fromLatin1(res::kIdleMessage));
-        bool cancelled = event->type() == QEvent::KeyPress &&
-                         static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape;
+        bool cancelled =
+            event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape;
         if (!cancelled) OnHelp();
         return true;
     }
@@ -258,7 +261,8 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
-    if (event->mimeData()->hasUrls() && event->mimeData()->urls().first().isLocalFile()) event->acceptProposedAction();
+    if (event->mimeData()->hasUrls() && event->mimeData()->urls().first().isLocalFile())
+        event->acceptProposedAction();
 }
 
 void CMainFrame::dropEvent(QDropEvent* event) {
@@ -269,7 +273,8 @@ bool CMainFrame::OnDropFiles(const QMimeData* mime) {
     if (!mime->hasUrls() || !mime->urls().first().isLocalFile()) return false;
     // The URL's percent-encoded bytes are the file name as the system has it;
     // toLocalFile() would replace bytes that are not UTF-8.
-    QByteArray path = QByteArray::fromPercentEncoding(mime->urls().first().path(QUrl::FullyEncoded).toLatin1());
+    QByteArray path =
+        QByteArray::fromPercentEncoding(mime->urls().first().path(QUrl::FullyEncoded).toLatin1());
     // Opened after the drop returns, so the source application is not held.
     QTimer::singleShot(0, this, [this, path] { m_app.OpenDocumentFile(path); });
     return true;

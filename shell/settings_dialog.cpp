@@ -44,11 +44,13 @@ struct FieldMembers {
     int CSettingsDlg::*on;
     long long CSettingsDlg::*column;
 };
-constexpr FieldMembers kFieldMembers[kFieldCount] = {
-    {nullptr, &CSettingsDlg::m_nDateCol},          {&CSettingsDlg::m_bOpenOn, &CSettingsDlg::m_nOpenCol},
-    {&CSettingsDlg::m_bHiOn, &CSettingsDlg::m_nHiCol}, {&CSettingsDlg::m_bLoOn, &CSettingsDlg::m_nLoCol},
-    {nullptr, &CSettingsDlg::m_nCloCol},           {&CSettingsDlg::m_bVolOn, &CSettingsDlg::m_nVolCol},
-    {&CSettingsDlg::m_bOIOn, &CSettingsDlg::m_nOICol}};
+constexpr FieldMembers kFieldMembers[kFieldCount] = {{nullptr, &CSettingsDlg::m_nDateCol},
+                                                     {&CSettingsDlg::m_bOpenOn, &CSettingsDlg::m_nOpenCol},
+                                                     {&CSettingsDlg::m_bHiOn, &CSettingsDlg::m_nHiCol},
+                                                     {&CSettingsDlg::m_bLoOn, &CSettingsDlg::m_nLoCol},
+                                                     {nullptr, &CSettingsDlg::m_nCloCol},
+                                                     {&CSettingsDlg::m_bVolOn, &CSettingsDlg::m_nVolCol},
+                                                     {&CSettingsDlg::m_bOIOn, &CSettingsDlg::m_nOICol}};
 // The check boxes in the order the dialog takes them.
 constexpr int kCheckBoxOrder[] = {kHigh, kLow, kOpenInt, kOpen, kVolume};
 
@@ -95,12 +97,13 @@ CSettingsDlg::CSettingsDlg(CPrompt& prompt, CPlatform& platform, int* dateFormat
     m_checkLow = Control(new QCheckBox(QStringLiteral("Low"), fields), IDC_LOW_ON);
     m_checkVolume = Control(new QCheckBox(QStringLiteral("Volume"), fields), IDC_VOL_ON);
     m_checkOpenInt = Control(new QCheckBox(QStringLiteral("Open Int"), fields), IDC_OI_ON);
-    QWidget* captions[kFieldCount] = {new QLabel(QStringLiteral("Date"), fields), m_checkOpen, m_checkHigh, m_checkLow,
-                                      new QLabel(QStringLiteral("Close"), fields), m_checkVolume, m_checkOpenInt};
-    const int columnIds[kFieldCount] = {IDC_DATE_COL, IDC_OPEN_COL, IDC_HIGH_COL, IDC_LOW_COL,
-                                        IDC_CLOSE_COL, IDC_VOL_COL, IDC_OI_COL};
-    const int spinIds[kFieldCount] = {IDC_DATE_SPIN, IDC_OPEN_SPIN, IDC_HIGH_SPIN, IDC_LOW_SPIN,
-                                      IDC_CLOSE_SPIN, IDC_VOL_SPIN, IDC_OI_SPIN};
+    QWidget* captions[kFieldCount] = {
+        new QLabel(QStringLiteral("Date"), fields),  m_checkOpen,   m_checkHigh,   m_checkLow,
+        new QLabel(QStringLiteral("Close"), fields), m_checkVolume, m_checkOpenInt};
+    const int columnIds[kFieldCount] = {IDC_DATE_COL,  IDC_OPEN_COL, IDC_HIGH_COL, IDC_LOW_COL,
+                                        IDC_CLOSE_COL, IDC_VOL_COL,  IDC_OI_COL};
+    const int spinIds[kFieldCount] = {IDC_DATE_SPIN,  IDC_OPEN_SPIN, IDC_HIGH_SPIN, IDC_LOW_SPIN,
+                                      IDC_CLOSE_SPIN, IDC_VOL_SPIN,  IDC_OI_SPIN};
     for (int f = 0; f < kFieldCount; ++f) {
         m_column[f] = Control(new QLineEdit(fields), columnIds[f]);
         m_column[f]->setMaximumWidth(48);
@@ -116,7 +119,8 @@ CSettingsDlg::CSettingsDlg(CPrompt& prompt, CPlatform& platform, int* dateFormat
     // Delimiter, date format, skip rows.
     auto* detail = new QGroupBox(QStringLiteral("Input File: Detail Settings"), this);
     auto* detailGrid = new QGridLayout(detail);
-    detailGrid->addWidget(new QLabel(QStringLiteral("Which Column Delimiter Character?"), detail), 0, 0, 1, 3);
+    detailGrid->addWidget(new QLabel(QStringLiteral("Which Column Delimiter Character?"), detail), 0, 0, 1,
+                          3);
     m_comma = Control(new QRadioButton(QStringLiteral("Comma"), detail), IDC_COMMA);
     m_tab = Control(new QRadioButton(QStringLiteral("Tab"), detail), IDC_TAB);
     m_space = Control(new QRadioButton(QStringLiteral("Space"), detail), IDC_SPACE);
@@ -161,9 +165,10 @@ CSettingsDlg::CSettingsDlg(CPrompt& prompt, CPlatform& platform, int* dateFormat
     // Master, symbol, name.
     auto* security = new QGroupBox(QStringLiteral("Output File: Detail Settings"), this);
     auto* securityGrid = new QGridLayout(security);
-    securityGrid->addWidget(new QLabel(QStringLiteral("How to use a Master File in this Directory?"), security), 0, 0,
-                            1, 2);
-    m_existing = Control(new QRadioButton(QStringLiteral("Use Existing Master"), security), IDC_EXISTING_MASTER);
+    securityGrid->addWidget(
+        new QLabel(QStringLiteral("How to use a Master File in this Directory?"), security), 0, 0, 1, 2);
+    m_existing =
+        Control(new QRadioButton(QStringLiteral("Use Existing Master"), security), IDC_EXISTING_MASTER);
     m_new = Control(new QRadioButton(QStringLiteral("Make New Master"), security), IDC_NEW_MASTER);
     m_masterGroup.addButton(m_existing, 0);
     m_masterGroup.addButton(m_new, 1);
@@ -175,7 +180,8 @@ CSettingsDlg::CSettingsDlg(CPrompt& prompt, CPlatform& platform, int* dateFormat
     m_name = Control(new QLineEdit(security), IDC_NAME);
     securityGrid->addWidget(m_symbol, 1, 2);
     securityGrid->addWidget(m_name, 1, 3);
-    m_checkUpdate = Control(new QCheckBox(QStringLiteral("Add newer rows to an existing security"), security), IDC_UPDATE);
+    m_checkUpdate = Control(new QCheckBox(QStringLiteral("Add newer rows to an existing security"), security),
+                            IDC_UPDATE);
     securityGrid->addWidget(m_checkUpdate, 2, 0, 1, 4);
 
     // The first rows as they would be stored.
@@ -212,16 +218,18 @@ CSettingsDlg::CSettingsDlg(CPrompt& prompt, CPlatform& platform, int* dateFormat
     connect(m_ok, &QPushButton::clicked, this, &CSettingsDlg::OnOK);
     connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_browse, &QPushButton::clicked, this, &CSettingsDlg::OnBrowse);
-    for (QCheckBox* box : {m_checkOpen, m_checkHigh, m_checkLow, m_checkVolume, m_checkOpenInt, m_checkSkip}) {
+    for (QCheckBox* box :
+         {m_checkOpen, m_checkHigh, m_checkLow, m_checkVolume, m_checkOpenInt, m_checkSkip}) {
         connect(box, &QCheckBox::clicked, this, [this, box] { OnCheckBox(box); });
     }
 
     // Any reading setting that changes shows the rows anew.
-    for (QCheckBox* box :
-         {m_checkOpen, m_checkHigh, m_checkLow, m_checkVolume, m_checkOpenInt, m_checkSkip, m_checkDecimalComma}) {
+    for (QCheckBox* box : {m_checkOpen, m_checkHigh, m_checkLow, m_checkVolume, m_checkOpenInt, m_checkSkip,
+                           m_checkDecimalComma}) {
         connect(box, &QCheckBox::toggled, this, &CSettingsDlg::UpdatePreview);
     }
-    for (QLineEdit* edit : m_column) connect(edit, &QLineEdit::textChanged, this, &CSettingsDlg::UpdatePreview);
+    for (QLineEdit* edit : m_column)
+        connect(edit, &QLineEdit::textChanged, this, &CSettingsDlg::UpdatePreview);
     connect(m_skipRows, &QLineEdit::textChanged, this, &CSettingsDlg::UpdatePreview);
     connect(&m_delimiterGroup, &QButtonGroup::idToggled, this, [this](int, bool checked) {
         if (checked) UpdatePreview();
@@ -269,7 +277,8 @@ CConversionSettings CSettingsDlg::ToSettings() const {
 void CSettingsDlg::ShowValues() {
     m_bShowing = true;
     for (int f : kCheckBoxOrder) CheckBox(f)->setChecked(this->*kFieldMembers[f].on);
-    for (int f = 0; f < kFieldCount; ++f) m_column[f]->setText(QString::number(this->*kFieldMembers[f].column));
+    for (int f = 0; f < kFieldCount; ++f)
+        m_column[f]->setText(QString::number(this->*kFieldMembers[f].column));
     CheckRadio(m_masterGroup, m_nExist);
     // The limits stop typing past them; a longer preset text is shown whole
     // (a cut path would name another directory) and refused when taken.
@@ -302,7 +311,8 @@ bool CSettingsDlg::Refuse(QWidget* control, const std::string& message) {
     m_prompt.MessageBox(message, kMbOk);
     control->setFocus();
     if (auto* edit = qobject_cast<QLineEdit*>(control)) edit->selectAll();
-    if (auto* combo = qobject_cast<QComboBox*>(control); combo && combo->lineEdit()) combo->lineEdit()->selectAll();
+    if (auto* combo = qobject_cast<QComboBox*>(control); combo && combo->lineEdit())
+        combo->lineEdit()->selectAll();
     return false;
 }
 
@@ -349,12 +359,18 @@ bool CSettingsDlg::TakeValues() {
 
 QCheckBox* CSettingsDlg::CheckBox(int field) const {
     switch (field) {
-        case kOpen: return m_checkOpen;
-        case kHigh: return m_checkHigh;
-        case kLow: return m_checkLow;
-        case kVolume: return m_checkVolume;
-        case kOpenInt: return m_checkOpenInt;
-        default: return nullptr;  // Date and Close are always taken
+        case kOpen:
+            return m_checkOpen;
+        case kHigh:
+            return m_checkHigh;
+        case kLow:
+            return m_checkLow;
+        case kVolume:
+            return m_checkVolume;
+        case kOpenInt:
+            return m_checkOpenInt;
+        default:
+            return nullptr;  // Date and Close are always taken
     }
 }
 
@@ -436,7 +452,8 @@ void CSettingsDlg::UpdatePreview() {
     CConversionSettings settings;
     int dateFormat = 0;
     if (!ReadingSettings(&settings, &dateFormat)) {
-        m_previewSummary->setText(QStringLiteral("No preview: a column or the rows to skip is not a valid number."));
+        m_previewSummary->setText(
+            QStringLiteral("No preview: a column or the rows to skip is not a valid number."));
         return;
     }
     CNoSettingsWriter noSettings;
@@ -466,8 +483,8 @@ void CSettingsDlg::UpdatePreview() {
             if (row.m_bSkipped && (row.m_nBadField == f || (row.m_nBadField == -1 && f == kDate))) {
                 item = FaultItem(row.m_strReason);
             } else if (f == kDate && row.m_bDateRead) {
-                item = new QTableWidgetItem(QString::asprintf("%04d-%02d-%02d", row.m_date.year, row.m_date.month,
-                                                              row.m_date.day));
+                item = new QTableWidgetItem(
+                    QString::asprintf("%04d-%02d-%02d", row.m_date.year, row.m_date.month, row.m_date.day));
             } else if (f != kDate && row.m_bValueRead[f]) {
                 item = new QTableWidgetItem(StoredValueText(row.m_value[f]));
                 item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -483,11 +500,12 @@ void CSettingsDlg::UpdatePreview() {
     m_preview->setVerticalHeaderLabels(lines);
     m_preview->resizeColumnsToContents();
     const int shown = static_cast<int>(preview.m_rows.size());
-    m_previewSummary->setText(shown == 0 ? QStringLiteral("No rows to show.")
-                                         : QStringLiteral("%1 %2 shown, %3 would be skipped")
-                                               .arg(shown)
-                                               .arg(shown == 1 ? QStringLiteral("row") : QStringLiteral("rows"))
-                                               .arg(preview.m_nSkipped));
+    m_previewSummary->setText(shown == 0
+                                  ? QStringLiteral("No rows to show.")
+                                  : QStringLiteral("%1 %2 shown, %3 would be skipped")
+                                        .arg(shown)
+                                        .arg(shown == 1 ? QStringLiteral("row") : QStringLiteral("rows"))
+                                        .arg(preview.m_nSkipped));
 }
 
 bool CSettingsDlg::RunChooser(CChooseDir& chooser) { return chooser.exec() == QDialog::Accepted; }

@@ -126,7 +126,7 @@ private:
     bool m_bOpened = false;
     bool m_bShowing = false;  // ShowValues is filling the controls
     bool m_bHasHead = false;
-    std::string m_strHead;     // the input's first bytes, as text
+    std::string m_strHead;  // the input's first bytes, as text
     std::string m_strHeadError;
 };
 

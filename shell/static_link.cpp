@@ -64,7 +64,8 @@ void CStaticLink::mouseReleaseEvent(QMouseEvent* event) {
 
 void CStaticLink::OnClicked() {
     if (m_strLink.isEmpty()) m_strLink = text();
-    if (m_strLink.contains(QLatin1String(res::kMailMarker)) && !m_strLink.startsWith(QLatin1String("mailto:"))) {
+    if (m_strLink.contains(QLatin1String(res::kMailMarker)) &&
+        !m_strLink.startsWith(QLatin1String("mailto:"))) {
         m_strLink.prepend(QLatin1String("mailto:"));
     }
     m_bCaptured = 0;

@@ -27,7 +27,8 @@ CTarvelApp::~CTarvelApp() {
 bool CTarvelApp::InitInstance(const QByteArrayList& files) {
     m_pSettings = new CSettingsStore;
     bool created = false;
-    if (m_pSettings->CreateKey(&created, "Software\\Hollark Software\\Tarvel") && created) m_pSettings->ImportIni();
+    if (m_pSettings->CreateKey(&created, "Software\\Hollark Software\\Tarvel") && created)
+        m_pSettings->ImportIni();
 
     for (int i = 1; i <= kRecentFiles; ++i) {
         std::string key = "File" + std::to_string(i);

@@ -53,12 +53,11 @@ void CTarvelView::OnPreviewFile() {
     CStatus opened = m_app.platform().Open(m_strPathIn.toStdString(), OpenMode::kRead, &file);
     OnClearWindow();
     AppendToLog(QStringLiteral("To help you with the conversion settings, your file...\r\n\r\n\t") +
-                QFile::decodeName(m_strPathIn) +
-                QStringLiteral("\r\n\r\nlooks like this...\r\n\r\n"));
+                QFile::decodeName(m_strPathIn) + QStringLiteral("\r\n\r\nlooks like this...\r\n\r\n"));
     if (!opened) {
         setUpdatesEnabled(true);
-        m_app.prompt().MessageBox(OpenFailureMessage(opened, "Cannot open the input file", m_strPathIn.toStdString()),
-                                  kMbOk);
+        m_app.prompt().MessageBox(
+            OpenFailureMessage(opened, "Cannot open the input file", m_strPathIn.toStdString()), kMbOk);
         return;
     }
     CLineReader reader(*file);
@@ -67,7 +66,8 @@ void CTarvelView::OnPreviewFile() {
     for (int count = 0; count < kPreviewPieces && reader.Next(&line, &tooLong); ++count) {
         // Only the start of a very long line: the log is for a look.
         if (tooLong || line.size() > 300) line = line.substr(0, 300);
-        AppendToLog(QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size())) + QStringLiteral("\r\n"));
+        AppendToLog(QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size())) +
+                    QStringLiteral("\r\n"));
     }
     file.reset();
     setUpdatesEnabled(true);

@@ -9,11 +9,11 @@
 #include <QTest>
 #include <QTimer>
 
-#include "shell/choose_dir.h"
-#include "shell/settings_dialog.h"
 #include "shell/about_dlg.h"
+#include "shell/choose_dir.h"
 #include "shell/main_frame.h"
 #include "shell/qt_prompt.h"
+#include "shell/settings_dialog.h"
 #include "shell/tarvel_app.h"
 
 using namespace tarvel;

@@ -3,11 +3,11 @@
 #include <filesystem>
 #include <sstream>
 
-#include "tests/cli/cli_runner.h"
 #include "pricedb/find_security.h"
 #include "settings/settings_store.h"
-#include "tests/support/settings_env.h"
+#include "tests/cli/cli_runner.h"
 #include "tests/support/portfolio_check.h"
+#include "tests/support/settings_env.h"
 
 namespace tarvel {
 namespace {
@@ -27,8 +27,8 @@ protected:
                         "010600,26,27.125,25.5,26.5,13000\n");
     }
     Outcome Convert(std::vector<std::string> extra) {
-        std::vector<std::string> args = {"convert", m_input, "--out", m_out, "--symbol", "ibm", "--new-master",
-                                         "--date-format", "MMDDYY"};
+        std::vector<std::string> args = {"convert", m_input,        "--out",         m_out,   "--symbol",
+                                         "ibm",     "--new-master", "--date-format", "MMDDYY"};
         args.insert(args.end(), extra.begin(), extra.end());
         return Cli(args);
     }
@@ -50,12 +50,14 @@ TEST_F(CliTest, ConvertsAndReadsBack) {
     Outcome exported = Cli({"export", m_out, "IBM"});
     EXPECT_EQ(exported.status, 0);
     EXPECT_EQ(exported.out,
-              "DATE,OPEN,HIGH,LOW,CLOSE,VOL\n2000-01-05,25.5,26.25,25,26,12000\n2000-01-06,26,27.125,25.5,26.5,13000\n");
+              "DATE,OPEN,HIGH,LOW,CLOSE,VOL\n2000-01-05,25.5,26.25,25,26,12000\n2000-01-06,26,27.125,25.5,26."
+              "5,13000\n");
 
     Outcome listed = Cli({"list", m_out});
     EXPECT_EQ(listed.status, 0);
-    EXPECT_NE(listed.out.find("  1  IBM               Intl Business          6  2000-01-05  2000-01-06        2\n"),
-              std::string::npos)
+    EXPECT_NE(
+        listed.out.find("  1  IBM               Intl Business          6  2000-01-05  2000-01-06        2\n"),
+        std::string::npos)
         << listed.out;
 
     // Only --save writes the desktop program's settings.
@@ -81,24 +83,78 @@ TEST_F(CliTest, SaveKeepsTheSettingValuesForTheNextRun) {
 
 TEST_F(CliTest, OptionsMapOntoTheConversion) {
     test::WriteFile(m_input, "junk\n2000-1-5\t7\t1\t2\n2000-1-6\t8\t3\t4\n");
-    Outcome convert = Cli({"convert", m_input, "--out", m_out, "--symbol", "X", "--new-master", "--delimiter", "tab",
-                           "--date-format", "ccyy_m", "--skip", "1", "--close-col", "2", "--open-col", "3",
-                           "--high-col", "4", "--no-low", "--no-volume", "--no-oi"});
+    Outcome convert = Cli({"convert",
+                           m_input,
+                           "--out",
+                           m_out,
+                           "--symbol",
+                           "X",
+                           "--new-master",
+                           "--delimiter",
+                           "tab",
+                           "--date-format",
+                           "ccyy_m",
+                           "--skip",
+                           "1",
+                           "--close-col",
+                           "2",
+                           "--open-col",
+                           "3",
+                           "--high-col",
+                           "4",
+                           "--no-low",
+                           "--no-volume",
+                           "--no-oi"});
     ASSERT_EQ(convert.status, 0) << convert.err;
     EXPECT_EQ(Cli({"export", m_out, "X"}).out, "DATE,OPEN,HIGH,CLOSE\n2000-01-05,1,2,7\n2000-01-06,3,4,8\n");
 }
 
 TEST_F(CliTest, SemicolonsPipesAndDecimalCommas) {
     test::WriteFile(m_input, "02.01.2024;1.234,5;7\n03.01.2024;1.240,25;8\n");
-    Outcome semicolon = Cli({"convert", m_input, "--out", m_out, "--symbol", "X", "--new-master", "--delimiter",
-                             "semicolon", "--decimal-comma", "--date-format", "DD_MM_CCYY", "--no-skip", "--close-col",
-                             "2", "--volume-col", "3", "--no-open", "--no-high", "--no-low", "--no-oi"});
+    Outcome semicolon = Cli({"convert",
+                             m_input,
+                             "--out",
+                             m_out,
+                             "--symbol",
+                             "X",
+                             "--new-master",
+                             "--delimiter",
+                             "semicolon",
+                             "--decimal-comma",
+                             "--date-format",
+                             "DD_MM_CCYY",
+                             "--no-skip",
+                             "--close-col",
+                             "2",
+                             "--volume-col",
+                             "3",
+                             "--no-open",
+                             "--no-high",
+                             "--no-low",
+                             "--no-oi"});
     ASSERT_EQ(semicolon.status, 0) << semicolon.err;
     EXPECT_EQ(Cli({"export", m_out, "X"}).out, "DATE,CLOSE,VOL\n2024-01-02,1234.5,7\n2024-01-03,1240.25,8\n");
     test::WriteFile(m_input, "2024-01-02|1.5\n");
-    Outcome pipe = Cli({"convert", m_input, "--out", m_out, "--symbol", "Y", "--existing-master", "--delimiter",
-                        "pipe", "--no-decimal-comma", "--date-format", "CCYY_MM_DD", "--no-skip", "--close-col", "2",
-                        "--no-open", "--no-high", "--no-low", "--no-volume", "--no-oi"});
+    Outcome pipe = Cli({"convert",
+                        m_input,
+                        "--out",
+                        m_out,
+                        "--symbol",
+                        "Y",
+                        "--existing-master",
+                        "--delimiter",
+                        "pipe",
+                        "--no-decimal-comma",
+                        "--date-format",
+                        "CCYY_MM_DD",
+                        "--no-skip",
+                        "--close-col",
+                        "2",
+                        "--no-open",
+                        "--no-high",
+                        "--no-low",
+                        "--no-volume",
+                        "--no-oi"});
     ASSERT_EQ(pipe.status, 0) << pipe.err;
     EXPECT_EQ(Cli({"export", m_out, "Y"}).out, "DATE,CLOSE\n2024-01-02,1.5\n");
 }
@@ -109,7 +165,8 @@ TEST_F(CliTest, SettingsChecksRefuseBeforeAnythingIsWritten) {
         std::string err;
     };
     const Case cases[] = {
-        {{"--open-col", "1"}, "tarvel-cli: --open-col: column 1 is also --date-col; give another column or --no-open\n"},
+        {{"--open-col", "1"},
+         "tarvel-cli: --open-col: column 1 is also --date-col; give another column or --no-open\n"},
         {{"--close-col", "1"}, "tarvel-cli: --close-col: column 1 is also --date-col; give another column\n"},
         {{"--close-col", "21"}, "tarvel-cli: --close-col: give a column from 1 to 20\n"},
         {{"--volume-col", "0"}, "tarvel-cli: --volume-col: give a column from 1 to 20\n"},
@@ -156,9 +213,12 @@ TEST_F(CliTest, FilesFromCommonSourcesConvertWithoutLayoutOptions) {
         Outcome outcome = Cli({"convert", path, "--out", out});
         if (expected[0] == "undecided" || expected[0] == "intraday") {
             EXPECT_EQ(outcome.status, 1);
-            EXPECT_EQ(outcome.err, expected[0] == "undecided"
-                                       ? "Tarvel: The dates in " + path + " could be day-month or month-day; give --date-format.\n"
-                                       : "Tarvel: " + path + " holds several rows a day (intraday data); Tarvel writes daily data.\n");
+            EXPECT_EQ(outcome.err,
+                      expected[0] == "undecided"
+                          ? "Tarvel: The dates in " + path +
+                                " could be day-month or month-day; give --date-format.\n"
+                          : "Tarvel: " + path +
+                                " holds several rows a day (intraday data); Tarvel writes daily data.\n");
             EXPECT_FALSE(fs::exists(out));
             continue;
         }
@@ -178,7 +238,8 @@ TEST_F(CliTest, FilesFromCommonSourcesConvertWithoutLayoutOptions) {
             std::getline(got, gotDate, ',');
             EXPECT_EQ(gotDate, wantDate);
             for (std::string a, b; want >> a && std::getline(got, b, ',');) {
-                EXPECT_EQ(std::strtof(b.c_str(), nullptr), std::strtof(a.c_str(), nullptr)) << a << " stored as " << b;
+                EXPECT_EQ(std::strtof(b.c_str(), nullptr), std::strtof(a.c_str(), nullptr))
+                    << a << " stored as " << b;
             }
         }
     }
@@ -186,16 +247,19 @@ TEST_F(CliTest, FilesFromCommonSourcesConvertWithoutLayoutOptions) {
 }
 
 TEST_F(CliTest, InspectSaysTheLayoutAndTheRowsAsStored) {
-    test::WriteFile(m_input, "Date,Open,High,Low,Close,Volume\n2024-01-03,2,3,1,2.5,200\n2024-01-02,1,2,0.5,1.5,100\n"
-                             "2024-01-04,x,3,1,2.5,200\n");
+    test::WriteFile(m_input,
+                    "Date,Open,High,Low,Close,Volume\n2024-01-03,2,3,1,2.5,200\n2024-01-02,1,2,0.5,1.5,100\n"
+                    "2024-01-04,x,3,1,2.5,200\n");
     Outcome outcome = Cli({"inspect", m_input});
     EXPECT_EQ(outcome.status, 0) << outcome.err;
-    EXPECT_EQ(outcome.out, "tarvel-cli convert " + m_input +
-                               " --delimiter comma --date-format CCYY_MM_DD --skip 1 --date-col 1 --open-col 2 "
-                               "--high-col 3 --low-col 4 --close-col 5 --volume-col 6 --no-oi\n"
-                               "date open high low close volume\n"
-                               "2024-01-02 1 2 0.5 1.5 100\n2024-01-03 2 3 1 2.5 200\n"
-                               "2 rows would be stored; 1 would be skipped, the first line 4: column 2 is not a number.\n");
+    EXPECT_EQ(
+        outcome.out,
+        "tarvel-cli convert " + m_input +
+            " --delimiter comma --date-format CCYY_MM_DD --skip 1 --date-col 1 --open-col 2 "
+            "--high-col 3 --low-col 4 --close-col 5 --volume-col 6 --no-oi\n"
+            "date open high low close volume\n"
+            "2024-01-02 1 2 0.5 1.5 100\n2024-01-03 2 3 1 2.5 200\n"
+            "2 rows would be stored; 1 would be skipped, the first line 4: column 2 is not a number.\n");
     test::WriteFile(m_input, "no dates here\n");
     EXPECT_EQ(Cli({"inspect", m_input}).status, 1);
 }
@@ -227,7 +291,8 @@ TEST_F(CliTest, ReadersReportWhatIsMissing) {
     EXPECT_EQ(test::ReadFile(m_env / "ibm.csv"), Cli({"export", m_out, "IBM"}).out);
     Outcome unwritable = Cli({"export", m_out, "IBM", "--output", m_env / "nowhere/ibm.csv"});
     EXPECT_EQ(unwritable.status, 1);
-    EXPECT_EQ(unwritable.err, "tarvel-cli: cannot write " + m_env / "nowhere/ibm.csv" + ": No such file or directory\n");
+    EXPECT_EQ(unwritable.err,
+              "tarvel-cli: cannot write " + m_env / "nowhere/ibm.csv" + ": No such file or directory\n");
 }
 
 // Each example file, converted and exported again, gives back its own values:
@@ -237,15 +302,17 @@ TEST_F(CliTest, ExamplesComeBackFromExport) {
     const std::pair<const char*, std::vector<std::string>> examples[] = {
         {"acme-daily.csv", {"--delimiter", "comma", "--date-format", "CCYYMMDD", "--skip", "1", "--no-oi"}},
         {"wheat-futures.txt", {"--delimiter", "tab", "--date-format", "YYMMDD", "--no-skip"}},
-        {"bond-index.csv", {"--delimiter", "comma", "--date-format", "MM_DD_CCYY", "--skip", "1", "--no-open",
-                            "--high-col", "2", "--low-col", "3", "--close-col", "4", "--no-volume", "--no-oi"}},
+        {"bond-index.csv",
+         {"--delimiter", "comma", "--date-format", "MM_DD_CCYY", "--skip", "1", "--no-open", "--high-col",
+          "2", "--low-col", "3", "--close-col", "4", "--no-volume", "--no-oi"}},
     };
     int n = 0;
     for (const auto& [file, options] : examples) {
         SCOPED_TRACE(file);
         std::string symbol = "EX" + std::to_string(++n);
-        std::vector<std::string> args = {"convert", std::string(TARVEL_EXAMPLES_DIR "/") + file, "--out", m_out,
-                                         "--symbol", symbol, n == 1 ? "--new-master" : "--existing-master"};
+        std::vector<std::string> args = {
+            "convert", std::string(TARVEL_EXAMPLES_DIR "/") + file,  "--out", m_out, "--symbol",
+            symbol,    n == 1 ? "--new-master" : "--existing-master"};
         args.insert(args.end(), options.begin(), options.end());
         Outcome convert = Cli(args);
         ASSERT_EQ(convert.status, 0) << convert.err;

@@ -23,7 +23,8 @@ std::string ReadText(const std::string& path) {
 // A man page's text with groff's "\-" read as "-".
 std::string ManPage(const char* name) {
     std::string text = ReadText(std::string(TARVEL_SOURCE_DIR "/docs/man/") + name);
-    for (std::size_t at = text.find("\\-"); at != std::string::npos; at = text.find("\\-", at)) text.erase(at, 1);
+    for (std::size_t at = text.find("\\-"); at != std::string::npos; at = text.find("\\-", at))
+        text.erase(at, 1);
     return text;
 }
 
@@ -32,7 +33,8 @@ std::string ManPage(const char* name) {
 std::set<std::string> OptionsNamed(const std::string& text) {
     static const std::regex kOption("(^|[^A-Za-z0-9_-])(--[a-z][a-z-]*[a-z]|-[a-z])(?![A-Za-z0-9_-])");
     std::set<std::string> options;
-    for (auto it = std::sregex_iterator(text.begin(), text.end(), kOption); it != std::sregex_iterator(); ++it) {
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), kOption); it != std::sregex_iterator();
+         ++it) {
         options.insert((*it)[2]);
     }
     return options;
@@ -82,7 +84,8 @@ TEST(ManPages, TarvelCliDescribesEverySubcommandAndOptionItsHelpPrints) {
     }
     // And nothing the programs no longer take.
     for (const std::string& option : OptionsNamed(man)) {
-        EXPECT_TRUE(printed.count(option)) << option << " is in tarvel-cli.1 but in no --help: " << Joined(printed);
+        EXPECT_TRUE(printed.count(option))
+            << option << " is in tarvel-cli.1 but in no --help: " << Joined(printed);
     }
 }
 
@@ -96,7 +99,8 @@ TEST(ManPages, TarvelDescribesEveryOptionItsHelpPrints) {
     const std::set<std::string> printed = OptionsNamed(help);
     EXPECT_TRUE(printed.count("--version")) << help;
     const std::set<std::string> described = OptionsNamed(ManPage("tarvel.1"));
-    for (const std::string& option : printed) EXPECT_TRUE(described.count(option)) << option << " not in tarvel.1";
+    for (const std::string& option : printed)
+        EXPECT_TRUE(described.count(option)) << option << " not in tarvel.1";
 }
 
 }  // namespace

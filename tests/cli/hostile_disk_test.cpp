@@ -62,16 +62,19 @@ TEST_F(HostileDiskTest, AJournalIsCarriedOutOnlyWhenItIsWhollyOurs) {
              test::WriteFile(pf + "/MASTER.~NU", std::string(100, '\x5a'));
              test::WriteFile(pf + "/MASTER.~JN", "R MASTER.~NU MASTER\nEND\n");
          },
-         0, journal + " was not carried out and is removed: what it would put in place is damaged. The Master "
-                      "file PF/MASTER.~NU is damaged: it is 100 bytes long, not a whole number of 53-byte records."},
+         0,
+         journal +
+             " was not carried out and is removed: what it would put in place is damaged. The Master "
+             "file PF/MASTER.~NU is damaged: it is 100 bytes long, not a whole number of 53-byte records."},
         {"a file of someone else's",
          [](const std::string& pf) {
              test::WriteFile(pf + "/notes.~NU", "mine");
              test::WriteFile(pf + "/MASTER.~JN", "N notes.~NU notes\nEND\n");
          },
-         0, journal + " was not carried out and is removed: it names notes, which is no file of a portfolio."},
-        {"a directory", [](const std::string& pf) { std::filesystem::create_directory(pf + "/MASTER.~JN"); }, 1,
-         journal + " is a directory, not a journal of Tarvel's; remove it."},
+         0,
+         journal + " was not carried out and is removed: it names notes, which is no file of a portfolio."},
+        {"a directory", [](const std::string& pf) { std::filesystem::create_directory(pf + "/MASTER.~JN"); },
+         1, journal + " is a directory, not a journal of Tarvel's; remove it."},
     };
     int n = 0;
     for (const Case& c : cases) {
@@ -98,7 +101,7 @@ TEST_F(HostileDiskTest, MessagesSayWhatIsWrong) {
     struct Case {
         const char* name;
         std::function<void(const std::string&)> damage;  // given the portfolio, after ACME is converted
-        std::vector<std::string> args;                    // after the portfolio's options
+        std::vector<std::string> args;                   // after the portfolio's options
         std::string message;
     };
     const std::string acme = Write("ACME.csv", PriceRows(2, 3));
@@ -106,15 +109,18 @@ TEST_F(HostileDiskTest, MessagesSayWhatIsWrong) {
         {"a field count of 9",
          [](const std::string& pf) { PokeByte(pf + "/MASTER", kMasterRecordSize + kRecFieldCount, 9); },
          {"--update"},
-         "have the fields Date, Open, High, Low, Close, Volume, but the security in the portfolio has Date, Open, "
+         "have the fields Date, Open, High, Low, Close, Volume, but the security in the portfolio has Date, "
+         "Open, "
          "High, Low, Close, Volume, though its record counts 9 fields. It was not updated."},
         {"EMASTER naming no fields",
          [](const std::string& pf) { PokeByte(pf + "/EMASTER", kEMasterRecordSize + kERecFieldBits, 0); },
-         {"--update"}, "but its record in the portfolio names no fields. It was not updated."},
+         {"--update"},
+         "but its record in the portfolio names no fields. It was not updated."},
         {"a file-number mark of 255",
          [](const std::string& pf) { PokeByte(pf + "/MASTER", kHeaderFileNumberMark, 255); },
          {},
-         "/MASTER is damaged: its file-number mark (header bytes 2 and 3) is 255 but it holds only 1 securities."},
+         "/MASTER is damaged: its file-number mark (header bytes 2 and 3) is 255 but it holds only 1 "
+         "securities."},
         {"the symbol in a sub-portfolio",
          [](const std::string& pf) {
              std::filesystem::rename(pf, pf + ".sub");
@@ -123,7 +129,8 @@ TEST_F(HostileDiskTest, MessagesSayWhatIsWrong) {
              test::WriteFile(pf + "/MASTER", test::MasterFile({test::DirectoryRecord(1, "SUB")}));
          },
          {"--update"},
-         "Duplicate Symbol Failure: ACME is kept in the sub-portfolio PF/SUB, which an update (--update) does not "
+         "Duplicate Symbol Failure: ACME is kept in the sub-portfolio PF/SUB, which an update (--update) "
+         "does not "
          "reach. It was not updated."},
     };
     int n = 0;

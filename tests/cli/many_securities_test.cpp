@@ -8,8 +8,8 @@
 
 #include "pricedb/layout.h"
 #include "tests/cli/cli_runner.h"
-#include "tests/support/settings_env.h"
 #include "tests/support/portfolio_check.h"
+#include "tests/support/settings_env.h"
 #include "tests/support/temp_dir.h"
 
 namespace tarvel {
@@ -64,9 +64,10 @@ TEST(ManySecurities, AFolderOf300FilesThenTwoNewDaysEachThenNothingNew) {
     Outcome listed = Cli({"list", out, "--json"});
     EXPECT_EQ(Count(listed.out, "\"listed_in\": \"MASTER\""), 255);
     EXPECT_EQ(Count(listed.out, "\"listed_in\": \"XMASTER\""), 45);
-    EXPECT_NE(listed.out.find("{\"number\": 300, \"symbol\": \"S299\", \"name\": \"S299\", \"fields\": 6, \"first\": "
-                              "\"2024-01-01\", \"last\": \"2024-01-20\", \"records\": 20, \"directory\": \"\", "
-                              "\"listed_in\": \"XMASTER\", \"file\": \"F300.MWD\"}"),
+    EXPECT_NE(listed.out.find(
+                  "{\"number\": 300, \"symbol\": \"S299\", \"name\": \"S299\", \"fields\": 6, \"first\": "
+                  "\"2024-01-01\", \"last\": \"2024-01-20\", \"records\": 20, \"directory\": \"\", "
+                  "\"listed_in\": \"XMASTER\", \"file\": \"F300.MWD\"}"),
               std::string::npos);
     for (int i = 0; i < 300; ++i) {
         EXPECT_EQ(Cli({"export", out, Symbol(i)}).out, Exported(DailyCsv(i, 0, 20))) << Symbol(i);
@@ -80,8 +81,9 @@ TEST(ManySecurities, AFolderOf300FilesThenTwoNewDaysEachThenNothingNew) {
     }
     Outcome second = Cli({"convert", folder, "--out", out, "--update"});
     ASSERT_EQ(second.status, 0) << second.err;
-    EXPECT_EQ(second.out, "Converted 300 files (600 rows) into 300 securities (0 new, 300 updated); 6,000 rows "
-                          "already there left out.\n");
+    EXPECT_EQ(second.out,
+              "Converted 300 files (600 rows) into 300 securities (0 new, 300 updated); 6,000 rows "
+              "already there left out.\n");
     EXPECT_EQ(test::CheckPortfolio(out), "");
     const auto updated = test::Snapshot(out);
     int grown = 0;
@@ -102,7 +104,8 @@ TEST(ManySecurities, AFolderOf300FilesThenTwoNewDaysEachThenNothingNew) {
     // The same files again: nothing is newer, and no byte changes.
     Outcome third = Cli({"convert", folder, "--out", out, "--update"});
     ASSERT_EQ(third.status, 0) << third.err;
-    EXPECT_EQ(third.out, "Converted 300 files (0 rows) into 0 securities; 6,600 rows already there left out.\n");
+    EXPECT_EQ(third.out,
+              "Converted 300 files (0 rows) into 0 securities; 6,600 rows already there left out.\n");
     EXPECT_EQ(test::Snapshot(out), updated);
 }
 
@@ -128,10 +131,12 @@ TEST(ManySecurities, AFileThatFailsChangesNothingAndTheOthersConvert) {
     const std::string s005 = Cli({"export", out, "S005"}).out;
     Outcome update = Cli({"convert", folder, "--out", out, "--update"});
     EXPECT_EQ(update.status, 1);
-    EXPECT_EQ(update.out, "Converted 9 files (15 rows) into 9 securities (2 new, 7 updated); 21 rows already there "
-                          "left out; 1 failed: see above.\n");
-    EXPECT_NE(update.err.find(folder + "/S005.csv: The rows for S005 have the fields Date, Close, but the security in "
-                                       "the portfolio has Date, Open, High, Low, Close, Volume. It was not updated."),
+    EXPECT_EQ(update.out,
+              "Converted 9 files (15 rows) into 9 securities (2 new, 7 updated); 21 rows already there "
+              "left out; 1 failed: see above.\n");
+    EXPECT_NE(update.err.find(folder +
+                              "/S005.csv: The rows for S005 have the fields Date, Close, but the security in "
+                              "the portfolio has Date, Open, High, Low, Close, Volume. It was not updated."),
               std::string::npos)
         << update.err;
     EXPECT_EQ(test::CheckPortfolio(out), "");
@@ -144,7 +149,8 @@ TEST(ManySecurities, AFileOfThreeTickersBecomesThreeSecurities) {
     Outcome outcome = Cli({"convert", data + "tickers.csv", "--out", out});
     ASSERT_EQ(outcome.status, 0) << outcome.err;
     std::string exported;
-    for (const char* symbol : {"AAA", "BBB", "CCC"}) exported.append(symbol).append("\n").append(Cli({"export", out, symbol}).out);
+    for (const char* symbol : {"AAA", "BBB", "CCC"})
+        exported.append(symbol).append("\n").append(Cli({"export", out, symbol}).out);
     EXPECT_EQ(exported, test::ReadFile(data + "tickers.expected"));
     EXPECT_EQ(test::CheckPortfolio(out), "");
     // Without --update a ticker the portfolio holds refuses the whole file.
@@ -161,26 +167,30 @@ TEST(ManySecurities, NamesThatWouldBecomeOneSymbolStayApart) {
     test::CSettingsEnv env;
     const std::string folder = env / "prices", out = env / "pf";
     fs::create_directory(folder);
-    test::WriteFile(folder + "/tickers.csv", "Ticker,Date,Close\nABCDEFGHIJKLMNOP,2024-01-02,1\n"
-                                             "ABCDEFGHIJKLMNOQ,2024-01-02,2\n");
+    test::WriteFile(folder + "/tickers.csv",
+                    "Ticker,Date,Close\nABCDEFGHIJKLMNOP,2024-01-02,1\n"
+                    "ABCDEFGHIJKLMNOQ,2024-01-02,2\n");
     Outcome cut = Cli({"convert", folder + "/tickers.csv", "--out", out, "--update"});
     EXPECT_EQ(cut.status, 1);
-    EXPECT_EQ(cut.err, "Tarvel: The tickers ABCDEFGHIJKLMNOP and ABCDEFGHIJKLMNOQ of " + folder +
-                           "/tickers.csv would both become the security ABCDEFGHIJKLMN (a symbol holds 14 bytes, and "
-                           "case does not tell symbols apart).\nNothing was converted.\n");
+    EXPECT_EQ(cut.err,
+              "Tarvel: The tickers ABCDEFGHIJKLMNOP and ABCDEFGHIJKLMNOQ of " + folder +
+                  "/tickers.csv would both become the security ABCDEFGHIJKLMN (a symbol holds 14 bytes, and "
+                  "case does not tell symbols apart).\nNothing was converted.\n");
     EXPECT_FALSE(fs::exists(out + "/MASTER"));
 
     fs::remove(folder + "/tickers.csv");
     test::WriteFile(folder + "/VERYLONGTICKERA.csv", DailyCsv(1, 0, 2));
     test::WriteFile(folder + "/VERYLONGTICKERB.csv", DailyCsv(2, 0, 3));
-    test::WriteFile(folder + "/blank.csv", "Symbol,Date,Close\nAAA,2024-01-02,1\n,2024-01-03,9\nAAA,2024-01-04,3\n");
+    test::WriteFile(folder + "/blank.csv",
+                    "Symbol,Date,Close\nAAA,2024-01-02,1\n,2024-01-03,9\nAAA,2024-01-04,3\n");
     Outcome batch = Cli({"convert", folder, "--out", out, "--update"});
     EXPECT_EQ(batch.status, 1);
     EXPECT_NE(batch.err.find(folder + "/VERYLONGTICKERA.csv and " + folder +
                              "/VERYLONGTICKERB.csv would both be the security VERYLONGTICKER"),
               std::string::npos)
         << batch.err;
-    EXPECT_NE(batch.err.find("/blank.csv: 1 row was skipped. It was line 3: column 1 names no ticker."), std::string::npos)
+    EXPECT_NE(batch.err.find("/blank.csv: 1 row was skipped. It was line 3: column 1 names no ticker."),
+              std::string::npos)
         << batch.err;
     EXPECT_EQ(Cli({"export", out, "AAA"}).out, "DATE,CLOSE\n2024-01-02,1\n2024-01-04,3\n");
     EXPECT_EQ(Cli({"export", out, "VERYLONGTICKER"}).status, 1);
@@ -200,15 +210,17 @@ TEST(ManySecurities, AnUpdateNeverGuessesWhichFieldIsWhich) {
     auto before = test::Snapshot(out);
     Outcome unknown = Cli({"convert", input, "--out", out, "--update"});
     EXPECT_EQ(unknown.status, 1);
-    EXPECT_EQ(unknown.err, "Tarvel: Which fields XYZ holds is not known (its F<n>.DOP is missing or in other words, "
-                           "or it has times of day). It was not updated.\n");
+    EXPECT_EQ(unknown.err,
+              "Tarvel: Which fields XYZ holds is not known (its F<n>.DOP is missing or in other words, "
+              "or it has times of day). It was not updated.\n");
     EXPECT_EQ(test::Snapshot(out), before);
 
     // A price file that is a link to a file outside.
     fs::rename(out + "/F1.DAT", env / "outside.dat");
     fs::create_symlink(env / "outside.dat", out + "/F1.DAT");
-    test::WriteFile(out + "/F1.DOP", "\"DATE\",0,0\r\n\"OPEN\",4,4\r\n\"HIGH\",4,4\r\n\"LOW\",4,4\r\n\"CLOSE\",4,4\r\n"
-                                     "\"VOL\",4,4\r\n");
+    test::WriteFile(out + "/F1.DOP",
+                    "\"DATE\",0,0\r\n\"OPEN\",4,4\r\n\"HIGH\",4,4\r\n\"LOW\",4,4\r\n\"CLOSE\",4,4\r\n"
+                    "\"VOL\",4,4\r\n");
     test::WriteFile(input, DailyCsv(1, 0, 4));
     Outcome link = Cli({"convert", input, "--out", out, "--update"});
     EXPECT_EQ(link.status, 1);
@@ -234,7 +246,8 @@ TEST(ManySecurities, OddNamesFailAloneOrKeepTheirBytes) {
     test::WriteFile(folder + "/caf\xE9.csv", DailyCsv(2, 0, 2));
     Outcome batch = Cli({"convert", folder, "--out", out});
     EXPECT_EQ(batch.status, 1);
-    EXPECT_NE(batch.err.find("/ .csv: --symbol: give a symbol that is not blank"), std::string::npos) << batch.err;
+    EXPECT_NE(batch.err.find("/ .csv: --symbol: give a symbol that is not blank"), std::string::npos)
+        << batch.err;
     EXPECT_EQ(batch.out, "Converted 1 file (2 rows) into 1 security; 1 failed: see above.\n");
     Outcome json = Cli({"list", out, "--json"});
     EXPECT_NE(json.out.find("\"symbol\": \"CAF\\u00e9\""), std::string::npos) << json.out;

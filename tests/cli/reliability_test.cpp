@@ -1,30 +1,30 @@
 // Hostile inputs, damaged and hostile portfolios, competing conversions and
 // conversions killed at random moments, all through tarvel-cli.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <atomic>
-#include <sstream>
 #include <chrono>
 #include <filesystem>
 #include <functional>
 #include <random>
 #include <set>
+#include <sstream>
 #include <thread>
 
 #include "pricedb/find_security.h"
 #include "pricedb/portfolio.h"
 #include "pricedb/recovery.h"
 #include "tests/cli/cli_runner.h"
-#include "tests/support/settings_env.h"
 #include "tests/support/master_builder.h"
 #include "tests/support/portfolio_check.h"
+#include "tests/support/settings_env.h"
 
 extern char** environ;
 
@@ -50,8 +50,8 @@ std::string Rows(int rows, int base = 1) {
     int year = 90, month = 1, day = 2;
     for (int i = 0; i < rows; ++i) {
         char line[80];
-        std::snprintf(line, sizeof line, "%02d%02d%02d,%d,%d,%d,%d,%d,%d\n", month, day, year, base + i, base + i + 2,
-                      base, base + i + 1, 100 * i, i);
+        std::snprintf(line, sizeof line, "%02d%02d%02d,%d,%d,%d,%d,%d,%d\n", month, day, year, base + i,
+                      base + i + 2, base, base + i + 1, 100 * i, i);
         text += line;
         if (++day > 28) {
             day = 1;
@@ -77,8 +77,8 @@ protected:
     ~HostileInputTest() override { fs::current_path(m_cwd); }
     Outcome Convert(const std::string& input, std::vector<std::string> extra = {}) {
         test::WriteFile(m_input, input);
-        std::vector<std::string> args = {"convert", m_input, "--out", m_out, "--symbol", "HOST", "--date-format",
-                                         "MMDDYY", "--delimiter", "comma"};
+        std::vector<std::string> args = {"convert", m_input,         "--out",  m_out,         "--symbol",
+                                         "HOST",    "--date-format", "MMDDYY", "--delimiter", "comma"};
         args.push_back(test::FileExists(m_out + "/MASTER") ? "--existing-master" : "--new-master");
         args.insert(args.end(), extra.begin(), extra.end());
         return Cli(args);
@@ -97,17 +97,21 @@ TEST_F(HostileInputTest, ConvertsWhatReadsAndChangesNothingOtherwise) {
         const char* name;
         std::string input;
         int status;
-        std::string message;  // the first line of standard error; "" for none
+        std::string message;        // the first line of standard error; "" for none
         std::string exported = "";  // the rows `export` gives back after a conversion
         std::vector<std::string> options = {};
     };
     const Case cases[] = {
         {"one line of 100 MB", std::string(100 * 1024 * 1024, '7'), 1,
          "Tarvel: 1 row was skipped. It was line 1: the line is longer than 64 KiB."},
-        {"dates out of range", "01/05/1899,1\n01/05/2141,1\n13/05/2000,1\n01/32/2000,1\n01/06/1950,1\n", 0,
-         "Tarvel: 4 rows were skipped. The first was line 1: the date in column 1 lies outside 1900-01-01 to 2140-06-04.",
-         "1950-01-06,1\n", {"--date-format", "MM_DD_CCYY", "--no-skip", "--no-open", "--no-high", "--no-low", "--no-volume",
-                            "--no-oi", "--close-col", "2"}},
+        {"dates out of range",
+         "01/05/1899,1\n01/05/2141,1\n13/05/2000,1\n01/32/2000,1\n01/06/1950,1\n",
+         0,
+         "Tarvel: 4 rows were skipped. The first was line 1: the date in column 1 lies outside 1900-01-01 to "
+         "2140-06-04.",
+         "1950-01-06,1\n",
+         {"--date-format", "MM_DD_CCYY", "--no-skip", "--no-open", "--no-high", "--no-low", "--no-volume",
+          "--no-oi", "--close-col", "2"}},
         {"numbers beyond single precision", "010500,1e39,-1e39,1e-40,7,5,6\n", 0, "",
          "2000-01-05,1.7014117e+38,-1.7014117e+38,0,7,5,6\n"},
         {"70,000 rows of one day: the last stays", sameDay, 0,
@@ -129,7 +133,8 @@ TEST_F(HostileInputTest, ConvertsWhatReadsAndChangesNothingOtherwise) {
             outcome = Convert(c.input, c.options);
         }
         EXPECT_EQ(outcome.status, c.status) << outcome.err;
-        EXPECT_EQ(outcome.out, c.status == 0 ? "Conversion completed successfully!\n" : "Conversion failed.\n");
+        EXPECT_EQ(outcome.out,
+                  c.status == 0 ? "Conversion completed successfully!\n" : "Conversion failed.\n");
         std::string message = c.message;
         if (auto at = message.find("%IN%"); at != std::string::npos) message.replace(at, 4, input);
         EXPECT_EQ(FirstLine(outcome.err), message);
@@ -150,9 +155,12 @@ protected:
     void SetUp() override {
         test::WriteFile(m_input, Rows(5000));
         ASSERT_EQ(Cli({"convert", m_input, "--out", m_out, "--symbol", "AAA", "--new-master", "--date-format",
-                       "MMDDYY", "--delimiter", "comma", "--no-skip"}).status, 0);
+                       "MMDDYY", "--delimiter", "comma", "--no-skip"})
+                      .status,
+                  0);
         test::WriteFile(m_input, Rows(30, 7));
-        ASSERT_EQ(Cli({"convert", m_input, "--out", m_out, "--symbol", "BBB", "--existing-master"}).status, 0);
+        ASSERT_EQ(Cli({"convert", m_input, "--out", m_out, "--symbol", "BBB", "--existing-master"}).status,
+                  0);
         fs::remove(m_out + "/MASTER.BAK");
         m_before = test::Snapshot(m_out);
         m_outside = m_env / "outside";
@@ -163,7 +171,8 @@ protected:
     // The earlier securities' files are as they were.
     void ExpectEarlierSecuritiesWhole() {
         Files after = test::Snapshot(m_out);
-        for (const char* name : {"F1.DAT", "F1.DOP", "F2.DAT", "F2.DOP"}) EXPECT_EQ(after[name], m_before[name]) << name;
+        for (const char* name : {"F1.DAT", "F1.DOP", "F2.DAT", "F2.DOP"})
+            EXPECT_EQ(after[name], m_before[name]) << name;
         EXPECT_EQ(test::ReadFile(m_outside), "outside bytes");
     }
 
@@ -185,7 +194,8 @@ TEST_F(HostilePortfolioTest, DamagedMastersAreRefusedByEveryCommand) {
     e9[2 * 192 + 2] = 9;
     const std::string x = test::XMasterRecord(256, "XXX", "XXX", 63, 20240102, 20240103);
     const Case cases[] = {
-        {"EMASTER truncated", m_before["EMASTER"].substr(0, 100), "it is 100 bytes long, not a whole number of 192-byte records.", "EMASTER"},
+        {"EMASTER truncated", m_before["EMASTER"].substr(0, 100),
+         "it is 100 bytes long, not a whole number of 192-byte records.", "EMASTER"},
         {"EMASTER counting more than it holds", e3, "it counts 3 securities but holds 2.", "EMASTER"},
         {"EMASTER naming another file", e9, "record 2 is file number 9 but MASTER's is 2.", "EMASTER"},
         {"EMASTER holding fewer than MASTER", m_before["EMASTER"].substr(0, 2 * 192).replace(0, 1, "\1"),
@@ -193,14 +203,18 @@ TEST_F(HostilePortfolioTest, DamagedMastersAreRefusedByEveryCommand) {
         {"XMASTER without its mark", std::string(150, '\0') + x, "it has no XMASTER mark.", "XMASTER"},
         {"XMASTER with number 5", test::XMasterFile({test::XMasterRecord(5, "X", "X", 63, 0, 0)}, 6),
          "record 1 has file number 5.", "XMASTER"},
-        {"XMASTER with a number twice", test::XMasterFile({x, x}, 257), "file number 256 is used twice.", "XMASTER"},
-        {"truncated to 60 bytes", m_before["MASTER"].substr(0, 60), "it is 60 bytes long, not a whole number of 53-byte records."},
+        {"XMASTER with a number twice", test::XMasterFile({x, x}, 257), "file number 256 is used twice.",
+         "XMASTER"},
+        {"truncated to 60 bytes", m_before["MASTER"].substr(0, 60),
+         "it is 60 bytes long, not a whole number of 53-byte records."},
         {"zero length", "", "it is 0 bytes long, not a whole number of 53-byte records."},
         {"counts more than it holds", test::MasterFile({a, b}, 3), "it counts 3 securities but holds 2."},
         {"counts fewer than it holds", test::MasterFile({a, b, test::SecurityRecord(3, "HID")}, 2),
          "it counts 2 securities but holds 3."},
-        {"file number 0", test::MasterFile({a, b, test::SecurityRecord(0, "ZER")}), "record 3 has file number 0."},
-        {"a number used twice", test::MasterFile({a, b, test::SecurityRecord(2, "TWO")}), "file number 2 is used twice."},
+        {"file number 0", test::MasterFile({a, b, test::SecurityRecord(0, "ZER")}),
+         "record 3 has file number 0."},
+        {"a number used twice", test::MasterFile({a, b, test::SecurityRecord(2, "TWO")}),
+         "file number 2 is used twice."},
         {"random bytes", RandomBytes(53 * 40, 3), ""},
     };
     for (const Case& c : cases) {
@@ -209,7 +223,8 @@ TEST_F(HostilePortfolioTest, DamagedMastersAreRefusedByEveryCommand) {
         fs::remove(m_out + "/XMASTER");
         test::WriteFile(m_out + "/" + c.file, c.master);
         const Files before = test::Snapshot(m_out);
-        std::string prefix = "Tarvel: The Master file " + fs::canonical(m_out).string() + "/" + c.file + " is damaged: ";
+        std::string prefix =
+            "Tarvel: The Master file " + fs::canonical(m_out).string() + "/" + c.file + " is damaged: ";
         Outcome convert = Convert(Rows(10));
         EXPECT_EQ(convert.status, 1);
         EXPECT_EQ(FirstLine(convert.err).rfind(prefix + c.problem, 0), 0u) << convert.err;
@@ -225,14 +240,16 @@ TEST_F(HostilePortfolioTest, DamagedMastersAreRefusedByEveryCommand) {
 
 TEST_F(HostilePortfolioTest, TrapsInThePortfolioNeitherEscapeNorBlockNorCostData) {
     const std::string canonical = fs::canonical(m_out).string();
-    auto link = [&](const char* name) { return [&, name] { fs::create_symlink(m_outside, m_out + "/" + name); }; };
+    auto link = [&](const char* name) {
+        return [&, name] { fs::create_symlink(m_outside, m_out + "/" + name); };
+    };
     auto fifo = [&](const char* name) { return [&, name] { ::mkfifo((m_out + "/" + name).c_str(), 0644); }; };
     struct Case {
         const char* name;
         std::function<void()> lay;
         int status;
-        std::string message;   // the first line of standard error; "" for none
-        int fileNumber = 3;    // the new security's, when it converts
+        std::string message;  // the first line of standard error; "" for none
+        int fileNumber = 3;   // the new security's, when it converts
     };
     const Case cases[] = {
         {"a link at F3.DAT", link("F3.DAT"), 0, "", 4},
@@ -244,24 +261,38 @@ TEST_F(HostilePortfolioTest, TrapsInThePortfolioNeitherEscapeNorBlockNorCostData
         {"a FIFO at MASTER.~NU", fifo("MASTER.~NU"), 0, ""},
         {"a directory named F3.DAT", [&] { fs::create_directory(m_out + "/F3.DAT"); }, 0, "", 4},
         {"MASTER and master both", [&] { test::WriteFile(m_out + "/master", "other"); }, 0, ""},
-        {"MASTER as a link", [&] {
+        {"MASTER as a link",
+         [&] {
              fs::rename(m_master, m_env / "real-master");
              fs::create_symlink(m_env / "real-master", m_master);
          },
-         1, "Tarvel: The Master file " + canonical + "/MASTER is a symbolic link; Tarvel does not replace it. "
-            "Convert into the directory it points to."},
-        {"MASTER as a FIFO", [&] { fs::remove(m_master); ::mkfifo(m_master.c_str(), 0644); }, 1,
-         "Tarvel: " + canonical + "/MASTER is not a regular file."},
-        {"MASTER as a directory", [&] { fs::remove(m_master); fs::create_directory(m_master); }, 1,
-         "Tarvel: " + canonical + "/MASTER is not a regular file."},
+         1,
+         "Tarvel: The Master file " + canonical +
+             "/MASTER is a symbolic link; Tarvel does not replace it. "
+             "Convert into the directory it points to."},
+        {"MASTER as a FIFO",
+         [&] {
+             fs::remove(m_master);
+             ::mkfifo(m_master.c_str(), 0644);
+         },
+         1, "Tarvel: " + canonical + "/MASTER is not a regular file."},
+        {"MASTER as a directory",
+         [&] {
+             fs::remove(m_master);
+             fs::create_directory(m_master);
+         },
+         1, "Tarvel: " + canonical + "/MASTER is not a regular file."},
         {"a read-only MASTER", [&] { ::chmod(m_master.c_str(), 0444); }, 1,
          "Tarvel: The Master file " + canonical + "/MASTER is read-only."},
-        {"EMASTER as a link", [&] {
+        {"EMASTER as a link",
+         [&] {
              fs::rename(m_out + "/EMASTER", m_env / "real-master");
              fs::create_symlink(m_env / "real-master", m_out + "/EMASTER");
          },
-         1, "Tarvel: The Master file " + canonical + "/EMASTER is a symbolic link; Tarvel does not replace it. "
-            "Convert into the directory it points to."},
+         1,
+         "Tarvel: The Master file " + canonical +
+             "/EMASTER is a symbolic link; Tarvel does not replace it. "
+             "Convert into the directory it points to."},
         {"a read-only EMASTER", [&] { ::chmod((m_out + "/EMASTER").c_str(), 0444); }, 1,
          "Tarvel: The Master file " + canonical + "/EMASTER is read-only."},
         {"XMASTER as a FIFO", [&] { ::mkfifo((m_out + "/XMASTER").c_str(), 0644); }, 1,
@@ -288,7 +319,8 @@ TEST_F(HostilePortfolioTest, TrapsInThePortfolioNeitherEscapeNorBlockNorCostData
         auto platform = MakePosixPlatform();
         ASSERT_EQ(FindSecurity(*platform, m_out, "HOST", &record, &dir), kFindFound);
         EXPECT_EQ(record[kRecFileNumber], c.fileNumber);
-        EXPECT_EQ(test::ReadFile(m_master).substr(0, 3 * 53), m_before["MASTER"].substr(0, 3 * 53).replace(0, 4, "\3\0\3\0", 4));
+        EXPECT_EQ(test::ReadFile(m_master).substr(0, 3 * 53),
+                  m_before["MASTER"].substr(0, 3 * 53).replace(0, 4, "\3\0\3\0", 4));
         EXPECT_EQ(test::ReadFile(m_out + "/MASTER.BAK"), m_before["MASTER"]);
         EXPECT_FALSE(fs::is_symlink(m_out + "/MASTER.BAK"));
     }
@@ -315,8 +347,8 @@ TEST_F(HostilePortfolioTest, AnotherConversionHoldingThePortfolioMakesTheNextWai
         EXPECT_EQ(outcome.status, 1);
         std::string busy = "Tarvel: " + canonical + " is busy with another conversion.\n";
         EXPECT_EQ(outcome.err, std::string(wait) == "0" ? busy
-                                                        : "Tarvel: Waiting for another conversion into " + canonical +
-                                                              "...\n" + busy);
+                                                        : "Tarvel: Waiting for another conversion into " +
+                                                              canonical + "...\n" + busy);
         EXPECT_EQ(test::Snapshot(m_out), m_before);
     }
     ::close(held);
@@ -365,7 +397,8 @@ TEST(ConcurrentConversions, ListSeesNoUpdateHalfDone) {
     auto writeRound = [&](int round) {
         for (int s = 0; s < kSecurities; ++s) {
             std::string rows = "Date,Close\n";
-            for (int day = 1; day <= 3 + round; ++day) rows += "2000-01-" + std::string(day < 10 ? "0" : "") + std::to_string(day) + ",1\n";
+            for (int day = 1; day <= 3 + round; ++day)
+                rows += "2000-01-" + std::string(day < 10 ? "0" : "") + std::to_string(day) + ",1\n";
             test::WriteFile(folder + "/S" + std::to_string(s) + ".csv", rows);
         }
     };
@@ -402,15 +435,26 @@ TEST(ConcurrentConversions, SixteenProcessesWithReadersKeepEverySecurity) {
     fs::create_directory(out);
     constexpr int kProcesses = 16, kEach = 14;
     test::WriteFile(env / "first.csv", "010100,1,1\n");
-    ASSERT_EQ(Cli({"convert", env / "first.csv", "--out", out, "--symbol", "FIRST", "--new-master", "--no-skip",
-                   "--date-format", "MMDDYY", "--delimiter", "comma", "--close-col", "2", "--volume-col", "3",
-                   "--no-open", "--no-high", "--no-low", "--no-oi", "--save"}).status, 0);
+    ASSERT_EQ(Cli({"convert",       env / "first.csv",
+                   "--out",         out,
+                   "--symbol",      "FIRST",
+                   "--new-master",  "--no-skip",
+                   "--date-format", "MMDDYY",
+                   "--delimiter",   "comma",
+                   "--close-col",   "2",
+                   "--volume-col",  "3",
+                   "--no-open",     "--no-high",
+                   "--no-low",      "--no-oi",
+                   "--save"})
+                  .status,
+              0);
     auto closeOf = [](int p, int i) { return p * 100 + i + 1; };
     for (int p = 0; p < kProcesses; ++p) {
         for (int i = 0; i < kEach; ++i) {
             std::string rows;
             for (int day = 1; day <= 3; ++day) {
-                rows += "010" + std::to_string(day) + "00," + std::to_string(closeOf(p, i)) + "," + std::to_string(day) + "\n";
+                rows += "010" + std::to_string(day) + "00," + std::to_string(closeOf(p, i)) + "," +
+                        std::to_string(day) + "\n";
             }
             test::WriteFile(env / ("in-" + std::to_string(p) + "-" + std::to_string(i) + ".csv"), rows);
         }
@@ -423,10 +467,27 @@ TEST(ConcurrentConversions, SixteenProcessesWithReadersKeepEverySecurity) {
             int failures = 0;
             for (int i = 0; i < kEach; ++i) {
                 std::string tag = std::to_string(p) + "-" + std::to_string(i);
-                failures += Spawn({"tarvel-cli", "convert", env / ("in-" + tag + ".csv"), "--out", out, "--symbol",
-                                   "S" + tag, "--existing-master", "--no-skip", "--date-format", "MMDDYY",
-                                   "--delimiter", "comma", "--close-col", "2", "--volume-col", "3", "--no-open",
-                                   "--no-high", "--no-low", "--no-oi"}) != 0;
+                failures += Spawn({"tarvel-cli",
+                                   "convert",
+                                   env / ("in-" + tag + ".csv"),
+                                   "--out",
+                                   out,
+                                   "--symbol",
+                                   "S" + tag,
+                                   "--existing-master",
+                                   "--no-skip",
+                                   "--date-format",
+                                   "MMDDYY",
+                                   "--delimiter",
+                                   "comma",
+                                   "--close-col",
+                                   "2",
+                                   "--volume-col",
+                                   "3",
+                                   "--no-open",
+                                   "--no-high",
+                                   "--no-low",
+                                   "--no-oi"}) != 0;
             }
             ::_exit(failures);
         }
@@ -452,15 +513,18 @@ TEST(ConcurrentConversions, SixteenProcessesWithReadersKeepEverySecurity) {
         for (int i = 0; i < kEach; i += 5) {
             std::string tag = std::to_string(p) + "-" + std::to_string(i);
             std::string c = std::to_string(closeOf(p, i));
-            EXPECT_EQ(Cli({"export", out, "S" + tag}).out,
-                      "DATE,CLOSE,VOL\n2000-01-01," + c + ",1\n2000-01-02," + c + ",2\n2000-01-03," + c + ",3\n")
+            EXPECT_EQ(
+                Cli({"export", out, "S" + tag}).out,
+                "DATE,CLOSE,VOL\n2000-01-01," + c + ",1\n2000-01-02," + c + ",2\n2000-01-03," + c + ",3\n")
                 << tag;
         }
     }
     // The rest fill MASTER; the 256th goes to XMASTER.
     for (int i = 1 + kProcesses * kEach; i < 255; ++i) {
         ASSERT_EQ(Cli({"convert", env / "in-0-0.csv", "--out", out, "--symbol", "F" + std::to_string(i),
-                       "--existing-master", "--date-format", "MMDDYY"}).status, 0);
+                       "--existing-master", "--date-format", "MMDDYY"})
+                      .status,
+                  0);
     }
     Outcome full = Cli({"convert", env / "in-0-0.csv", "--out", out, "--symbol", "LAST", "--existing-master",
                         "--date-format", "MMDDYY"});
@@ -478,9 +542,21 @@ TEST(KilledConversions, LeaveTheOldPortfolioOrTheNewOne) {
     const std::string out = env / "pf", fresh = env / "fresh", input = env / "in.csv";
     test::WriteFile(input, Rows(4000));
     auto convert = [&](const std::string& dir, const std::string& symbol, bool newMaster) {
-        return std::vector<std::string>{"tarvel-cli", "convert", input, "--out", dir, "--symbol", symbol,
-                                        newMaster ? "--new-master" : "--existing-master", "--date-format", "MMDDYY",
-                                        "--delimiter", "comma", "--no-skip", "--wait", "0"};
+        return std::vector<std::string>{"tarvel-cli",
+                                        "convert",
+                                        input,
+                                        "--out",
+                                        dir,
+                                        "--symbol",
+                                        symbol,
+                                        newMaster ? "--new-master" : "--existing-master",
+                                        "--date-format",
+                                        "MMDDYY",
+                                        "--delimiter",
+                                        "comma",
+                                        "--no-skip",
+                                        "--wait",
+                                        "0"};
     };
     auto reset = [&] {
         fs::remove_all(out);
@@ -492,7 +568,8 @@ TEST(KilledConversions, LeaveTheOldPortfolioOrTheNewOne) {
     reset();
     auto started = std::chrono::steady_clock::now();
     ASSERT_EQ(Spawn(convert(out, "TIMED", false)), 0);
-    const auto span = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started);
+    const auto span =
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started);
     std::mt19937 random(20261207);
     std::uniform_int_distribution<long> delay(0, span.count() * 5 / 4);
 #if defined(__SANITIZE_ADDRESS__)
@@ -526,7 +603,8 @@ TEST(KilledConversions, LeaveTheOldPortfolioOrTheNewOne) {
         // A journal left by a killed commit makes MASTER when the next run
         // carries it out.
         bool exists = test::FileExists(dir + "/MASTER") || test::FileExists(dir + "/" + kJournalName);
-        EXPECT_EQ(Spawn(convert(dir, std::string("N").append(std::to_string(k)), !exists)), 0) << "after kill " << k;
+        EXPECT_EQ(Spawn(convert(dir, std::string("N").append(std::to_string(k)), !exists)), 0)
+            << "after kill " << k;
         EXPECT_EQ(test::CheckPortfolio(dir), "") << "after kill " << k;
     }
 }
@@ -538,8 +616,8 @@ std::string IsoRows(int from, int count, int base) {
     for (int d = from; d < from + count; ++d) {
         int year = 2000 + d / 336, month = 1 + d % 336 / 28, day = 1 + d % 28;
         char line[96];
-        std::snprintf(line, sizeof line, "%04d-%02d-%02d,%d,%d,%d,%d,%d,%d\n", year, month, day, base + d % 97,
-                      base + d % 97 + 2, base, base + 1, 100 * d, d % 13);
+        std::snprintf(line, sizeof line, "%04d-%02d-%02d,%d,%d,%d,%d,%d,%d\n", year, month, day,
+                      base + d % 97, base + d % 97 + 2, base, base + 1, 100 * d, d % 13);
         text += line;
     }
     return text;
@@ -554,13 +632,15 @@ TEST(KilledConversions, AnUpdateLeavesEverySecurityOldOrNew) {
     const std::string base = env / "base", work = env / "pf", prices = env / "prices", newer = env / "newer";
     fs::create_directory(prices);
     fs::create_directory(newer);
-    for (int i = 0; i < 258; ++i) test::WriteFile(prices + "/S" + std::to_string(i) + ".csv", IsoRows(0, 50, i));
+    for (int i = 0; i < 258; ++i)
+        test::WriteFile(prices + "/S" + std::to_string(i) + ".csv", IsoRows(0, 50, i));
     ASSERT_EQ(Spawn({"tarvel-cli", "convert", prices, "--out", base}), 0);
     ASSERT_TRUE(test::FileExists(base + "/XMASTER"));
     for (int i : {0, 1, 2, 255, 256, 257}) {
         test::WriteFile(newer + "/S" + std::to_string(i) + ".csv", IsoRows(0, 50, i) + IsoRows(50, 2500, i));
     }
-    const std::vector<std::string> update = {"tarvel-cli", "convert", newer, "--out", work, "--update", "--wait", "0"};
+    const std::vector<std::string> update = {"tarvel-cli", "convert",  newer,    "--out",
+                                             work,         "--update", "--wait", "0"};
     fs::copy(base, work, fs::copy_options::recursive);
     const Files baseFiles = test::Snapshot(base);
     // Puts back what a run changed (copying hundreds of files every time
@@ -591,7 +671,8 @@ TEST(KilledConversions, AnUpdateLeavesEverySecurityOldOrNew) {
     const Files before = settled();
     auto started = std::chrono::steady_clock::now();
     ASSERT_EQ(Spawn(update), 0);
-    const auto span = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started);
+    const auto span =
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started);
     const Files after = settled();
     ASSERT_NE(before, after);
     std::mt19937 random(20261207);
@@ -609,7 +690,8 @@ TEST(KilledConversions, AnUpdateLeavesEverySecurityOldOrNew) {
         ::waitpid(pid, nullptr, 0);
         EXPECT_EQ(test::CheckPortfolio(work, true), "") << "kill " << k;
         Files now = settled();
-        EXPECT_TRUE(now == before || now == after) << "kill " << k << " left a mix of the old portfolio and the new one";
+        EXPECT_TRUE(now == before || now == after)
+            << "kill " << k << " left a mix of the old portfolio and the new one";
         // The next run completes or repeats the update.
         EXPECT_EQ(Spawn(update), 0) << "after kill " << k;
         EXPECT_EQ(settled(), after) << "after kill " << k;

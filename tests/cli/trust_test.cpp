@@ -24,8 +24,8 @@ std::string PriceRows(int first, int count, int price) {
     std::string text = "Date,Open,High,Low,Close,Volume\n";
     for (int day = first; day < first + count; ++day) {
         text += "2024-01-" + std::string(day < 10 ? "0" : "") + std::to_string(day) + "," +
-                std::to_string(price) + "," + std::to_string(price + 1) + "," + std::to_string(price - 1) + "," +
-                std::to_string(price) + ",100\n";
+                std::to_string(price) + "," + std::to_string(price + 1) + "," + std::to_string(price - 1) +
+                "," + std::to_string(price) + ",100\n";
     }
     return text;
 }
@@ -63,7 +63,8 @@ TEST_F(TrustTest, InputsThatWouldBeOneSecurityAreRefusedTogether) {
         std::vector<std::string> args = {"convert"};
         std::vector<std::string> inputs;
         for (std::size_t i = 0; i < c.files.size(); ++i) {
-            inputs.push_back(Write(c.files[i], PriceRows(2 + 3 * static_cast<int>(i), 3, 10 + 100 * static_cast<int>(i))));
+            inputs.push_back(
+                Write(c.files[i], PriceRows(2 + 3 * static_cast<int>(i), 3, 10 + 100 * static_cast<int>(i))));
         }
         args.insert(args.end(), inputs.begin(), inputs.end());
         const std::string pf = Path("pf" + std::to_string(++n));
@@ -97,13 +98,15 @@ TEST_F(TrustTest, ADamagedPriceFileIsNeitherUpdatedNorExported) {
         const char* listed;  // what list says of the records
     };
     const Case cases[] = {
-        {"records swapped", SwapRecords, "its dates do not ascend: record 3 is dated 2024-01-03, record 2 2024-01-04",
-         "      5"},
+        {"records swapped", SwapRecords,
+         "its dates do not ascend: record 3 is dated 2024-01-03, record 2 2024-01-04", "      5"},
         {"a partial record", AddPartialRecord, "its size, 164 bytes, is no whole number of 24-byte records",
          "damaged"},
         {"the last record gone", DropLastRecord,
-         "its last record is dated 2024-01-05 but the portfolio lists 2024-01-06 as its last date", "      4"},
-        {"a header count of 65535", CountTooMany, "its header counts 65534 records but it holds 5", "damaged"},
+         "its last record is dated 2024-01-05 but the portfolio lists 2024-01-06 as its last date",
+         "      4"},
+        {"a header count of 65535", CountTooMany, "its header counts 65534 records but it holds 5",
+         "damaged"},
     };
     int n = 0;
     for (const Case& c : cases) {
@@ -124,7 +127,8 @@ TEST_F(TrustTest, ADamagedPriceFileIsNeitherUpdatedNorExported) {
         EXPECT_EQ(exported.out, "");
         EXPECT_NE(exported.err.find(reason), std::string::npos) << exported.err;
         Outcome list = Cli({"list", pf});
-        EXPECT_NE(list.out.find(std::string("2024-01-06  ") + c.listed + "\n"), std::string::npos) << list.out;
+        EXPECT_NE(list.out.find(std::string("2024-01-06  ") + c.listed + "\n"), std::string::npos)
+            << list.out;
         EXPECT_EQ(test::Snapshot(pf), before);
     }
 }
@@ -153,10 +157,16 @@ TEST_F(TrustTest, NamesThatWouldHideOrBreakAListingAreRefused) {
         const char* message;
     };
     const Case cases[] = {
-        {"<DIR> in the name", {"--name", "Big Company<DIR> Holdings plc"}, "--name: a name may not hold \"<DIR>\""},
+        {"<DIR> in the name",
+         {"--name", "Big Company<DIR> Holdings plc"},
+         "--name: a name may not hold \"<DIR>\""},
         {"<DIR> in the symbol", {"--symbol", "A<DIR>"}, "--symbol: a symbol may not hold \"<DIR>\""},
-        {"a line feed in the name", {"--name", "Two\nLines"}, "--name: a name may not hold control characters"},
-        {"an escape in the symbol", {"--symbol", "AB\x1b[2J"}, "--symbol: a symbol may not hold control characters"},
+        {"a line feed in the name",
+         {"--name", "Two\nLines"},
+         "--name: a name may not hold control characters"},
+        {"an escape in the symbol",
+         {"--symbol", "AB\x1b[2J"},
+         "--symbol: a symbol may not hold control characters"},
         {"DEL in the name", {"--name", "Del\x7f"}, "--name: a name may not hold control characters"},
     };
     const std::string input = Write("ACME.csv", PriceRows(2, 3, 10));
@@ -171,7 +181,11 @@ TEST_F(TrustTest, NamesThatWouldHideOrBreakAListingAreRefused) {
         EXPECT_FALSE(test::FileExists(pf + "/MASTER"));
     }
     // A file whose name holds a control character gives no symbol of it.
-    Outcome o = Cli({"convert", Write("in/AB\x1b" "C.csv", PriceRows(2, 3, 10)), "--out", pf});
+    Outcome o = Cli({"convert",
+                     Write("in/AB\x1b"
+                           "C.csv",
+                           PriceRows(2, 3, 10)),
+                     "--out", pf});
     EXPECT_EQ(o.status, 2);
     EXPECT_NE(o.err.find("a symbol may not hold control characters"), std::string::npos) << o.err;
 }

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -54,12 +53,13 @@ TEST_F(ConversionTest, WorkedExampleWritesEveryFileByteForByte) {
     std::string row = Stored(1000105.0f) + Stored(25.5f) + Stored(26.25f) + Stored(25.0f) + Stored(26.0f) +
                       Stored(12000.0f);
     EXPECT_EQ(test::Hex(Out("F1.DAT")), test::Hex(DataFile(6, 1, row)));
-    EXPECT_EQ(Out("F1.DOP"), "\"DATE\",0,0\r\n\"OPEN\",4,4\r\n\"HIGH\",4,4\r\n\"LOW\",4,4\r\n\"CLOSE\",4,4\r\n"
-                             "\"VOL\",4,4\r\n");
+    EXPECT_EQ(Out("F1.DOP"),
+              "\"DATE\",0,0\r\n\"OPEN\",4,4\r\n\"HIGH\",4,4\r\n\"LOW\",4,4\r\n\"CLOSE\",4,4\r\n"
+              "\"VOL\",4,4\r\n");
     // A new portfolio gets EMASTER beside MASTER.
     EXPECT_EQ(test::Hex(Out("EMASTER")),
-              test::Hex(test::EMasterFile({test::EMasterRecord(1, "IBM", "INTL BUSINESS", "INTL BUSINESS", 6, 63,
-                                                               20000105, 20000105)})));
+              test::Hex(test::EMasterFile({test::EMasterRecord(1, "IBM", "INTL BUSINESS", "INTL BUSINESS", 6,
+                                                               63, 20000105, 20000105)})));
     EXPECT_EQ(test::ListDir(m_out), (V{"EMASTER", "F1.DAT", "F1.DOP", "MASTER"}));
     EXPECT_EQ(m_settings.written, (std::vector<std::pair<std::string, std::string>>{
                                       {"Convert/PathIn", m_input},
@@ -97,8 +97,9 @@ TEST_F(ConversionTest, AddsUnderTheLowestFreeNumberAndBacksUpTheMasterItStartedF
     EXPECT_EQ(st.st_mode & 07777, 0640u);
     // Oldest first, whatever the file's order. Date, Close and Volume: 12-byte records.
     EXPECT_EQ(test::Hex(Out("F4.DAT")),
-              test::Hex(DataFile(3, 2, Stored(1000105.0f) + Stored(26.0f) + Stored(100.0f) + Stored(1000106.0f) +
-                                           Stored(27.0f) + Stored(200.0f))));
+              test::Hex(DataFile(3, 2,
+                                 Stored(1000105.0f) + Stored(26.0f) + Stored(100.0f) + Stored(1000106.0f) +
+                                     Stored(27.0f) + Stored(200.0f))));
     EXPECT_EQ(Out("F4.DOP"), "\"DATE\",0,0\r\n\"CLOSE\",4,4\r\n\"VOL\",4,4\r\n");
     EXPECT_EQ(Out("f3.dat"), "not ours");
 }
@@ -125,7 +126,8 @@ TEST_F(ConversionTest, RefusesIntradayDataAndChangesNothing) {
         job->m_nTimeColumn = c.timeColumn;
         job->m_nPeriodColumn = c.periodColumn;
         EXPECT_EQ(Convert(c.input, *job), 1);
-        EXPECT_EQ(Messages(), V{m_input + " holds several rows a day (intraday data); Tarvel writes daily data."});
+        EXPECT_EQ(Messages(),
+                  V{m_input + " holds several rows a day (intraday data); Tarvel writes daily data."});
         EXPECT_EQ(test::ListDir(m_out), V{});
     }
     // One time a day is daily data.
@@ -170,26 +172,40 @@ TEST_F(ConversionTest, RefusesWhatTheChecksFindAndChangesNothing) {
         {"missing directory", [](ConversionTest& t, CConverter& j) { j.SetPathOut(t.m_out + "/nope"); },
          [](ConversionTest& t) { return "Path does not exist: " + t.m_out + "/nope"; }},
         {"missing input", [](ConversionTest& t, CConverter& j) { j.m_strPathIn = t.m_dir / "missing.txt"; },
-         [](ConversionTest& t) { return "Cannot open the input file " + t.m_dir / "missing.txt" + ": No such file or directory"; }},
+         [](ConversionTest& t) {
+             return "Cannot open the input file " + t.m_dir / "missing.txt" + ": No such file or directory";
+         }},
         {"a directory as input", [](ConversionTest& t, CConverter& j) { j.m_strPathIn = t.m_dir.path(); },
          [](ConversionTest& t) { return t.m_dir.path() + " is not a regular file."; }},
-        {"binary input", [](ConversionTest& t, CConverter&) { test::WriteFile(t.m_input, std::string("01\0\x7f", 4)); },
+        {"binary input",
+         [](ConversionTest& t, CConverter&) { test::WriteFile(t.m_input, std::string("01\0\x7f", 4)); },
          [](ConversionTest& t) { return t.m_input + " is not a text file."; }},
-        {"existing master chosen, none there", [](ConversionTest&, CConverter& j) { j.m_bUseExistingMaster = 1; },
+        {"existing master chosen, none there",
+         [](ConversionTest&, CConverter& j) { j.m_bUseExistingMaster = 1; },
          [](ConversionTest&) { return std::string("Path specified does not point to a Master file"); }},
         {"new master chosen, one in lower case",
          [&](ConversionTest& t, CConverter&) { test::WriteFile(t.m_out + "/master", existing); },
          [](ConversionTest&) { return std::string("New Master chosen but one already exists"); }},
-        {"one field", [](ConversionTest&, CConverter& j) { std::fill(j.m_bFieldOn + 1, j.m_bFieldOn + 7, 0); },
+        {"one field",
+         [](ConversionTest&, CConverter& j) { std::fill(j.m_bFieldOn + 1, j.m_bFieldOn + 7, 0); },
          [](ConversionTest&) { return std::string("You need to select more columns"); }, kMbIconInformation},
-        {"duplicate symbol", existingMaster, [](ConversionTest&) { return std::string("Duplicate Symbol Failure"); }},
+        {"duplicate symbol", existingMaster,
+         [](ConversionTest&) { return std::string("Duplicate Symbol Failure"); }},
         {"date kind", [](ConversionTest&, CConverter& j) { j.m_nDateFormat = 3; },
          [](ConversionTest&) {
-             return std::string("You specified a character-separated date format\nbut only numeric date characters were found.");
+             return std::string(
+                 "You specified a character-separated date format\nbut only numeric date characters were "
+                 "found.");
          }},
-        {"a long date", [](ConversionTest& t, CConverter&) { test::WriteFile(t.m_input, "010500,1,2,3,4,5,6\n01234567890123456789,1\n"); },
-         [](ConversionTest&) { return std::string("The date in line 2 is too long to be a date.\nNothing was converted."); }},
-        {"only a header", [](ConversionTest& t, CConverter& j) {
+        {"a long date",
+         [](ConversionTest& t, CConverter&) {
+             test::WriteFile(t.m_input, "010500,1,2,3,4,5,6\n01234567890123456789,1\n");
+         },
+         [](ConversionTest&) {
+             return std::string("The date in line 2 is too long to be a date.\nNothing was converted.");
+         }},
+        {"only a header",
+         [](ConversionTest& t, CConverter& j) {
              test::WriteFile(t.m_input, "Date,Open,High,Low,Close,Volume,OI\n");
              j.m_bSkipOn = 1;
              j.m_nSkipRows = 1;
@@ -217,7 +233,8 @@ TEST_F(ConversionTest, RefusesWhatTheChecksFindAndChangesNothing) {
 
 TEST_F(ConversionTest, AFullMasterOverflowsIntoXMasterUntilThatIsFullToo) {
     std::vector<std::string> records;
-    for (int n = 1; n <= 255; ++n) records.push_back(test::SecurityRecord(n, std::string("S").append(std::to_string(n))));
+    for (int n = 1; n <= 255; ++n)
+        records.push_back(test::SecurityRecord(n, std::string("S").append(std::to_string(n))));
     const std::string master = test::MasterFile(records);
     test::WriteFile(m_out + "/MASTER", master);
     auto job = MakeJob();
@@ -228,9 +245,10 @@ TEST_F(ConversionTest, AFullMasterOverflowsIntoXMasterUntilThatIsFullToo) {
     EXPECT_EQ(Messages(), V{});
     EXPECT_EQ(Out("MASTER"), master);
     EXPECT_EQ(test::Hex(Out("XMASTER")),
-              test::Hex(test::XMasterFile({test::XMasterRecord(256, "IBM", "INTERNATIONAL BUSINESS MACHINES CORPORATION",
-                                                               63, 20000105, 20000106)},
-                                          257)));
+              test::Hex(test::XMasterFile(
+                  {test::XMasterRecord(256, "IBM", "INTERNATIONAL BUSINESS MACHINES CORPORATION", 63,
+                                       20000105, 20000106)},
+                  257)));
     std::string rows = Stored(1000105.0f) + Stored(25.5f) + Stored(26.25f) + Stored(25.0f) + Stored(26.0f) +
                        Stored(12000.0f) + Stored(1000106.0f) + Stored(1.0f) + Stored(2.0f) + Stored(3.0f) +
                        Stored(4.0f) + Stored(5.0f);
@@ -238,7 +256,8 @@ TEST_F(ConversionTest, AFullMasterOverflowsIntoXMasterUntilThatIsFullToo) {
 
     // XMASTER takes numbers up to 2000; then the portfolio is full.
     std::vector<std::string> xrecords;
-    for (int n = 256; n <= 2000; ++n) xrecords.push_back(test::XMasterRecord(n, std::string("X").append(std::to_string(n)), "", 63, 0, 0));
+    for (int n = 256; n <= 2000; ++n)
+        xrecords.push_back(test::XMasterRecord(n, std::string("X").append(std::to_string(n)), "", 63, 0, 0));
     std::string xmaster = test::XMasterFile(xrecords, 2001);
     test::WriteFile(m_out + "/XMASTER", xmaster);
     auto before = test::Snapshot(m_out);
@@ -258,35 +277,64 @@ TEST_F(ConversionTest, StoresRowsThatReadAndSkipsTheRest) {
         const char* name;
         std::string input;
         int format;
-        V rows;          // Date, Open, High, Low, Close
+        V rows;               // Date, Open, High, Low, Close
         std::string skipped;  // the message, "" for none
         char delimiter = ',';
     };
     const std::string wide = "010500" + std::string(100000, ',') + "\n";
     const Case cases[] = {
-        {"an empty field is a field", "010300,,184.77,182,183\n010400,1,2,3,4\n", 9, {"2000-01-04 1 2 3 4"},
+        {"an empty field is a field",
+         "010300,,184.77,182,183\n010400,1,2,3,4\n",
+         9,
+         {"2000-01-04 1 2 3 4"},
          "1 row was skipped. It was line 1: column 2 is empty."},
-        {"a short row", "010300,1,2,3\n010400,1,2,3,4\n", 9, {"2000-01-04 1 2 3 4"},
+        {"a short row",
+         "010300,1,2,3\n010400,1,2,3,4\n",
+         9,
+         {"2000-01-04 1 2 3 4"},
          "1 row was skipped. It was line 1: column 5 is missing."},
-        {"what is not a number", "010300,null,2,3,4\n010400,12%,2,3,4\n010500,1.2.3,2,3,4\n010600,1,2,3,4\n", 9,
-         {"2000-01-06 1 2 3 4"}, "3 rows were skipped. The first was line 1: column 2 is not a number."},
-        {"numbers as people write them", "010400,$181.18,2,3,4\n010500,2.41B,2,3,4\n", 9,
-         {"2000-01-04 181.18 2 3 4", "2000-01-05 2.41e+09 2 3 4"}, ""},
-        {"quoted fields", "\"010300\",\"1\",\" 2\",\"3,5\",4\n\"010400\",1,2,\"3\",\"4\"\n", 9, {"2000-01-04 1 2 3 4"},
+        {"what is not a number",
+         "010300,null,2,3,4\n010400,12%,2,3,4\n010500,1.2.3,2,3,4\n010600,1,2,3,4\n",
+         9,
+         {"2000-01-06 1 2 3 4"},
+         "3 rows were skipped. The first was line 1: column 2 is not a number."},
+        {"numbers as people write them",
+         "010400,$181.18,2,3,4\n010500,2.41B,2,3,4\n",
+         9,
+         {"2000-01-04 181.18 2 3 4", "2000-01-05 2.41e+09 2 3 4"},
+         ""},
+        {"quoted fields",
+         "\"010300\",\"1\",\" 2\",\"3,5\",4\n\"010400\",1,2,\"3\",\"4\"\n",
+         9,
+         {"2000-01-04 1 2 3 4"},
          "1 row was skipped. It was line 1: column 4 is not a number."},
         {"newest first, a repeated date's later row wins",
-         "01/06/2000,6,6,6,6\n01/05/2000,5,5,5,5\n01/06/2000,7,7,7,7\n", 4, {"2000-01-05 5 5 5 5", "2000-01-06 7 7 7 7"},
+         "01/06/2000,6,6,6,6\n01/05/2000,5,5,5,5\n01/06/2000,7,7,7,7\n",
+         4,
+         {"2000-01-05 5 5 5 5", "2000-01-06 7 7 7 7"},
          "1 row was skipped. It was line 1: line 3 has the same date."},
-        {"years as written", "03/05/1928,1,2,3,4\n12/31/1959,1,2,3,4\n01/01/1900,1,2,3,4\n", 4,
-         {"1900-01-01 1 2 3 4", "1928-03-05 1 2 3 4", "1959-12-31 1 2 3 4"}, ""},
-        {"days that do not exist", "02/30/2001,1,2,3,4\n01/03/,1,2,3,4\n1/5/00,1,2,3,4\n02/29/2100,1,2,3,4\n"
-                                   "12/31/1899,1,2,3,4\n02/29/2000,1,2,3,4\n", 4, {"2000-02-29 1 2 3 4"},
+        {"years as written",
+         "03/05/1928,1,2,3,4\n12/31/1959,1,2,3,4\n01/01/1900,1,2,3,4\n",
+         4,
+         {"1900-01-01 1 2 3 4", "1928-03-05 1 2 3 4", "1959-12-31 1 2 3 4"},
+         ""},
+        {"days that do not exist",
+         "02/30/2001,1,2,3,4\n01/03/,1,2,3,4\n1/5/00,1,2,3,4\n02/29/2100,1,2,3,4\n"
+         "12/31/1899,1,2,3,4\n02/29/2000,1,2,3,4\n",
+         4,
+         {"2000-02-29 1 2 3 4"},
          "5 rows were skipped. The first was line 1: the date in column 1 is not a real day."},
-        {"numeric dates must be whole", "21000229,1,2,3,4\n2000010,1,2,3,4\n20000101,1,2,3,4\n", 8,
-         {"2000-01-01 1 2 3 4"}, "2 rows were skipped. The first was line 1: the date in column 1 is not a real day."},
+        {"numeric dates must be whole",
+         "21000229,1,2,3,4\n2000010,1,2,3,4\n20000101,1,2,3,4\n",
+         8,
+         {"2000-01-01 1 2 3 4"},
+         "2 rows were skipped. The first was line 1: the date in column 1 is not a real day."},
         {"a NUL byte past the head and a line of 100,000 columns",
-         std::string(70000, '\n') + "010300,1,2,3,4\n" + std::string("0104\0" "00,1,2,3,4\n", 16) + wide +
-             "010600,1,2,3,4\n",
+         std::string(70000, '\n') + "010300,1,2,3,4\n" +
+             std::string("0104\0"
+                         "00,1,2,3,4\n",
+                         16) +
+             wide + "010600,1,2,3,4\n",
          9,
          {"2000-01-03 1 2 3 4", "2000-01-06 1 2 3 4"},
          "2 rows were skipped. The first was line 70002: the line holds a NUL byte."},
@@ -326,7 +374,8 @@ TEST_F(ConversionTest, HoldsAtMostTheLargestRecordCount) {
         return made;
     };
     ASSERT_EQ(Convert(DailyRows(65535), *job()), 1);
-    EXPECT_EQ(Messages(), V{"This file has more rows than one security can hold (65534).\nNothing was converted."});
+    EXPECT_EQ(Messages(),
+              V{"This file has more rows than one security can hold (65534).\nNothing was converted."});
     EXPECT_EQ(test::ListDir(m_out), V{});
 
     m_prompt.shown.clear();
@@ -394,13 +443,19 @@ TEST_F(ConversionTest, SymbolsAndNamesFitWholeOrAreRefused) {
 
 TEST_F(ConversionTest, IgnoresAByteOrderMarkBeforeTheFirstLine) {
     auto job = MakeJob();
-    ASSERT_EQ(Convert("\xEF\xBB\xBF" "010500,1,2,3,4,5,6\n", *job), 0);
+    ASSERT_EQ(Convert("\xEF\xBB\xBF"
+                      "010500,1,2,3,4,5,6\n",
+                      *job),
+              0);
     EXPECT_EQ(Rows(), V{"2000-01-05 1 2 3 4 5 6"});
     auto skipping = MakeJob("MSFT");
     skipping->m_bUseExistingMaster = 1;
     skipping->m_bSkipOn = 1;
     skipping->m_nSkipRows = 1;
-    ASSERT_EQ(Convert("\xEF\xBB\xBF" "Date,Open\n010500,1,2,3,4,5,6\n", *skipping), 0);
+    ASSERT_EQ(Convert("\xEF\xBB\xBF"
+                      "Date,Open\n010500,1,2,3,4,5,6\n",
+                      *skipping),
+              0);
     EXPECT_EQ(Rows(2), V{"2000-01-05 1 2 3 4 5 6"});
 }
 
@@ -410,7 +465,8 @@ TEST_F(ConversionTest, RemovesWhatAKilledConversionLeft) {
     test::WriteFile(m_out + "/MASTER", one);
     test::WriteFile(m_out + "/F1.DAT", DataFile(7, 1, Stored(1000105.0f) + std::string(24, '\0')));
     test::WriteFile(m_out + "/F1.DOP", "dop");
-    test::WriteFile(m_out + "/MASTER.~NU", test::MasterFile({test::SecurityRecord(1, "AAA"), test::SecurityRecord(2, "KIL")}));
+    test::WriteFile(m_out + "/MASTER.~NU",
+                    test::MasterFile({test::SecurityRecord(1, "AAA"), test::SecurityRecord(2, "KIL")}));
     test::WriteFile(m_out + "/F2.DAT", "half");
     test::WriteFile(m_out + "/F2.DOP", "half");
     test::WriteFile(m_out + "/F3.DAT.~NU", "temp");
@@ -429,7 +485,8 @@ TEST_F(ConversionTest, CompletesWhatAKilledCommitLeftInItsJournal) {
     auto job = MakeJob("AAA", "AAA");
     ASSERT_EQ(Convert("010500,1,2,3,4,5,6\n", *job), 0);
     const std::string one = Out("MASTER");
-    test::WriteFile(m_out + "/MASTER.~NU", test::MasterFile({one.substr(53), test::SecurityRecord(2, "KIL")}));
+    test::WriteFile(m_out + "/MASTER.~NU",
+                    test::MasterFile({one.substr(53), test::SecurityRecord(2, "KIL")}));
     std::string kil = Out("EMASTER").substr(192);
     kil[2] = 2;
     test::WriteFile(m_out + "/EMASTER", test::EMasterFile({Out("EMASTER").substr(192), kil}));
@@ -439,8 +496,8 @@ TEST_F(ConversionTest, CompletesWhatAKilledCommitLeftInItsJournal) {
     auto next = MakeJob("NEXT", "NEXT");
     next->m_bUseExistingMaster = 1;
     ASSERT_EQ(Convert("010500,1,2,3,4,5,6\n", *next), 0) << test::Hex(Out("MASTER"));
-    EXPECT_EQ(test::ListDir(m_out), (V{"EMASTER", "F1.DAT", "F1.DOP", "F2.DAT", "F2.DOP", "F3.DAT", "F3.DOP", "MASTER",
-                                       "MASTER.BAK"}));
+    EXPECT_EQ(test::ListDir(m_out), (V{"EMASTER", "F1.DAT", "F1.DOP", "F2.DAT", "F2.DOP", "F3.DAT", "F3.DOP",
+                                       "MASTER", "MASTER.BAK"}));
     EXPECT_EQ(Out("MASTER").size(), 4u * 53);
     EXPECT_EQ(Out("MASTER").substr(2 * 53 + kRecSymbol, 3), "KIL");
 }
@@ -451,7 +508,8 @@ TEST_F(ConversionTest, TheConsistencyCheckFindsEveryDefect) {
     ASSERT_EQ(Convert("010500,1,2,3,4,5,6\n010600,1,2,3,4,5,6\n", *job), 0);
     // A security in XMASTER beside it, with the same prices.
     test::WriteFile(m_out + "/F256.MWD", Out("F1.DAT"));
-    test::WriteFile(m_out + "/XMASTER", test::XMasterFile({test::XMasterRecord(256, "X", "X", 127, 20000105, 20000106)}, 257));
+    test::WriteFile(m_out + "/XMASTER",
+                    test::XMasterFile({test::XMasterRecord(256, "X", "X", 127, 20000105, 20000106)}, 257));
     const std::map<std::string, std::string> good = test::Snapshot(m_out);
     struct Case {
         const char* problem;
@@ -459,18 +517,22 @@ TEST_F(ConversionTest, TheConsistencyCheckFindsEveryDefect) {
     };
     const Case cases[] = {
         {"F1.DAT holds no prices", [](auto& f) { f["F1.DAT"] = DataFile(7, 0, ""); }},
-        {"F1.DAT: dates out of order", [](auto& f) { std::swap_ranges(&f["F1.DAT"][28], &f["F1.DAT"][32], &f["F1.DAT"][56]); }},
-        {"F1.DAT: MASTER dates disagree", [](auto& f) { f["MASTER"].replace(53 + kRecLastDate, 4, Stored(1000107.0f)); }},
+        {"F1.DAT: dates out of order",
+         [](auto& f) { std::swap_ranges(&f["F1.DAT"][28], &f["F1.DAT"][32], &f["F1.DAT"][56]); }},
+        {"F1.DAT: MASTER dates disagree",
+         [](auto& f) { f["MASTER"].replace(53 + kRecLastDate, 4, Stored(1000107.0f)); }},
         {"F1.DAT: exponent byte 1 or 2", [](auto& f) { f["F1.DAT"][28 + 7] = 2; }},
         {"no record accounts for F9.DAT", [](auto& f) { f["F9.DAT"] = "x"; }},
         {"left over: F1.DAT.~NU", [](auto& f) { f["F1.DAT.~NU"] = "x"; }},
         {"missing F1.DOP", [](auto& f) { f.erase("F1.DOP"); }},
         {"F1.DAT: recordCount 3 for 2 records", [](auto& f) { f["F1.DAT"].resize(56); }},
-        {"F1.DAT: EMASTER dates disagree", [](auto& f) { f["EMASTER"].replace(192 + 72, 4, test::IeeeFloat(1000107)); }},
+        {"F1.DAT: EMASTER dates disagree",
+         [](auto& f) { f["EMASTER"].replace(192 + 72, 4, test::IeeeFloat(1000107)); }},
         {"EMASTER does not hold MASTER's 1 securities", [](auto& f) { f["EMASTER"].resize(192); }},
         {"EMASTER record 1 is not file number 1", [](auto& f) { f["EMASTER"][192 + 2] = 9; }},
         {"F1.DAT: EMASTER fields disagree", [](auto& f) { f["EMASTER"][192 + 7] = 1; }},
-        {"F256.MWD: XMASTER dates disagree", [](auto& f) { f["XMASTER"].replace(150 + 116, 4, test::Le(20000107, 4)); }},
+        {"F256.MWD: XMASTER dates disagree",
+         [](auto& f) { f["XMASTER"].replace(150 + 116, 4, test::Le(20000107, 4)); }},
         {"XMASTER header or size wrong", [](auto& f) { f["XMASTER"][10] = 5; }},
         {"XMASTER next number too low", [](auto& f) { f["XMASTER"][18] = 0; }},
         {"missing F256.MWD", [](auto& f) { f.erase("F256.MWD"); }},
@@ -485,7 +547,8 @@ TEST_F(ConversionTest, TheConsistencyCheckFindsEveryDefect) {
         std::filesystem::remove_all(m_out);
         std::filesystem::create_directory(m_out);
         for (const auto& [name, bytes] : files) test::WriteFile(m_out + "/" + name, bytes);
-        EXPECT_NE(test::CheckPortfolio(m_out).find(c.problem), std::string::npos) << test::CheckPortfolio(m_out);
+        EXPECT_NE(test::CheckPortfolio(m_out).find(c.problem), std::string::npos)
+            << test::CheckPortfolio(m_out);
     }
 }
 

@@ -1,10 +1,11 @@
+#include "convert/date_text.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 
-#include "convert/date_text.h"
 #include "pricedb/stored_number.h"
 
 namespace tarvel {
@@ -44,10 +45,14 @@ TEST(SplitDateTime, TakesATimeOfDayAfterTheDate) {
         const char* time;
     };
     const Case cases[] = {
-        {" 2024-01-02 16:00:00 ", "2024-01-02", "16:00:00"}, {"1/2/2024 4:00 pm", "1/2/2024", "4:00 pm"},
-        {"2024-01-02T09:30:00.250Z", "2024-01-02", "09:30:00.250Z"}, {"2024.01.02  00:00", "2024.01.02", "00:00"},
-        {"01 05 2000", "01 05 2000", ""}, {"2024-01-02 16", "2024-01-02 16", ""},
-        {"2024-01-02 16:0", "2024-01-02 16:0", ""}, {"T16:00", "T16:00", ""},
+        {" 2024-01-02 16:00:00 ", "2024-01-02", "16:00:00"},
+        {"1/2/2024 4:00 pm", "1/2/2024", "4:00 pm"},
+        {"2024-01-02T09:30:00.250Z", "2024-01-02", "09:30:00.250Z"},
+        {"2024.01.02  00:00", "2024.01.02", "00:00"},
+        {"01 05 2000", "01 05 2000", ""},
+        {"2024-01-02 16", "2024-01-02 16", ""},
+        {"2024-01-02 16:0", "2024-01-02 16:0", ""},
+        {"T16:00", "T16:00", ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
@@ -72,9 +77,9 @@ TEST(FindDateFormatSpelling, TakesTheUsualSpellings) {
         const char* text;
         int number;
     };
-    const Case cases[] = {{"YYYY-MM-DD", 2}, {"mm/dd/yyyy", 4}, {"DD.MM.YYYY", 6}, {"YYYYMMDD", 8},
-                          {"YY-MM-DD", 1},   {"MM/DD/YY", 3},   {"ddmmyyyy", 12}, {"mmdd", 9},
-                          {"YYYY/DD/MM", 0}};
+    const Case cases[] = {{"YYYY-MM-DD", 2}, {"mm/dd/yyyy", 4}, {"DD.MM.YYYY", 6},
+                          {"YYYYMMDD", 8},   {"YY-MM-DD", 1},   {"MM/DD/YY", 3},
+                          {"ddmmyyyy", 12},  {"mmdd", 9},       {"YYYY/DD/MM", 0}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
         EXPECT_EQ(FindDateFormatSpelling(c.text), c.number);
@@ -86,8 +91,8 @@ TEST(FindDateFormat, FirstNameThatBeginsWithTheText) {
         const char* text;
         int number;
     };
-    const Case cases[] = {{"MMDDYY", 9}, {"mmddyy", 9}, {"mm", 3},     {"MMDD", 9},
-                          {"mmdd", 9},   {"YY", 1},     {"ccyymmdd", 8}, {"", 1},
+    const Case cases[] = {{"MMDDYY", 9}, {"mmddyy", 9},  {"mm", 3},       {"MMDD", 9},
+                          {"mmdd", 9},   {"YY", 1},      {"ccyymmdd", 8}, {"", 1},
                           {"XYZ", 0},    {"MMDDYYY", 0}, {"DDMMCCYY", 12}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);

@@ -1,8 +1,9 @@
+#include "convert/detect.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "convert/detect.h"
 #include "tests/support/temp_dir.h"
 
 namespace tarvel {
@@ -14,7 +15,14 @@ TEST(CUtf16Decoder, DecodesPiecesOfAnySize) {
     // "A", the euro sign, U+1F600 as a surrogate pair, a lone low surrogate,
     // and a cut-off high surrogate at the end; little-endian with a byte
     // order mark.
-    const std::string bytes("\xFF\xFE" "A\0" "\xAC\x20" "\x3D\xD8\x00\xDE" "\x00\xDC" "\x3D\xD8", 14);
+    const std::string bytes(
+        "\xFF\xFE"
+        "A\0"
+        "\xAC\x20"
+        "\x3D\xD8\x00\xDE"
+        "\x00\xDC"
+        "\x3D\xD8",
+        14);
     for (std::size_t piece : {1u, 2u, 3u, 14u}) {
         SCOPED_TRACE(piece);
         CUtf16Decoder decoder(false);
@@ -26,11 +34,19 @@ TEST(CUtf16Decoder, DecodesPiecesOfAnySize) {
 }
 
 TEST(SniffEncoding, TellsByteOrderMarksAndLatin1) {
-    EXPECT_EQ(SniffEncoding("\xEF\xBB\xBF" "Date"), TextEncoding::kUtf8Bom);
-    EXPECT_EQ(SniffEncoding("\xFF\xFE" "D"), TextEncoding::kUtf16Le);
+    EXPECT_EQ(SniffEncoding("\xEF\xBB\xBF"
+                            "Date"),
+              TextEncoding::kUtf8Bom);
+    EXPECT_EQ(SniffEncoding("\xFF\xFE"
+                            "D"),
+              TextEncoding::kUtf16Le);
     EXPECT_EQ(SniffEncoding("\xFE\xFF"), TextEncoding::kUtf16Be);
-    EXPECT_EQ(SniffEncoding("Er\xC3\xB6" "ffnung;Hoch\xC3"), TextEncoding::kUtf8);  // cut inside a letter
-    EXPECT_EQ(SniffEncoding("Er\xF6" "ffnung;Hoch"), TextEncoding::kLatin1);
+    EXPECT_EQ(SniffEncoding("Er\xC3\xB6"
+                            "ffnung;Hoch\xC3"),
+              TextEncoding::kUtf8);  // cut inside a letter
+    EXPECT_EQ(SniffEncoding("Er\xF6"
+                            "ffnung;Hoch"),
+              TextEncoding::kLatin1);
 }
 
 TEST(DetectLayout, FindsTheDelimiterAndTheHeaderLines) {
@@ -63,12 +79,9 @@ TEST(DetectLayout, TellsADecimalCommaFromThousands) {
         bool decimalComma;
     };
     const Case cases[] = {
-        {"02.01.2024;1,2345;7\n", true},
-        {"02.01.2024\t4.763,54\t1.000.000\n", true},
-        {"02.01.2024;101,250\n", true},
-        {"01/02/2024,\"4,763.54\",\"1,200\"\n", false},
-        {"01/02/2024,\"181,18\"\n", true},
-        {"2024-01-02;4763.54\n", false},
+        {"02.01.2024;1,2345;7\n", true},      {"02.01.2024\t4.763,54\t1.000.000\n", true},
+        {"02.01.2024;101,250\n", true},       {"01/02/2024,\"4,763.54\",\"1,200\"\n", false},
+        {"01/02/2024,\"181,18\"\n", true},    {"2024-01-02;4763.54\n", false},
         {"2024-01-02,4763.5,2.41B\n", false},
     };
     for (const Case& c : cases) {
@@ -86,21 +99,48 @@ TEST(DetectLayout, TakesColumnsFromHeaderNamesOrTheUsualOrder) {
         int time, ticker, period;
     };
     const Case cases[] = {
-        {"Date,Open,High,Low,Close,Adj Close,Volume\n2024-01-02,1,2,1,2,2,9\n", {0, 1, 2, 3, 4, 6, N}, N, N, N},
-        {"<TICKER>,<PER>,<DATE>,<TIME>,<OPEN>,<HIGH>,<LOW>,<CLOSE>,<VOL>,<OPENINT>\nX,D,20240102,000000,1,2,1,2,9,0\n",
-         {2, 4, 5, 6, 7, 8, 9}, 3, 0, 1},
-        {"Date,Close/Last,Volume,Open,High,Low\n01/16/2024,$1.5,9,$1,$2,$1\n", {0, 3, 4, 5, 1, 2, N}, N, N, N},
+        {"Date,Open,High,Low,Close,Adj Close,Volume\n2024-01-02,1,2,1,2,2,9\n",
+         {0, 1, 2, 3, 4, 6, N},
+         N,
+         N,
+         N},
+        {"<TICKER>,<PER>,<DATE>,<TIME>,<OPEN>,<HIGH>,<LOW>,<CLOSE>,<VOL>,<OPENINT>\nX,D,20240102,000000,1,2,"
+         "1,2,9,0\n",
+         {2, 4, 5, 6, 7, 8, 9},
+         3,
+         0,
+         1},
+        {"Date,Close/Last,Volume,Open,High,Low\n01/16/2024,$1.5,9,$1,$2,$1\n",
+         {0, 3, 4, 5, 1, 2, N},
+         N,
+         N,
+         N},
         {"\"Date\",\"Price\",\"Open\",\"Vol.\",\"Change %\"\n\"01/16/2024\",\"1\",\"2\",\"3M\",\"1%\"\n",
-         {0, 2, N, N, 1, 3, N}, N, N, N},
+         {0, 2, N, N, 1, 3, N},
+         N,
+         N,
+         N},
         {"date,last,close\n2024-01-02,1,2\n", {0, N, N, N, 2, N, N}, N, N, N},
-        {"DATUM;ERÖFFNUNG;HOCH;TIEF;SCHLUSSKURS;UMSATZ\n02.01.2024;1;2;1;2;9\n", {0, 1, 2, 3, 4, 5, N}, N, N, N},
-        {"Datum;Er\xF6" "ffnung;Schluss\n02.01.2024;1;2\n", {0, 1, N, N, 2, N, N}, N, N, N},
+        {"DATUM;ERÖFFNUNG;HOCH;TIEF;SCHLUSSKURS;UMSATZ\n02.01.2024;1;2;1;2;9\n",
+         {0, 1, 2, 3, 4, 5, N},
+         N,
+         N,
+         N},
+        {"Datum;Er\xF6"
+         "ffnung;Schluss\n02.01.2024;1;2\n",
+         {0, 1, N, N, 2, N, N},
+         N,
+         N,
+         N},
         {"Symbol,Date,Time,Open Interest,Close\nX,2024-01-02,16:00,5,1\n", {1, N, N, N, 4, N, 3}, 2, 0, N},
         {"2024.01.02,00:00,1,2,1,2,9\n", {0, 2, 3, 4, 5, 6, N}, 1, N, N},
         {"Day,A,B,C,D,E,F\n2024-01-02,1,2,1,2,9,4\n", {0, 1, 2, 3, 4, 5, 6}, N, N, N},
         {"2024-01-02,1,2\n", {0, N, N, N, 1, 2, N}, N, N, N},
         // A first row that is no real day stands between the header and the rows.
-        {"Date,Open,Close,Volume\n2024-02-30,1,2,3\n2024-03-01,1,2,n/a\n2024-03-04,1,2,5\n", {0, 1, N, N, 2, 3, N}, N, N,
+        {"Date,Open,Close,Volume\n2024-02-30,1,2,3\n2024-03-01,1,2,n/a\n2024-03-04,1,2,5\n",
+         {0, 1, N, N, 2, 3, N},
+         N,
+         N,
          N},
     };
     for (const Case& c : cases) {

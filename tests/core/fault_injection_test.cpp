@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <algorithm>
 #include <cerrno>
+#include <filesystem>
 #include <map>
 
 #include "pricedb/extended_masters.h"
@@ -27,7 +27,9 @@ protected:
         }
         fs::remove(m_out + "/MASTER.BAK");
         m_before = Snapshot(m_out);
-        test::WriteFile(m_input, "010500,10,11,9,10.5,1000,50\n010600,11,12,10,11.5,1100,51\n010700,12,13,11,12.5,1200,52\n");
+        test::WriteFile(
+            m_input,
+            "010500,10,11,9,10.5,1000,50\n010600,11,12,10,11.5,1100,51\n010700,12,13,11,12.5,1200,52\n");
     }
 
     // Two securities in XMASTER beside the three in MASTER and EMASTER, then
@@ -37,8 +39,8 @@ protected:
         std::vector<std::string> records;
         for (int n : {256, 257}) {
             std::string name = n == 256 ? "XXA" : "XXB";
-            records.push_back(test::XMasterRecord(n, name, name + " LONG NAME OF MORE THAN SIXTEEN BYTES", 127,
-                                                  20000105, 20000106));
+            records.push_back(test::XMasterRecord(n, name, name + " LONG NAME OF MORE THAN SIXTEEN BYTES",
+                                                  127, 20000105, 20000106));
             std::string data;
             for (int i = 0; i < 7; ++i) data += std::string("\0\0\3\0", 4);
             for (float day : {1000105.0f, 1000106.0f}) {
@@ -50,9 +52,10 @@ protected:
         test::WriteFile(m_out + "/XMASTER", test::XMasterFile(records, 258));
         ASSERT_EQ(test::CheckPortfolio(m_out), "");
         m_before = Snapshot(m_out);
-        test::WriteFile(m_input,
-                        "XXA,20000106,9,9,9,9,9,9\nAAA,20000106,8,8,8,8,8,8\nAAA,20000107,2,3,1,2.5,100,7\n"
-                        "XXA,20000107,5,6,4,5.5,500,8\nXXA,20000110,6,7,5,6.5,600,9\nNEW,20000107,1,2,1,1.5,10,1\n");
+        test::WriteFile(
+            m_input,
+            "XXA,20000106,9,9,9,9,9,9\nAAA,20000106,8,8,8,8,8,8\nAAA,20000107,2,3,1,2.5,100,7\n"
+            "XXA,20000107,5,6,4,5.5,500,8\nXXA,20000110,6,7,5,6.5,600,9\nNEW,20000107,1,2,1,1.5,10,1\n");
         m_bUpdate = true;
     }
 
@@ -108,7 +111,8 @@ protected:
             if (result == 1) {
                 EXPECT_EQ(after, m_before);
                 ASSERT_EQ(prompt.shown.size(), 1u);
-                EXPECT_NE(prompt.shown[0].text.find("Input/output error"), std::string::npos) << prompt.shown[0].text;
+                EXPECT_NE(prompt.shown[0].text.find("Input/output error"), std::string::npos)
+                    << prompt.shown[0].text;
             } else {
                 // A fault whose result nobody consults (a clean-up, the backup
                 // taken after the commit, removing a journal that is carried

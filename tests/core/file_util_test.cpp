@@ -1,10 +1,11 @@
+#include "platform/file_util.h"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 
-#include "platform/file_util.h"
 #include "tests/support/fake_platform.h"
 #include "tests/support/temp_dir.h"
 
@@ -25,7 +26,8 @@ TEST(ReplaceFile, ReplacesWithoutLeavingTheTemporaryOrWritingThroughALink) {
     EXPECT_EQ(test::ListDir(dir.path()), std::vector<std::string>{"MASTER"});
     EXPECT_EQ(test::ReadFile(outside / "victim"), "keep");
     // The stale temporary goes first; the old file is never deleted.
-    EXPECT_EQ(platform.log(), (std::vector<std::string>{"remove", "open", "write", "flush", "close", "rename"}));
+    EXPECT_EQ(platform.log(),
+              (std::vector<std::string>{"remove", "open", "write", "flush", "close", "rename"}));
 }
 
 TEST(ReplaceFile, AnyFailingStepLeavesTheOldFileWhole) {
@@ -79,7 +81,8 @@ TEST(PosixPlatform, AFailedCallReturnsTheSystemsReason) {
     EXPECT_EQ(file, nullptr);
     CStatus made = platform->MakeDirectory(dir / "a/b");
     EXPECT_EQ(made.Number(), ENOENT);
-    EXPECT_EQ(OpenFailureMessage(missing, "Cannot open", "x"), std::string("Cannot open x: ") + std::strerror(ENOENT));
+    EXPECT_EQ(OpenFailureMessage(missing, "Cannot open", "x"),
+              std::string("Cannot open x: ") + std::strerror(ENOENT));
     EXPECT_EQ(OpenFailureMessage(CStatus::NotRegular(), "Cannot open", "x"), "x is not a regular file.");
     EXPECT_TRUE(CStatus().ok());
     EXPECT_EQ(CStatus().Text(), "");

@@ -1,11 +1,11 @@
+#include "pricedb/find_security.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-
 #include <unistd.h>
 
 #include <filesystem>
 
-#include "pricedb/find_security.h"
 #include "tests/support/fake_platform.h"
 #include "tests/support/master_builder.h"
 #include "tests/support/temp_dir.h"
@@ -40,21 +40,30 @@ Found Find(const std::string& dir, const std::string& symbol) {
 
 TEST(FindSecurity, MatchesNameOrSymbolWordsWithoutRegardToCase) {
     CTempDir dir;
-    test::WriteFile(dir / "MASTER", MasterFile({SecurityRecord(1, "IBM", "INTL BUSINESS"),
-                                                SecurityRecord(2, "BRK A", "BERKSHIRE"),
-                                                SecurityRecord(3, "XOM X", "EXXON"),
-                                                SecurityRecord(4, "ABCDEFGHIJKLMNOP", "LONG")}));
+    test::WriteFile(
+        dir / "MASTER",
+        MasterFile({SecurityRecord(1, "IBM", "INTL BUSINESS"), SecurityRecord(2, "BRK A", "BERKSHIRE"),
+                    SecurityRecord(3, "XOM X", "EXXON"), SecurityRecord(4, "ABCDEFGHIJKLMNOP", "LONG")}));
     struct Case {
         const char* symbol;
         std::int16_t result;
         int fileNumber;
     };
     const Case cases[] = {
-        {"ibm", kFindFound, 1},       {"intl business", kFindFound, 1}, {"Intl Business ", kFindNotFound, -1},
-        {"BRK A", kFindFound, 2},     {"brk a", kFindFound, 2},         {"BRK B", kFindNotFound, -1},
-        {"BRK", kFindFound, 2},       {"XOM", kFindFound, 3},           {"XOM X", kFindFound, 3},
-        {"ABCDEFGHIJKLMNOP", kFindFound, 4}, {"ABCDEFGHIJKLMNO", kFindNotFound, -1}, {"exxon", kFindFound, 3},
-        {"IB", kFindNotFound, -1},    {"INTL", kFindNotFound, -1},
+        {"ibm", kFindFound, 1},
+        {"intl business", kFindFound, 1},
+        {"Intl Business ", kFindNotFound, -1},
+        {"BRK A", kFindFound, 2},
+        {"brk a", kFindFound, 2},
+        {"BRK B", kFindNotFound, -1},
+        {"BRK", kFindFound, 2},
+        {"XOM", kFindFound, 3},
+        {"XOM X", kFindFound, 3},
+        {"ABCDEFGHIJKLMNOP", kFindFound, 4},
+        {"ABCDEFGHIJKLMNO", kFindNotFound, -1},
+        {"exxon", kFindFound, 3},
+        {"IB", kFindNotFound, -1},
+        {"INTL", kFindNotFound, -1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.symbol);
@@ -67,7 +76,7 @@ TEST(FindSecurity, MatchesNameOrSymbolWordsWithoutRegardToCase) {
 TEST(FindSecurity, HandsOutTheRecordWithDecodedDatesAndItsDirectory) {
     CTempDir dir;
     std::string record = SecurityRecord(9, "IBM", "INTL");
-    record.replace(kRecFirstDate, 4, "\x50\x2A\x74\x94");  // 1000101
+    record.replace(kRecFirstDate, 4, "\x50\x2A\x74\x94");           // 1000101
     record.replace(kRecLastDate, 4, std::string("\0\0\0\x81", 4));  // 1.0
     test::WriteFile(dir / "MASTER", MasterFile({record}));
     auto platform = MakePosixPlatform();
@@ -88,10 +97,11 @@ TEST(FindSecurity, SearchesRecordsFirstThenSubDirectoriesDepthFirst) {
     CTempDir dir;
     std::filesystem::create_directories(dir / "A/DEEP");
     std::filesystem::create_directories(dir / "B");
-    test::WriteFile(dir / "MASTER", MasterFile({DirectoryRecord(1, "A"), SecurityRecord(2, "TOP"),
-                                                DirectoryRecord(3, "B")}));
+    test::WriteFile(dir / "MASTER",
+                    MasterFile({DirectoryRecord(1, "A"), SecurityRecord(2, "TOP"), DirectoryRecord(3, "B")}));
     test::WriteFile(dir / "A/MASTER", MasterFile({DirectoryRecord(1, "DEEP"), SecurityRecord(2, "INA")}));
-    test::WriteFile(dir / "A/DEEP/MASTER", MasterFile({SecurityRecord(5, "SHARED"), SecurityRecord(6, "DEEPONLY")}));
+    test::WriteFile(dir / "A/DEEP/MASTER",
+                    MasterFile({SecurityRecord(5, "SHARED"), SecurityRecord(6, "DEEPONLY")}));
     test::WriteFile(dir / "B/MASTER", MasterFile({SecurityRecord(7, "SHARED"), SecurityRecord(8, "TOP")}));
     struct Case {
         const char* symbol;
@@ -99,8 +109,10 @@ TEST(FindSecurity, SearchesRecordsFirstThenSubDirectoriesDepthFirst) {
         std::string dir;
     };
     const Case cases[] = {
-        {"TOP", 2, dir.path() + "/"},      {"INA", 2, dir.path() + "/A/"},
-        {"SHARED", 5, dir.path() + "/A/DEEP/"}, {"DEEPONLY", 6, dir.path() + "/A/DEEP/"},
+        {"TOP", 2, dir.path() + "/"},
+        {"INA", 2, dir.path() + "/A/"},
+        {"SHARED", 5, dir.path() + "/A/DEEP/"},
+        {"DEEPONLY", 6, dir.path() + "/A/DEEP/"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.symbol);
@@ -128,9 +140,11 @@ TEST(FindSecurity, MissingOrDamagedMastersAreNotSearchedAndSayWhy) {
     EXPECT_EQ(problem("IBM"), "");
     // A damaged MASTER below, or at the top, is not searched at all.
     test::WriteFile(dir / "SUB/MASTER", MasterFile({SecurityRecord(2, "IBM")}, 3));
-    EXPECT_EQ(problem("IBM"), "The Master file " + dir / "SUB/MASTER" + " is damaged: it counts 3 securities but holds 1.");
+    EXPECT_EQ(problem("IBM"),
+              "The Master file " + dir / "SUB/MASTER" + " is damaged: it counts 3 securities but holds 1.");
     test::WriteFile(dir / "MASTER", MasterFile({SecurityRecord(1, "AAA"), SecurityRecord(2, "IBM")}, 1));
-    EXPECT_EQ(problem("AAA"), "The Master file " + dir / "MASTER" + " is damaged: it counts 1 securities but holds 2.");
+    EXPECT_EQ(problem("AAA"),
+              "The Master file " + dir / "MASTER" + " is damaged: it counts 1 securities but holds 2.");
     std::filesystem::remove(dir / "MASTER");
     ::mkfifo((dir / "MASTER").c_str(), 0644);
     EXPECT_EQ(problem("AAA"), dir / "MASTER" + " is not a regular file.");
@@ -152,12 +166,14 @@ TEST(FindSecurity, NeverLeavesTheTreeOrLoops) {
     test::WriteFile(dir / "MASTER", MasterFile({SecurityRecord(1, "OUTSIDE")}));
     test::WriteFile(dir / "tree/SUB/MASTER", MasterFile({SecurityRecord(1, "OUTSIDE")}));
     // Entries that name the directory itself, its parent, or a path.
-    test::WriteFile(dir / "tree/MASTER", MasterFile({DirectoryRecord(1, ".."), DirectoryRecord(2, "."),
-                                                     DirectoryRecord(3, "../tree"), DirectoryRecord(4, "SUB/..")}));
+    test::WriteFile(dir / "tree/MASTER",
+                    MasterFile({DirectoryRecord(1, ".."), DirectoryRecord(2, "."),
+                                DirectoryRecord(3, "../tree"), DirectoryRecord(4, "SUB/..")}));
     EXPECT_EQ(Find(dir / "tree", "OUTSIDE").result, kFindNotFound);
     // A link back to the top is not entered a second time.
     std::filesystem::create_directory_symlink(dir / "tree", dir / "tree/LOOP");
-    test::WriteFile(dir / "tree/MASTER", MasterFile({DirectoryRecord(1, "LOOP"), DirectoryRecord(2, "LOOP")}));
+    test::WriteFile(dir / "tree/MASTER",
+                    MasterFile({DirectoryRecord(1, "LOOP"), DirectoryRecord(2, "LOOP")}));
     EXPECT_EQ(Find(dir / "tree", "ANY").result, kFindNotFound);
 }
 
@@ -165,8 +181,8 @@ TEST(FindSecurity, StopsAtThirtyThreeLevels) {
     CTempDir dir;
     std::string path = dir.path();
     for (int depth = 0; depth <= 34; ++depth) {
-        test::WriteFile(path + "/MASTER",
-                        MasterFile({SecurityRecord(1, "AT" + std::to_string(depth)), DirectoryRecord(2, "D")}));
+        test::WriteFile(path + "/MASTER", MasterFile({SecurityRecord(1, "AT" + std::to_string(depth)),
+                                                      DirectoryRecord(2, "D")}));
         path += "/D";
         std::filesystem::create_directory(path);
     }

@@ -17,13 +17,20 @@ TEST(Utf8, ValidatesWholeTextAndHeadsCutMidCharacter) {
         bool validHead;
     };
     const Case cases[] = {
-        {"", true, true},                        {"plain", true, true},
-        {"\xc3\xbc\xe2\x82\xac", true, true},     {"\xf4\x8f\xbf\xbf", true, true},
-        {"ab\xe2\x82", false, true},              {"ab\xf0", false, true},  // heads of longer texts
-        {"\xe2\x82x", false, false},             {"\xc0\xaf", false, false},  // overlong
-        {"\xe0\x9f\xbf", false, false},          {"\xed\xa0\x80", false, false},  // surrogate
-        {"\xed\xa0", false, false},              {"\xf4\x90\x80\x80", false, false},  // past U+10FFFF
-        {"\x80", false, false},                  {"\xff", false, false},
+        {"", true, true},
+        {"plain", true, true},
+        {"\xc3\xbc\xe2\x82\xac", true, true},
+        {"\xf4\x8f\xbf\xbf", true, true},
+        {"ab\xe2\x82", false, true},
+        {"ab\xf0", false, true},  // heads of longer texts
+        {"\xe2\x82x", false, false},
+        {"\xc0\xaf", false, false},  // overlong
+        {"\xe0\x9f\xbf", false, false},
+        {"\xed\xa0\x80", false, false},  // surrogate
+        {"\xed\xa0", false, false},
+        {"\xf4\x90\x80\x80", false, false},  // past U+10FFFF
+        {"\x80", false, false},
+        {"\xff", false, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.text));
@@ -39,8 +46,12 @@ TEST(Utf8, CutsAtACharacterBoundaryNeverPastTheWidth) {
         std::string_view cut;
     };
     const Case cases[] = {
-        {"ABC", 5, "ABC"}, {"ABCDEF", 4, "ABCD"}, {"A\xc3\xbc", 2, "A"}, {"A\xc3\xbc", 3, "A\xc3\xbc"},
-        {"\xe2\x82\xac\xe2\x82\xac", 5, "\xe2\x82\xac"}, {"\xf0\x9d\x84\x9e", 3, ""},
+        {"ABC", 5, "ABC"},
+        {"ABCDEF", 4, "ABCD"},
+        {"A\xc3\xbc", 2, "A"},
+        {"A\xc3\xbc", 3, "A\xc3\xbc"},
+        {"\xe2\x82\xac\xe2\x82\xac", 5, "\xe2\x82\xac"},
+        {"\xf0\x9d\x84\x9e", 3, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.text));

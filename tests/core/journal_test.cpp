@@ -1,11 +1,12 @@
 // The commit journal on its own: its text, what is read as one of ours, and
 // carrying it out.
+#include "pricedb/journal.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
 
 #include "platform/platform.h"
-#include "pricedb/journal.h"
 #include "tests/support/master_builder.h"
 #include "tests/support/temp_dir.h"
 
@@ -37,8 +38,8 @@ TEST(Journal, AnythingButAWholeJournalOfOurRenamesIsNone) {
                                     whole.substr(0, 20),                // no END
                                     whole + "R MASTER.~NU MASTER\n",    // a line after END
                                     std::string("X MASTER.~NU MASTER\nEND\n"),
-                                    std::string("R MASTER.NEW MASTER\nEND\n"),   // not <name>.~NU
-                                    std::string("R ../M.~NU ../M\nEND\n"),       // outside the directory
+                                    std::string("R MASTER.NEW MASTER\nEND\n"),  // not <name>.~NU
+                                    std::string("R ../M.~NU ../M\nEND\n"),      // outside the directory
                                     std::string("R .~NU \nEND\n"), std::string("")}) {
         SCOPED_TRACE(text);
         std::vector<JournalStep> steps;
@@ -48,7 +49,7 @@ TEST(Journal, AnythingButAWholeJournalOfOurRenamesIsNone) {
 
 TEST(Journal, FinishingRenamesWhatIsLeftAndRemovesTheJournal) {
     CTempDir dir;
-    test::WriteFile(dir / "F3.DAT", "new");            // renamed before a crash
+    test::WriteFile(dir / "F3.DAT", "new");  // renamed before a crash
     test::WriteFile(dir / "MASTER", "old");
     const std::string master = test::MasterFile({test::SecurityRecord(3, "NEW")});
     test::WriteFile(dir / "MASTER.~NU", master);

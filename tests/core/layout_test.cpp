@@ -1,8 +1,9 @@
+#include "pricedb/layout.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "pricedb/layout.h"
 #include "tests/support/temp_dir.h"
 
 namespace tarvel {
@@ -12,8 +13,9 @@ std::string AsString(const MasterRecordBytes& bytes) { return std::string(bytes.
 
 TEST(MasterRecord, CutsUtf8TextAtACharacterBoundary) {
     MasterRecord record;
-    record.name = "ABCDEFGHIJKLMN\xC3\xA9Z";   // the 2-byte é would straddle byte 16
-    record.symbol = "\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC";  // six 3-byte €
+    record.name = "ABCDEFGHIJKLMN\xC3\xA9Z";  // the 2-byte é would straddle byte 16
+    record.symbol =
+        "\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC";  // six 3-byte €
     MasterRecordBytes bytes = EncodeMasterRecord(record);
     EXPECT_EQ(AsString(bytes).substr(kRecName, 16), "ABCDEFGHIJKLMN\xC3\xA9");
     EXPECT_EQ(AsString(bytes).substr(kRecSymbol, 16),
@@ -46,9 +48,10 @@ TEST(MasterHeader, RewritesOnlyTheCounters) {
 // Conversions check the description of the fields they write; these are the rest.
 TEST(DataFiles, FieldDescriptionBytes) {
     const bool all[kFieldCount] = {true, true, true, true, true, true, true};
-    EXPECT_EQ(MakeFieldDescription(all),
-              "\"DATE\",0,0\r\n\"OPEN\",4,4\r\n\"HIGH\",4,4\r\n\"LOW\",4,4\r\n\"CLOSE\",4,4\r\n\"VOL\",4,4\r\n"
-              "\"OI\",4,4\r\n");
+    EXPECT_EQ(
+        MakeFieldDescription(all),
+        "\"DATE\",0,0\r\n\"OPEN\",4,4\r\n\"HIGH\",4,4\r\n\"LOW\",4,4\r\n\"CLOSE\",4,4\r\n\"VOL\",4,4\r\n"
+        "\"OI\",4,4\r\n");
     const bool noDate[kFieldCount] = {false, false, false, false, true, true, false};
     EXPECT_EQ(MakeFieldDescription(noDate), "\"CLOSE\",4,4\r\n\"VOL\",4,4\r\n");
 }

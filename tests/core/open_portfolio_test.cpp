@@ -1,11 +1,12 @@
 // Taking a portfolio for a change: the lock, the journal, the choice of
 // MASTER and its checks, each once, with the messages every caller shows.
+#include "pricedb/open_portfolio.h"
+
 #include <gtest/gtest.h>
 
 #include <map>
 #include <string>
 
-#include "pricedb/open_portfolio.h"
 #include "tests/support/conversion_fixture.h"
 #include "tests/support/master_builder.h"
 
@@ -75,8 +76,9 @@ TEST_F(OpenPortfolioTest, ADamagedMasterIsNamedAndTheLockReleased) {
     test::WriteFile(m_out + "/MASTER", test::MasterFile({test::SecurityRecord(1, "AAA")}, 3));
     std::unique_ptr<CPortfolio> portfolio;
     EXPECT_EQ(OpenFor(MasterChoice::kEither, &portfolio), PortfolioOpening::kNotOpened);
-    EXPECT_EQ(Messages(), std::vector<std::string>{"The Master file " + m_out +
-                                                   "/MASTER is damaged: it counts 3 securities but holds 1."});
+    EXPECT_EQ(Messages(),
+              std::vector<std::string>{"The Master file " + m_out +
+                                       "/MASTER is damaged: it counts 3 securities but holds 1."});
     // Released: the next one is not kept waiting.
     test::WriteFile(m_out + "/MASTER", test::MasterFile({}));
     EXPECT_EQ(OpenFor(MasterChoice::kExisting, &portfolio), PortfolioOpening::kOpened);

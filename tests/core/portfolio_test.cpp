@@ -1,11 +1,12 @@
 // The portfolio object's staging and commits, where a batch relies on them:
 // going back over a file that failed, and a commit whose last renames keep
 // failing.
+#include "pricedb/portfolio.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "pricedb/portfolio.h"
 #include "pricedb/recovery.h"
 #include "tests/support/fake_platform.h"
 #include "tests/support/portfolio_check.h"
@@ -55,12 +56,15 @@ TEST(Portfolio, GoingBackOverAFileUndoesItsRowsAppendedToAnEarlierOne) {
     ASSERT_EQ(portfolio.StageNew(Daily("XX", {20240102, 20240103}), &n), 0);
     // The next file appends to XX, then fails: all of it goes.
     auto mark = portfolio.MarkStaged();
-    ASSERT_EQ(portfolio.StageAppend(*portfolio.FindSymbol("XX"), Daily("XX", {20240104, 20240105}), &added, &leftOut), 0);
+    ASSERT_EQ(portfolio.StageAppend(*portfolio.FindSymbol("XX"), Daily("XX", {20240104, 20240105}), &added,
+                                    &leftOut),
+              0);
     EXPECT_EQ(added, 2);
     portfolio.RollBack(*mark);
     // In a portfolio without EMASTER, a security staged new takes rows too.
     std::filesystem::remove(dir / "EMASTER");
-    ASSERT_EQ(portfolio.StageAppend(*portfolio.FindSymbol("XX"), Daily("XX", {20240108}), &added, &leftOut), 0);
+    ASSERT_EQ(portfolio.StageAppend(*portfolio.FindSymbol("XX"), Daily("XX", {20240108}), &added, &leftOut),
+              0);
     ASSERT_EQ(portfolio.Commit(true), 0);
     EXPECT_EQ(test::CheckPortfolio(dir.path()), "");
     EXPECT_EQ(test::ReadFile(dir / "F1.DAT").size(), 4u * 8);
@@ -86,28 +90,33 @@ TEST(Portfolio, ACommitWhoseRenamesKeepFailingHoldsEverythingUntilItIsCompleted)
     CPortfolio portfolio(platform, prompt, dir.path(), dir / "MASTER", false);
     int n = 0, added = 0, leftOut = 0;
     ASSERT_EQ(portfolio.Open(), 0);
-    ASSERT_EQ(portfolio.StageAppend(*portfolio.FindSymbol("AAA"), Daily("AAA", {20240102, 20240103}), &added, &leftOut), 0);
+    ASSERT_EQ(portfolio.StageAppend(*portfolio.FindSymbol("AAA"), Daily("AAA", {20240102, 20240103}), &added,
+                                    &leftOut),
+              0);
     ASSERT_EQ(portfolio.StageNew(Daily("BBB", {20240103}), &n), 0);
     // Committed: the journal stands; only MASTER's rename failed.
     EXPECT_EQ(portfolio.Commit(true), 0);
     ASSERT_EQ(prompt.shown.size(), 1u);
-    EXPECT_EQ(prompt.shown[0].text, "The conversion is saved, but " + dir.path() +
-                                        " could not be brought up to date: Input/output error. The next conversion "
-                                        "into it completes it.");
+    EXPECT_EQ(prompt.shown[0].text,
+              "The conversion is saved, but " + dir.path() +
+                  " could not be brought up to date: Input/output error. The next conversion "
+                  "into it completes it.");
     EXPECT_TRUE(test::FileExists(dir / kJournalName));
     EXPECT_EQ(test::CheckPortfolio(dir.path(), true), "");
 
     // Nothing more is staged, committed or cleaned up while it stays.
     prompt.shown.clear();
-    EXPECT_EQ(portfolio.StageAppend(*portfolio.FindSymbol("AAA"), Daily("AAA", {20240104}), &added, &leftOut), 1);
+    EXPECT_EQ(portfolio.StageAppend(*portfolio.FindSymbol("AAA"), Daily("AAA", {20240104}), &added, &leftOut),
+              1);
     RemoveLeftovers(platform, dir.path(), dir / "MASTER");
     CPortfolio next(platform, prompt, dir.path(), dir / "MASTER", false);
     EXPECT_EQ(next.Open(), 1);
     ASSERT_EQ(prompt.shown.size(), 2u);
-    EXPECT_EQ(prompt.shown[1].text, "A conversion into " + dir.path() + " was saved but could not be completed (" +
-                                        (dir / kJournalName) +
-                                        "), and still cannot: Input/output error. Nothing more is converted until it "
-                                        "can.");
+    EXPECT_EQ(prompt.shown[1].text,
+              "A conversion into " + dir.path() + " was saved but could not be completed (" +
+                  (dir / kJournalName) +
+                  "), and still cannot: Input/output error. Nothing more is converted until it "
+                  "can.");
     EXPECT_NE(test::Snapshot(dir.path()), before);
 
     // Once renames work again the commit is completed whole.

@@ -1,8 +1,9 @@
+#include "convert/row_preview.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "convert/row_preview.h"
 #include "tests/support/fake_platform.h"
 #include "tests/support/temp_dir.h"
 
@@ -18,10 +19,12 @@ std::vector<std::string> Shown(const CRowPreview& preview) {
             text.append("!").append(std::to_string(row.m_nBadField)).append(":").append(row.m_strReason);
         } else {
             char date[16];
-            std::snprintf(date, sizeof date, ":%04d-%02d-%02d", row.m_date.year, row.m_date.month, row.m_date.day);
+            std::snprintf(date, sizeof date, ":%04d-%02d-%02d", row.m_date.year, row.m_date.month,
+                          row.m_date.day);
             text += date;
             for (int f = kOpen; f < kFieldCount; ++f) {
-                if (row.m_bValueRead[f]) text.append(" ").append(std::to_string(static_cast<int>(row.m_value[f] * 100)));
+                if (row.m_bValueRead[f])
+                    text.append(" ").append(std::to_string(static_cast<int>(row.m_value[f] * 100)));
             }
         }
         shown.push_back(text);
@@ -50,17 +53,17 @@ TEST(PreviewRows, ShowsRowsAsStoredAndWhySkippedOnesAreSkipped) {
     p.job.m_bSkipOn = 1;
     p.job.m_nSkipRows = 1;
     const std::string head =
-        "\xEF\xBB\xBF" "Datum;Schluss;Volumen\r\n"
+        "\xEF\xBB\xBF"
+        "Datum;Schluss;Volumen\r\n"
         "02.01.2024;1,5;7\r\n"
         "\r\n"
         "31.02.2024;1,5;7\n"
         "03.01.2024;x;7\r"
         "04.01.2024;1,75\n";
     CRowPreview preview = PreviewRows(head, p.job);
-    EXPECT_EQ(Shown(preview), (std::vector<std::string>{"2:2024-01-02 150 700",
-                                                        "4!0:the date in column 1 is not a real day",
-                                                        "5!4:column 2 is not a number",
-                                                        "6!5:column 3 is missing"}));
+    EXPECT_EQ(Shown(preview),
+              (std::vector<std::string>{"2:2024-01-02 150 700", "4!0:the date in column 1 is not a real day",
+                                        "5!4:column 2 is not a number", "6!5:column 3 is missing"}));
     EXPECT_EQ(preview.m_nSkipped, 3);
     // Fields before the one at fault were read.
     EXPECT_TRUE(preview.m_rows[3].m_bValueRead[kClose]);
@@ -83,7 +86,13 @@ TEST(PreviewRows, StopsAtTheRowLimitAndLeavesOutALineCutByTheHead) {
 
 TEST(ReadPreviewHead, ReadsUtf16AsTextAndNamesAFileThatCannotBeRead) {
     test::CTempDir dir;
-    test::WriteFile(dir / "utf16.txt", std::string("\xFF\xFE" "0\0" "1\0" ";\0" "2\0" "\n\0", 12));
+    test::WriteFile(dir / "utf16.txt", std::string("\xFF\xFE"
+                                                   "0\0"
+                                                   "1\0"
+                                                   ";\0"
+                                                   "2\0"
+                                                   "\n\0",
+                                                   12));
     test::CFaultyPlatform platform;
     std::string head, error;
     ASSERT_TRUE(ReadPreviewHead(platform, dir / "utf16.txt", &head, &error));

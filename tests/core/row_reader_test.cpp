@@ -1,3 +1,5 @@
+#include "convert/row_reader.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -5,7 +7,6 @@
 #include <fstream>
 #include <sstream>
 
-#include "convert/row_reader.h"
 #include "tests/support/temp_dir.h"
 
 namespace tarvel {
@@ -84,7 +85,8 @@ TEST(ReadNumber, ReadsWholeDecimalNumbersOrNumbersAsPeopleWriteThem) {
         std::getline(std::getline(std::getline(fields, text, '\t'), reader, '\t'), expected);
         SCOPED_TRACE(testing::Message() << "'" << text << "' by " << reader);
         float value = -7.0f;
-        const bool read = reader == "plain" ? ReadNumber(text, &value) : ReadPriceNumber(text, reader == "written,", &value);
+        const bool read = reader == "plain" ? ReadNumber(text, &value)
+                                            : ReadPriceNumber(text, reader == "written,", &value);
         EXPECT_EQ(read, expected != "refused");
         if (read) {
             EXPECT_EQ(value, std::strtof(expected.c_str(), nullptr));

@@ -1,9 +1,9 @@
+#include "pricedb/stored_number.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
-
-#include "pricedb/stored_number.h"
 
 namespace tarvel {
 namespace {
@@ -14,8 +14,8 @@ TEST(StoredNumber, EncodesWorkedValuesAndDecodesThemBack) {
         StoredNumber stored;
     };
     const Case cases[] = {
-        {1.0f, {0x00, 0x00, 0x00, 0x81}},   {-1.0f, {0x00, 0x00, 0x80, 0x81}},
-        {0.5f, {0x00, 0x00, 0x00, 0x80}},   {10.0f, {0x00, 0x00, 0x20, 0x84}},
+        {1.0f, {0x00, 0x00, 0x00, 0x81}},    {-1.0f, {0x00, 0x00, 0x80, 0x81}},
+        {0.5f, {0x00, 0x00, 0x00, 0x80}},    {10.0f, {0x00, 0x00, 0x20, 0x84}},
         {100.25f, {0x00, 0x80, 0x48, 0x87}}, {1000101.0f, {0x50, 0x2A, 0x74, 0x94}},
     };
     for (const Case& c : cases) {
@@ -53,7 +53,8 @@ TEST(StoredNumber, HugeValuesAndInfinitiesClampInsteadOfWrapping) {
 TEST(StoredNumber, MagnitudesBelowTheSmallestNormalStoreZero) {
     const StoredNumber zero{0, 0, 0, 0};
     // Readers misread exponent bytes 1 and 2, which only these would take.
-    for (float tiny : {1e-40f, -1e-45f, std::ldexp(1.5f, -128), -std::ldexp(1.0f, -127), std::ldexp(1.99f, -127)}) {
+    for (float tiny :
+         {1e-40f, -1e-45f, std::ldexp(1.5f, -128), -std::ldexp(1.0f, -127), std::ldexp(1.99f, -127)}) {
         SCOPED_TRACE(tiny);
         EXPECT_EQ(EncodeStoredNumber(tiny), zero);
     }
@@ -75,8 +76,9 @@ TEST(StoredDate, WorkedStoredDates) {
         CalendarDate date;
         float value;
     };
-    const Case cases[] = {{{1900, 1, 1}, 101.0f},          {{1928, 3, 5}, 280305.0f},   {{1961, 1, 1}, 610101.0f},
-                          {{2000, 1, 1}, 1000101.0f},     {{2000, 2, 29}, 1000229.0f}, {{2140, 6, 4}, 2400604.0f}};
+    const Case cases[] = {{{1900, 1, 1}, 101.0f},      {{1928, 3, 5}, 280305.0f},
+                          {{1961, 1, 1}, 610101.0f},   {{2000, 1, 1}, 1000101.0f},
+                          {{2000, 2, 29}, 1000229.0f}, {{2140, 6, 4}, 2400604.0f}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.value);
         EXPECT_EQ(DecodeStoredNumber(MakeStoredDate(c.date)), c.value);

@@ -54,16 +54,24 @@ private slots:
         QTest::addColumn<QList<int>>("saved");  // x, y, cx, cy
         QTest::addColumn<QSize>("workArea");
         QTest::addColumn<QRect>("expected");
-        QTest::newRow("nothing saved, 1024x740") << QList<int>{0, 0, 0, 0} << QSize(1024, 740) << QRect(77, 55, 870, 629);
-        QTest::newRow("nothing saved, 800x572") << QList<int>{0, 0, 0, 0} << QSize(800, 572) << QRect(60, 43, 680, 486);
-        QTest::newRow("nothing saved, 640x480") << QList<int>{0, 0, 0, 0} << QSize(640, 480) << QRect(48, 36, 544, 408);
-        QTest::newRow("cx equal to W kept") << QList<int>{0, 0, 800, 500} << QSize(800, 572) << QRect(0, 0, 800, 500);
-        QTest::newRow("cx of W + 1 replaced") << QList<int>{0, 0, 801, 500} << QSize(800, 572) << QRect(60, 43, 680, 486);
-        QTest::newRow("x 500 with cx W kept") << QList<int>{500, 0, 800, 500} << QSize(800, 572) << QRect(500, 0, 800, 500);
-        QTest::newRow("negative x replaced") << QList<int>{-1, 0, 400, 300} << QSize(800, 572) << QRect(60, 43, 680, 486);
-        QTest::newRow("zero height replaced") << QList<int>{10, 10, 400, 0} << QSize(800, 572) << QRect(60, 43, 680, 486);
-        QTest::newRow("from a larger screen") << QList<int>{1900, 1000, 1600, 900} << QSize(1024, 740)
-                                               << QRect(77, 55, 870, 629);
+        QTest::newRow("nothing saved, 1024x740")
+            << QList<int>{0, 0, 0, 0} << QSize(1024, 740) << QRect(77, 55, 870, 629);
+        QTest::newRow("nothing saved, 800x572")
+            << QList<int>{0, 0, 0, 0} << QSize(800, 572) << QRect(60, 43, 680, 486);
+        QTest::newRow("nothing saved, 640x480")
+            << QList<int>{0, 0, 0, 0} << QSize(640, 480) << QRect(48, 36, 544, 408);
+        QTest::newRow("cx equal to W kept")
+            << QList<int>{0, 0, 800, 500} << QSize(800, 572) << QRect(0, 0, 800, 500);
+        QTest::newRow("cx of W + 1 replaced")
+            << QList<int>{0, 0, 801, 500} << QSize(800, 572) << QRect(60, 43, 680, 486);
+        QTest::newRow("x 500 with cx W kept")
+            << QList<int>{500, 0, 800, 500} << QSize(800, 572) << QRect(500, 0, 800, 500);
+        QTest::newRow("negative x replaced")
+            << QList<int>{-1, 0, 400, 300} << QSize(800, 572) << QRect(60, 43, 680, 486);
+        QTest::newRow("zero height replaced")
+            << QList<int>{10, 10, 400, 0} << QSize(800, 572) << QRect(60, 43, 680, 486);
+        QTest::newRow("from a larger screen")
+            << QList<int>{1900, 1000, 1600, 900} << QSize(1024, 740) << QRect(77, 55, 870, 629);
     }
     void placement() {
         QFETCH(QList<int>, saved);
@@ -140,8 +148,8 @@ private slots:
     void keepsFourRecentFilesAcrossRuns() {
         test::CAppFixture f;
         for (int i = 1; i <= 5; ++i) f.app.AddToRecentFileList(QStringLiteral("/data/file%1.txt").arg(i));
-        QCOMPARE(f.app.RecentFiles(), (QStringList{"/data/file5.txt", "/data/file4.txt", "/data/file3.txt",
-                                                   "/data/file2.txt"}));
+        QCOMPARE(f.app.RecentFiles(),
+                 (QStringList{"/data/file5.txt", "/data/file4.txt", "/data/file3.txt", "/data/file2.txt"}));
         f.app.AddToRecentFileList(QStringLiteral("/data/file3.txt"));
         QCOMPARE(f.app.RecentFiles().first(), QStringLiteral("/data/file3.txt"));
         test::CRecordingPrompt prompt;
@@ -166,7 +174,8 @@ private slots:
         // Shift+F1: help mode until the next pick, which opens help; Escape only ends it.
         f.frame().action(res::ID_CONTEXT_HELP)->trigger();
         QVERIFY(f.frame().InHelpMode());
-        QCOMPARE(f.frame().statusBar()->currentMessage(), QStringLiteral("Select an object on which to get Help"));
+        QCOMPARE(f.frame().statusBar()->currentMessage(),
+                 QStringLiteral("Select an object on which to get Help"));
         QTest::mouseClick(&f.view(), Qt::LeftButton);
         QVERIFY(!f.frame().InHelpMode());
         QCOMPARE(opened.size(), 3);

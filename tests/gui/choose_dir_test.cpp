@@ -1,6 +1,7 @@
+#include "shell/choose_dir.h"
+
 #include <filesystem>
 
-#include "shell/choose_dir.h"
 #include "tests/gui/gui_test_support.h"
 
 using namespace tarvel;
@@ -49,22 +50,26 @@ private slots:
         QTest::addColumn<QStringList>("messages");
         QTest::addColumn<bool>("created");
         QTest::newRow("existing with a slash") << "@/" << 0 << true << QStringList{} << false;
-        QTest::newRow("forbidden character") << "@/a*b" << 0 << false << QStringList{"@/a*b is not a valid pathname."}
-                                             << false;
+        QTest::newRow("forbidden character")
+            << "@/a*b" << 0 << false << QStringList{"@/a*b is not a valid pathname."} << false;
         QTest::newRow("new, Yes") << "@/new" << int(kIdYes) << true
-                                  << QStringList{"Directory @/new does not exist.\nCreate this directory?"} << true;
+                                  << QStringList{"Directory @/new does not exist.\nCreate this directory?"}
+                                  << true;
         QTest::newRow("new, No") << "@/new" << int(kIdNo) << false
-                                 << QStringList{"Directory @/new does not exist.\nCreate this directory?"} << false;
-        QTest::newRow("two levels deep") << "@/x/y" << int(kIdYes) << false
-                                         << QStringList{"Directory @/x/y does not exist.\nCreate this directory?",
-                                                        "There was a problem creating @/x/y: No such file or "
-                                                        "directory.\nThe new directory was not created."}
-                                         << false;
-        QTest::newRow("empty") << "" << int(kIdYes) << false
-                               << QStringList{"Directory  does not exist.\nCreate this directory?",
-                                              "There was a problem creating : No such file or directory.\nThe new "
-                                              "directory was not created."}
-                               << false;
+                                 << QStringList{"Directory @/new does not exist.\nCreate this directory?"}
+                                 << false;
+        QTest::newRow("two levels deep")
+            << "@/x/y" << int(kIdYes) << false
+            << QStringList{"Directory @/x/y does not exist.\nCreate this directory?",
+                           "There was a problem creating @/x/y: No such file or "
+                           "directory.\nThe new directory was not created."}
+            << false;
+        QTest::newRow("empty")
+            << "" << int(kIdYes) << false
+            << QStringList{"Directory  does not exist.\nCreate this directory?",
+                           "There was a problem creating : No such file or directory.\nThe new "
+                           "directory was not created."}
+            << false;
     }
     void okChecksCreatesOrRefuses() {
         QFETCH(QString, typed);

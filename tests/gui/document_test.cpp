@@ -10,7 +10,8 @@ using namespace tarvel;
 
 namespace {
 
-const QString kHeader = QStringLiteral("To help you with the conversion settings, your file...\n\n\t%1\n\nlooks like this...\n\n");
+const QString kHeader = QStringLiteral(
+    "To help you with the conversion settings, your file...\n\n\t%1\n\nlooks like this...\n\n");
 
 // Counts the dialogs the convert command shows and answers them.
 struct CDialogScript {
@@ -48,12 +49,15 @@ private slots:
         for (int i = 1; i <= 25; ++i) twentyFive += QStringLiteral("line %1\n").arg(i);
         for (int i = 1; i <= 10; ++i) ten += QStringLiteral("line %1\n").arg(i);
         QString long700 = QString(700, QLatin1Char('x'));
-        QTest::newRow("empty") << "" << "";
-        QTest::newRow("three lines, CR LF and LF") << "a,1\r\nb,2\nc,3\n" << "a,1\nb,2\nc,3\n";
+        QTest::newRow("empty") << ""
+                               << "";
+        QTest::newRow("three lines, CR LF and LF") << "a,1\r\nb,2\nc,3\n"
+                                                   << "a,1\nb,2\nc,3\n";
         QTest::newRow("twenty-five lines") << twentyFive << ten;
         // Only the start of a long line: the log is for a look.
         QTest::newRow("a line of 700") << long700 + "\nnext\n" << QString(300, 'x') + "\nnext\n";
-        QTest::newRow("no line end at the end") << "a\nlast" << "a\nlast\n";
+        QTest::newRow("no line end at the end") << "a\nlast"
+                                                << "a\nlast\n";
     }
     void previewsAtMostTenPiecesThenOpensTheDialog() {
         QFETCH(QString, contents);
@@ -83,8 +87,8 @@ private slots:
         QCOMPARE(f.view().toPlainText(), QStringLiteral("before"));
         QCOMPARE(f.view().m_strPathIn, QByteArray());
         QCOMPARE(script.shown, 0);
-        QCOMPARE(test::Texts(f.prompt),
-                 std::vector<std::string>{"Cannot open " + missing.toStdString() + ": No such file or directory"});
+        QCOMPARE(test::Texts(f.prompt), std::vector<std::string>{"Cannot open " + missing.toStdString() +
+                                                                 ": No such file or directory"});
         QVERIFY(f.app.RecentFiles().isEmpty());
     }
 
@@ -96,8 +100,9 @@ private slots:
         f.platform.FailAt(f.platform.operations() + 2);  // the preview's open, after the document's
         QVERIFY(f.app.OpenDocumentFile(path));
         QCOMPARE(f.view().toPlainText(), kHeader.arg(path));
-        QCOMPARE(test::Texts(f.prompt), std::vector<std::string>{"Cannot open the input file " + path.toStdString() +
-                                                                ": Input/output error"});
+        QCOMPARE(test::Texts(f.prompt),
+                 std::vector<std::string>{"Cannot open the input file " + path.toStdString() +
+                                          ": Input/output error"});
         QCOMPARE(script.shown, 0);
     }
 
@@ -119,13 +124,14 @@ private slots:
         CSettingsStore& store = *f.app.m_pSettings;
         QCOMPARE(store.GetString("Setting", "DateFormat", ""), std::string("MMDDYY"));
         QCOMPARE(store.GetInt("Setting", "Delimiter", -1), 1);
-        for (const char* key : {"Exist", "SkipOn", "SkipRows", "DateCol", "OpenOn", "OpenCol", "HiOn", "HiCol", "LoOn",
-                                "LoCol", "CloCol", "VolOn", "VolCol", "OIOn", "OICol"}) {
+        for (const char* key : {"Exist", "SkipOn", "SkipRows", "DateCol", "OpenOn", "OpenCol", "HiOn",
+                                "HiCol", "LoOn", "LoCol", "CloCol", "VolOn", "VolCol", "OIOn", "OICol"}) {
             QVERIFY2(store.GetInt("Setting", key, -99) != -99, key);
         }
         // The job failed its first check: "Convert" stays as it was.
         QCOMPARE(store.GetString("Convert", "Symbol", "none"), std::string("none"));
-        QCOMPARE(test::Texts(f.prompt), std::vector<std::string>{"Path does not exist: " + f.env / "nowhere"});
+        QCOMPARE(test::Texts(f.prompt),
+                 std::vector<std::string>{"Path does not exist: " + f.env / "nowhere"});
     }
 
     void convertsAnExampleEndToEndWithEnter() {
@@ -172,16 +178,20 @@ private slots:
         test::WriteFile(portfolio + "/master", "");  // any case counts
         f.app.m_pSettings->WriteString("Convert", "PathOut", portfolio);
         f.app.m_pSettings->WriteInt("Setting", "Exist", 1);
-        std::string rows = "Datum;Er\xC3\xB6" "ffnung;Hoch;Tief;Schluss;Volumen\n";
+        std::string rows =
+            "Datum;Er\xC3\xB6"
+            "ffnung;Hoch;Tief;Schluss;Volumen\n";
         for (int day = 15; day <= 26; ++day) {
-            rows += std::to_string(day) + ".01.2024;10,50;11,25;10,00;" + (day == 17 ? "n/a" : "11,00") + ";1.200\n";
+            rows += std::to_string(day) + ".01.2024;10,50;11,25;10,00;" + (day == 17 ? "n/a" : "11,00") +
+                    ";1.200\n";
         }
         QString path = Write(f.env, "dax.csv", rows);
         CDialogScript script;
         // What detection found fills the dialog (each field as PresetFromLayout
         // makes it), and the preview shows the rows as PreviewRows reads them.
         script.act = [&](CSettingsDlg& d) {
-            QVERIFY(d.m_semicolon->isChecked() && d.m_checkDecimalComma->isChecked() && d.m_existing->isChecked());
+            QVERIFY(d.m_semicolon->isChecked() && d.m_checkDecimalComma->isChecked() &&
+                    d.m_existing->isChecked());
             QCOMPARE(d.m_dateFormat->currentText(), QStringLiteral("DD_MM_CCYY"));
             QCOMPARE(d.m_symbol->text(), QStringLiteral("DAX"));
             QTableWidget& table = *d.m_preview;

@@ -17,7 +17,8 @@ std::vector<std::string> Texts(const CRecordingPrompt& prompt) {
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     int failures = 0;
-    for (auto make : {NewAppTest, NewLinkAboutTest, NewSettingsDialogTest, NewChooseDirTest, NewDocumentTest}) {
+    for (auto make :
+         {NewAppTest, NewLinkAboutTest, NewSettingsDialogTest, NewChooseDirTest, NewDocumentTest}) {
         std::unique_ptr<QObject> test(make());
         failures += QTest::qExec(test.get(), argc, argv);
     }

@@ -8,8 +8,8 @@
 
 #include "shell/main_frame.h"
 #include "shell/tarvel_app.h"
-#include "tests/support/settings_env.h"
 #include "tests/support/fake_platform.h"
+#include "tests/support/settings_env.h"
 
 namespace tarvel::test {
 

@@ -29,7 +29,8 @@ struct CLinkFixture {
 };
 
 void MoveTo(QWidget& widget, QPoint point) {
-    QMouseEvent move(QEvent::MouseMove, point, widget.mapToGlobal(point), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, point, widget.mapToGlobal(point), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
     QApplication::sendEvent(&widget, &move);
 }
 
@@ -57,8 +58,10 @@ private slots:
         QTest::addColumn<int>("visited");
         QTest::addColumn<int>("beeps");
         QTest::newRow("mail address gets one mailto: prefix")
-            << QString::fromLatin1(res::kMailAddress) << true << "mailto:tarvel-support@example.org" << 1 << 0;
-        QTest::newRow("other address unchanged") << "someone@example.net" << true << "someone@example.net" << 1 << 0;
+            << QString::fromLatin1(res::kMailAddress) << true << "mailto:tarvel-support@example.org" << 1
+            << 0;
+        QTest::newRow("other address unchanged")
+            << "someone@example.net" << true << "someone@example.net" << 1 << 0;
         QTest::newRow("failed open beeps, stays unvisited")
             << "https://tarvel.example.org/" << false << "https://tarvel.example.org/" << 0 << 2;
     }

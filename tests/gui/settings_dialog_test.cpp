@@ -1,6 +1,7 @@
+#include "shell/settings_dialog.h"
+
 #include "res/resource_ids.h"
 #include "shell/choose_dir.h"
-#include "shell/settings_dialog.h"
 #include "tests/gui/gui_test_support.h"
 
 using namespace tarvel;
@@ -116,10 +117,18 @@ private slots:
         QTest::addColumn<QString>("control");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("message");
-        QTest::newRow("column 21") << "1019" << "21" << "Please enter an integer between 1 and 20.";
-        QTest::newRow("column -1") << "1010" << "-1" << "Please enter a positive whole number.";
-        QTest::newRow("column x") << "1025" << "x" << "Please enter a positive whole number.";
-        QTest::newRow("column blanks and plus") << "1004" << " +1 " << "";
+        QTest::newRow("column 21") << "1019"
+                                   << "21"
+                                   << "Please enter an integer between 1 and 20.";
+        QTest::newRow("column -1") << "1010"
+                                   << "-1"
+                                   << "Please enter a positive whole number.";
+        QTest::newRow("column x") << "1025"
+                                  << "x"
+                                  << "Please enter a positive whole number.";
+        QTest::newRow("column blanks and plus") << "1004"
+                                                << " +1 "
+                                                << "";
     }
     void refusesValuesOutsideTheirRangesWithFocus() {
         QFETCH(QString, control);
@@ -175,7 +184,8 @@ private slots:
         f.Type(f.dialog.m_symbol, QStringLiteral("X"));
         f.Type(f.dialog.m_path, QStringLiteral("   "));
         f.dialog.OnOK();
-        QCOMPARE(f.messages(), (std::vector<std::string>{"You did not enter a valid symbol", "Please enter path"}));
+        QCOMPARE(f.messages(),
+                 (std::vector<std::string>{"You did not enter a valid symbol", "Please enter path"}));
         QCOMPARE(f.dialog.result(), int(QDialog::Rejected));
         f.Type(f.dialog.m_path, QStringLiteral("/tmp  "));
         f.Type(f.dialog.m_symbol, QStringLiteral("  brk a  "));
@@ -193,10 +203,18 @@ private slots:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("number");
-        QTest::newRow("preset mm") << "mm" << "" << "MM_DD_YY" << 3;
-        QTest::newRow("typed ccyy") << "MMDDYY" << "ccyy" << "CCYY_MM_DD" << 2;
-        QTest::newRow("preset unknown") << "XYZ" << "" << "XYZ" << 0;
-        QTest::newRow("typed unknown keeps the selection") << "DDMMYY" << "Q" << "Q" << 11;
+        QTest::newRow("preset mm") << "mm"
+                                   << ""
+                                   << "MM_DD_YY" << 3;
+        QTest::newRow("typed ccyy") << "MMDDYY"
+                                    << "ccyy"
+                                    << "CCYY_MM_DD" << 2;
+        QTest::newRow("preset unknown") << "XYZ"
+                                        << ""
+                                        << "XYZ" << 0;
+        QTest::newRow("typed unknown keeps the selection") << "DDMMYY"
+                                                           << "Q"
+                                                           << "Q" << 11;
     }
     void completesAndNumbersTheDateFormat() {
         QFETCH(QString, preset);

@@ -1,11 +1,12 @@
+#include "settings/conversion_settings.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <optional>
 
-#include "settings/conversion_settings.h"
-#include "tests/support/settings_env.h"
 #include "tests/support/fake_platform.h"
+#include "tests/support/settings_env.h"
 
 namespace tarvel {
 namespace {
@@ -16,8 +17,8 @@ TEST(ConversionSettings, MapsChoicesOntoTheJob) {
         const char* expectedDelimiter;
         int useExisting;
     };
-    const Case cases[] = {{0, 0, ",", 1}, {1, 1, "\t", 0}, {2, 5, " ", 0}, {3, 0, ";", 1},
-                            {4, 0, "|", 1}, {-1, -1, ",", 0}, {7, 0, ",", 1}};
+    const Case cases[] = {{0, 0, ",", 1}, {1, 1, "\t", 0},  {2, 5, " ", 0}, {3, 0, ";", 1},
+                          {4, 0, "|", 1}, {-1, -1, ",", 0}, {7, 0, ",", 1}};
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.delimiter << "/" << c.exist);
         CConversionSettings s;
@@ -101,19 +102,34 @@ TEST(ConversionSettings, ChecksAsTheDialogTakesValues) {
         {"defaults", [](CConversionSettings&) {}, std::nullopt},
         {"column 20", [](CConversionSettings& s) { s.nColumn[kOpenInt] = 20; }, std::nullopt},
         {"column 21", [](CConversionSettings& s) { s.nColumn[kOpenInt] = 21; }, RangeMessage(1, 20)},
-        {"column 0 of a disabled field", [](CConversionSettings& s) { s.nColumn[kOpen] = 0; s.bFieldOn[kOpen] = 0; },
+        {"column 0 of a disabled field",
+         [](CConversionSettings& s) {
+             s.nColumn[kOpen] = 0;
+             s.bFieldOn[kOpen] = 0;
+         },
          RangeMessage(1, 20)},
         {"skip 200", [](CConversionSettings& s) { s.nSkipRows = 200; }, std::nullopt},
-        {"skip 201 while off", [](CConversionSettings& s) { s.nSkipRows = 201; s.bSkipOn = 0; }, RangeMessage(0, 200)},
+        {"skip 201 while off",
+         [](CConversionSettings& s) {
+             s.nSkipRows = 201;
+             s.bSkipOn = 0;
+         },
+         RangeMessage(0, 200)},
         {"name of 45", [](CConversionSettings& s) { s.strName = std::string(45, 'n'); }, std::nullopt},
-        {"name of 46", [](CConversionSettings& s) { s.strName = std::string(46, 'n'); }, ByteLengthMessage(45)},
+        {"name of 46", [](CConversionSettings& s) { s.strName = std::string(46, 'n'); },
+         ByteLengthMessage(45)},
         {"symbol of 14", [](CConversionSettings& s) { s.strSymbol = std::string(14, 's'); }, std::nullopt},
-        {"symbol of 15", [](CConversionSettings& s) { s.strSymbol = std::string(15, 's'); }, ByteLengthMessage(14)},
-        {"symbol of 5 characters in 15 bytes",
-         [](CConversionSettings& s) { s.strSymbol = "\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC"; },
+        {"symbol of 15", [](CConversionSettings& s) { s.strSymbol = std::string(15, 's'); },
          ByteLengthMessage(14)},
-        {"path of 201", [](CConversionSettings& s) { s.strPathOut = std::string(201, 'p'); }, LengthMessage(200)},
-        {"date format of 13", [](CConversionSettings& s) { s.strDateFormat = "MMDDYYMMDDYYX"; }, LengthMessage(12)},
+        {"symbol of 5 characters in 15 bytes",
+         [](CConversionSettings& s) {
+             s.strSymbol = "\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC";
+         },
+         ByteLengthMessage(14)},
+        {"path of 201", [](CConversionSettings& s) { s.strPathOut = std::string(201, 'p'); },
+         LengthMessage(200)},
+        {"date format of 13", [](CConversionSettings& s) { s.strDateFormat = "MMDDYYMMDDYYX"; },
+         LengthMessage(12)},
     };
     ExpectMessages(cases, CheckTakenValues);
 }
@@ -158,7 +174,8 @@ TEST(PresetFromLayout, PutsWhatDetectionFoundOverTheSavedSettings) {
     saved.nSkipRows = 4;
 
     CDetectedLayout german = DetectLayout(
-        "Datum;Er\xC3\xB6" "ffnung;Hoch;Tief;Schluss;Volumen\n15.01.2024;10,5;11,25;10;11;1.200\n"
+        "Datum;Er\xC3\xB6"
+        "ffnung;Hoch;Tief;Schluss;Volumen\n15.01.2024;10,5;11,25;10;11;1.200\n"
         "16.01.2024;11;12;10,75;11,5;900\n");
     ASSERT_TRUE(german.IsComplete()) << german.m_strReason;
     CDetectedLayout undecided = DetectLayout("01/02/2024,7\n03/04/2024,8\n");
@@ -178,16 +195,71 @@ TEST(PresetFromLayout, PutsWhatDetectionFoundOverTheSavedSettings) {
         int column[kFieldCount];
     };
     const Case cases[] = {
-        {"found", german, "/in/dax-daily.csv", true, "DD_MM_CCYY", 3, 1, 1, 1, 0, "DAX-DAILY",
-         {1, 1, 1, 1, 1, 1, 0}, {1, 2, 3, 4, 5, 6, 1}},
-        {"no master there", german, "/in/dax.csv", false, "DD_MM_CCYY", 3, 1, 1, 1, 1, "DAX",
-         {1, 1, 1, 1, 1, 1, 0}, {1, 2, 3, 4, 5, 6, 1}},
-        {"day and month undecided keep the saved format", undecided, "/in/x.y.txt", true, "YYMMDD", 0, 0, 0, 0, 0,
-         "X.Y", {1, 0, 0, 0, 1, 0, 0}, {1, 1, 1, 1, 2, 1, 1}},
-        {"not found keeps the reading settings", none, "/in/long-file-name-here.txt", false, "YYMMDD", 1, 0, 1, 4,
-         1, "LONG-FILE-NAME", {1, 1, 1, 1, 1, 1, 1}, {1, 2, 3, 4, 5, 6, 7}},
-        {"a name without a stem keeps the saved symbol", german, "/in/", true, "DD_MM_CCYY", 3, 1, 1, 1, 0, "OLD",
-         {1, 1, 1, 1, 1, 1, 0}, {1, 2, 3, 4, 5, 6, 1}},
+        {"found",
+         german,
+         "/in/dax-daily.csv",
+         true,
+         "DD_MM_CCYY",
+         3,
+         1,
+         1,
+         1,
+         0,
+         "DAX-DAILY",
+         {1, 1, 1, 1, 1, 1, 0},
+         {1, 2, 3, 4, 5, 6, 1}},
+        {"no master there",
+         german,
+         "/in/dax.csv",
+         false,
+         "DD_MM_CCYY",
+         3,
+         1,
+         1,
+         1,
+         1,
+         "DAX",
+         {1, 1, 1, 1, 1, 1, 0},
+         {1, 2, 3, 4, 5, 6, 1}},
+        {"day and month undecided keep the saved format",
+         undecided,
+         "/in/x.y.txt",
+         true,
+         "YYMMDD",
+         0,
+         0,
+         0,
+         0,
+         0,
+         "X.Y",
+         {1, 0, 0, 0, 1, 0, 0},
+         {1, 1, 1, 1, 2, 1, 1}},
+        {"not found keeps the reading settings",
+         none,
+         "/in/long-file-name-here.txt",
+         false,
+         "YYMMDD",
+         1,
+         0,
+         1,
+         4,
+         1,
+         "LONG-FILE-NAME",
+         {1, 1, 1, 1, 1, 1, 1},
+         {1, 2, 3, 4, 5, 6, 7}},
+        {"a name without a stem keeps the saved symbol",
+         german,
+         "/in/",
+         true,
+         "DD_MM_CCYY",
+         3,
+         1,
+         1,
+         1,
+         0,
+         "OLD",
+         {1, 1, 1, 1, 1, 1, 0},
+         {1, 2, 3, 4, 5, 6, 1}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

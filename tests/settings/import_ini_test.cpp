@@ -26,18 +26,19 @@ TEST_F(ImportIniTest, CopiesSectionsAndValues) {
 }
 
 TEST_F(ImportIniTest, LineRules) {
-    Import("Orphan=1\n"
-           "[ Setting ]\n"
-           "  DateCol=4  \n"
-           ";Comment=5\n"
-           "no equals here\n"
-           "[Setting] trailing\n"
-           "Extra=6\n"
-           "[Convert]\n"
-           "Symbol=IBM\n"
-           "[Setting]\n"
-           "DateCol=7\n"
-           "Name=a=b\n");
+    Import(
+        "Orphan=1\n"
+        "[ Setting ]\n"
+        "  DateCol=4  \n"
+        ";Comment=5\n"
+        "no equals here\n"
+        "[Setting] trailing\n"
+        "Extra=6\n"
+        "[Convert]\n"
+        "Symbol=IBM\n"
+        "[Setting]\n"
+        "DateCol=7\n"
+        "Name=a=b\n");
     EXPECT_EQ(m_store.GetString("", "Orphan", "none"), "none");
     EXPECT_EQ(m_store.GetInt("Setting", "DateCol", 1), 7);  // the later line wins
     EXPECT_EQ(m_store.GetInt("Setting", ";Comment", 0), 5);

@@ -1,10 +1,11 @@
+#include "settings/settings_store.h"
+
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 
-#include "settings/settings_store.h"
 #include "tests/support/settings_env.h"
 
 namespace tarvel {
@@ -17,8 +18,9 @@ TEST(SettingsStore, ScansIntegersAsPercentD) {
         const char* text;
         int expected;
     };
-    const Case cases[] = {{" 12", 12}, {"12abc", 12}, {"-3", -3}, {"+7", 7},     {"abc", 99},
-                          {"", 99},    {"- 3", 99},   {"\t5", 5}, {"99999999999", 2147483647}};
+    const Case cases[] = {{" 12", 12}, {"12abc", 12}, {"-3", -3},
+                          {"+7", 7},   {"abc", 99},   {"", 99},
+                          {"- 3", 99}, {"\t5", 5},    {"99999999999", 2147483647}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
         ASSERT_EQ(store.WriteString("Setting", "DateCol", c.text), 1);
@@ -53,7 +55,8 @@ TEST(SettingsStore, ValuesLongerThan259BytesCountAsMissing) {
 TEST(SettingsStore, KeepsTextsAsTheyAre) {
     test::CSettingsEnv env;
     CSettingsStore store;
-    for (std::string text : {"a, b", "@Variant(x)", " lead and trail ", "\xC3\x84pfel", "x=y;z", "\"quoted\""}) {
+    for (std::string text :
+         {"a, b", "@Variant(x)", " lead and trail ", "\xC3\x84pfel", "x=y;z", "\"quoted\""}) {
         SCOPED_TRACE(text);
         ASSERT_EQ(store.WriteString("Convert", "Name", text), 1);
         EXPECT_EQ(store.GetString("Convert", "Name", ""), text);
@@ -96,7 +99,8 @@ TEST(SettingsStore, TwoProcessesWritingAtOnceBothKeepTheirValues) {
             CSettingsStore store;
             int failures = 0;
             for (int i = 0; i < 40; ++i) {
-                std::string name = std::string("P").append(std::to_string(c)).append("V").append(std::to_string(i));
+                std::string name =
+                    std::string("P").append(std::to_string(c)).append("V").append(std::to_string(i));
                 failures += store.WriteInt("Setting", name.c_str(), i) == 1 ? 0 : 1;
             }
             ::_exit(failures);
@@ -110,7 +114,8 @@ TEST(SettingsStore, TwoProcessesWritingAtOnceBothKeepTheirValues) {
     CSettingsStore store;
     for (int c = 0; c < 2; ++c) {
         for (int i = 0; i < 40; ++i) {
-            std::string name = std::string("P").append(std::to_string(c)).append("V").append(std::to_string(i));
+            std::string name =
+                std::string("P").append(std::to_string(c)).append("V").append(std::to_string(i));
             EXPECT_EQ(store.GetInt("Setting", name.c_str(), -1), i) << name;
         }
     }

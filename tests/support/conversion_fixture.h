@@ -26,7 +26,8 @@ public:
     ~ConversionTest() override { std::filesystem::current_path(m_cwd); }
 
     // A job with every field on in columns 1..7, comma, MMDDYY, new MASTER.
-    std::unique_ptr<CConverter> MakeJob(const std::string& symbol = "IBM", const std::string& name = "INTL BUSINESS") {
+    std::unique_ptr<CConverter> MakeJob(const std::string& symbol = "IBM",
+                                        const std::string& name = "INTL BUSINESS") {
         auto job = std::make_unique<CConverter>(m_platform, m_prompt, m_settings);
         job->m_strPathIn = m_input;
         job->SetPathOut(m_out);
@@ -59,8 +60,10 @@ public:
     std::vector<std::string> Rows(int n = 1) const {
         std::string data = Out(DataFileName(n)), master = Out("MASTER");
         std::size_t length = 0;
-        for (std::size_t at = kMasterRecordSize; at + kMasterRecordSize <= master.size(); at += kMasterRecordSize) {
-            if (static_cast<std::uint8_t>(master[at]) == n) length = static_cast<std::uint8_t>(master[at + kRecRecordLength]);
+        for (std::size_t at = kMasterRecordSize; at + kMasterRecordSize <= master.size();
+             at += kMasterRecordSize) {
+            if (static_cast<std::uint8_t>(master[at]) == n)
+                length = static_cast<std::uint8_t>(master[at + kRecRecordLength]);
         }
         std::vector<std::string> rows;
         for (std::size_t at = length; length != 0 && at + length <= data.size(); at += length) {
@@ -71,7 +74,8 @@ public:
                 char text[48];
                 if (f == 0) {
                     auto v = static_cast<long>(value);
-                    std::snprintf(text, sizeof text, "%04ld-%02ld-%02ld", 1900 + v / 10000, v / 100 % 100, v % 100);
+                    std::snprintf(text, sizeof text, "%04ld-%02ld-%02ld", 1900 + v / 10000, v / 100 % 100,
+                                  v % 100);
                 } else {
                     std::snprintf(text, sizeof text, " %g", static_cast<double>(value));
                 }

@@ -7,7 +7,8 @@ namespace {
 
 class CFaultyFile : public CFile {
 public:
-    CFaultyFile(CFaultyPlatform& owner, std::unique_ptr<CFile> real) : m_owner(owner), m_real(std::move(real)) {}
+    CFaultyFile(CFaultyPlatform& owner, std::unique_ptr<CFile> real)
+        : m_owner(owner), m_real(std::move(real)) {}
 
     CStatus Read(void* buffer, std::size_t size, std::size_t* bytesRead) override {
         if (CStatus status = m_owner.Pass("read"); !status) return status;

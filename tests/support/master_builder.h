@@ -67,13 +67,15 @@ inline std::string ZeroPadded(std::string text, std::size_t width) {
 // A 192-byte EMASTER record of a daily security (`bits`: date 1, high 2,
 // low 4, close 8, volume 16, open 32, open interest 64); days are YYYYMMDD.
 inline std::string EMasterRecord(int fileNumber, const std::string& symbol, const std::string& shortName,
-                                 const std::string& longName, int fieldCount, int bits, int firstDay, int lastDay) {
-    std::string r = std::string("66").append(Le(static_cast<std::uint32_t>(fileNumber), 1)) + Zeros(3) +
-                    Le(static_cast<std::uint32_t>(fieldCount), 1) + Le(static_cast<std::uint32_t>(bits), 1) +
-                    Zeros(1) + " " + Zeros(1) + ZeroPadded(symbol, 14) + Zeros(7) + ZeroPadded(shortName, 16) +
-                    Zeros(12) + "D" + Zeros(3) + IeeeFloat(static_cast<float>(firstDay - 19000000)) + Zeros(4) +
-                    IeeeFloat(static_cast<float>(lastDay - 19000000)) + Zeros(50) +
-                    Le(static_cast<std::uint32_t>(firstDay), 4) + Zeros(9) + ZeroPadded(longName, 45) + Zeros(8);
+                                 const std::string& longName, int fieldCount, int bits, int firstDay,
+                                 int lastDay) {
+    std::string r =
+        std::string("66").append(Le(static_cast<std::uint32_t>(fileNumber), 1)) + Zeros(3) +
+        Le(static_cast<std::uint32_t>(fieldCount), 1) + Le(static_cast<std::uint32_t>(bits), 1) + Zeros(1) +
+        " " + Zeros(1) + ZeroPadded(symbol, 14) + Zeros(7) + ZeroPadded(shortName, 16) + Zeros(12) + "D" +
+        Zeros(3) + IeeeFloat(static_cast<float>(firstDay - 19000000)) + Zeros(4) +
+        IeeeFloat(static_cast<float>(lastDay - 19000000)) + Zeros(50) +
+        Le(static_cast<std::uint32_t>(firstDay), 4) + Zeros(9) + ZeroPadded(longName, 45) + Zeros(8);
     return r;
 }
 inline std::string EMasterFile(const std::vector<std::string>& records, int mark = -1) {
@@ -86,15 +88,16 @@ inline std::string EMasterFile(const std::vector<std::string>& records, int mark
 // A 150-byte XMASTER record of a daily security.
 inline std::string XMasterRecord(int fileNumber, const std::string& symbol, const std::string& name, int bits,
                                  int firstDay, int lastDay) {
-    return std::string("\x01").append(ZeroPadded(symbol, 14)) + Zeros(1) + ZeroPadded(name, 45) + Zeros(1) + "D" + Zeros(2) +
-           Le(static_cast<std::uint32_t>(fileNumber), 2) + Zeros(3) + Le(static_cast<std::uint32_t>(bits), 1) +
-           Zeros(33) + Le(static_cast<std::uint32_t>(firstDay), 4) + Le(static_cast<std::uint32_t>(firstDay), 4) +
-           Zeros(4) + Le(static_cast<std::uint32_t>(lastDay), 4) + Zeros(30);
+    return std::string("\x01").append(ZeroPadded(symbol, 14)) + Zeros(1) + ZeroPadded(name, 45) + Zeros(1) +
+           "D" + Zeros(2) + Le(static_cast<std::uint32_t>(fileNumber), 2) + Zeros(3) +
+           Le(static_cast<std::uint32_t>(bits), 1) + Zeros(33) + Le(static_cast<std::uint32_t>(firstDay), 4) +
+           Le(static_cast<std::uint32_t>(firstDay), 4) + Zeros(4) +
+           Le(static_cast<std::uint32_t>(lastDay), 4) + Zeros(30);
 }
 inline std::string XMasterFile(const std::vector<std::string>& records, int next) {
     auto n = static_cast<std::uint32_t>(records.size());
-    std::string file = std::string("\x5D\xFEXM").append(Zeros(6)) + Le(n, 2) + Zeros(2) + Le(n, 2) + Zeros(2) +
-                       Le(static_cast<std::uint32_t>(next), 2) + Zeros(130);
+    std::string file = std::string("\x5D\xFEXM").append(Zeros(6)) + Le(n, 2) + Zeros(2) + Le(n, 2) +
+                       Zeros(2) + Le(static_cast<std::uint32_t>(next), 2) + Zeros(130);
     for (const std::string& r : records) file += r;
     return file;
 }

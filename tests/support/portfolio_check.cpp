@@ -7,10 +7,10 @@
 #include <filesystem>
 #include <set>
 
-#include "pricedb/layout.h"
 #include "platform/file_util.h"
 #include "platform/platform.h"
 #include "pricedb/extended_masters.h"
+#include "pricedb/layout.h"
 #include "pricedb/portfolio.h"
 #include "pricedb/recovery.h"
 #include "tests/support/temp_dir.h"
@@ -31,7 +31,8 @@ int DataFileNumber(const std::string& name) {
     std::string suffix = name.substr(name.size() - 4);
     int n = std::atoi(name.c_str() + 1);
     if (n < 1 || n > 65535) return 0;
-    if (suffix == ".MWD" ? name == MwdFileName(n) : name == DataFileName(n) || name == DescriptionFileName(n)) return n;
+    if (suffix == ".MWD" ? name == MwdFileName(n) : name == DataFileName(n) || name == DescriptionFileName(n))
+        return n;
     return 0;
 }
 
@@ -62,13 +63,15 @@ std::string CheckPortfolio(const std::string& dir, bool afterKill) {
     std::set<int> pending;
     if (afterKill && FileExists(dir + "/MASTER.~NU")) {
         std::string next = ReadFile(dir + "/MASTER.~NU");
-        for (std::size_t at = kMasterRecordSize; at + kMasterRecordSize <= next.size(); at += kMasterRecordSize) {
+        for (std::size_t at = kMasterRecordSize; at + kMasterRecordSize <= next.size();
+             at += kMasterRecordSize) {
             pending.insert(static_cast<std::uint8_t>(next[at]));
         }
     }
     if (afterKill && FileExists(dir + "/XMASTER.~NU")) {
         std::string next = ReadFile(dir + "/XMASTER.~NU");
-        for (std::size_t at = kXMasterRecordSize; at + kXMasterRecordSize <= next.size(); at += kXMasterRecordSize) {
+        for (std::size_t at = kXMasterRecordSize; at + kXMasterRecordSize <= next.size();
+             at += kXMasterRecordSize) {
             pending.insert(DecodeFixed16(Bytes(next) + at + kXRecFileNumber));
         }
     }
@@ -122,7 +125,8 @@ std::string CheckPortfolio(const std::string& dir, bool afterKill) {
         std::size_t count = bytes.size() / length;
         auto recordCount = DecodeFixed16(Bytes(bytes) + kDataHeaderRecordCount);
         if (recordCount != count) {
-            problem(data + ": recordCount " + std::to_string(recordCount) + " for " + std::to_string(count) + " records");
+            problem(data + ": recordCount " + std::to_string(recordCount) + " for " + std::to_string(count) +
+                    " records");
         }
         if (count < 2) {
             problem(data + " holds no prices");
@@ -131,7 +135,8 @@ std::string CheckPortfolio(const std::string& dir, bool afterKill) {
         for (std::size_t k = 1; k < count; ++k) {
             const std::uint8_t* record = Bytes(bytes) + k * length;
             for (std::size_t f = 0; f < length; f += 4) {
-                if (BadExponent(record + f)) problem(data + ": exponent byte 1 or 2 in record " + std::to_string(k));
+                if (BadExponent(record + f))
+                    problem(data + ": exponent byte 1 or 2 in record " + std::to_string(k));
             }
             if (k > 1 && DecodeStoredNumber(At(record)) <= DecodeStoredNumber(At(record - length))) {
                 problem(data + ": dates out of order at record " + std::to_string(k));
@@ -147,31 +152,37 @@ std::string CheckPortfolio(const std::string& dir, bool afterKill) {
     for (long i = 1; i <= records; ++i) {
         const std::uint8_t* r = Bytes(master) + kMasterRecordSize * static_cast<std::size_t>(i);
         int n = r[kRecFileNumber];
-        if (n == 0 || !accounted.insert(n).second) problem("file number " + std::to_string(n) + " repeated or zero");
+        if (n == 0 || !accounted.insert(n).second)
+            problem("file number " + std::to_string(n) + " repeated or zero");
         if (IsDirectoryEntry(r)) continue;
         const std::string data = DataFileName(n);
         if (!FileExists(dir + "/" + DescriptionFileName(n))) problem("missing " + DescriptionFileName(n));
         std::size_t length = r[kRecRecordLength];
         if (length != 4u * r[kRecFieldCount]) problem(data + ": record length " + std::to_string(length));
-        if (BadExponent(r + kRecFirstDate) || BadExponent(r + kRecLastDate)) problem(data + ": bad date exponent");
+        if (BadExponent(r + kRecFirstDate) || BadExponent(r + kRecLastDate))
+            problem(data + ": bad date exponent");
         const std::uint8_t* first = nullptr;
         const std::uint8_t* last = nullptr;
         if (!checkData(data, length, &first, &last)) continue;
         if (At(r + kRecFirstDate) != At(first) || At(r + kRecLastDate) != At(last)) {
             problem(data + ": MASTER dates disagree with the data file");
         }
-        if (!emaster.empty() && emaster.size() == (static_cast<std::size_t>(records) + 1) * kEMasterRecordSize) {
+        if (!emaster.empty() &&
+            emaster.size() == (static_cast<std::size_t>(records) + 1) * kEMasterRecordSize) {
             const std::uint8_t* e = Bytes(emaster) + kEMasterRecordSize * static_cast<std::size_t>(i);
             int firstDay = DayOfStoredDate(At(first)), lastDay = DayOfStoredDate(At(last));
-            if (e[kERecFileNumber] != n) problem("EMASTER record " + std::to_string(i) + " is not file number " + std::to_string(n));
+            if (e[kERecFileNumber] != n)
+                problem("EMASTER record " + std::to_string(i) + " is not file number " + std::to_string(n));
             if (FloatDay(e + kERecFirstDate) != firstDay || FloatDay(e + kERecLastDate) != lastDay ||
                 U32(e + kERecFirstDay) != firstDay) {
                 problem(data + ": EMASTER dates disagree with the data file");
             }
-            if (4u * static_cast<unsigned>(std::popcount(e[kERecFieldBits])) != length || e[kERecFieldCount] != r[kRecFieldCount]) {
+            if (4u * static_cast<unsigned>(std::popcount(e[kERecFieldBits])) != length ||
+                e[kERecFieldCount] != r[kRecFieldCount]) {
                 problem(data + ": EMASTER fields disagree with MASTER");
             }
-            if (FieldText(e + kERecSymbol, 14) != FieldText(r + kRecSymbol, 14)) problem(data + ": EMASTER symbol differs");
+            if (FieldText(e + kERecSymbol, 14) != FieldText(r + kRecSymbol, 14))
+                problem(data + ": EMASTER symbol differs");
         }
     }
     if (!emaster.empty()) {
@@ -184,8 +195,10 @@ std::string CheckPortfolio(const std::string& dir, bool afterKill) {
     if (FileExists(dir + "/XMASTER")) {
         std::string xmaster = ReadFile(dir + "/XMASTER");
         long xrecords = static_cast<long>(xmaster.size() / kXMasterRecordSize) - 1;
-        if (xmaster.size() % kXMasterRecordSize != 0 || xrecords < 0 || xmaster.compare(0, 4, "\x5D\xFEXM") != 0 ||
-            DecodeFixed16(Bytes(xmaster) + kXHeaderCount) != xrecords || DecodeFixed16(Bytes(xmaster) + kXHeaderCountAgain) != xrecords) {
+        if (xmaster.size() % kXMasterRecordSize != 0 || xrecords < 0 ||
+            xmaster.compare(0, 4, "\x5D\xFEXM") != 0 ||
+            DecodeFixed16(Bytes(xmaster) + kXHeaderCount) != xrecords ||
+            DecodeFixed16(Bytes(xmaster) + kXHeaderCountAgain) != xrecords) {
             problem("XMASTER header or size wrong");
             xrecords = 0;
         }
@@ -194,17 +207,20 @@ std::string CheckPortfolio(const std::string& dir, bool afterKill) {
             const std::uint8_t* x = Bytes(xmaster) + kXMasterRecordSize * static_cast<std::size_t>(i);
             int n = DecodeFixed16(x + kXRecFileNumber);
             highest = std::max(highest, n);
-            if (n < 256 || !accounted.insert(n).second) problem("XMASTER file number " + std::to_string(n) + " repeated or below 256");
+            if (n < 256 || !accounted.insert(n).second)
+                problem("XMASTER file number " + std::to_string(n) + " repeated or below 256");
             const std::string data = MwdFileName(n);
             std::size_t length = 4u * static_cast<unsigned>(std::popcount(x[kXRecFieldBits]));
             const std::uint8_t* first = nullptr;
             const std::uint8_t* last = nullptr;
             if (!checkData(data, length, &first, &last)) continue;
-            if (U32(x + kXRecFirstDay) != DayOfStoredDate(At(first)) || U32(x + kXRecLastDay) != DayOfStoredDate(At(last))) {
+            if (U32(x + kXRecFirstDay) != DayOfStoredDate(At(first)) ||
+                U32(x + kXRecLastDay) != DayOfStoredDate(At(last))) {
                 problem(data + ": XMASTER dates disagree with the data file");
             }
         }
-        if (xrecords > 0 && DecodeFixed16(Bytes(xmaster) + kXHeaderNextNumber) <= highest) problem("XMASTER next number too low");
+        if (xrecords > 0 && DecodeFixed16(Bytes(xmaster) + kXHeaderNextNumber) <= highest)
+            problem("XMASTER next number too low");
     }
 
     for (const std::string& name : names) {

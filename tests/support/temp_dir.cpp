@@ -20,7 +20,8 @@ CTempDir::CTempDir() {
 
 CTempDir::~CTempDir() {
     std::error_code ec;
-    std::filesystem::permissions(m_path, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
+    std::filesystem::permissions(m_path, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ec);
     std::filesystem::remove_all(m_path, ec);
 }
 
@@ -41,7 +42,8 @@ bool FileExists(const std::string& path) { return std::filesystem::exists(path);
 
 std::vector<std::string> ListDir(const std::string& dir) {
     std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(dir)) names.push_back(entry.path().filename().string());
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+        names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -50,7 +52,8 @@ std::map<std::string, std::string> Snapshot(const std::string& dir) {
     std::map<std::string, std::string> files;
     for (const std::string& name : ListDir(dir)) {
         std::string path = dir + "/" + name;
-        files[name] = std::filesystem::is_regular_file(std::filesystem::symlink_status(path)) ? ReadFile(path) : "";
+        files[name] =
+            std::filesystem::is_regular_file(std::filesystem::symlink_status(path)) ? ReadFile(path) : "";
     }
     return files;
 }
