@@ -7,6 +7,12 @@ jobs=$(nproc)
 echo "== layers"
 python3 scripts/check-layers.py
 
+echo "== format"
+./scripts/check-format.sh
+
+echo "== lint"
+./scripts/lint.sh build
+
 echo "== core without Qt"
 cmake -S . -B build-core -G Ninja -DTARVEL_WITH_QT=OFF -DCMAKE_BUILD_TYPE=Debug -DTARVEL_WERROR="${TARVEL_WERROR:-OFF}" >/dev/null
 cmake --build build-core
