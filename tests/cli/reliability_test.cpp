@@ -453,10 +453,13 @@ TEST(ConcurrentConversions, SixteenProcessesWithReadersKeepEverySecurity) {
         for (int i = 0; i < kEach; ++i) {
             std::string rows;
             for (int day = 1; day <= 3; ++day) {
-                rows += "010" + std::to_string(day) + "00," + std::to_string(closeOf(p, i)) + "," +
-                        std::to_string(day) + "\n";
+                char row[64];
+                std::snprintf(row, sizeof row, "010%d00,%d,%d\n", day, closeOf(p, i), day);
+                rows += row;
             }
-            test::WriteFile(env / ("in-" + std::to_string(p) + "-" + std::to_string(i) + ".csv"), rows);
+            char name[32];
+            std::snprintf(name, sizeof name, "in-%d-%d.csv", p, i);
+            test::WriteFile(env / name, rows);
         }
     }
     std::vector<pid_t> workers;
@@ -521,8 +524,8 @@ TEST(ConcurrentConversions, SixteenProcessesWithReadersKeepEverySecurity) {
     }
     // The rest fill MASTER; the 256th goes to XMASTER.
     for (int i = 1 + kProcesses * kEach; i < 255; ++i) {
-        ASSERT_EQ(Cli({"convert", env / "in-0-0.csv", "--out", out, "--symbol", "F" + std::to_string(i),
-                       "--existing-master", "--date-format", "MMDDYY"})
+        ASSERT_EQ(Cli({"convert", env / "in-0-0.csv", "--out", out, "--symbol",
+                       std::to_string(i).insert(0, 1, 'F'), "--existing-master", "--date-format", "MMDDYY"})
                       .status,
                   0);
     }
