@@ -79,7 +79,7 @@ TEST_F(HostileDiskTest, AJournalIsCarriedOutOnlyWhenItIsWhollyOurs) {
     int n = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const std::string pf = m_env / ("pf" + std::to_string(++n));
+        const std::string pf = m_env / std::string("pf").append(std::to_string(++n));
         ASSERT_EQ(Cli({"convert", Write("ACME.csv", PriceRows(2, 3)), "--out", pf}).status, 0);
         const std::string master = test::ReadFile(pf + "/MASTER");
         c.plant(pf);
@@ -136,7 +136,7 @@ TEST_F(HostileDiskTest, MessagesSayWhatIsWrong) {
     int n = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const std::string pf = m_env / ("m" + std::to_string(++n));
+        const std::string pf = m_env / std::string("m").append(std::to_string(++n));
         ASSERT_EQ(Cli({"convert", acme, "--out", pf}).status, 0);
         c.damage(pf);
         const auto before = test::Snapshot(pf);

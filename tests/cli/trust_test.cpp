@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 
@@ -23,9 +24,10 @@ using test::Outcome;
 std::string PriceRows(int first, int count, int price) {
     std::string text = "Date,Open,High,Low,Close,Volume\n";
     for (int day = first; day < first + count; ++day) {
-        text += "2024-01-" + std::string(day < 10 ? "0" : "") + std::to_string(day) + "," +
-                std::to_string(price) + "," + std::to_string(price + 1) + "," + std::to_string(price - 1) +
-                "," + std::to_string(price) + ",100\n";
+        char row[80];
+        std::snprintf(row, sizeof row, "2024-01-%02d,%d,%d,%d,%d,100\n", day, price, price + 1, price - 1,
+                      price);
+        text += row;
     }
     return text;
 }
@@ -67,7 +69,7 @@ TEST_F(TrustTest, InputsThatWouldBeOneSecurityAreRefusedTogether) {
                 Write(c.files[i], PriceRows(2 + 3 * static_cast<int>(i), 3, 10 + 100 * static_cast<int>(i))));
         }
         args.insert(args.end(), inputs.begin(), inputs.end());
-        const std::string pf = Path("pf" + std::to_string(++n));
+        const std::string pf = Path(std::string("pf").append(std::to_string(++n)));
         args.insert(args.end(), {"--out", pf});
         if (c.update) args.push_back("--update");
         Outcome o = Cli(args);
@@ -111,7 +113,7 @@ TEST_F(TrustTest, ADamagedPriceFileIsNeitherUpdatedNorExported) {
     int n = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const std::string pf = Path("pf" + std::to_string(++n));
+        const std::string pf = Path(std::string("pf").append(std::to_string(++n)));
         ASSERT_EQ(Cli({"convert", Write("ACME.csv", PriceRows(2, 5, 10)), "--out", pf}).status, 0);
         std::string dat = test::ReadFile(pf + "/F1.DAT");
         c.damage(dat);
