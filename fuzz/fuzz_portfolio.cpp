@@ -94,7 +94,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Cli({"list", out});
     Cli({"export", out, "AAA", "--output", dir + "/export.csv"});
     Cli({"export", out, "NEW"});
-    if (update && result == 0 && !exportedBefore.empty()) {
+    // Damaged directory files may name the security otherwise (an update
+    // finds it by symbol, export by symbol or name), so the read-back is
+    // checked where only a price file was damaged.
+    const bool directoryIntact = (data[0] & 8) != 0 || (data[0] & 3) == 1;
+    if (update && result == 0 && directoryIntact && !exportedBefore.empty()) {
         fuzz::Require(Cli({"export", out, "XXA"}) == exportedBefore + "2000-01-07,3,4,5,6,7,8\n" ||
                           Cli({"export", out, "XXA"}) == exportedBefore,
                       "an update does not read back as the rows before and the new one");

@@ -92,6 +92,9 @@ std::string PriceFileProblem(const Bytes& data, std::size_t recordLength, int la
         }
         previous = day;
     }
+    if (records == 0 && lastDay > 0) {
+        return "it holds no records but the portfolio lists " + DayText(lastDay) + " as its last date";
+    }
     if (records > 0 && previous != lastDay) {
         return "its last record is dated " + DayText(previous) + " but the portfolio lists " +
                (lastDay > 0 ? DayText(lastDay) : std::string("no date")) + " as its last date";
