@@ -47,30 +47,5 @@ TEST(Journal, AnythingButAWholeJournalOfOurRenamesIsNone) {
     }
 }
 
-TEST(Journal, FinishingRenamesWhatIsLeftAndRemovesTheJournal) {
-    CTempDir dir;
-    test::WriteFile(dir / "F3.DAT", "new");  // renamed before a crash
-    test::WriteFile(dir / "MASTER", "old");
-    const std::string master = test::MasterFile({test::SecurityRecord(3, "NEW")});
-    test::WriteFile(dir / "MASTER.~NU", master);
-    test::WriteFile(dir / kJournalName, "N F3.DAT.~NU F3.DAT\nR MASTER.~NU MASTER\nEND\n");
-    auto platform = MakePosixPlatform();
-    ASSERT_TRUE(FinishJournal(*platform, dir.path()));
-    EXPECT_EQ(test::ListDir(dir.path()), (std::vector<std::string>{"F3.DAT", "MASTER"}));
-    EXPECT_EQ(test::ReadFile(dir / "MASTER"), master);
-    EXPECT_EQ(test::ReadFile(dir / "F3.DAT"), "new");
-}
-
-TEST(Journal, OneThatIsNoneOfOursIsRemovedAndNothingRenamed) {
-    CTempDir dir;
-    test::WriteFile(dir / "MASTER", "old");
-    test::WriteFile(dir / "MASTER.~NU", "new master");
-    test::WriteFile(dir / kJournalName, "R MASTER.~NU MASTER\n");
-    auto platform = MakePosixPlatform();
-    ASSERT_TRUE(FinishJournal(*platform, dir.path()));
-    EXPECT_EQ(test::ListDir(dir.path()), (std::vector<std::string>{"MASTER", "MASTER.~NU"}));
-    EXPECT_EQ(test::ReadFile(dir / "MASTER"), "old");
-}
-
 }  // namespace
 }  // namespace tarvel

@@ -62,16 +62,6 @@ TEST_F(OpenPortfolioTest, AConversionReadsMasterOnceAndLooksForAJournalOnce) {
     ExpectConsistent();
 }
 
-TEST_F(OpenPortfolioTest, TheChoiceOfMasterIsRefusedWhereItDoesNotFit) {
-    std::unique_ptr<CPortfolio> portfolio;
-    EXPECT_EQ(OpenFor(MasterChoice::kExisting, &portfolio), PortfolioOpening::kRefused);
-    test::WriteFile(m_out + "/MASTER", test::MasterFile({test::SecurityRecord(1, "AAA")}));
-    EXPECT_EQ(OpenFor(MasterChoice::kNew, &portfolio), PortfolioOpening::kRefused);
-    EXPECT_EQ(Messages(), (std::vector<std::string>{"Path specified does not point to a Master file",
-                                                    "New Master chosen but one already exists"}));
-    EXPECT_FALSE(portfolio);
-}
-
 TEST_F(OpenPortfolioTest, ADamagedMasterIsNamedAndTheLockReleased) {
     test::WriteFile(m_out + "/MASTER", test::MasterFile({test::SecurityRecord(1, "AAA")}, 3));
     std::unique_ptr<CPortfolio> portfolio;
@@ -82,15 +72,6 @@ TEST_F(OpenPortfolioTest, ADamagedMasterIsNamedAndTheLockReleased) {
     // Released: the next one is not kept waiting.
     test::WriteFile(m_out + "/MASTER", test::MasterFile({}));
     EXPECT_EQ(OpenFor(MasterChoice::kExisting, &portfolio), PortfolioOpening::kOpened);
-}
-
-TEST_F(OpenPortfolioTest, AnOpenPortfolioHoldsTheLock) {
-    std::unique_ptr<CPortfolio> portfolio, second;
-    ASSERT_EQ(OpenFor(MasterChoice::kEither, &portfolio), PortfolioOpening::kOpened);
-    EXPECT_EQ(OpenFor(MasterChoice::kEither, &second), PortfolioOpening::kRefused);
-    EXPECT_EQ(Messages(), std::vector<std::string>{m_out + " is busy with another conversion."});
-    portfolio.reset();
-    EXPECT_EQ(OpenFor(MasterChoice::kEither, &second), PortfolioOpening::kOpened);
 }
 
 }  // namespace
