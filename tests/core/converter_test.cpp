@@ -104,6 +104,22 @@ TEST_F(ConversionTest, AddsUnderTheLowestFreeNumberAndBacksUpTheMasterItStartedF
     EXPECT_EQ(Out("f3.dat"), "not ours");
 }
 
+TEST_F(ConversionTest, ReadsUtf16AsText) {
+    // "Date\tClose" and one row in UTF-16 big-endian, a byte order mark first.
+    std::string utf16 = "\xFE\xFF";
+    for (char c : std::string("Date\tClose\r\n01/03/2000\t1.5\r\n")) utf16 += std::string{'\0', c};
+    auto job = MakeJob();
+    std::fill(std::begin(job->m_bFieldOn), std::end(job->m_bFieldOn), 0);
+    job->m_bFieldOn[kDate] = job->m_bFieldOn[kClose] = 1;
+    job->m_nFieldColumn[kClose] = 1;
+    job->SetDelimiter('\t');
+    job->m_nDateFormat = 4;
+    job->m_bSkipOn = 1;
+    job->m_nSkipRows = 1;
+    ASSERT_EQ(Convert(utf16, *job), 0) << testing::PrintToString(Messages());
+    EXPECT_EQ(Rows(), V{"2000-01-03 1.5"});
+}
+
 TEST_F(ConversionTest, RefusesWhatTheChecksFindAndChangesNothing) {
     struct Case {
         const char* name;
