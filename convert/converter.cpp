@@ -180,6 +180,7 @@ int CConverter::StageInto(CPortfolio& portfolio) {
             if (!m_bUpdate) return fail(duplicate);
             int taken = 0, old = 0;
             if (portfolio.StageAppend(*entry, security, &taken, &old) != 0) return fail("");
+            Bytes().swap(security.records);  // the portfolio holds what it needs of them
             updated += taken > 0 ? 1 : 0;
             if (taken > 0) changed.emplace_back(security.symbol, false);
             written += taken;
@@ -206,6 +207,7 @@ int CConverter::StageInto(CPortfolio& portfolio) {
         }
         int n = 0;
         if (portfolio.StageNew(security, &n) != 0) return fail("");
+        Bytes().swap(security.records);
         if (firstNumber == 0) firstNumber = n;
         ++added;
         changed.emplace_back(security.symbol, true);

@@ -73,8 +73,8 @@ public:
     // Stages what ParseInput (or DryRun) read into `portfolio`: each
     // security as a new one or, with m_bUpdate, appended to the one of its
     // symbol. All of the input or none of it is staged. 0, or 1 after a
-    // message. A batch, which holds the portfolio's lock and commits, reads
-    // each input with DryRun and stages it so.
+    // message. Each security's records are let go once staged. A batch, which holds the portfolio's lock and
+    // commits, reads each input with DryRun and stages it so.
     int StageInto(CPortfolio& portfolio);
 
     // Reads the input as Run() does, touching no portfolio: afterwards
@@ -141,11 +141,8 @@ public:
     std::vector<std::pair<std::string, bool>> m_changed;
 
 private:
-    // ParseInput over `rows`, a vector for a file of one security, a deque
-    // for a file of many (see parse_input.cpp).
-    template <class Rows>
-    int ParseRows(Rows& rows);
     int Fail(const std::string& message);
+    int ScratchFailure(const CStatus& status);
     int Skip(int line, std::string reason);
 
     CPlatform& m_platform;

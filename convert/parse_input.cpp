@@ -1,14 +1,15 @@
 #include <algorithm>
 #include <cstring>
-#include <deque>
+#include <limits>
 #include <string>
-#include <type_traits>
+#include <unordered_map>
 #include <vector>
 
 #include "convert/converter.h"
 #include "convert/date_text.h"
 #include "convert/detect.h"
 #include "convert/row_decoder.h"
+#include "convert/row_store.h"
 
 namespace tarvel {
 namespace {
@@ -20,20 +21,16 @@ bool HasNonDigit(std::string_view text) {
     return false;
 }
 
-// Rows read are kept in memory until they are sorted; past this many for
-// one ticker it cannot become one security even after repeated dates are
-// dropped, and past the second limit the file is not read at all.
+// Past this many rows of one ticker it cannot become one security even
+// after repeated dates are dropped, and the file is not read further.
 constexpr std::size_t kMaxRowsRead = 1 << 20;
-constexpr std::size_t kMaxRowsReadInFile = 1 << 23;
-
-struct Row {
-    std::int32_t day;  // year * 10000 + month * 100 + day: orders by date
-    int line;
-    int ticker;  // index into the file's tickers; 0 when it has none
-    std::uint8_t bytes[4 * kFieldCount];
-};
 
 }  // namespace
+
+int CConverter::ScratchFailure(const CStatus& status) {
+    return Fail("Cannot hold the rows of " + m_strPathIn + " in a temporary file: " + status.Text() +
+                "\nNothing was converted.");
+}
 
 int CConverter::Skip(int line, std::string reason) {
     if (m_nSkipped++ == 0 || line < m_nFirstSkippedLine) {
@@ -44,34 +41,26 @@ int CConverter::Skip(int line, std::string reason) {
 }
 
 int CConverter::ParseInput() {
-    if (m_nTickerColumn != kNoColumn) {
-        // A file of many securities may hold millions of rows: a deque grows
-        // by blocks, so no reallocation ever holds them twice, and the rows
-        // of each security are let go as it is built.
-        std::deque<Row> rows;
-        return ParseRows(rows);
-    }
-    // Room for the most records a security can hold; pages are touched only
-    // as rows arrive.
-    std::vector<Row> rows;
-    rows.reserve(kMaxPriceRecords);
-    return ParseRows(rows);
-}
-
-template <class Rows>
-int CConverter::ParseRows(Rows& rows) {
     CLineReader reader(*m_input, std::move(m_strInputHead));
     CRowDecoder decoder(*this);
     CDecodedRow decoded;
-    std::vector<std::string> tickers;     // in the order of their first row
-    std::vector<std::size_t> tickerRows;  // rows read of each
-    int ticker = 0;                       // of the latest row that names one
+    CRowStore store(m_platform);
+    std::vector<std::string> tickers;                  // in the order of their first stored row
+    std::unordered_map<std::string, int> tickerIndex;  // of each in `tickers`
+    std::vector<std::size_t> tickerRows;               // rows read of each
+    int ticker = 0;                                    // of the latest row stored
     m_nSkipped = 0;
 
     std::string_view line;
     bool tooLong = false;
     int lineNumber = 0;
+    bool tooManyLines = false;
     auto next = [&] {
+        // Line numbers are ints: a file of more lines than that is refused.
+        if (lineNumber == std::numeric_limits<int>::max()) {
+            tooManyLines = true;
+            return false;
+        }
         if (!reader.Next(&line, &tooLong)) return false;
         // A UTF-8 byte order mark, as spreadsheets write one, is no part of
         // the first line's text.
@@ -83,8 +72,10 @@ int CConverter::ParseRows(Rows& rows) {
         }
     }
 
-    // The time of day of each row that has one, to tell intraday data.
-    std::vector<std::pair<std::int32_t, std::string>> times;
+    // The time of day first seen on each date: a second time on one date
+    // tells intraday data.
+    std::unordered_map<std::int32_t, std::string> times;
+    bool intradaySeen = false;
     auto intraday = [&] { return Fail(IntradayMessage(m_strPathIn)); };
     bool firstRowSeen = false;
     while (next()) {
@@ -111,18 +102,9 @@ int CConverter::ParseRows(Rows& rows) {
                 }
             }
         }
-        if (decoded.m_bDateRead) {
-            if (!decoded.m_period.empty() && decoded.m_period != "D" && decoded.m_period != "d")
-                return intraday();
-            if (!decoded.m_ticker.empty() &&
-                (tickers.empty() || decoded.m_ticker != tickers[static_cast<std::size_t>(ticker)])) {
-                auto known = std::find(tickers.begin(), tickers.end(), decoded.m_ticker);
-                ticker = static_cast<int>(known - tickers.begin());
-                if (known == tickers.end()) {
-                    tickers.emplace_back(decoded.m_ticker);
-                    tickerRows.push_back(0);
-                }
-            }
+        if (decoded.m_bDateRead && !decoded.m_period.empty() && decoded.m_period != "D" &&
+            decoded.m_period != "d") {
+            return intraday();
         }
         if (decoded.m_kind == CDecodedRow::Kind::kSkipped) {
             Skip(lineNumber, decoded.m_strReason);
@@ -133,12 +115,30 @@ int CConverter::ParseRows(Rows& rows) {
             Skip(lineNumber, "column " + std::to_string(m_nTickerColumn + 1) + " names no ticker");
             continue;
         }
+        if (!decoded.m_ticker.empty() &&
+            (tickers.empty() || decoded.m_ticker != tickers[static_cast<std::size_t>(ticker)])) {
+            auto [known, added] =
+                tickerIndex.try_emplace(std::string(decoded.m_ticker), static_cast<int>(tickers.size()));
+            if (added) {
+                // More than a portfolio holds could never be stored whole.
+                if (tickers.size() == static_cast<std::size_t>(kMaxXMasterFileNumber)) {
+                    return Fail("This file names more than " + std::to_string(kMaxXMasterFileNumber) +
+                                " tickers, more securities than a portfolio holds.\nNothing was converted.");
+                }
+                tickers.emplace_back(decoded.m_ticker);
+                tickerRows.push_back(0);
+            }
+            ticker = known->second;
+        }
         const CalendarDate& date = decoded.m_date;
-        Row row;
+        PriceRow row;
         row.day = date.year * 10000 + date.month * 100 + date.day;
         row.line = lineNumber;
         row.ticker = ticker;
-        if (!decoded.m_time.empty()) times.emplace_back(row.day, decoded.m_time);
+        if (!decoded.m_time.empty()) {
+            auto [seen, added] = times.try_emplace(row.day, decoded.m_time);
+            if (!added && seen->second != decoded.m_time) intradaySeen = true;
+        }
         m_record[kDate] = MakeStoredDate(date);
         for (int field = kOpen; field < kFieldCount; ++field) {
             m_record[field] = m_bFieldOn[field] ? EncodeStoredNumber(decoded.m_value[field]) : StoredNumber{};
@@ -153,64 +153,53 @@ int CConverter::ParseRows(Rows& rows) {
             return Fail("This file has more rows of " + tickers[static_cast<std::size_t>(ticker)] +
                         " than one security can hold (65534).\nNothing was converted.");
         }
-        if (rows.size() == kMaxRowsReadInFile) {
-            return Fail(
-                "This file has more than " + std::to_string(kMaxRowsReadInFile) +
-                " rows, the most Tarvel reads from one file; split it into files of fewer rows.\nNothing "
-                "was converted.");
-        }
-        if (tickers.size() <= 1 && rows.size() == kMaxRowsRead) {
+        if (tickers.size() <= 1 && store.size() == kMaxRowsRead) {
             return Fail(
                 "This file has more rows than one security can hold (65534).\nNothing was converted.");
         }
-        rows.push_back(row);
+        if (CStatus status = store.Add(row); !status) return ScratchFailure(status);
     }
     if (reader.Failed())
         return Fail("Cannot read the input file " + m_strPathIn + ": " + reader.Error().Text());
-    std::sort(times.begin(), times.end());
-    if (std::adjacent_find(times.begin(), times.end(), [](const auto& a, const auto& b) {
-            return a.first == b.first && a.second != b.second;
-        }) != times.end()) {
-        return intraday();
+    if (tooManyLines) {
+        return Fail("This file has more than " + std::to_string(std::numeric_limits<int>::max()) +
+                    " lines, the most Tarvel reads from one file; split it into smaller files.\nNothing was "
+                    "converted.");
     }
+    if (intradaySeen) return intraday();
+    times.clear();
 
-    // Each ticker's rows together, in file order.
-    if (tickers.size() > 1) {
-        // By ticker, then line: as a stable sort by ticker would, but in place,
-        // without a buffer as large as the rows.
-        std::sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) {
-            return a.ticker != b.ticker ? a.ticker < b.ticker : a.line < b.line;
-        });
-    }
-    // Oldest first; of the rows of one date the latest in the file stays.
-    // Files come oldest first or newest first: those need no sort.
-    auto byDay = [](const Row& a, const Row& b) { return a.day < b.day; };
-    std::vector<std::pair<std::size_t, std::size_t>> ranges;  // of kept rows, one per ticker
-    std::size_t kept = 0;
-    for (std::size_t begin = 0; begin < rows.size();) {
-        std::size_t end = begin;
-        while (end < rows.size() && rows[end].ticker == rows[begin].ticker) ++end;
-        auto first = rows.begin() + static_cast<long>(begin), last = rows.begin() + static_cast<long>(end);
-        if (std::is_sorted(first, last, [](const Row& a, const Row& b) { return a.day > b.day; }) &&
-            std::adjacent_find(first, last, [](const Row& a, const Row& b) { return a.day == b.day; }) ==
-                last) {
+    // Each ticker's rows in turn, oldest first; of the rows of one date the
+    // latest in the file stays. Files come oldest first or newest first:
+    // those need no sort.
+    auto byDay = [](const PriceRow& a, const PriceRow& b) { return a.day < b.day; };
+    const std::size_t length = 4 * static_cast<std::size_t>(m_nFieldCount);
+    m_securities.clear();
+    std::vector<PriceRow> rows;
+    for (int t = 0; t < std::max<int>(1, static_cast<int>(tickers.size())); ++t) {
+        if (CStatus status = store.Take(t, &rows); !status) return ScratchFailure(status);
+        if (rows.empty()) continue;
+        auto first = rows.begin(), last = rows.end();
+        if (std::is_sorted(first, last, [](const PriceRow& a, const PriceRow& b) { return a.day > b.day; }) &&
+            std::adjacent_find(first, last,
+                               [](const PriceRow& a, const PriceRow& b) { return a.day == b.day; }) == last) {
             std::reverse(first, last);
         } else if (!std::is_sorted(first, last, byDay)) {
             std::stable_sort(first, last, byDay);
         }
-        std::size_t start = kept;
-        for (std::size_t i = begin; i < end;) {
+        NewSecurity& security = m_securities.emplace_back();
+        if (tickers.size() > 1) security.ticker = tickers[static_cast<std::size_t>(t)];
+        security.records.reserve(rows.size() * length);
+        for (std::size_t i = 0; i < rows.size();) {
             std::size_t latest = i;
-            while (latest + 1 < end && rows[latest + 1].day == rows[i].day) ++latest;
+            while (latest + 1 < rows.size() && rows[latest + 1].day == rows[i].day) ++latest;
             for (; i < latest; ++i)
                 Skip(rows[i].line, "line " + std::to_string(rows[latest].line) + " has the same date");
-            rows[kept++] = rows[latest];
+            security.records.insert(security.records.end(), rows[latest].bytes, rows[latest].bytes + length);
             i = latest + 1;
         }
-        ranges.emplace_back(start, kept);
-        begin = end;
     }
-    rows.resize(kept);
+    std::vector<PriceRow>().swap(rows);
 
     if (m_nSkipped > 0) {
         std::string count = std::to_string(m_nSkipped);
@@ -219,12 +208,12 @@ int CConverter::ParseRows(Rows& rows) {
                                             : count + " rows were skipped. The first was " + where,
                             kMbOk);
     }
-    if (rows.empty()) return Fail("No price rows could be read from " + m_strPathIn + ".");
-    for (const auto& [begin, end] : ranges) {
-        if (end - begin > static_cast<std::size_t>(kMaxPriceRecords)) {
+    if (m_securities.empty()) return Fail("No price rows could be read from " + m_strPathIn + ".");
+    for (const NewSecurity& security : m_securities) {
+        if (security.records.size() / length > static_cast<std::size_t>(kMaxPriceRecords)) {
             return Fail(
                 tickers.size() > 1
-                    ? "This file has more rows of " + tickers[static_cast<std::size_t>(rows[begin].ticker)] +
+                    ? "This file has more rows of " + security.ticker +
                           " than one security can hold (65534).\nNothing was converted."
                     : "This file has more rows than one security can hold (65534).\nNothing was converted.");
         }
@@ -247,30 +236,15 @@ int CConverter::ParseRows(Rows& rows) {
         }
         symbols.push_back(std::move(symbol));
     }
-    const std::size_t length = 4 * static_cast<std::size_t>(m_nFieldCount);
-    m_securities.clear();
-    std::size_t released = 0;  // rows let go from the front of `rows`
-    for (auto [begin, end] : ranges) {
-        begin -= released;
-        end -= released;
-        NewSecurity& security = m_securities.emplace_back();
+    for (NewSecurity& security : m_securities) {
         if (tickers.size() > 1) {
             // A file of several tickers: each is its own security, named by it.
-            security.symbol = symbols[static_cast<std::size_t>(rows[begin].ticker)];
-            security.ticker = tickers[static_cast<std::size_t>(rows[begin].ticker)];
+            security.symbol = symbols[static_cast<std::size_t>(tickerIndex[security.ticker])];
             security.name = security.symbol;
         }
-        security.records.reserve(length * (end - begin));
-        for (std::size_t i = begin; i < end; ++i) {
-            security.records.insert(security.records.end(), rows[i].bytes, rows[i].bytes + length);
-        }
-        security.recordCount = static_cast<std::uint16_t>(end - begin);
-        std::memcpy(security.firstDate.data(), rows[begin].bytes, 4);
-        std::memcpy(security.lastDate.data(), rows[end - 1].bytes, 4);
-        if constexpr (std::is_same_v<Rows, std::deque<Row>>) {
-            rows.erase(rows.begin(), rows.begin() + static_cast<long>(end));
-            released += end;
-        }
+        security.recordCount = static_cast<std::uint16_t>(security.records.size() / length);
+        std::memcpy(security.firstDate.data(), security.records.data(), 4);
+        std::memcpy(security.lastDate.data(), security.records.data() + security.records.size() - length, 4);
     }
     return 0;
 }

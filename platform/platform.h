@@ -6,6 +6,7 @@
 // that records calls or fails any single operation.
 #pragma once
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -38,6 +39,9 @@ public:
     // Makes everything written so far durable.
     virtual CStatus Flush() = 0;
     virtual CStatus Close() = 0;
+    // Moves the position of the next Read or Write to `offset` bytes from the
+    // start. Files that cannot move (a transcoding reader, say) refuse.
+    virtual CStatus Seek(std::uint64_t /*offset*/) { return CStatus::Error(ESPIPE); }
 };
 
 // Held while a directory is locked; destroying it releases the lock.
@@ -108,6 +112,10 @@ public:
     // Stores the path with every link and "." or ".." resolved in
     // *canonical. On failure *canonical is empty.
     virtual CStatus CanonicalPath(const std::string& path, std::string* canonical) = 0;
+    // Opens a new file of no name in the system's folder for temporary files,
+    // for reading and writing, and stores it in *file: it is gone when
+    // closed, even by a killed process, and no other process can open it.
+    virtual CStatus OpenScratch(std::unique_ptr<CFile>* file) = 0;
 };
 
 // The real platform over POSIX; one instance serves the whole process and

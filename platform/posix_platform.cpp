@@ -12,6 +12,7 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <limits>
 #include <thread>
 
 #include "platform/file_util.h"
@@ -63,6 +64,14 @@ public:
         m_fd = -1;
         if (fd < 0) return CStatus::Error(EBADF);
         return ::close(fd) == 0 ? CStatus::Ok() : CStatus::Error(errno);
+    }
+
+    CStatus Seek(std::uint64_t offset) override {
+        if (offset > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) {
+            return CStatus::Error(EOVERFLOW);
+        }
+        if (::lseek(m_fd, static_cast<off_t>(offset), SEEK_SET) < 0) return CStatus::Error(errno);
+        return CStatus::Ok();
     }
 
 private:
@@ -255,6 +264,23 @@ public:
         if (resolved == nullptr) return CStatus::Error(errno);
         *canonical = resolved;
         std::free(resolved);
+        return CStatus::Ok();
+    }
+
+    CStatus OpenScratch(std::unique_ptr<CFile>* file) override {
+        file->reset();
+        const char* tmp = std::getenv("TMPDIR");
+        const std::string dir = tmp != nullptr && *tmp != '\0' ? tmp : "/tmp";
+        // A file with no name from the start where the file system allows
+        // it; elsewhere one whose name is removed at once.
+        int fd = ::open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+        if (fd < 0) {
+            std::string name = JoinPath(dir, "tarvel-XXXXXX");
+            fd = ::mkostemp(name.data(), O_CLOEXEC);
+            if (fd < 0) return CStatus::Error(errno);
+            ::unlink(name.c_str());
+        }
+        *file = std::make_unique<CPosixFile>(fd);
         return CStatus::Ok();
     }
 };

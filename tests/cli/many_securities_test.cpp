@@ -159,6 +159,16 @@ TEST(ManySecurities, AFileOfThreeTickersBecomesThreeSecurities) {
     EXPECT_EQ(again.status, 1);
     EXPECT_EQ(again.err, "Tarvel: Duplicate Symbol Failure: BBB\n");
     EXPECT_EQ(test::Snapshot(out), before);
+
+    // More tickers than a portfolio holds are refused before any is stored.
+    std::string many = "Ticker,Date,Close\n";
+    for (int i = 0; i <= 2000; ++i) many.append("T").append(std::to_string(i)).append(",2024-01-02,1\n");
+    test::WriteFile(env / "many.csv", many);
+    Outcome refused = Cli({"convert", env / "many.csv", "--out", env / "pf2"});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.err,
+              "Tarvel: This file names more than 2000 tickers, more securities than a portfolio "
+              "holds.\nNothing was converted.\n");
 }
 
 // Names that differ but would become one symbol are never merged into one

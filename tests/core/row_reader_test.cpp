@@ -7,6 +7,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "convert/row_store.h"
+#include "tests/support/fake_platform.h"
 #include "tests/support/temp_dir.h"
 
 namespace tarvel {
@@ -102,6 +104,41 @@ TEST(ReadNumber, ReadsWholeDecimalNumbersOrNumbersAsPeopleWriteThem) {
     EXPECT_TRUE(std::isinf(value) && value < 0);
     ASSERT_TRUE(ReadNumber("1e-999", &value));
     EXPECT_EQ(value, 0.0f);
+}
+
+}  // namespace
+}  // namespace tarvel
+
+namespace tarvel {
+namespace {
+
+// Rows past the budget go to a scratch file in runs; each ticker comes back
+// whole and in file order, whichever runs its rows fell into.
+TEST(RowStore, GivesEachTickerItsRowsInFileOrderAcrossRuns) {
+    test::CFaultyPlatform platform;
+    CRowStore store(platform, 3);
+    const int tickers[] = {1, 0, 1, 2, 0, 0, 1, 2, 1, 0};
+    for (int line = 1; line <= 10; ++line) {
+        PriceRow row{};
+        row.line = line;
+        row.ticker = tickers[line - 1];
+        ASSERT_TRUE(store.Add(row).ok());
+    }
+    std::vector<PriceRow> rows;
+    std::string taken;
+    for (int ticker = 0; ticker < 3; ++ticker) {
+        ASSERT_TRUE(store.Take(ticker, &rows).ok());
+        for (const PriceRow& row : rows) taken += std::to_string(row.line) + " ";
+        taken += "| ";
+    }
+    EXPECT_EQ(taken, "2 5 6 10 | 1 3 7 9 | 4 8 | ");
+
+    // A scratch file that cannot be opened fails the Add that needs it.
+    test::CFaultyPlatform failing;
+    failing.FailAt(1, ENOSPC);
+    CRowStore full(failing, 1);
+    EXPECT_TRUE(full.Add(PriceRow{}).ok());
+    EXPECT_EQ(full.Add(PriceRow{}).Number(), ENOSPC);
 }
 
 }  // namespace

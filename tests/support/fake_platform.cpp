@@ -31,6 +31,10 @@ public:
         if (CStatus status = m_owner.Pass("close"); !status) return status;
         return closed;
     }
+    CStatus Seek(std::uint64_t offset) override {
+        if (CStatus status = m_owner.Pass("seek"); !status) return status;
+        return m_real->Seek(offset);
+    }
 
 private:
     CFaultyPlatform& m_owner;
@@ -52,6 +56,15 @@ CStatus CFaultyPlatform::Open(const std::string& path, OpenMode mode, std::uniqu
     if (CStatus status = Pass("open"); !status) return status;
     std::unique_ptr<CFile> real;
     if (CStatus status = m_real->Open(path, mode, &real); !status) return status;
+    *file = std::make_unique<CFaultyFile>(*this, std::move(real));
+    return CStatus::Ok();
+}
+
+CStatus CFaultyPlatform::OpenScratch(std::unique_ptr<CFile>* file) {
+    file->reset();
+    if (CStatus status = Pass("open"); !status) return status;
+    std::unique_ptr<CFile> real;
+    if (CStatus status = m_real->OpenScratch(&real); !status) return status;
     *file = std::make_unique<CFaultyFile>(*this, std::move(real));
     return CStatus::Ok();
 }

@@ -29,7 +29,7 @@ public:
     long operations() const { return m_count; }
     int injected() const { return m_nInjected; }
     // "open", "read", "write", "flush", "close", "rename", "remove",
-    // "chmod", "chdir", "getcwd", "mkdir", "lock", one per counted call.
+    // "chmod", "chdir", "getcwd", "mkdir", "lock", "seek", one per counted call.
     const std::vector<std::string>& log() const { return m_log; }
 
     // Counts the call and returns the injected failure when it is the one to
@@ -52,6 +52,7 @@ public:
                           std::unique_ptr<CDirectoryLock>* lock) override;
     std::optional<std::string> FindName(const std::string& dir, const std::string& name) override;
     CStatus CanonicalPath(const std::string& path, std::string* canonical) override;
+    CStatus OpenScratch(std::unique_ptr<CFile>* file) override;
 
     CPlatform& real() { return *m_real; }
 
