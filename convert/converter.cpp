@@ -55,6 +55,7 @@ int CConverter::Run() {
     m_input.reset();
     m_portfolio.reset();
     m_securities.clear();
+    m_rowStore.reset();
     // Settings are written with the portfolio free again, so that a slow
     // settings file never holds up another conversion.
     if (result == 0) {
@@ -166,7 +167,10 @@ int CConverter::StageInto(CPortfolio& portfolio) {
         if (!message.empty()) m_prompt.MessageBox(message, kMbOk);
         return 1;
     };
-    for (NewSecurity& security : m_securities) {
+    if (m_rowStore) m_rowStore->Rewind();
+    for (std::size_t index = 0; index < m_securities.size(); ++index) {
+        NewSecurity& security = m_securities[index];
+        if (LoadRecords(index) != 0) return fail("");
         if (m_securities.size() == 1) {
             security.symbol = m_szSymbol;
             security.name = m_szName;

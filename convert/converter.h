@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "convert/row_store.h"
 #include "platform/file_util.h"
 #include "platform/platform.h"
 #include "platform/prompt.h"
@@ -143,6 +144,14 @@ public:
 private:
     int Fail(const std::string& message);
     int ScratchFailure(const CStatus& status);
+    // Sorts `rows` (one security's, in file order) by date and stores their
+    // records in *records, the latest row of each date only; with
+    // `countSkipped` the others are counted as skipped.
+    void BuildRecords(std::vector<PriceRow>& rows, bool countSkipped, Bytes* records);
+    // Builds the records of security `index` again when ParseInput let them
+    // go (a file too big to hold them all). Securities are loaded in order.
+    // 0, or 1 after a message.
+    int LoadRecords(std::size_t index);
     int Skip(int line, std::string reason);
 
     CPlatform& m_platform;
@@ -154,6 +163,10 @@ private:
         m_portfolio;  // claimed, with its lock, from CheckOutputPath to the end of Run()
     bool m_bMasterExists = false;
     std::vector<NewSecurity> m_securities;
+    // For each of m_securities, its ticker's index when its records are to
+    // be read again from m_rowStore, or kNoColumn when they are held.
+    std::vector<int> m_deferredTickers;
+    std::unique_ptr<CRowStore> m_rowStore;
     int m_nSkipped = 0;
     int m_nFirstSkippedLine = 0;
     std::string m_strFirstSkipReason;

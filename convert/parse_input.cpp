@@ -44,7 +44,8 @@ int CConverter::ParseInput() {
     CLineReader reader(*m_input, std::move(m_strInputHead));
     CRowDecoder decoder(*this);
     CDecodedRow decoded;
-    CRowStore store(m_platform);
+    auto store = std::make_unique<CRowStore>(m_platform);
+    m_rowStore.reset();
     std::vector<std::string> tickers;                  // in the order of their first stored row
     std::unordered_map<std::string, int> tickerIndex;  // of each in `tickers`
     std::vector<std::size_t> tickerRows;               // rows read of each
@@ -153,11 +154,11 @@ int CConverter::ParseInput() {
             return Fail("This file has more rows of " + tickers[static_cast<std::size_t>(ticker)] +
                         " than one security can hold (65534).\nNothing was converted.");
         }
-        if (tickers.size() <= 1 && store.size() == kMaxRowsRead) {
+        if (tickers.size() <= 1 && store->size() == kMaxRowsRead) {
             return Fail(
                 "This file has more rows than one security can hold (65534).\nNothing was converted.");
         }
-        if (CStatus status = store.Add(row); !status) return ScratchFailure(status);
+        if (CStatus status = store->Add(row); !status) return ScratchFailure(status);
     }
     if (reader.Failed())
         return Fail("Cannot read the input file " + m_strPathIn + ": " + reader.Error().Text());
@@ -169,35 +170,27 @@ int CConverter::ParseInput() {
     if (intradaySeen) return intraday();
     times.clear();
 
-    // Each ticker's rows in turn, oldest first; of the rows of one date the
-    // latest in the file stays. Files come oldest first or newest first:
-    // those need no sort.
-    auto byDay = [](const PriceRow& a, const PriceRow& b) { return a.day < b.day; };
+    // Each ticker's rows in turn. A file whose rows did not fit in memory
+    // keeps only its first security's records (for a preview); the others
+    // are read again from the store as each is staged, so that the file's
+    // records are never all held at once.
     const std::size_t length = 4 * static_cast<std::size_t>(m_nFieldCount);
+    const bool defer = store->Spilled();
     m_securities.clear();
+    m_deferredTickers.clear();
+    std::vector<std::size_t> counts;  // records of each security, before any limit
     std::vector<PriceRow> rows;
     for (int t = 0; t < std::max<int>(1, static_cast<int>(tickers.size())); ++t) {
-        if (CStatus status = store.Take(t, &rows); !status) return ScratchFailure(status);
+        if (CStatus status = store->Take(t, &rows); !status) return ScratchFailure(status);
         if (rows.empty()) continue;
-        auto first = rows.begin(), last = rows.end();
-        if (std::is_sorted(first, last, [](const PriceRow& a, const PriceRow& b) { return a.day > b.day; }) &&
-            std::adjacent_find(first, last,
-                               [](const PriceRow& a, const PriceRow& b) { return a.day == b.day; }) == last) {
-            std::reverse(first, last);
-        } else if (!std::is_sorted(first, last, byDay)) {
-            std::stable_sort(first, last, byDay);
-        }
         NewSecurity& security = m_securities.emplace_back();
         if (tickers.size() > 1) security.ticker = tickers[static_cast<std::size_t>(t)];
-        security.records.reserve(rows.size() * length);
-        for (std::size_t i = 0; i < rows.size();) {
-            std::size_t latest = i;
-            while (latest + 1 < rows.size() && rows[latest + 1].day == rows[i].day) ++latest;
-            for (; i < latest; ++i)
-                Skip(rows[i].line, "line " + std::to_string(rows[latest].line) + " has the same date");
-            security.records.insert(security.records.end(), rows[latest].bytes, rows[latest].bytes + length);
-            i = latest + 1;
-        }
+        BuildRecords(rows, true, &security.records);
+        counts.push_back(security.records.size() / length);
+        std::memcpy(security.firstDate.data(), security.records.data(), 4);
+        std::memcpy(security.lastDate.data(), security.records.data() + security.records.size() - length, 4);
+        m_deferredTickers.push_back(defer && m_securities.size() > 1 ? t : kNoColumn);
+        if (m_deferredTickers.back() != kNoColumn) Bytes().swap(security.records);
     }
     std::vector<PriceRow>().swap(rows);
 
@@ -209,11 +202,11 @@ int CConverter::ParseInput() {
                             kMbOk);
     }
     if (m_securities.empty()) return Fail("No price rows could be read from " + m_strPathIn + ".");
-    for (const NewSecurity& security : m_securities) {
-        if (security.records.size() / length > static_cast<std::size_t>(kMaxPriceRecords)) {
+    for (std::size_t i = 0; i < m_securities.size(); ++i) {
+        if (counts[i] > static_cast<std::size_t>(kMaxPriceRecords)) {
             return Fail(
                 tickers.size() > 1
-                    ? "This file has more rows of " + security.ticker +
+                    ? "This file has more rows of " + m_securities[i].ticker +
                           " than one security can hold (65534).\nNothing was converted."
                     : "This file has more rows than one security can hold (65534).\nNothing was converted.");
         }
@@ -242,10 +235,44 @@ int CConverter::ParseInput() {
             security.symbol = symbols[static_cast<std::size_t>(tickerIndex[security.ticker])];
             security.name = security.symbol;
         }
-        security.recordCount = static_cast<std::uint16_t>(security.records.size() / length);
-        std::memcpy(security.firstDate.data(), security.records.data(), 4);
-        std::memcpy(security.lastDate.data(), security.records.data() + security.records.size() - length, 4);
     }
+    for (std::size_t i = 0; i < m_securities.size(); ++i)
+        m_securities[i].recordCount = static_cast<std::uint16_t>(counts[i]);
+    if (defer) m_rowStore = std::move(store);
+    return 0;
+}
+
+void CConverter::BuildRecords(std::vector<PriceRow>& rows, bool countSkipped, Bytes* records) {
+    // Oldest first; of the rows of one date the latest in the file stays.
+    // Files come oldest first or newest first: those need no sort.
+    auto byDay = [](const PriceRow& a, const PriceRow& b) { return a.day < b.day; };
+    auto first = rows.begin(), last = rows.end();
+    if (std::is_sorted(first, last, [](const PriceRow& a, const PriceRow& b) { return a.day > b.day; }) &&
+        std::adjacent_find(first, last,
+                           [](const PriceRow& a, const PriceRow& b) { return a.day == b.day; }) == last) {
+        std::reverse(first, last);
+    } else if (!std::is_sorted(first, last, byDay)) {
+        std::stable_sort(first, last, byDay);
+    }
+    const std::size_t length = 4 * static_cast<std::size_t>(m_nFieldCount);
+    records->clear();
+    records->reserve(rows.size() * length);
+    for (std::size_t i = 0; i < rows.size();) {
+        std::size_t latest = i;
+        while (latest + 1 < rows.size() && rows[latest + 1].day == rows[i].day) ++latest;
+        for (; countSkipped && i < latest; ++i)
+            Skip(rows[i].line, "line " + std::to_string(rows[latest].line) + " has the same date");
+        records->insert(records->end(), rows[latest].bytes, rows[latest].bytes + length);
+        i = latest + 1;
+    }
+}
+
+int CConverter::LoadRecords(std::size_t index) {
+    if (index >= m_deferredTickers.size() || m_deferredTickers[index] == kNoColumn) return 0;
+    std::vector<PriceRow> rows;
+    if (CStatus status = m_rowStore->Take(m_deferredTickers[index], &rows); !status)
+        return ScratchFailure(status);
+    BuildRecords(rows, false, &m_securities[index].records);
     return 0;
 }
 

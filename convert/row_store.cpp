@@ -73,12 +73,12 @@ CStatus CRowStore::Take(int ticker, std::vector<PriceRow>* rows) {
     for (; m_nNextHeld < m_held.size() && m_held[m_nNextHeld].ticker <= ticker; ++m_nNextHeld) {
         if (m_held[m_nNextHeld].ticker == ticker) rows->push_back(m_held[m_nNextHeld]);
     }
-    if (m_nNextHeld == m_held.size()) {
-        // The last ticker taken: memory goes back before the securities are built.
-        std::vector<PriceRow>().swap(m_held);
-        m_nNextHeld = 0;
-    }
     return CStatus::Ok();
+}
+
+void CRowStore::Rewind() {
+    m_nNextSegment = 0;
+    m_nNextHeld = 0;
 }
 
 }  // namespace tarvel

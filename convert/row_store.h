@@ -34,11 +34,15 @@ public:
     CStatus Add(const PriceRow& row);
     // Rows added so far.
     std::size_t size() const { return m_nAdded; }
+    // Whether rows went to the scratch file.
+    bool Spilled() const { return m_scratch != nullptr; }
 
     // Replaces *rows with the rows of `ticker`, in file order. Tickers are
-    // taken once each, in increasing order, after the last Add. Non-OK when
+    // taken in increasing order, after the last Add, and again after Rewind. Non-OK when
     // the scratch file cannot be read back.
     CStatus Take(int ticker, std::vector<PriceRow>* rows);
+    // Starts taking again from the first ticker.
+    void Rewind();
 
 private:
     // Writes the rows held, grouped by ticker, to the scratch file as a run.

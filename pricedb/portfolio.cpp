@@ -43,7 +43,7 @@ CPortfolio::CPortfolio(CPlatform& platform, CPrompt& prompt, std::string directo
     m_state->master = std::move(claim.master);
 }
 
-CPortfolio::~CPortfolio() = default;
+CPortfolio::~CPortfolio() { DropOps(0); }
 
 int CPortfolio::Open() {
     // A claimed portfolio tried its journal when it took the lock; the
@@ -216,8 +216,18 @@ int CPortfolio::StageNew(const NewSecurity& security, int* fileNumber) {
                   static_cast<std::uint16_t>(security.recordCount + 1));
     op.data.assign(header.begin(), header.end());
     op.data.insert(op.data.end(), security.records.begin(), security.records.end());
+    if (inMaster) op.dop = MakeFieldDescription(security.fieldOn);
+    // Written now when past the limit of bytes held; nothing is staged when
+    // that fails.
+    const std::size_t dataBytes = op.data.size();
+    m_ops.push_back(std::move(op));
+    std::string failed;
+    if (CStatus status = WriteHeldOps(&failed); !status) {
+        m_ops.pop_back();
+        m_prompt.MessageBox(CannotWriteMessage(status, JoinPath(m_strDirectory, failed)), kMbOk);
+        return 1;
+    }
     if (inMaster) {
-        op.dop = MakeFieldDescription(security.fieldOn);
         MasterHeader counters = DecodeMasterHeader(s.master.data());
         counters.securityCount = static_cast<std::int16_t>(counters.securityCount + 1);
         counters.fileNumberMark = static_cast<std::int16_t>(counters.fileNumberMark + 1);
@@ -254,8 +264,7 @@ int CPortfolio::StageNew(const NewSecurity& security, int* fileNumber) {
     }
     s.takenNumbers.insert(n);
     s.entries.push_back(std::move(e));
-    m_nStagedBytes += op.data.size();
-    m_ops.push_back(std::move(op));
+    m_nStagedBytes += dataBytes;
     *fileNumber = n;
     return 0;
 }
@@ -347,6 +356,12 @@ int CPortfolio::StageAppend(const Entry& entry, const NewSecurity& newer, int* a
     }
     Op op;
     std::string path;
+    if (staged != nullptr && staged->written) {
+        // Inputs of one run never give one security rows twice; this stays
+        // refused rather than read back.
+        m_prompt.MessageBox(existing.symbol + " was given rows twice in one run. It was not updated.", kMbOk);
+        return 1;
+    }
     if (staged != nullptr) {
         op = *staged;
     } else {
@@ -450,14 +465,39 @@ std::shared_ptr<const CPortfolio::Mark> CPortfolio::MarkStaged() const {
     return mark;
 }
 
+void CPortfolio::DropOps(std::size_t from) {
+    for (std::size_t i = from; i < m_ops.size(); ++i) {
+        if (m_ops[i].written) m_platform.Remove(JoinPath(m_strDirectory, m_ops[i].dataName + kTempSuffix));
+    }
+    m_ops.resize(std::min(from, m_ops.size()));
+}
+
+CStatus CPortfolio::WriteHeldOps(std::string* path) {
+    std::size_t held = 0;
+    for (const Op& op : m_ops) held += op.data.size();
+    for (Op& op : m_ops) {
+        if (held <= m_nHeldBytesLimit) break;
+        if (op.written || op.append) continue;
+        const std::string temp = JoinPath(m_strDirectory, op.dataName + kTempSuffix);
+        if (CStatus status = WriteNewFile(m_platform, temp, op.data); !status) {
+            *path = op.dataName;
+            return status;
+        }
+        op.written = true;
+        held -= op.data.size();
+        Bytes().swap(op.data);
+    }
+    return CStatus::Ok();
+}
+
 void CPortfolio::RollBack(const Mark& mark) {
     *m_state = mark.state;
-    m_ops.resize(mark.ops);
+    DropOps(mark.ops);
     // Rows appended since to a price file staged before go again, with its
     // count.
     for (std::size_t i = 0; i < m_ops.size(); ++i) {
         Op& op = m_ops[i];
-        if (op.data.size() == mark.opSizes[i]) continue;
+        if (op.written || op.data.size() == mark.opSizes[i]) continue;
         op.data.resize(mark.opSizes[i]);
         EncodeFixed16(op.data.data() + kDataHeaderRecordCount,
                       static_cast<std::uint16_t>(op.data.size() / op.recordLength));

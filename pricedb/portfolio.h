@@ -106,6 +106,11 @@ public:
     void RollBack(const Mark& mark);
     // Bytes of price records staged but not yet committed.
     std::size_t StagedBytes() const { return m_nStagedBytes; }
+    // New price files staged are written to their temporary files at once
+    // once those held in memory pass `bytes`, so that a commit of any size
+    // holds a bounded amount of memory.
+    void SetHeldBytesLimit(std::size_t bytes) { m_nHeldBytesLimit = bytes; }
+    static constexpr std::size_t kHeldBytesLimit = 32u << 20;
     // Whether a commit of this object wrote MASTER.BAK.
     bool WroteBackup() const { return m_bWroteBackup; }
 
@@ -120,6 +125,12 @@ private:
     // Shows CannotWriteMessage for `path` and `status`, drops everything
     // staged and returns 1.
     int FailWrite(const std::string& path, const CStatus& status);
+    // Drops the ops from `from` on, with the temporary files written for them.
+    void DropOps(std::size_t from);
+    // Writes new price files held in memory to their temporary files while
+    // they pass m_nHeldBytesLimit. Non-OK, naming the file in *path, when
+    // one cannot be written.
+    CStatus WriteHeldOps(std::string* path);
     // Carries out a journal that a commit of this object could not; OK when
     // none stays.
     CStatus FinishPendingJournal();
@@ -140,6 +151,7 @@ private:
     std::unique_ptr<State> m_committed;  // as on disk
     std::vector<Op> m_ops;
     std::size_t m_nStagedBytes = 0;
+    std::size_t m_nHeldBytesLimit = kHeldBytesLimit;
     bool m_bWroteBackup = false;
 };
 

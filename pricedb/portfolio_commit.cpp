@@ -43,7 +43,7 @@ CStatus CPortfolio::FinishPendingJournal() {
 int CPortfolio::FailWrite(const std::string& path, const CStatus& status) {
     m_prompt.MessageBox(CannotWriteMessage(status, path), kMbOk);
     *m_state = *m_committed;
-    m_ops.clear();
+    DropOps(0);
     m_nStagedBytes = 0;
     return 1;
 }
@@ -56,7 +56,7 @@ int CPortfolio::Commit(bool backup) {
     if (CStatus status = FinishPendingJournal(); !status) {
         m_prompt.MessageBox(JournalStaysMessage(status, m_strDirectory), kMbOk);
         *m_state = *m_committed;
-        m_ops.clear();
+        DropOps(0);
         m_nStagedBytes = 0;
         return 1;
     }
@@ -73,7 +73,8 @@ int CPortfolio::Commit(bool backup) {
         std::string temp = op.dataName + kTempSuffix;
         std::string tempPath = JoinPath(m_strDirectory, temp);
         staged.Add(tempPath);
-        if (CStatus status = WriteNewFile(m_platform, tempPath, op.data); !status) {
+        if (CStatus status = op.written ? CStatus::Ok() : WriteNewFile(m_platform, tempPath, op.data);
+            !status) {
             return FailWrite(JoinPath(m_strDirectory, op.dataName), status);
         }
         if (op.append) {

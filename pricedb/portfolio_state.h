@@ -25,7 +25,8 @@ struct CPortfolio::Op {
     bool mwd = false;
     bool append = false;
     std::string dataName;  // the price file's name in the directory
-    Bytes data;            // its whole new contents
+    Bytes data;            // its whole new contents, unless written
+    bool written = false;  // a new price file already written to its temporary file
     std::size_t recordLength = 0;
     std::string dop;  // F<n>.DOP of a new MASTER security
 };

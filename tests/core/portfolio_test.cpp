@@ -70,6 +70,34 @@ TEST(Portfolio, GoingBackOverAFileUndoesItsRowsAppendedToAnEarlierOne) {
     EXPECT_EQ(test::ReadFile(dir / "F1.DAT").size(), 4u * 8);
 }
 
+// Past the limit of bytes held, new price files are written as they are
+// staged; going back removes them, a failed write stages nothing, and the
+// commit puts the rest in place.
+TEST(Portfolio, NewPriceFilesPastTheLimitAreWrittenAsTheyAreStaged) {
+    CTempDir dir;
+    test::CFaultyPlatform platform;
+    test::CRecordingPrompt prompt;
+    CPortfolio portfolio(platform, prompt, dir.path(), dir / "MASTER", true);
+    portfolio.SetHeldBytesLimit(0);
+    ASSERT_EQ(portfolio.Open(), 0);
+    int n = 0;
+    ASSERT_EQ(portfolio.StageNew(Daily("AAA", {20240102}), &n), 0);
+    auto mark = portfolio.MarkStaged();
+    ASSERT_EQ(portfolio.StageNew(Daily("BBB", {20240102}), &n), 0);
+    EXPECT_EQ(test::ListDir(dir.path()), (std::vector<std::string>{"F1.DAT.~NU", "F2.DAT.~NU"}));
+    portfolio.RollBack(*mark);
+    EXPECT_EQ(test::ListDir(dir.path()), std::vector<std::string>{"F1.DAT.~NU"});
+
+    platform.FailAt(platform.operations() + 1, 28);
+    EXPECT_EQ(portfolio.StageNew(Daily("CCC", {20240102}), &n), 1);
+    EXPECT_EQ(prompt.shown.at(0).text, "Cannot write to " + (dir / "F2.DAT") + ": No space left on device");
+    EXPECT_EQ(portfolio.FindSymbol("CCC"), nullptr);
+    ASSERT_EQ(portfolio.StageNew(Daily("DDD", {20240103, 20240104}), &n), 0);
+    ASSERT_EQ(portfolio.Commit(true), 0);
+    EXPECT_EQ(test::CheckPortfolio(dir.path()), "");
+    EXPECT_EQ(test::ReadFile(dir / "F2.DAT").size(), 3u * 8);
+}
+
 TEST(Portfolio, ACommitWhoseRenamesKeepFailingHoldsEverythingUntilItIsCompleted) {
     CTempDir dir;
     {
