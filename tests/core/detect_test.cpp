@@ -95,63 +95,40 @@ TEST(DetectLayout, TellsADecimalCommaFromThousands) {
 TEST(DetectLayout, TakesColumnsFromHeaderNamesOrTheUsualOrder) {
     struct Case {
         const char* text;
-        int columns[kFieldCount];  // Date, Open, High, Low, Close, Volume, Open Int
-        int time, ticker, period;
+        // Date, Open, High, Low, Close, Volume, Open Int, then time, ticker, period.
+        std::vector<int> columns;
     };
     const Case cases[] = {
         {"Date,Open,High,Low,Close,Adj Close,Volume\n2024-01-02,1,2,1,2,2,9\n",
-         {0, 1, 2, 3, 4, 6, N},
-         N,
-         N,
-         N},
+         {0, 1, 2, 3, 4, 6, N, N, N, N}},
         {"<TICKER>,<PER>,<DATE>,<TIME>,<OPEN>,<HIGH>,<LOW>,<CLOSE>,<VOL>,<OPENINT>\nX,D,20240102,000000,1,2,"
          "1,2,9,0\n",
-         {2, 4, 5, 6, 7, 8, 9},
-         3,
-         0,
-         1},
+         {2, 4, 5, 6, 7, 8, 9, 3, 0, 1}},
         {"Date,Close/Last,Volume,Open,High,Low\n01/16/2024,$1.5,9,$1,$2,$1\n",
-         {0, 3, 4, 5, 1, 2, N},
-         N,
-         N,
-         N},
+         {0, 3, 4, 5, 1, 2, N, N, N, N}},
         {"\"Date\",\"Price\",\"Open\",\"Vol.\",\"Change %\"\n\"01/16/2024\",\"1\",\"2\",\"3M\",\"1%\"\n",
-         {0, 2, N, N, 1, 3, N},
-         N,
-         N,
-         N},
-        {"date,last,close\n2024-01-02,1,2\n", {0, N, N, N, 2, N, N}, N, N, N},
+         {0, 2, N, N, 1, 3, N, N, N, N}},
+        {"date,last,close\n2024-01-02,1,2\n", {0, N, N, N, 2, N, N, N, N, N}},
         {"DATUM;ERÖFFNUNG;HOCH;TIEF;SCHLUSSKURS;UMSATZ\n02.01.2024;1;2;1;2;9\n",
-         {0, 1, 2, 3, 4, 5, N},
-         N,
-         N,
-         N},
+         {0, 1, 2, 3, 4, 5, N, N, N, N}},
         {"Datum;Er\xF6"
          "ffnung;Schluss\n02.01.2024;1;2\n",
-         {0, 1, N, N, 2, N, N},
-         N,
-         N,
-         N},
-        {"Symbol,Date,Time,Open Interest,Close\nX,2024-01-02,16:00,5,1\n", {1, N, N, N, 4, N, 3}, 2, 0, N},
-        {"2024.01.02,00:00,1,2,1,2,9\n", {0, 2, 3, 4, 5, 6, N}, 1, N, N},
-        {"Day,A,B,C,D,E,F\n2024-01-02,1,2,1,2,9,4\n", {0, 1, 2, 3, 4, 5, 6}, N, N, N},
-        {"2024-01-02,1,2\n", {0, N, N, N, 1, 2, N}, N, N, N},
+         {0, 1, N, N, 2, N, N, N, N, N}},
+        {"Symbol,Date,Time,Open Interest,Close\nX,2024-01-02,16:00,5,1\n", {1, N, N, N, 4, N, 3, 2, 0, N}},
+        {"2024.01.02,00:00,1,2,1,2,9\n", {0, 2, 3, 4, 5, 6, N, 1, N, N}},
+        {"Day,A,B,C,D,E,F\n2024-01-02,1,2,1,2,9,4\n", {0, 1, 2, 3, 4, 5, 6, N, N, N}},
+        {"2024-01-02,1,2\n", {0, N, N, N, 1, 2, N, N, N, N}},
         // A first row that is no real day stands between the header and the rows.
         {"Date,Open,Close,Volume\n2024-02-30,1,2,3\n2024-03-01,1,2,n/a\n2024-03-04,1,2,5\n",
-         {0, 1, N, N, 2, 3, N},
-         N,
-         N,
-         N},
+         {0, 1, N, N, 2, 3, N, N, N, N}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
         CDetectedLayout layout = DetectLayout(c.text);
         ASSERT_TRUE(layout.m_bFound) << layout.m_strReason;
-        EXPECT_EQ(std::vector<int>(layout.m_nFieldColumn, layout.m_nFieldColumn + kFieldCount),
-                  std::vector<int>(c.columns, c.columns + kFieldCount));
-        EXPECT_EQ(layout.m_nTimeColumn, c.time);
-        EXPECT_EQ(layout.m_nTickerColumn, c.ticker);
-        EXPECT_EQ(layout.m_nPeriodColumn, c.period);
+        std::vector<int> found(layout.m_nFieldColumn, layout.m_nFieldColumn + kFieldCount);
+        found.insert(found.end(), {layout.m_nTimeColumn, layout.m_nTickerColumn, layout.m_nPeriodColumn});
+        EXPECT_EQ(found, c.columns);
     }
 }
 

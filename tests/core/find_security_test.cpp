@@ -57,7 +57,6 @@ TEST(FindSecurity, MatchesNameOrSymbolWordsWithoutRegardToCase) {
         {"brk a", kFindFound, 2},
         {"BRK B", kFindNotFound, -1},
         {"BRK", kFindFound, 2},
-        {"XOM", kFindFound, 3},
         {"XOM X", kFindFound, 3},
         {"ABCDEFGHIJKLMNOP", kFindFound, 4},
         {"ABCDEFGHIJKLMNO", kFindNotFound, -1},

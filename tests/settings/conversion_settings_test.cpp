@@ -191,75 +191,20 @@ TEST(PresetFromLayout, PutsWhatDetectionFoundOverTheSavedSettings) {
         const char* dateFormat;
         int delimiter, decimalComma, skipOn, skipRows, exist;
         const char* symbol;
-        int on[kFieldCount];
-        int column[kFieldCount];
+        const char* on;      // per field, Date first
+        const char* column;  // per field, one digit each
     };
     const Case cases[] = {
-        {"found",
-         german,
-         "/in/dax-daily.csv",
-         true,
-         "DD_MM_CCYY",
-         3,
-         1,
-         1,
-         1,
-         0,
-         "DAX-DAILY",
-         {1, 1, 1, 1, 1, 1, 0},
-         {1, 2, 3, 4, 5, 6, 1}},
-        {"no master there",
-         german,
-         "/in/dax.csv",
-         false,
-         "DD_MM_CCYY",
-         3,
-         1,
-         1,
-         1,
-         1,
-         "DAX",
-         {1, 1, 1, 1, 1, 1, 0},
-         {1, 2, 3, 4, 5, 6, 1}},
-        {"day and month undecided keep the saved format",
-         undecided,
-         "/in/x.y.txt",
-         true,
-         "YYMMDD",
-         0,
-         0,
-         0,
-         0,
-         0,
-         "X.Y",
-         {1, 0, 0, 0, 1, 0, 0},
-         {1, 1, 1, 1, 2, 1, 1}},
-        {"not found keeps the reading settings",
-         none,
-         "/in/long-file-name-here.txt",
-         false,
-         "YYMMDD",
-         1,
-         0,
-         1,
-         4,
-         1,
-         "LONG-FILE-NAME",
-         {1, 1, 1, 1, 1, 1, 1},
-         {1, 2, 3, 4, 5, 6, 7}},
-        {"a name without a stem keeps the saved symbol",
-         german,
-         "/in/",
-         true,
-         "DD_MM_CCYY",
-         3,
-         1,
-         1,
-         1,
-         0,
-         "OLD",
-         {1, 1, 1, 1, 1, 1, 0},
-         {1, 2, 3, 4, 5, 6, 1}},
+        {"found", german, "/in/dax-daily.csv", true, "DD_MM_CCYY", 3, 1, 1, 1, 0, "DAX-DAILY", "1111110",
+         "1234561"},
+        {"no master there", german, "/in/dax.csv", false, "DD_MM_CCYY", 3, 1, 1, 1, 1, "DAX", "1111110",
+         "1234561"},
+        {"day and month undecided keep the saved format", undecided, "/in/x.y.txt", true, "YYMMDD", 0, 0, 0,
+         0, 0, "X.Y", "1000100", "1111211"},
+        {"not found keeps the reading settings", none, "/in/long-file-name-here.txt", false, "YYMMDD", 1, 0,
+         1, 4, 1, "LONG-FILE-NAME", "1111111", "1234567"},
+        {"a name without a stem keeps the saved symbol", german, "/in/", true, "DD_MM_CCYY", 3, 1, 1, 1, 0,
+         "OLD", "1111110", "1234561"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -274,8 +219,8 @@ TEST(PresetFromLayout, PutsWhatDetectionFoundOverTheSavedSettings) {
         EXPECT_EQ(s.strPathOut, "/portfolio");
         EXPECT_EQ(s.strName, "Saved name");
         for (int f = 0; f < kFieldCount; ++f) {
-            EXPECT_EQ(s.bFieldOn[f], c.on[f]) << f;
-            EXPECT_EQ(s.nColumn[f], c.column[f]) << f;
+            EXPECT_EQ(s.bFieldOn[f], c.on[f] - '0') << f;
+            EXPECT_EQ(s.nColumn[f], c.column[f] - '0') << f;
         }
     }
 }
