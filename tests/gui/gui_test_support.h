@@ -29,8 +29,6 @@ struct CAppFixture {
     int beeps = 0;
 };
 
-std::vector<std::string> Texts(const CRecordingPrompt& prompt);
-
 }  // namespace tarvel::test
 
 // Test classes, each run by gui_main.
