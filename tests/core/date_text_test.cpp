@@ -3,23 +3,18 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 
 #include "pricedb/stored_number.h"
+#include "tests/support/temp_dir.h"
 
 namespace tarvel {
 namespace {
 
 // Every row of tests/data/date_texts.tsv: a text, a format and what is read.
 TEST(ReadDateText, ReadsEveryFormatWithYearsAsWrittenOrSaysWhyATextIsNoDate) {
-    std::ifstream table(TARVEL_TEST_DATA_DIR "/date_texts.tsv");
-    int rows = 0;
-    for (std::string line; std::getline(table, line);) {
-        if (line.starts_with("#")) continue;
-        std::istringstream fields(line);
-        std::string text, format, expected;
-        std::getline(std::getline(std::getline(fields, text, '\t'), format, '\t'), expected);
+    const auto table = test::ReadTable(TARVEL_TEST_DATA_DIR "/date_texts.tsv");
+    for (const std::vector<std::string>& row : table) {
+        const std::string &text = row[0], &format = row[1], &expected = row[2];
         SCOPED_TRACE(testing::Message() << "'" << text << "' under " << format);
         CalendarDate date{1, 2, 3};
         const DateStatus status = ReadDateText(text, std::stoi(format), &date);
@@ -33,9 +28,8 @@ TEST(ReadDateText, ReadsEveryFormatWithYearsAsWrittenOrSaysWhyATextIsNoDate) {
         if (status != DateStatus::kRead) {
             EXPECT_EQ(date, (CalendarDate{1, 2, 3}));
         }
-        ++rows;
     }
-    EXPECT_EQ(rows, 53);
+    EXPECT_EQ(table.size(), 53u);
 }
 
 TEST(SplitDateTime, TakesATimeOfDayAfterTheDate) {

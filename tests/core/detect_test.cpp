@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <sstream>
 #include <string>
 
@@ -51,42 +50,24 @@ TEST(SniffEncoding, TellsByteOrderMarksAndLatin1) {
               TextEncoding::kLatin1);
 }
 
-// `text` with its \n, \t, \\ and \xHH escapes read.
-std::string Unescaped(const std::string& text) {
-    std::string bytes;
-    for (std::size_t at = 0; at < text.size(); ++at) {
-        if (text[at] != '\\' || at + 1 == text.size()) {
-            bytes += text[at];
-        } else if (text[++at] == 'x') {
-            bytes += static_cast<char>(std::stoi(text.substr(at + 1, 2), nullptr, 16));
-            at += 2;
-        } else {
-            bytes += text[at] == 'n' ? '\n' : text[at] == 't' ? '\t' : text[at];
-        }
-    }
-    return bytes;
-}
-
 // Every row of tests/data/layouts.tsv: a text and the facts detection finds
 // in it (the delimiter and header lines, the decimal mark, the columns from
 // header names or the usual order, the date order as the rows decide it, and
 // intraday data).
 TEST(DetectLayout, FindsWhatEachRowOfTheTableSays) {
-    std::ifstream table(TARVEL_TEST_DATA_DIR "/layouts.tsv");
-    int rows = 0;
-    for (std::string line; std::getline(table, line);) {
-        if (line.starts_with("#")) continue;
-        const std::string text = Unescaped(line.substr(0, line.find('\t')));
+    const auto table = test::ReadTable(TARVEL_TEST_DATA_DIR "/layouts.tsv");
+    for (const std::vector<std::string>& row : table) {
+        const std::string& text = row[0];
         SCOPED_TRACE(text);
         CDetectedLayout layout = DetectLayout(text);
         ASSERT_TRUE(layout.m_bFound) << layout.m_strReason;
         EXPECT_EQ(layout.m_strReason, "");
         EXPECT_EQ(layout.m_failure, DetectFailure::kNone);
-        std::istringstream facts(line.substr(line.find('\t') + 1));
+        std::istringstream facts(row[1]);
         for (std::string fact; facts >> fact;) {
             const std::string key = fact.substr(0, fact.find('=')), value = fact.substr(fact.find('=') + 1);
             if (key == "delimiter") {
-                EXPECT_EQ(layout.m_cDelimiter, value == "space" ? ' ' : Unescaped(value)[0]);
+                EXPECT_EQ(layout.m_cDelimiter, value == "tab" ? '\t' : value == "space" ? ' ' : value[0]);
             } else if (key == "skip") {
                 EXPECT_EQ(layout.m_nSkipRows, std::stoi(value));
             } else if (key == "decimal-comma") {
@@ -108,9 +89,8 @@ TEST(DetectLayout, FindsWhatEachRowOfTheTableSays) {
                 ADD_FAILURE() << "unknown fact " << fact;
             }
         }
-        ++rows;
     }
-    EXPECT_EQ(rows, 39);
+    EXPECT_EQ(table.size(), 39u);
     CDetectedLayout undecided = DetectLayout("02/01/2024,1\n");
     EXPECT_EQ(undecided.m_nMonthDayFormat, 4);
     EXPECT_EQ(undecided.m_nDayMonthFormat, 6);

@@ -4,8 +4,6 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 
 #include "tests/support/temp_dir.h"
 
@@ -76,13 +74,9 @@ TEST(FieldSplitter, KeepsEveryFieldInItsPlace) {
 
 // Every row of tests/data/numbers.tsv: a text, a reader and what it reads.
 TEST(ReadNumber, ReadsWholeDecimalNumbersOrNumbersAsPeopleWriteThem) {
-    std::ifstream table(TARVEL_TEST_DATA_DIR "/numbers.tsv");
-    int rows = 0;
-    for (std::string line; std::getline(table, line);) {
-        if (line.starts_with("#")) continue;
-        std::istringstream fields(line);
-        std::string text, reader, expected;
-        std::getline(std::getline(std::getline(fields, text, '\t'), reader, '\t'), expected);
+    const auto table = test::ReadTable(TARVEL_TEST_DATA_DIR "/numbers.tsv");
+    for (const std::vector<std::string>& row : table) {
+        const std::string &text = row[0], &reader = row[1], &expected = row[2];
         SCOPED_TRACE(testing::Message() << "'" << text << "' by " << reader);
         float value = -7.0f;
         const bool read = reader == "plain" ? ReadNumber(text, &value)
@@ -93,9 +87,8 @@ TEST(ReadNumber, ReadsWholeDecimalNumbersOrNumbersAsPeopleWriteThem) {
         } else if (reader != "plain") {
             EXPECT_EQ(value, -7.0f);
         }
-        ++rows;
     }
-    EXPECT_EQ(rows, 50);
+    EXPECT_EQ(table.size(), 50u);
     float value = 0.0f;
     EXPECT_FALSE(ReadNumber("123\r", &value));
     ASSERT_TRUE(ReadNumber("-1e39", &value));
