@@ -3,45 +3,20 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <string_view>
 #include <utility>
 #include <vector>
 
 #include "pricedb/stored_number.h"
+#include "tests/support/temp_dir.h"
 
 namespace tarvel {
 namespace {
 
-using namespace std::string_view_literals;
-
-// Quotes, backslashes and control characters are escaped; UTF-8 is kept; any
-// other byte is written as the character of its number.
+// Every row of tests/data/json_strings.tsv: a text and its JSON string.
 TEST(JsonString, EscapesControlCharactersKeepsUtf8AndWritesOtherBytesAsNumbers) {
-    const std::pair<std::string_view, std::string> cases[] = {
-        {"", R"("")"},
-        {"Acme Corp", R"("Acme Corp")"},
-        {"say \"hi\"", R"("say \"hi\"")"},
-        {"C:\\prices", R"("C:\\prices")"},
-        {"a\x01"
-         "b\x1f",
-         R"("a\u0001b\u001f")"},
-        {"tab\tline\nend\r", R"("tab\u0009line\u000aend\u000d")"},
-        {"a\0b"sv, R"("a\u0000b")"},
-        {"/ and \x7f stay", "\"/ and \x7f stay\""},
-        {"M\xc3\xbcller", "\"M\xc3\xbcller\""},
-        {"\xe2\x82\xac 5", "\"\xe2\x82\xac 5\""},
-        {"\xf0\x9d\x84\x9e", "\"\xf0\x9d\x84\x9e\""},
-        {"M\xfcller", R"("M\u00fcller")"},
-        {"\x80", R"("\u0080")"},
-        {"\xc3", R"("\u00c3")"},
-        {"\xe2\x82x", R"("\u00e2\u0082x")"},
-        {"\xc0\xaf", R"("\u00c0\u00af")"},
-        {"\xe0\x80\xaf", R"("\u00e0\u0080\u00af")"},
-        {"\xed\xa0\x80", R"("\u00ed\u00a0\u0080")"},
-        {"\xf4\x90\x80\x80", R"("\u00f4\u0090\u0080\u0080")"},
-        {"\xff\"", R"("\u00ff\"")"},
-    };
-    for (const auto& [text, json] : cases) EXPECT_EQ(JsonString(text), json) << json;
+    const auto table = test::ReadTable(TARVEL_TEST_DATA_DIR "/json_strings.tsv");
+    for (const std::vector<std::string>& row : table) EXPECT_EQ(JsonString(row[0]), row[1]) << row[1];
+    EXPECT_EQ(table.size(), 20u);
 }
 
 TEST(Grouped, PutsACommaBetweenEveryThreeDigitsAndRowsTextSaysRowForOneOnly) {
