@@ -32,28 +32,16 @@ TEST(ReadDateText, ReadsEveryFormatWithYearsAsWrittenOrSaysWhyATextIsNoDate) {
     EXPECT_EQ(table.size(), 53u);
 }
 
+// Every row of tests/data/date_times.tsv: a text, its date and its time of day.
 TEST(SplitDateTime, TakesATimeOfDayAfterTheDate) {
-    struct Case {
-        const char* text;
-        const char* date;
-        const char* time;
-    };
-    const Case cases[] = {
-        {" 2024-01-02 16:00:00 ", "2024-01-02", "16:00:00"},
-        {"1/2/2024 4:00 pm", "1/2/2024", "4:00 pm"},
-        {"2024-01-02T09:30:00.250Z", "2024-01-02", "09:30:00.250Z"},
-        {"2024.01.02  00:00", "2024.01.02", "00:00"},
-        {"01 05 2000", "01 05 2000", ""},
-        {"2024-01-02 16", "2024-01-02 16", ""},
-        {"2024-01-02 16:0", "2024-01-02 16:0", ""},
-        {"T16:00", "T16:00", ""},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.text);
-        DateAndTime split = SplitDateTime(c.text);
-        EXPECT_EQ(split.date, c.date);
-        EXPECT_EQ(split.time, c.time);
+    const auto table = test::ReadTable(TARVEL_TEST_DATA_DIR "/date_times.tsv");
+    for (const std::vector<std::string>& row : table) {
+        SCOPED_TRACE(row[0]);
+        DateAndTime split = SplitDateTime(row[0]);
+        EXPECT_EQ(split.date, row[1]);
+        EXPECT_EQ(split.time, row[2]);
     }
+    EXPECT_EQ(table.size(), 8u);
 }
 
 TEST(ReadDateText, NeverReadsPastTheText) {
