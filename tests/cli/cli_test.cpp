@@ -117,34 +117,23 @@ TEST_F(CliTest, OptionsMapOntoTheConversion) {
     }
 }
 
+// Every row of tests/data/refused_settings.tsv: options and the refusal.
 TEST_F(CliTest, SettingsChecksRefuseBeforeAnythingIsWritten) {
-    struct Case {
-        std::vector<std::string> args;
-        std::string err;
+    const auto table = test::ReadTable(TARVEL_TEST_DATA_DIR "/refused_settings.tsv");
+    auto local = [this](std::string text) {
+        if (auto at = text.find("@/"); at != std::string::npos) text.replace(at, 2, m_env / "");
+        return text;
     };
-    const Case cases[] = {
-        {{"--open-col", "1"},
-         "tarvel-cli: --open-col: column 1 is also --date-col; give another column or --no-open\n"},
-        {{"--close-col", "1"}, "tarvel-cli: --close-col: column 1 is also --date-col; give another column\n"},
-        {{"--close-col", "21"}, "tarvel-cli: --close-col: give a column from 1 to 20\n"},
-        {{"--volume-col", "0"}, "tarvel-cli: --volume-col: give a column from 1 to 20\n"},
-        {{"--skip", "201"}, "tarvel-cli: --skip: give a number of lines from 0 to 200\n"},
-        {{"--symbol", "   "}, "tarvel-cli: --symbol: give a symbol that is not blank\n"},
-        {{"--symbol", "ABCDEFGHIJKLMNO"}, "tarvel-cli: --symbol: give at most 14 bytes\n"},
-        {{"--name", std::string(46, 'N')}, "tarvel-cli: --name: give at most 45 bytes\n"},
-        {{"--out", " "}, "tarvel-cli: --out: give the portfolio directory\n"},
-        {{"--out", m_env / "missing"}, "tarvel-cli: Path does not exist: " + (m_env / "missing") + "\n"},
-        {{"--date-format", "QQ"}, "tarvel-cli: unknown date format \"QQ\"; see tarvel-cli convert --help\n"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.err);
-        Outcome outcome = Convert(c.args);
+    for (const std::vector<std::string>& row : table) {
+        SCOPED_TRACE(row[0]);
+        Outcome outcome = Convert({row[1], local(row[2])});
         EXPECT_EQ(outcome.status, 2);
-        EXPECT_EQ(outcome.err, c.err);
+        EXPECT_EQ(outcome.err, local(row[0]));
         EXPECT_EQ(outcome.out, "");
         EXPECT_TRUE(test::ListDir(m_out).empty());
         EXPECT_FALSE(test::FileExists(m_env.file()));
     }
+    EXPECT_EQ(table.size(), 11u);
 }
 
 // A file in each shape the usual sources export converts with nothing but
