@@ -54,32 +54,17 @@ TEST(ReadDateText, NeverReadsPastTheText) {
     EXPECT_EQ(date, (CalendarDate{1999, 1, 5}));
 }
 
-TEST(FindDateFormatSpelling, TakesTheUsualSpellings) {
-    struct Case {
-        const char* text;
-        int number;
-    };
-    const Case cases[] = {{"YYYY-MM-DD", 2}, {"mm/dd/yyyy", 4}, {"DD.MM.YYYY", 6},
-                          {"YYYYMMDD", 8},   {"YY-MM-DD", 1},   {"MM/DD/YY", 3},
-                          {"ddmmyyyy", 12},  {"mmdd", 9},       {"YYYY/DD/MM", 0}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.text);
-        EXPECT_EQ(FindDateFormatSpelling(c.text), c.number);
+// Every row of tests/data/date_format_names.tsv: a finder, a text and the
+// format number it finds.
+TEST(FindDateFormat, TakesTheUsualSpellingsOrTheFirstNameThatBeginsWithTheText) {
+    const auto table = test::ReadTable(TARVEL_TEST_DATA_DIR "/date_format_names.tsv");
+    for (const std::vector<std::string>& row : table) {
+        SCOPED_TRACE(row[0] + " " + row[1]);
+        const int found =
+            row[0] == "FindDateFormat" ? FindDateFormat(row[1]) : FindDateFormatSpelling(row[1]);
+        EXPECT_EQ(found, std::stoi(row[2]));
     }
-}
-
-TEST(FindDateFormat, FirstNameThatBeginsWithTheText) {
-    struct Case {
-        const char* text;
-        int number;
-    };
-    const Case cases[] = {{"MMDDYY", 9}, {"mmddyy", 9},  {"mm", 3},       {"MMDD", 9},
-                          {"mmdd", 9},   {"YY", 1},      {"ccyymmdd", 8}, {"", 1},
-                          {"XYZ", 0},    {"MMDDYYY", 0}, {"DDMMCCYY", 12}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.text);
-        EXPECT_EQ(FindDateFormat(c.text), c.number);
-    }
+    EXPECT_EQ(table.size(), 20u);
 }
 
 }  // namespace
