@@ -29,6 +29,18 @@ struct CAppFixture {
     int beeps = 0;
 };
 
+// Adds the rows of the table file `name` in tests/data to the running test's
+// data: its first row names the columns, all of QString, and the first field
+// of each further row names that row.
+inline void AddTableRows(const std::string& name) {
+    const auto table = ReadTable(TARVEL_TEST_DATA_DIR "/" + name);
+    for (std::size_t c = 1; c < table[0].size(); ++c) QTest::addColumn<QString>(table[0][c].c_str());
+    for (std::size_t r = 1; r < table.size(); ++r) {
+        QTestData& row = QTest::newRow(table[r][0].c_str());
+        for (std::size_t c = 1; c < table[r].size(); ++c) row << QString::fromStdString(table[r][c]);
+    }
+}
+
 }  // namespace tarvel::test
 
 // Test classes, each run by gui_main.
