@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QtTest>
 #include <memory>
+#include <set>
 
 #include "shell/main_frame.h"
 #include "shell/tarvel_app.h"
@@ -34,7 +35,9 @@ struct CAppFixture {
 // of each further row names that row.
 inline void AddTableRows(const std::string& name) {
     const auto table = ReadTable(TARVEL_TEST_DATA_DIR "/" + name);
-    for (std::size_t c = 1; c < table[0].size(); ++c) QTest::addColumn<QString>(table[0][c].c_str());
+    static std::set<std::string> columns;  // QTest keeps the names, not copies
+    for (std::size_t c = 1; c < table[0].size(); ++c)
+        QTest::addColumn<QString>(columns.insert(table[0][c]).first->c_str());
     for (std::size_t r = 1; r < table.size(); ++r) {
         QTestData& row = QTest::newRow(table[r][0].c_str());
         for (std::size_t c = 1; c < table[r].size(); ++c) row << QString::fromStdString(table[r][c]);
