@@ -81,112 +81,59 @@ TEST_F(CliTest, SaveKeepsTheSettingValuesForTheNextRun) {
     EXPECT_EQ(Cli({"export", m_out, "MSFT"}).out, Cli({"export", m_out, "IBM"}).out);
 }
 
+// Each delimiter, date format, decimal mark and column option reaches the
+// conversion: what export gives back proves where every field was read.
 TEST_F(CliTest, OptionsMapOntoTheConversion) {
-    test::WriteFile(m_input, "junk\n2000-1-5\t7\t1\t2\n2000-1-6\t8\t3\t4\n");
-    Outcome convert = Cli({"convert",
-                           m_input,
-                           "--out",
-                           m_out,
-                           "--symbol",
-                           "X",
-                           "--new-master",
-                           "--delimiter",
-                           "tab",
-                           "--date-format",
-                           "ccyy_m",
-                           "--skip",
-                           "1",
-                           "--close-col",
-                           "2",
-                           "--open-col",
-                           "3",
-                           "--high-col",
-                           "4",
-                           "--no-low",
-                           "--no-volume",
-                           "--no-oi"});
-    ASSERT_EQ(convert.status, 0) << convert.err;
-    EXPECT_EQ(Cli({"export", m_out, "X"}).out, "DATE,OPEN,HIGH,CLOSE\n2000-01-05,1,2,7\n2000-01-06,3,4,8\n");
-}
-
-TEST_F(CliTest, SemicolonsPipesAndDecimalCommas) {
-    test::WriteFile(m_input, "02.01.2024;1.234,5;7\n03.01.2024;1.240,25;8\n");
-    Outcome semicolon = Cli({"convert",
-                             m_input,
-                             "--out",
-                             m_out,
-                             "--symbol",
-                             "X",
-                             "--new-master",
-                             "--delimiter",
-                             "semicolon",
-                             "--decimal-comma",
-                             "--date-format",
-                             "DD_MM_CCYY",
-                             "--no-skip",
-                             "--close-col",
-                             "2",
-                             "--volume-col",
-                             "3",
-                             "--no-open",
-                             "--no-high",
-                             "--no-low",
-                             "--no-oi"});
-    ASSERT_EQ(semicolon.status, 0) << semicolon.err;
-    EXPECT_EQ(Cli({"export", m_out, "X"}).out, "DATE,CLOSE,VOL\n2024-01-02,1234.5,7\n2024-01-03,1240.25,8\n");
-    test::WriteFile(m_input, "2024-01-02|1.5\n");
-    Outcome pipe = Cli({"convert",
-                        m_input,
-                        "--out",
-                        m_out,
-                        "--symbol",
-                        "Y",
-                        "--existing-master",
-                        "--delimiter",
-                        "pipe",
-                        "--no-decimal-comma",
-                        "--date-format",
-                        "CCYY_MM_DD",
-                        "--no-skip",
-                        "--close-col",
-                        "2",
-                        "--no-open",
-                        "--no-high",
-                        "--no-low",
-                        "--no-volume",
-                        "--no-oi"});
-    ASSERT_EQ(pipe.status, 0) << pipe.err;
-    EXPECT_EQ(Cli({"export", m_out, "Y"}).out, "DATE,CLOSE\n2024-01-02,1.5\n");
-}
-
-TEST_F(CliTest, SettingsChecksRefuseBeforeAnythingIsWritten) {
     struct Case {
-        std::vector<std::string> args;
-        std::string err;
+        std::string input;
+        std::vector<std::string> options;
+        std::string exported;
     };
     const Case cases[] = {
-        {{"--open-col", "1"},
-         "tarvel-cli: --open-col: column 1 is also --date-col; give another column or --no-open\n"},
-        {{"--close-col", "1"}, "tarvel-cli: --close-col: column 1 is also --date-col; give another column\n"},
-        {{"--close-col", "21"}, "tarvel-cli: --close-col: give a column from 1 to 20\n"},
-        {{"--volume-col", "0"}, "tarvel-cli: --volume-col: give a column from 1 to 20\n"},
-        {{"--skip", "201"}, "tarvel-cli: --skip: give a number of lines from 0 to 200\n"},
-        {{"--symbol", "   "}, "tarvel-cli: --symbol: give a symbol that is not blank\n"},
-        {{"--symbol", "ABCDEFGHIJKLMNO"}, "tarvel-cli: --symbol: give at most 14 bytes\n"},
-        {{"--name", std::string(46, 'N')}, "tarvel-cli: --name: give at most 45 bytes\n"},
-        {{"--out", " "}, "tarvel-cli: --out: give the portfolio directory\n"},
-        {{"--out", m_env / "missing"}, "tarvel-cli: Path does not exist: " + (m_env / "missing") + "\n"},
-        {{"--date-format", "QQ"}, "tarvel-cli: unknown date format \"QQ\"; see tarvel-cli convert --help\n"},
+        {"junk\n2000-1-5\t7\t1\t2\n2000-1-6\t8\t3\t4\n",
+         {"--delimiter", "tab", "--date-format", "ccyy_m", "--skip", "1", "--close-col", "2", "--open-col",
+          "3", "--high-col", "4", "--no-low", "--no-volume", "--no-oi"},
+         "DATE,OPEN,HIGH,CLOSE\n2000-01-05,1,2,7\n2000-01-06,3,4,8\n"},
+        {"02.01.2024;1.234,5;7\n03.01.2024;1.240,25;8\n",
+         {"--delimiter", "semicolon", "--decimal-comma", "--date-format", "DD_MM_CCYY", "--no-skip",
+          "--close-col", "2", "--volume-col", "3", "--no-open", "--no-high", "--no-low", "--no-oi"},
+         "DATE,CLOSE,VOL\n2024-01-02,1234.5,7\n2024-01-03,1240.25,8\n"},
+        {"2024-01-02|1.5\n",
+         {"--delimiter", "pipe", "--no-decimal-comma", "--date-format", "CCYY_MM_DD", "--no-skip",
+          "--close-col", "2", "--no-open", "--no-high", "--no-low", "--no-volume", "--no-oi"},
+         "DATE,CLOSE\n2024-01-02,1.5\n"},
     };
+    int n = 0;
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.err);
-        Outcome outcome = Convert(c.args);
+        SCOPED_TRACE(c.exported);
+        test::WriteFile(m_input, c.input);
+        const std::string symbol = "X" + std::to_string(++n);
+        std::vector<std::string> args = {"convert", m_input, "--out", m_out, "--symbol", symbol};
+        args.push_back(n == 1 ? "--new-master" : "--existing-master");
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        Outcome convert = Cli(args);
+        ASSERT_EQ(convert.status, 0) << convert.err;
+        EXPECT_EQ(Cli({"export", m_out, symbol}).out, c.exported);
+    }
+}
+
+// Every row of tests/data/refused_settings.tsv: options and the refusal.
+TEST_F(CliTest, SettingsChecksRefuseBeforeAnythingIsWritten) {
+    const auto table = test::ReadTable(TARVEL_TEST_DATA_DIR "/refused_settings.tsv");
+    auto local = [this](std::string text) {
+        if (auto at = text.find("@/"); at != std::string::npos) text.replace(at, 2, m_env / "");
+        return text;
+    };
+    for (const std::vector<std::string>& row : table) {
+        SCOPED_TRACE(row[0]);
+        Outcome outcome = Convert({row[1], local(row[2])});
         EXPECT_EQ(outcome.status, 2);
-        EXPECT_EQ(outcome.err, c.err);
+        EXPECT_EQ(outcome.err, local(row[0]));
         EXPECT_EQ(outcome.out, "");
         EXPECT_TRUE(test::ListDir(m_out).empty());
         EXPECT_FALSE(test::FileExists(m_env.file()));
     }
+    EXPECT_EQ(table.size(), 11u);
 }
 
 // A file in each shape the usual sources export converts with nothing but

@@ -474,19 +474,15 @@ TEST(ConcurrentConversions, SixteenProcessesWithReadersKeepEverySecurity) {
     fs::create_directory(out);
     constexpr int kProcesses = 16, kEach = 14;
     test::WriteFile(env / "first.csv", "010100,1,1\n");
-    ASSERT_EQ(Cli({"convert",       env / "first.csv",
-                   "--out",         out,
-                   "--symbol",      "FIRST",
-                   "--new-master",  "--no-skip",
-                   "--date-format", "MMDDYY",
-                   "--delimiter",   "comma",
-                   "--close-col",   "2",
-                   "--volume-col",  "3",
-                   "--no-open",     "--no-high",
-                   "--no-low",      "--no-oi",
-                   "--save"})
-                  .status,
-              0);
+    // Date, Close and Volume in MMDDYY rows, as every conversion here reads them.
+    const std::vector<std::string> layout = {"--no-skip", "--date-format", "MMDDYY",    "--delimiter",
+                                             "comma",     "--close-col",   "2",         "--volume-col",
+                                             "3",         "--no-open",     "--no-high", "--no-low",
+                                             "--no-oi"};
+    std::vector<std::string> first = {"convert",  env / "first.csv", "--out",        out,
+                                      "--symbol", "FIRST",           "--new-master", "--save"};
+    first.insert(first.end(), layout.begin(), layout.end());
+    ASSERT_EQ(Cli(first).status, 0);
     auto closeOf = [](int p, int i) { return p * 100 + i + 1; };
     for (int p = 0; p < kProcesses; ++p) {
         for (int i = 0; i < kEach; ++i) {
@@ -509,27 +505,11 @@ TEST(ConcurrentConversions, SixteenProcessesWithReadersKeepEverySecurity) {
             int failures = 0;
             for (int i = 0; i < kEach; ++i) {
                 std::string tag = std::to_string(p) + "-" + std::to_string(i);
-                failures += Spawn({"tarvel-cli",
-                                   "convert",
-                                   env / ("in-" + tag + ".csv"),
-                                   "--out",
-                                   out,
-                                   "--symbol",
-                                   "S" + tag,
-                                   "--existing-master",
-                                   "--no-skip",
-                                   "--date-format",
-                                   "MMDDYY",
-                                   "--delimiter",
-                                   "comma",
-                                   "--close-col",
-                                   "2",
-                                   "--volume-col",
-                                   "3",
-                                   "--no-open",
-                                   "--no-high",
-                                   "--no-low",
-                                   "--no-oi"}) != 0;
+                std::vector<std::string> args = {
+                    "tarvel-cli", "convert", env / ("in-" + tag + ".csv"), "--out", out,
+                    "--symbol",   "S" + tag, "--existing-master"};
+                args.insert(args.end(), layout.begin(), layout.end());
+                failures += Spawn(args) != 0;
             }
             ::_exit(failures);
         }
@@ -584,21 +564,10 @@ TEST(KilledConversions, LeaveTheOldPortfolioOrTheNewOne) {
     const std::string out = env / "pf", fresh = env / "fresh", input = env / "in.csv";
     test::WriteFile(input, Rows(4000));
     auto convert = [&](const std::string& dir, const std::string& symbol, bool newMaster) {
-        return std::vector<std::string>{"tarvel-cli",
-                                        "convert",
-                                        input,
-                                        "--out",
-                                        dir,
-                                        "--symbol",
-                                        symbol,
-                                        newMaster ? "--new-master" : "--existing-master",
-                                        "--date-format",
-                                        "MMDDYY",
-                                        "--delimiter",
-                                        "comma",
-                                        "--no-skip",
-                                        "--wait",
-                                        "0"};
+        const char* master = newMaster ? "--new-master" : "--existing-master";
+        return std::vector<std::string>{"tarvel-cli",  "convert", input,       "--out",         dir,
+                                        "--symbol",    symbol,    master,      "--date-format", "MMDDYY",
+                                        "--delimiter", "comma",   "--no-skip", "--wait",        "0"};
     };
     auto reset = [&] {
         fs::remove_all(out);

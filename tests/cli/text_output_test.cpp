@@ -2,105 +2,40 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
-#include <string_view>
-#include <utility>
 #include <vector>
 
 #include "pricedb/stored_number.h"
+#include "tests/support/temp_dir.h"
 
 namespace tarvel {
 namespace {
 
-using namespace std::string_view_literals;
-
-// Quotes, backslashes and control characters are escaped; UTF-8 is kept; any
-// other byte is written as the character of its number.
+// Every row of tests/data/json_strings.tsv: a text and its JSON string.
 TEST(JsonString, EscapesControlCharactersKeepsUtf8AndWritesOtherBytesAsNumbers) {
-    const std::pair<std::string_view, std::string> cases[] = {
-        {"", R"("")"},
-        {"Acme Corp", R"("Acme Corp")"},
-        {"say \"hi\"", R"("say \"hi\"")"},
-        {"C:\\prices", R"("C:\\prices")"},
-        {"\"\\", R"("\"\\")"},
-        {"a\x01"
-         "b\x1f",
-         R"("a\u0001b\u001f")"},
-        {"tab\tline\nend\r", R"("tab\u0009line\u000aend\u000d")"},
-        {"a\0b"sv, R"("a\u0000b")"},
-        {"/ and \x7f stay", "\"/ and \x7f stay\""},
-        {"M\xc3\xbcller", "\"M\xc3\xbcller\""},
-        {"\xe2\x82\xac 5", "\"\xe2\x82\xac 5\""},
-        {"\xf0\x9d\x84\x9e", "\"\xf0\x9d\x84\x9e\""},
-        {"M\xfcller", R"("M\u00fcller")"},
-        {"\x80", R"("\u0080")"},
-        {"\xc3", R"("\u00c3")"},
-        {"\xe2\x82x", R"("\u00e2\u0082x")"},
-        {"\xc0\xaf", R"("\u00c0\u00af")"},
-        {"\xe0\x80\xaf", R"("\u00e0\u0080\u00af")"},
-        {"\xed\xa0\x80", R"("\u00ed\u00a0\u0080")"},
-        {"\xf4\x90\x80\x80", R"("\u00f4\u0090\u0080\u0080")"},
-        {"\xff\"", R"("\u00ff\"")"},
-    };
-    for (const auto& [text, json] : cases) EXPECT_EQ(JsonString(text), json) << json;
+    const auto table = test::ReadTable(TARVEL_TEST_DATA_DIR "/json_strings.tsv");
+    for (const std::vector<std::string>& row : table) EXPECT_EQ(JsonString(row[0]), row[1]) << row[1];
+    EXPECT_EQ(table.size(), 20u);
 }
 
-TEST(Grouped, PutsACommaBetweenEveryThreeDigitsAndRowsTextSaysRowForOneOnly) {
-    const std::pair<long, const char*> cases[] = {
-        {0, "0"},
-        {7, "7"},
-        {999, "999"},
-        {1000, "1,000"},
-        {65534, "65,534"},
-        {999999, "999,999"},
-        {1234567, "1,234,567"},
-        {-1, "-1"},
-        {-100, "-100"},
-        {-1000, "-1,000"},
-        {-123456, "-123,456"},
-        {-1234567, "-1,234,567"},
-    };
-    for (const auto& [value, text] : cases) EXPECT_EQ(Grouped(value), text) << value;
+// Every row of tests/data/written_numbers.tsv: a writer, a value and the text
+// it writes.
+TEST(TextOutput, WritesNumbersDatesAndDayNumbersAsTheTableSays) {
+    const auto table = test::ReadTable(TARVEL_TEST_DATA_DIR "/written_numbers.tsv");
+    for (const std::vector<std::string>& row : table) {
+        SCOPED_TRACE(testing::PrintToString(row));
+        const std::string& writer = row[0];
+        const float value = std::strtof(row[1].c_str(), nullptr);
+        EXPECT_EQ(writer == "Grouped"    ? Grouped(std::stol(row[1]))
+                  : writer == "DateText" ? DateText(EncodeStoredNumber(value))
+                  : writer == "DayText"  ? DayText(std::stoi(row[1]))
+                                         : ShortestNumber(value),
+                  row[2]);
+    }
+    EXPECT_EQ(table.size(), 33u);
     EXPECT_EQ((std::vector{RowsText(0), RowsText(1), RowsText(2), RowsText(12345)}),
               (std::vector<std::string>{"0 rows", "1 row", "2 rows", "12,345 rows"}));
-}
-
-// What is no whole number from 0 to 99991231 is written as a number; zero is
-// a whole number, so its digits; a day number outside the calendar likewise.
-TEST(DateText, WritesAStoredDateOrADayNumberAsYearMonthDay) {
-    const std::pair<StoredNumber, const char*> cases[] = {
-        {MakeStoredDate({2024, 1, 2}), "2024-01-02"},
-        {MakeStoredDate({1900, 1, 1}), "1900-01-01"},
-        {MakeStoredDate({1999, 12, 31}), "1999-12-31"},
-        {MakeStoredDate({2140, 6, 4}), "2140-06-04"},
-        {{0, 0, 0, 0}, "1900-00-00"},
-        {EncodeStoredNumber(8991231.0f), "2799-12-31"},
-        {EncodeStoredNumber(1240102.5f), "1.2401e+06"},
-        {EncodeStoredNumber(-1.0f), "-1"},
-        {EncodeStoredNumber(12.5f), "12.5"},
-        {EncodeStoredNumber(1e9f), "1e+09"},
-    };
-    for (const auto& [stored, text] : cases) EXPECT_EQ(DateText(stored), text) << text;
-    const std::pair<int, const char*> days[] = {
-        {20240102, "2024-01-02"},
-        {19000101, "1900-01-01"},
-        {99991231, "9999-12-31"},
-        {19991231, "1999-12-31"},
-        {18991231, "18991231"},
-        {0, "0"},
-        {-5, "-5"},
-        {100000000, "100000000"},
-    };
-    for (const auto& [day, text] : days) EXPECT_EQ(DayText(day), text) << day;
-}
-
-TEST(ShortestNumber, WritesTheShortestTextThatReadsBack) {
-    const std::pair<float, const char*> cases[] = {
-        {0.0f, "0"},          {12.5f, "12.5"},     {48.12f, "48.12"},         {0.1f, "0.1"},
-        {-3.25f, "-3.25"},    {11700.0f, "11700"}, {16777216.0f, "16777216"}, {1e10f, "1e+10"},
-        {1.5e-7f, "1.5e-07"},
-    };
-    for (const auto& [value, text] : cases) EXPECT_EQ(ShortestNumber(value), text) << text;
 }
 
 }  // namespace

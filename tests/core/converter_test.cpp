@@ -228,74 +228,28 @@ TEST_F(ConversionTest, AFullMasterOverflowsIntoXMasterUntilThatIsFullToo) {
 }
 
 // Every row rule, end to end: what the file holds, what is stored, and what
-// the user is told about the rows left out.
+// the user is told about the rows left out. The rules are the rows of
+// tests/data/row_rules.tsv, and here a NUL byte past the head and a line of
+// 100,000 columns.
 TEST_F(ConversionTest, StoresRowsThatReadAndSkipsTheRest) {
-    struct Case {
-        const char* name;
-        std::string input;
-        int format;
-        V rows;               // Date, Open, High, Low, Close
-        std::string skipped;  // the message, "" for none
-    };
-    const std::string wide = "010500" + std::string(100000, ',') + "\n";
-    const Case cases[] = {
-        {"an empty field is a field",
-         "010300,,184.77,182,183\n010400,1,2,3,4\n",
-         9,
-         {"2000-01-04 1 2 3 4"},
-         "1 row was skipped. It was line 1: column 2 is empty."},
-        {"a short row",
-         "010300,1,2,3\n010400,1,2,3,4\n",
-         9,
-         {"2000-01-04 1 2 3 4"},
-         "1 row was skipped. It was line 1: column 5 is missing."},
-        {"what is not a number",
-         "010300,null,2,3,4\n010400,12%,2,3,4\n010500,1.2.3,2,3,4\n010600,1,2,3,4\n",
-         9,
-         {"2000-01-06 1 2 3 4"},
-         "3 rows were skipped. The first was line 1: column 2 is not a number."},
-        {"quoted fields",
-         "\"010300\",\"1\",\" 2\",\"3,5\",4\n\"010400\",1,2,\"3\",\"4\"\n",
-         9,
-         {"2000-01-04 1 2 3 4"},
-         "1 row was skipped. It was line 1: column 4 is not a number."},
-        {"years as written",
-         "03/05/1928,1,2,3,4\n12/31/1959,1,2,3,4\n01/01/1900,1,2,3,4\n",
-         4,
-         {"1900-01-01 1 2 3 4", "1928-03-05 1 2 3 4", "1959-12-31 1 2 3 4"},
-         ""},
-        {"days that do not exist",
-         "02/30/2001,1,2,3,4\n01/03/,1,2,3,4\n1/5/00,1,2,3,4\n02/29/2100,1,2,3,4\n"
-         "12/31/1899,1,2,3,4\n02/29/2000,1,2,3,4\n",
-         4,
-         {"2000-02-29 1 2 3 4"},
-         "5 rows were skipped. The first was line 1: the date in column 1 is not a real day."},
-        {"numeric dates must be whole",
-         "21000229,1,2,3,4\n2000010,1,2,3,4\n20000101,1,2,3,4\n",
-         8,
-         {"2000-01-01 1 2 3 4"},
-         "2 rows were skipped. The first was line 1: the date in column 1 is not a real day."},
-        {"a NUL byte past the head and a line of 100,000 columns",
-         std::string(70000, '\n') + "010300,1,2,3,4\n" +
-             std::string("0104\0"
-                         "00,1,2,3,4\n",
-                         16) +
-             wide + "010600,1,2,3,4\n",
-         9,
-         {"2000-01-03 1 2 3 4", "2000-01-06 1 2 3 4"},
-         "2 rows were skipped. The first was line 70002: the line holds a NUL byte."},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    auto table = test::ReadTable(TARVEL_TEST_DATA_DIR "/row_rules.tsv");
+    ASSERT_EQ(table.size(), 7u);
+    const std::string nul = std::string("0104") + '\0' + "00,1,2,3,4\n",
+                      wide = "010500" + std::string(100000, ',') + "\n";
+    table.push_back({std::string(70000, '\n') + "010300,1,2,3,4\n" + nul + wide + "010600,1,2,3,4\n", "9",
+                     "2 rows were skipped. The first was line 70002: the line holds a NUL byte.",
+                     "2000-01-03 1 2 3 4", "2000-01-06 1 2 3 4"});
+    for (const std::vector<std::string>& row : table) {
+        SCOPED_TRACE(row[2] + " " + row[3]);
         std::filesystem::remove_all(m_out);
         std::filesystem::create_directory(m_out);
         m_prompt.shown.clear();
         auto job = MakeJob();
         job->m_bFieldOn[kVolume] = job->m_bFieldOn[kOpenInt] = 0;
-        job->m_nDateFormat = c.format;
-        ASSERT_EQ(Convert(c.input, *job), 0) << testing::PrintToString(Messages());
-        EXPECT_EQ(Rows(), c.rows);
-        EXPECT_EQ(Messages(), c.skipped.empty() ? V{} : V{c.skipped});
+        job->m_nDateFormat = std::stoi(row[1]);
+        ASSERT_EQ(Convert(row[0], *job), 0) << testing::PrintToString(Messages());
+        EXPECT_EQ(Rows(), V(row.begin() + 3, row.end()));
+        EXPECT_EQ(Messages(), row[2].empty() ? V{} : V{row[2]});
         ExpectConsistent();
     }
 }

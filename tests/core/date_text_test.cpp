@@ -3,23 +3,18 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 
 #include "pricedb/stored_number.h"
+#include "tests/support/temp_dir.h"
 
 namespace tarvel {
 namespace {
 
 // Every row of tests/data/date_texts.tsv: a text, a format and what is read.
 TEST(ReadDateText, ReadsEveryFormatWithYearsAsWrittenOrSaysWhyATextIsNoDate) {
-    std::ifstream table(TARVEL_TEST_DATA_DIR "/date_texts.tsv");
-    int rows = 0;
-    for (std::string line; std::getline(table, line);) {
-        if (line.starts_with("#")) continue;
-        std::istringstream fields(line);
-        std::string text, format, expected;
-        std::getline(std::getline(std::getline(fields, text, '\t'), format, '\t'), expected);
+    const auto table = test::ReadTable(TARVEL_TEST_DATA_DIR "/date_texts.tsv");
+    for (const std::vector<std::string>& row : table) {
+        const std::string &text = row[0], &format = row[1], &expected = row[2];
         SCOPED_TRACE(testing::Message() << "'" << text << "' under " << format);
         CalendarDate date{1, 2, 3};
         const DateStatus status = ReadDateText(text, std::stoi(format), &date);
@@ -33,33 +28,20 @@ TEST(ReadDateText, ReadsEveryFormatWithYearsAsWrittenOrSaysWhyATextIsNoDate) {
         if (status != DateStatus::kRead) {
             EXPECT_EQ(date, (CalendarDate{1, 2, 3}));
         }
-        ++rows;
     }
-    EXPECT_EQ(rows, 53);
+    EXPECT_EQ(table.size(), 53u);
 }
 
+// Every row of tests/data/date_times.tsv: a text, its date and its time of day.
 TEST(SplitDateTime, TakesATimeOfDayAfterTheDate) {
-    struct Case {
-        const char* text;
-        const char* date;
-        const char* time;
-    };
-    const Case cases[] = {
-        {" 2024-01-02 16:00:00 ", "2024-01-02", "16:00:00"},
-        {"1/2/2024 4:00 pm", "1/2/2024", "4:00 pm"},
-        {"2024-01-02T09:30:00.250Z", "2024-01-02", "09:30:00.250Z"},
-        {"2024.01.02  00:00", "2024.01.02", "00:00"},
-        {"01 05 2000", "01 05 2000", ""},
-        {"2024-01-02 16", "2024-01-02 16", ""},
-        {"2024-01-02 16:0", "2024-01-02 16:0", ""},
-        {"T16:00", "T16:00", ""},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.text);
-        DateAndTime split = SplitDateTime(c.text);
-        EXPECT_EQ(split.date, c.date);
-        EXPECT_EQ(split.time, c.time);
+    const auto table = test::ReadTable(TARVEL_TEST_DATA_DIR "/date_times.tsv");
+    for (const std::vector<std::string>& row : table) {
+        SCOPED_TRACE(row[0]);
+        DateAndTime split = SplitDateTime(row[0]);
+        EXPECT_EQ(split.date, row[1]);
+        EXPECT_EQ(split.time, row[2]);
     }
+    EXPECT_EQ(table.size(), 8u);
 }
 
 TEST(ReadDateText, NeverReadsPastTheText) {
@@ -72,32 +54,17 @@ TEST(ReadDateText, NeverReadsPastTheText) {
     EXPECT_EQ(date, (CalendarDate{1999, 1, 5}));
 }
 
-TEST(FindDateFormatSpelling, TakesTheUsualSpellings) {
-    struct Case {
-        const char* text;
-        int number;
-    };
-    const Case cases[] = {{"YYYY-MM-DD", 2}, {"mm/dd/yyyy", 4}, {"DD.MM.YYYY", 6},
-                          {"YYYYMMDD", 8},   {"YY-MM-DD", 1},   {"MM/DD/YY", 3},
-                          {"ddmmyyyy", 12},  {"mmdd", 9},       {"YYYY/DD/MM", 0}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.text);
-        EXPECT_EQ(FindDateFormatSpelling(c.text), c.number);
+// Every row of tests/data/date_format_names.tsv: a finder, a text and the
+// format number it finds.
+TEST(FindDateFormat, TakesTheUsualSpellingsOrTheFirstNameThatBeginsWithTheText) {
+    const auto table = test::ReadTable(TARVEL_TEST_DATA_DIR "/date_format_names.tsv");
+    for (const std::vector<std::string>& row : table) {
+        SCOPED_TRACE(row[0] + " " + row[1]);
+        const int found =
+            row[0] == "FindDateFormat" ? FindDateFormat(row[1]) : FindDateFormatSpelling(row[1]);
+        EXPECT_EQ(found, std::stoi(row[2]));
     }
-}
-
-TEST(FindDateFormat, FirstNameThatBeginsWithTheText) {
-    struct Case {
-        const char* text;
-        int number;
-    };
-    const Case cases[] = {{"MMDDYY", 9}, {"mmddyy", 9},  {"mm", 3},       {"MMDD", 9},
-                          {"mmdd", 9},   {"YY", 1},      {"ccyymmdd", 8}, {"", 1},
-                          {"XYZ", 0},    {"MMDDYYY", 0}, {"DDMMCCYY", 12}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.text);
-        EXPECT_EQ(FindDateFormat(c.text), c.number);
-    }
+    EXPECT_EQ(table.size(), 20u);
 }
 
 }  // namespace

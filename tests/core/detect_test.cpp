@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 
 #include "tests/support/temp_dir.h"
@@ -49,160 +50,50 @@ TEST(SniffEncoding, TellsByteOrderMarksAndLatin1) {
               TextEncoding::kLatin1);
 }
 
-TEST(DetectLayout, FindsTheDelimiterAndTheHeaderLines) {
-    struct Case {
-        const char* text;
-        char delimiter;
-        int skipRows;
-    };
-    const Case cases[] = {
-        {"2024-01-02,1.5,2,1,1.75,100\n2024-01-03,1.5,2,1,1.75,100\n", ',', 0},
-        {"Date;Close\n2024-01-02;1,5\n2024-01-03;1,75\n", ';', 1},
-        {"Date\tClose\tVolume\n20240102\t1.5\t7\n", '\t', 1},
-        {"Date|Close\n2024-01-02|1.5\n", '|', 1},
-        {"  2024-01-02   1.50  100\n  2024-01-03   1.75  100\n", ' ', 0},
-        {"Prices of ACME\n\nDate,Close\n2024-01-02,1.5\n", ',', 3},
-        {"2024-01-02 16:00:00,1.5,2,1,1.75\n", ',', 0},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.text);
-        CDetectedLayout layout = DetectLayout(c.text);
+// Every row of tests/data/layouts.tsv: a text and the facts detection finds
+// in it (the delimiter and header lines, the decimal mark, the columns from
+// header names or the usual order, the date order as the rows decide it, and
+// intraday data).
+TEST(DetectLayout, FindsWhatEachRowOfTheTableSays) {
+    const auto table = test::ReadTable(TARVEL_TEST_DATA_DIR "/layouts.tsv");
+    for (const std::vector<std::string>& row : table) {
+        const std::string& text = row[0];
+        SCOPED_TRACE(text);
+        CDetectedLayout layout = DetectLayout(text);
         ASSERT_TRUE(layout.m_bFound) << layout.m_strReason;
-        EXPECT_EQ(layout.m_cDelimiter, c.delimiter);
-        EXPECT_EQ(layout.m_nSkipRows, c.skipRows);
+        EXPECT_EQ(layout.m_strReason, "");
+        EXPECT_EQ(layout.m_failure, DetectFailure::kNone);
+        std::istringstream facts(row[1]);
+        for (std::string fact; facts >> fact;) {
+            const std::string key = fact.substr(0, fact.find('=')), value = fact.substr(fact.find('=') + 1);
+            if (key == "delimiter") {
+                EXPECT_EQ(layout.m_cDelimiter, value == "tab" ? '\t' : value == "space" ? ' ' : value[0]);
+            } else if (key == "skip") {
+                EXPECT_EQ(layout.m_nSkipRows, std::stoi(value));
+            } else if (key == "decimal-comma") {
+                EXPECT_EQ(layout.m_bDecimalComma, value == "1");
+            } else if (key == "columns") {
+                std::vector<int> columns(layout.m_nFieldColumn, layout.m_nFieldColumn + kFieldCount);
+                columns.insert(columns.end(),
+                               {layout.m_nTimeColumn, layout.m_nTickerColumn, layout.m_nPeriodColumn});
+                std::string found;
+                for (int c : columns)
+                    found += (found.empty() ? "" : ",") + (c == N ? "-" : std::to_string(c));
+                EXPECT_EQ(found, value);
+            } else if (key == "date-format") {
+                EXPECT_EQ(layout.m_nDateFormat, std::stoi(value));
+                EXPECT_EQ(layout.m_bDayMonthUndecided, value == "0");
+            } else if (key == "intraday") {
+                EXPECT_EQ(layout.m_bIntraday, value == "1");
+            } else {
+                ADD_FAILURE() << "unknown fact " << fact;
+            }
+        }
     }
-}
-
-TEST(DetectLayout, TellsADecimalCommaFromThousands) {
-    struct Case {
-        const char* text;
-        bool decimalComma;
-    };
-    const Case cases[] = {
-        {"02.01.2024;1,2345;7\n", true},      {"02.01.2024\t4.763,54\t1.000.000\n", true},
-        {"02.01.2024;101,250\n", true},       {"01/02/2024,\"4,763.54\",\"1,200\"\n", false},
-        {"01/02/2024,\"181,18\"\n", true},    {"2024-01-02;4763.54\n", false},
-        {"2024-01-02,4763.5,2.41B\n", false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.text);
-        CDetectedLayout layout = DetectLayout(c.text);
-        ASSERT_TRUE(layout.m_bFound) << layout.m_strReason;
-        EXPECT_EQ(layout.m_bDecimalComma, c.decimalComma);
-    }
-}
-
-TEST(DetectLayout, TakesColumnsFromHeaderNamesOrTheUsualOrder) {
-    struct Case {
-        const char* text;
-        int columns[kFieldCount];  // Date, Open, High, Low, Close, Volume, Open Int
-        int time, ticker, period;
-    };
-    const Case cases[] = {
-        {"Date,Open,High,Low,Close,Adj Close,Volume\n2024-01-02,1,2,1,2,2,9\n",
-         {0, 1, 2, 3, 4, 6, N},
-         N,
-         N,
-         N},
-        {"<TICKER>,<PER>,<DATE>,<TIME>,<OPEN>,<HIGH>,<LOW>,<CLOSE>,<VOL>,<OPENINT>\nX,D,20240102,000000,1,2,"
-         "1,2,9,0\n",
-         {2, 4, 5, 6, 7, 8, 9},
-         3,
-         0,
-         1},
-        {"Date,Close/Last,Volume,Open,High,Low\n01/16/2024,$1.5,9,$1,$2,$1\n",
-         {0, 3, 4, 5, 1, 2, N},
-         N,
-         N,
-         N},
-        {"\"Date\",\"Price\",\"Open\",\"Vol.\",\"Change %\"\n\"01/16/2024\",\"1\",\"2\",\"3M\",\"1%\"\n",
-         {0, 2, N, N, 1, 3, N},
-         N,
-         N,
-         N},
-        {"date,last,close\n2024-01-02,1,2\n", {0, N, N, N, 2, N, N}, N, N, N},
-        {"DATUM;ERÖFFNUNG;HOCH;TIEF;SCHLUSSKURS;UMSATZ\n02.01.2024;1;2;1;2;9\n",
-         {0, 1, 2, 3, 4, 5, N},
-         N,
-         N,
-         N},
-        {"Datum;Er\xF6"
-         "ffnung;Schluss\n02.01.2024;1;2\n",
-         {0, 1, N, N, 2, N, N},
-         N,
-         N,
-         N},
-        {"Symbol,Date,Time,Open Interest,Close\nX,2024-01-02,16:00,5,1\n", {1, N, N, N, 4, N, 3}, 2, 0, N},
-        {"2024.01.02,00:00,1,2,1,2,9\n", {0, 2, 3, 4, 5, 6, N}, 1, N, N},
-        {"Day,A,B,C,D,E,F\n2024-01-02,1,2,1,2,9,4\n", {0, 1, 2, 3, 4, 5, 6}, N, N, N},
-        {"2024-01-02,1,2\n", {0, N, N, N, 1, 2, N}, N, N, N},
-        // A first row that is no real day stands between the header and the rows.
-        {"Date,Open,Close,Volume\n2024-02-30,1,2,3\n2024-03-01,1,2,n/a\n2024-03-04,1,2,5\n",
-         {0, 1, N, N, 2, 3, N},
-         N,
-         N,
-         N},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.text);
-        CDetectedLayout layout = DetectLayout(c.text);
-        ASSERT_TRUE(layout.m_bFound) << layout.m_strReason;
-        EXPECT_EQ(std::vector<int>(layout.m_nFieldColumn, layout.m_nFieldColumn + kFieldCount),
-                  std::vector<int>(c.columns, c.columns + kFieldCount));
-        EXPECT_EQ(layout.m_nTimeColumn, c.time);
-        EXPECT_EQ(layout.m_nTickerColumn, c.ticker);
-        EXPECT_EQ(layout.m_nPeriodColumn, c.period);
-    }
-}
-
-TEST(DetectLayout, DecidesTheDateOrderOnlyFromTheRows) {
-    struct Case {
-        const char* text;
-        int format;  // 0: undecided between month-day and day-month
-    };
-    const Case cases[] = {
-        {"2024-01-02,1\n", 2},
-        {"2024.01.02,1\n", 2},
-        {"20240102,1\n", 8},
-        {"1/2/2024 16:00,1\n1/16/2024 16:00,1\n", 4},
-        {"02/01/2024,1\n16/01/2024,1\n", 6},
-        {"02/01/2024,1\n03/01/2024,1\n", 0},
-        {"02.01.24;1\n15.01.24;1\n", 5},
-        {"010524,1\n010624,1\n", 0},
-        {"01022024,1\n01162024,1\n", 10},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.text);
-        CDetectedLayout layout = DetectLayout(c.text);
-        ASSERT_TRUE(layout.m_bFound) << layout.m_strReason;
-        EXPECT_EQ(layout.m_nDateFormat, c.format);
-        EXPECT_EQ(layout.m_bDayMonthUndecided, c.format == 0);
-    }
+    EXPECT_EQ(table.size(), 39u);
     CDetectedLayout undecided = DetectLayout("02/01/2024,1\n");
     EXPECT_EQ(undecided.m_nMonthDayFormat, 4);
     EXPECT_EQ(undecided.m_nDayMonthFormat, 6);
-}
-
-TEST(DetectLayout, TellsIntradayData) {
-    struct Case {
-        std::string text;
-        bool found;
-        bool intraday;
-    };
-    const Case cases[] = {
-        {"2024-01-02 09:30,1\n2024-01-02 09:31,2\n", true, true},
-        {"2024-01-02,09:30,1\n2024-01-02,10:30,2\n", true, true},
-        {"<PER>,<DATE>,<CLOSE>\n60,20240102,1\n", true, true},
-        {"2024-01-02 16:00,1\n2024-01-03 16:00,2\n", true, false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.text);
-        CDetectedLayout layout = DetectLayout(c.text);
-        EXPECT_EQ(layout.m_bFound, c.found);
-        EXPECT_EQ(layout.m_bIntraday, c.intraday);
-        EXPECT_EQ(layout.m_strReason.empty(), c.found);
-        EXPECT_EQ(layout.m_failure == DetectFailure::kNone, c.found);
-    }
 }
 
 TEST(DetectLayout, GivesACodeBesideEachReason) {

@@ -68,18 +68,10 @@ protected:
         if (k != 0) platform.FailAt(k, platform.injected());
         test::CRecordingSettings settings;
         CConverter job(platform, prompt, settings);
-        job.m_strPathIn = m_input;
-        job.SetPathOut(m_out);
-        job.SetSymbol("NEW");
-        job.SetName("NEW");
-        job.SetDelimiter(',');
-        job.m_nDateFormat = 9;
+        SetUpJob(job, "NEW", "NEW");
         job.m_bUseExistingMaster = 1;
-        for (int f = 0; f < kFieldCount; ++f) {
-            job.m_bFieldOn[f] = 1;
-            job.m_nFieldColumn[f] = m_bUpdate ? f + 1 : f;
-        }
         if (m_bUpdate) {
+            for (int f = 0; f < kFieldCount; ++f) job.m_nFieldColumn[f] = f + 1;
             job.m_bUpdate = 1;
             job.m_nTickerColumn = 0;
             job.m_nDateFormat = 8;

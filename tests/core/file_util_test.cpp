@@ -79,8 +79,11 @@ TEST(PosixPlatform, AFailedCallReturnsTheSystemsReason) {
     EXPECT_EQ(missing.Number(), ENOENT);
     EXPECT_EQ(missing.Text(), std::strerror(ENOENT));
     EXPECT_EQ(file, nullptr);
+    // Directories are made one level at a time.
     CStatus made = platform->MakeDirectory(dir / "a/b");
     EXPECT_EQ(made.Number(), ENOENT);
+    EXPECT_TRUE(platform->MakeDirectory(dir / "a"));
+    EXPECT_TRUE(platform->IsDirectory(dir / "a"));
     EXPECT_EQ(OpenFailureMessage(missing, "Cannot open", "x"),
               std::string("Cannot open x: ") + std::strerror(ENOENT));
     EXPECT_EQ(OpenFailureMessage(CStatus::NotRegular(), "Cannot open", "x"), "x is not a regular file.");
@@ -96,14 +99,6 @@ TEST(FaultyPlatform, AnInjectedFailureIsTheStatusReturned) {
     EXPECT_EQ(written.Number(), ENOSPC);
     EXPECT_EQ(written.Text(), std::strerror(ENOSPC));
     EXPECT_EQ(test::ListDir(dir.path()), std::vector<std::string>{});
-}
-
-TEST(PosixPlatform, MakesOneLevelOnly) {
-    CTempDir dir;
-    auto platform = MakePosixPlatform();
-    EXPECT_FALSE(platform->MakeDirectory(dir / "a/b"));
-    EXPECT_TRUE(platform->MakeDirectory(dir / "a"));
-    EXPECT_TRUE(platform->IsDirectory(dir / "a"));
 }
 
 }  // namespace

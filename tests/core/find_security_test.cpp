@@ -44,33 +44,15 @@ TEST(FindSecurity, MatchesNameOrSymbolWordsWithoutRegardToCase) {
         dir / "MASTER",
         MasterFile({SecurityRecord(1, "IBM", "INTL BUSINESS"), SecurityRecord(2, "BRK A", "BERKSHIRE"),
                     SecurityRecord(3, "XOM X", "EXXON"), SecurityRecord(4, "ABCDEFGHIJKLMNOP", "LONG")}));
-    struct Case {
-        const char* symbol;
-        std::int16_t result;
-        int fileNumber;
-    };
-    const Case cases[] = {
-        {"ibm", kFindFound, 1},
-        {"intl business", kFindFound, 1},
-        {"Intl Business ", kFindNotFound, -1},
-        {"BRK A", kFindFound, 2},
-        {"brk a", kFindFound, 2},
-        {"BRK B", kFindNotFound, -1},
-        {"BRK", kFindFound, 2},
-        {"XOM", kFindFound, 3},
-        {"XOM X", kFindFound, 3},
-        {"ABCDEFGHIJKLMNOP", kFindFound, 4},
-        {"ABCDEFGHIJKLMNO", kFindNotFound, -1},
-        {"exxon", kFindFound, 3},
-        {"IB", kFindNotFound, -1},
-        {"INTL", kFindNotFound, -1},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.symbol);
-        Found found = Find(dir.path(), c.symbol);
-        EXPECT_EQ(found.result, c.result);
-        EXPECT_EQ(found.fileNumber, c.fileNumber);
+    // Every row of tests/data/find_symbols.tsv.
+    const auto table = test::ReadTable(TARVEL_TEST_DATA_DIR "/find_symbols.tsv");
+    for (const std::vector<std::string>& row : table) {
+        SCOPED_TRACE(row[0]);
+        Found found = Find(dir.path(), row[0]);
+        EXPECT_EQ(found.result, row[1] == "not found" ? kFindNotFound : kFindFound);
+        EXPECT_EQ(found.fileNumber, row[1] == "not found" ? -1 : std::stoi(row[1]));
     }
+    EXPECT_EQ(table.size(), 13u);
 }
 
 TEST(FindSecurity, HandsOutTheRecordWithDecodedDatesAndItsDirectory) {

@@ -2,61 +2,28 @@
 
 #include <array>
 #include <cstdint>
-#include <string_view>
 
 #include "platform/utf8.h"
 #include "pricedb/coding.h"
+#include "tests/support/temp_dir.h"
 
 namespace tarvel {
 namespace {
 
-TEST(Utf8, ValidatesWholeTextAndHeadsCutMidCharacter) {
-    struct Case {
-        std::string_view text;
-        bool valid;
-        bool validHead;
-    };
-    const Case cases[] = {
-        {"", true, true},
-        {"plain", true, true},
-        {"\xc3\xbc\xe2\x82\xac", true, true},
-        {"\xf4\x8f\xbf\xbf", true, true},
-        {"ab\xe2\x82", false, true},
-        {"ab\xf0", false, true},  // heads of longer texts
-        {"\xe2\x82x", false, false},
-        {"\xc0\xaf", false, false},  // overlong
-        {"\xe0\x9f\xbf", false, false},
-        {"\xed\xa0\x80", false, false},  // surrogate
-        {"\xed\xa0", false, false},
-        {"\xf4\x90\x80\x80", false, false},  // past U+10FFFF
-        {"\x80", false, false},
-        {"\xff", false, false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::PrintToString(c.text));
-        EXPECT_EQ(IsValidUtf8(c.text), c.valid);
-        EXPECT_EQ(IsValidUtf8Head(c.text), c.validHead);
+// Every row of tests/data/utf8.tsv: whether a text is valid UTF-8, whole or
+// as the head of a longer text, and where a cut to a width falls.
+TEST(Utf8, ValidatesTextsAndCutsThemAtACharacterBoundary) {
+    const auto table = test::ReadTable(TARVEL_TEST_DATA_DIR "/utf8.tsv");
+    for (const std::vector<std::string>& row : table) {
+        SCOPED_TRACE(testing::PrintToString(row));
+        if (row[0] == "valid") {
+            EXPECT_EQ(IsValidUtf8(row[1]), row[2] == "1");
+            EXPECT_EQ(IsValidUtf8Head(row[1]), row[3] == "1");
+        } else {
+            EXPECT_EQ(CutToCharBoundary(row[1], std::stoul(row[2])), row[3]);
+        }
     }
-}
-
-TEST(Utf8, CutsAtACharacterBoundaryNeverPastTheWidth) {
-    struct Case {
-        std::string_view text;
-        std::size_t width;
-        std::string_view cut;
-    };
-    const Case cases[] = {
-        {"ABC", 5, "ABC"},
-        {"ABCDEF", 4, "ABCD"},
-        {"A\xc3\xbc", 2, "A"},
-        {"A\xc3\xbc", 3, "A\xc3\xbc"},
-        {"\xe2\x82\xac\xe2\x82\xac", 5, "\xe2\x82\xac"},
-        {"\xf0\x9d\x84\x9e", 3, ""},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::PrintToString(c.text));
-        EXPECT_EQ(CutToCharBoundary(c.text, c.width), c.cut);
-    }
+    EXPECT_EQ(table.size(), 20u);
 }
 
 TEST(Coding, FixedWidthNumbersAreLittleEndian) {

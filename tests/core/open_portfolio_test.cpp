@@ -45,17 +45,8 @@ TEST_F(OpenPortfolioTest, AConversionReadsMasterOnceAndLooksForAJournalOnce) {
     CCountingPlatform platform;
     test::CRecordingSettings settings;
     CConverter job(platform, m_prompt, settings);
-    job.m_strPathIn = m_input;
-    job.SetPathOut(m_out);
-    job.SetSymbol("BBB");
-    job.SetName("BBB");
-    job.SetDelimiter(',');
-    job.m_nDateFormat = 9;
+    SetUpJob(job, "BBB", "BBB");
     job.m_bUseExistingMaster = 1;
-    for (int f = 0; f < kFieldCount; ++f) {
-        job.m_bFieldOn[f] = 1;
-        job.m_nFieldColumn[f] = f;
-    }
     ASSERT_EQ(job.Run(), 0);
     EXPECT_EQ(platform.reads["MASTER"], 1);
     EXPECT_EQ(platform.journalLooks, 1);

@@ -4,8 +4,6 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 
 #include "convert/row_store.h"
 #include "tests/support/fake_platform.h"
@@ -46,31 +44,18 @@ TEST(LineReader, EndsLinesAtAnyLineEndAndDropsTheRestOfOverLongOnes) {
     EXPECT_EQ(Lines(split + "\r\nq"), (V{split, "q"}));
 }
 
+// Every row of tests/data/field_splits.tsv: a line, a delimiter and the fields.
 TEST(FieldSplitter, KeepsEveryFieldInItsPlace) {
-    struct Case {
-        const char* line;
-        char delimiter;
-        V fields;
-    };
-    const Case cases[] = {
-        {"1,,2", ',', {"1", "", "2"}},
-        {",a,", ',', {"", "a", ""}},
-        {",,,", ',', {}},
-        {"", ',', {}},
-        {"x\t\ty", '\t', {"x", "", "y"}},
-        {"  a  b\t c ", ' ', {"a", "b", "c"}},
-        {"\"4,763.54\",\"a \"\"b\"\"\", \"c\"", ',', {"4,763.54", "a \"b\"", "c"}},
-        {"\"open", ',', {"open"}},
-        {"1;2|3", ';', {"1", "2|3"}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.line);
+    const auto table = test::ReadTable(TARVEL_TEST_DATA_DIR "/field_splits.tsv");
+    for (const std::vector<std::string>& row : table) {
+        SCOPED_TRACE(row[0]);
         CFieldSplitter fields;
-        int n = fields.Split(c.line, c.delimiter, 20);
+        int n = fields.Split(row[0], row[1][0], 20);
         V got;
         for (int i = 0; i < n; ++i) got.emplace_back(fields[i]);
-        EXPECT_EQ(got, c.fields);
+        EXPECT_EQ(got, V(row.begin() + 2, row.end()));
     }
+    EXPECT_EQ(table.size(), 9u);
     CFieldSplitter fields;
     EXPECT_EQ(fields.Split(std::string(1000, ','), ',', 20), 0);
     EXPECT_EQ(fields.Split("1,2,3,4", ',', 2), 2);
@@ -78,13 +63,9 @@ TEST(FieldSplitter, KeepsEveryFieldInItsPlace) {
 
 // Every row of tests/data/numbers.tsv: a text, a reader and what it reads.
 TEST(ReadNumber, ReadsWholeDecimalNumbersOrNumbersAsPeopleWriteThem) {
-    std::ifstream table(TARVEL_TEST_DATA_DIR "/numbers.tsv");
-    int rows = 0;
-    for (std::string line; std::getline(table, line);) {
-        if (line.starts_with("#")) continue;
-        std::istringstream fields(line);
-        std::string text, reader, expected;
-        std::getline(std::getline(std::getline(fields, text, '\t'), reader, '\t'), expected);
+    const auto table = test::ReadTable(TARVEL_TEST_DATA_DIR "/numbers.tsv");
+    for (const std::vector<std::string>& row : table) {
+        const std::string &text = row[0], &reader = row[1], &expected = row[2];
         SCOPED_TRACE(testing::Message() << "'" << text << "' by " << reader);
         float value = -7.0f;
         const bool read = reader == "plain" ? ReadNumber(text, &value)
@@ -95,9 +76,8 @@ TEST(ReadNumber, ReadsWholeDecimalNumbersOrNumbersAsPeopleWriteThem) {
         } else if (reader != "plain") {
             EXPECT_EQ(value, -7.0f);
         }
-        ++rows;
     }
-    EXPECT_EQ(rows, 50);
+    EXPECT_EQ(table.size(), 50u);
     float value = 0.0f;
     EXPECT_FALSE(ReadNumber("123\r", &value));
     ASSERT_TRUE(ReadNumber("-1e39", &value));

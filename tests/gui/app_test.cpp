@@ -50,26 +50,18 @@ private slots:
         QVERIFY(f.frame().action(res::ID_VIEW_CLEARWINDOW)->isEnabled());
     }
 
-    void placement_data() {
-        QTest::addColumn<QList<int>>("saved");  // x, y, cx, cy
-        QTest::addColumn<QSize>("workArea");
-        QTest::addColumn<QRect>("expected");
-        QTest::newRow("nothing saved, 1024x740")
-            << QList<int>{0, 0, 0, 0} << QSize(1024, 740) << QRect(77, 55, 870, 629);
-        QTest::newRow("cx equal to W kept")
-            << QList<int>{0, 0, 800, 500} << QSize(800, 572) << QRect(0, 0, 800, 500);
-        QTest::newRow("cx of W + 1 replaced")
-            << QList<int>{0, 0, 801, 500} << QSize(800, 572) << QRect(60, 43, 680, 486);
-        QTest::newRow("negative x replaced")
-            << QList<int>{-1, 0, 400, 300} << QSize(800, 572) << QRect(60, 43, 680, 486);
-        QTest::newRow("from a larger screen")
-            << QList<int>{1900, 1000, 1600, 900} << QSize(1024, 740) << QRect(77, 55, 870, 629);
-    }
+    void placement_data() { test::AddTableRows("placements.tsv"); }
     void placement() {
-        QFETCH(QList<int>, saved);
-        QFETCH(QSize, workArea);
-        QFETCH(QRect, expected);
-        QCOMPARE(ComputePlacement(saved[0], saved[1], saved[2], saved[3], workArea), expected);
+        QFETCH(QString, saved);
+        QFETCH(QString, workArea);
+        QFETCH(QString, expected);
+        auto numbers = [](const QString& text) {
+            QList<int> list;
+            for (const QString& n : text.split(QLatin1Char(' '))) list << n.toInt();
+            return list;
+        };
+        const QList<int> s = numbers(saved), w = numbers(workArea), e = numbers(expected);
+        QCOMPARE(ComputePlacement(s[0], s[1], s[2], s[3], QSize(w[0], w[1])), QRect(e[0], e[1], e[2], e[3]));
     }
 
     void opensAtTheSavedPlacementAndSavesItOnClose() {

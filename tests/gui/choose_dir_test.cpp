@@ -43,55 +43,31 @@ private slots:
         QCOMPARE(chooser.m_list->count(), levels + 1);
     }
 
-    void okChecksCreatesOrRefuses_data() {
-        QTest::addColumn<QString>("typed");  // "@" stands for the temporary directory
-        QTest::addColumn<int>("answer");
-        QTest::addColumn<bool>("accepted");
-        QTest::addColumn<QStringList>("messages");
-        QTest::addColumn<bool>("created");
-        QTest::newRow("existing with a slash") << "@/" << 0 << true << QStringList{} << false;
-        QTest::newRow("forbidden character")
-            << "@/a*b" << 0 << false << QStringList{"@/a*b is not a valid pathname."} << false;
-        QTest::newRow("new, Yes") << "@/new" << int(kIdYes) << true
-                                  << QStringList{"Directory @/new does not exist.\nCreate this directory?"}
-                                  << true;
-        QTest::newRow("new, No") << "@/new" << int(kIdNo) << false
-                                 << QStringList{"Directory @/new does not exist.\nCreate this directory?"}
-                                 << false;
-        QTest::newRow("two levels deep")
-            << "@/x/y" << int(kIdYes) << false
-            << QStringList{"Directory @/x/y does not exist.\nCreate this directory?",
-                           "There was a problem creating @/x/y: No such file or "
-                           "directory.\nThe new directory was not created."}
-            << false;
-        QTest::newRow("empty")
-            << "" << int(kIdYes) << false
-            << QStringList{"Directory  does not exist.\nCreate this directory?",
-                           "There was a problem creating : No such file or directory.\nThe new "
-                           "directory was not created."}
-            << false;
-    }
+    void okChecksCreatesOrRefuses_data() { test::AddTableRows("choose_dir_ok.tsv"); }
     void okChecksCreatesOrRefuses() {
         QFETCH(QString, typed);
-        QFETCH(int, answer);
-        QFETCH(bool, accepted);
-        QFETCH(QStringList, messages);
-        QFETCH(bool, created);
+        QFETCH(QString, answer);
+        QFETCH(QString, accepted);
+        QFETCH(QString, messages);
+        QFETCH(QString, created);
         test::CTempDir dir;
         QString base = QString::fromStdString(dir.path());
         test::CFaultyPlatform platform;
         test::CRecordingPrompt prompt;
-        if (answer) prompt.AnswerNext(answer);
+        if (answer.toInt()) prompt.AnswerNext(answer.toInt());
         CChooseDir chooser(prompt, platform, base);
         chooser.m_editDir->setText(typed.replace(QLatin1Char('@'), base));
-        QCOMPARE(chooser.OnFileNameOK(), accepted);
+        QCOMPARE(chooser.OnFileNameOK(), accepted == QStringLiteral("1"));
         QStringList shown;
         for (const std::string& text : test::Texts(prompt)) shown << QString::fromStdString(text);
-        QCOMPARE(shown, messages.replaceInStrings(QStringLiteral("@"), base));
+        QCOMPARE(
+            shown,
+            messages.split(QLatin1Char('|'), Qt::SkipEmptyParts).replaceInStrings(QStringLiteral("@"), base));
         QCOMPARE(chooser.m_strDir, typed);
-        QCOMPARE(QFileInfo::exists(base + QStringLiteral("/new")), created);
+        QCOMPARE(QFileInfo::exists(base + QStringLiteral("/new")), created == QStringLiteral("1"));
         QVERIFY(!QFileInfo::exists(base + QStringLiteral("/x")));
-        if (accepted && !created) QCOMPARE(QDir::currentPath(), QDir(typed).canonicalPath());
+        if (accepted == QStringLiteral("1") && created == QStringLiteral("0"))
+            QCOMPARE(QDir::currentPath(), QDir(typed).canonicalPath());
     }
 
     // A relative name means a directory below the listed one, not below the

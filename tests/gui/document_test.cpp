@@ -28,6 +28,12 @@ struct CDialogScript {
     }
 };
 
+// A started application whose convert command's dialogs the script answers.
+struct CDocumentFixture : test::CAppFixture {
+    CDocumentFixture() { script.Install(view()); }
+    CDialogScript script;
+};
+
 }  // namespace
 
 class DocumentTest : public QObject {
@@ -62,13 +68,11 @@ private slots:
     void previewsAtMostTenPiecesThenOpensTheDialog() {
         QFETCH(QString, contents);
         QFETCH(QString, shown);
-        test::CAppFixture f;
-        CDialogScript script;
-        script.Install(f.view());
+        CDocumentFixture f;
         QString path = Write(f.env, "input.txt", contents.toStdString());
         QVERIFY(f.app.OpenDocumentFile(path));
         QCOMPARE(f.view().toPlainText(), kHeader.arg(path) + shown);
-        QCOMPARE(script.shown, 1);
+        QCOMPARE(f.script.shown, 1);
         QCOMPARE(f.view().m_strPathIn, QFile::encodeName(path));
         QVERIFY(f.frame().action(res::ID_FILE_SETTINGS)->isEnabled());
         // Cancel saved nothing, yet the file is a recent one.
@@ -78,24 +82,20 @@ private slots:
     }
 
     void aFileThatDoesNotOpenChangesNothing() {
-        test::CAppFixture f;
-        CDialogScript script;
-        script.Install(f.view());
+        CDocumentFixture f;
         f.view().AppendToLog(QStringLiteral("before"));
         QString missing = QString::fromStdString(f.env / "missing.txt");
         QVERIFY(!f.app.OpenDocumentFile(missing));
         QCOMPARE(f.view().toPlainText(), QStringLiteral("before"));
         QCOMPARE(f.view().m_strPathIn, QByteArray());
-        QCOMPARE(script.shown, 0);
+        QCOMPARE(f.script.shown, 0);
         QCOMPARE(test::Texts(f.prompt), std::vector<std::string>{"Cannot open " + missing.toStdString() +
                                                                  ": No such file or directory"});
         QVERIFY(f.app.RecentFiles().isEmpty());
     }
 
     void aFileThatCannotBeReopenedShowsTheHeaderAndAMessage() {
-        test::CAppFixture f;
-        CDialogScript script;
-        script.Install(f.view());
+        CDocumentFixture f;
         QString path = Write(f.env, "input.txt", "a\n");
         f.platform.FailAt(f.platform.operations() + 2);  // the preview's open, after the document's
         QVERIFY(f.app.OpenDocumentFile(path));
@@ -103,20 +103,18 @@ private slots:
         QCOMPARE(test::Texts(f.prompt),
                  std::vector<std::string>{"Cannot open the input file " + path.toStdString() +
                                           ": Input/output error"});
-        QCOMPARE(script.shown, 0);
+        QCOMPARE(f.script.shown, 0);
     }
 
     void okSavesEverySettingEvenWhenTheConversionFails() {
-        test::CAppFixture f;
-        CDialogScript script;
-        script.result = QDialog::Accepted;
-        script.act = [&](CSettingsDlg& d) {
+        CDocumentFixture f;
+        f.script.result = QDialog::Accepted;
+        f.script.act = [&](CSettingsDlg& d) {
             d.m_path->setText(QString::fromStdString(f.env / "nowhere"));
             d.m_symbol->setText(QStringLiteral("ibm"));
             d.m_tab->setChecked(true);
             d.OnOK();
         };
-        script.Install(f.view());
         QString path = Write(f.env, "input.txt", "010500,1,2,3,4,5,6\n");
         QVERIFY(f.app.OpenDocumentFile(path));
         QVERIFY(f.view().toPlainText().endsWith(QStringLiteral("\nConversion failed.")));
@@ -137,17 +135,15 @@ private slots:
     // A name that is not UTF-8 reaches the engine byte for byte: previewed,
     // converted, and kept as the last input file as the system spells it.
     void aFileNameThatIsNotUtf8IsOpenedAndConverted() {
-        test::CAppFixture f;
+        CDocumentFixture f;
         std::string portfolio = f.env / "portfolio";
         std::filesystem::create_directory(portfolio);
         CSettingsStore& store = *f.app.m_pSettings;
         store.WriteString("Convert", "PathOut", portfolio);
         store.WriteString("Convert", "Symbol", "CAFE");
         store.WriteInt("Setting", "Exist", 1);
-        CDialogScript script;
-        script.result = QDialog::Accepted;
-        script.act = [](CSettingsDlg& d) { QTest::keyClick(&d, Qt::Key_Return); };
-        script.Install(f.view());
+        f.script.result = QDialog::Accepted;
+        f.script.act = [](CSettingsDlg& d) { QTest::keyClick(&d, Qt::Key_Return); };
         const std::string name = f.env / "caf\xE9.csv";  // "café" in Latin-1
         test::WriteFile(name, "010500,1,2,0.5,1.5,100,7\n010600,2,3,1.5,2.5,200,8\n");
         QVERIFY(f.app.OpenDocumentFile(QByteArray::fromStdString(name)));
@@ -161,21 +157,17 @@ private slots:
     }
 
     void openingTheSameFileAgainConvertsAgain() {
-        test::CAppFixture f;
-        CDialogScript script;
-        script.Install(f.view());
+        CDocumentFixture f;
         QString path = Write(f.env, "input.txt", "a\n");
         f.app.OpenDocumentFile(path);
         f.app.OpenDocumentFile(path);
-        QCOMPARE(script.shown, 2);
+        QCOMPARE(f.script.shown, 2);
         f.frame().action(res::ID_FILE_SETTINGS)->trigger();
-        QCOMPARE(script.shown, 3);
+        QCOMPARE(f.script.shown, 3);
     }
 
     void saveNeverTouchesTheOpenedFile() {
-        test::CAppFixture f;
-        CDialogScript script;
-        script.Install(f.view());
+        CDocumentFixture f;
         QString path = Write(f.env, "input.txt", "010500,1\n");
         f.app.OpenDocumentFile(path);
         auto before = std::filesystem::last_write_time(path.toStdString());
@@ -188,15 +180,13 @@ private slots:
     void aDroppedFileOrOneOnTheCommandLineIsOpened() {
         QString path;
         {
-            test::CAppFixture f;
-            CDialogScript script;
-            script.Install(f.view());
+            CDocumentFixture f;
             path = Write(f.env, "dropped.txt", "d\n");
             QMimeData data;
             data.setUrls({QUrl::fromLocalFile(path)});
             QVERIFY(f.frame().acceptDrops());
             QVERIFY(f.frame().OnDropFiles(&data));
-            QTRY_COMPARE(script.shown, 1);
+            QTRY_COMPARE(f.script.shown, 1);
             QCOMPARE(f.view().m_strPathIn, QFile::encodeName(path));
         }
         test::CSettingsEnv env;

@@ -4,16 +4,6 @@
 
 #include "tests/gui/gui_test_support.h"
 
-namespace tarvel::test {
-
-std::vector<std::string> Texts(const CRecordingPrompt& prompt) {
-    std::vector<std::string> texts;
-    for (const ShownBox& box : prompt.shown) texts.push_back(box.text);
-    return texts;
-}
-
-}  // namespace tarvel::test
-
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     int failures = 0;

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QtTest>
 #include <memory>
+#include <set>
 
 #include "shell/main_frame.h"
 #include "shell/tarvel_app.h"
@@ -29,7 +30,19 @@ struct CAppFixture {
     int beeps = 0;
 };
 
-std::vector<std::string> Texts(const CRecordingPrompt& prompt);
+// Adds the rows of the table file `name` in tests/data to the running test's
+// data: its first row names the columns, all of QString, and the first field
+// of each further row names that row.
+inline void AddTableRows(const std::string& name) {
+    const auto table = ReadTable(TARVEL_TEST_DATA_DIR "/" + name);
+    static std::set<std::string> columns;  // QTest keeps the names, not copies
+    for (std::size_t c = 1; c < table[0].size(); ++c)
+        QTest::addColumn<QString>(columns.insert(table[0][c]).first->c_str());
+    for (std::size_t r = 1; r < table.size(); ++r) {
+        QTestData& row = QTest::newRow(table[r][0].c_str());
+        for (std::size_t c = 1; c < table[r].size(); ++c) row << QString::fromStdString(table[r][c]);
+    }
+}
 
 }  // namespace tarvel::test
 

@@ -113,23 +113,7 @@ private slots:
 
     // The ranges themselves are ConversionSettings' checks; here the text as
     // typed, and the focus on the field refused.
-    void refusesValuesOutsideTheirRangesWithFocus_data() {
-        QTest::addColumn<QString>("control");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("column 21") << "1019"
-                                   << "21"
-                                   << "Please enter an integer between 1 and 20.";
-        QTest::newRow("column -1") << "1010"
-                                   << "-1"
-                                   << "Please enter a positive whole number.";
-        QTest::newRow("column x") << "1025"
-                                  << "x"
-                                  << "Please enter a positive whole number.";
-        QTest::newRow("column blanks and plus") << "1004"
-                                                << " +1 "
-                                                << "";
-    }
+    void refusesValuesOutsideTheirRangesWithFocus_data() { test::AddTableRows("dialog_refusals.tsv"); }
     void refusesValuesOutsideTheirRangesWithFocus() {
         QFETCH(QString, control);
         QFETCH(QString, text);

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <optional>
 
 #include "tests/support/fake_platform.h"
@@ -78,83 +77,35 @@ TEST(ConversionSettings, SavesAndReloadsEverySettingValue) {
     }
 }
 
-// A change to valid settings (symbol IBM, path /tmp) and the message it brings.
-struct CheckCase {
-    const char* name;
-    std::function<void(CConversionSettings&)> change;
-    std::optional<std::string> message;
-};
-
-template <std::size_t N, typename Check>
-void ExpectMessages(const CheckCase (&cases)[N], Check check) {
-    for (const CheckCase& c : cases) {
-        SCOPED_TRACE(c.name);
+// Every row of tests/data/settings_checks.tsv: a check, the message it gives
+// and the changes to valid settings that bring it.
+TEST(ConversionSettings, ChecksAsTheDialogTakesValuesAndAsOkDoes) {
+    const auto table = test::ReadTable(TARVEL_TEST_DATA_DIR "/settings_checks.tsv");
+    for (const std::vector<std::string>& row : table) {
+        SCOPED_TRACE(testing::PrintToString(row));
         CConversionSettings s;
         s.strSymbol = "IBM";
         s.strPathOut = "/tmp";
-        c.change(s);
-        EXPECT_EQ(check(s), c.message);
+        for (auto change = row.begin() + 2; change != row.end(); ++change) {
+            const std::size_t is = change->find('=');
+            const std::string name = change->substr(0, is), value = change->substr(is + 1);
+            if (name.starts_with("column")) {
+                s.nColumn[std::stoi(name.substr(6))] = std::stoi(value);
+            } else if (name.starts_with("on")) {
+                s.bFieldOn[std::stoi(name.substr(2))] = std::stoi(value);
+            } else if (name.starts_with("skip")) {
+                (name == "skip" ? s.nSkipRows : s.bSkipOn) = std::stoi(value);
+            } else {
+                (name == "name"     ? s.strName
+                 : name == "symbol" ? s.strSymbol
+                 : name == "path"   ? s.strPathOut
+                                    : s.strDateFormat) = value;
+            }
+        }
+        const auto message = row[0] == "taken" ? CheckTakenValues(s) : CheckAndNormalise(s);
+        EXPECT_EQ(message, row[1].empty() ? std::nullopt : std::optional(row[1]));
     }
-}
-
-TEST(ConversionSettings, ChecksAsTheDialogTakesValues) {
-    const CheckCase cases[] = {
-        {"defaults", [](CConversionSettings&) {}, std::nullopt},
-        {"column 20", [](CConversionSettings& s) { s.nColumn[kOpenInt] = 20; }, std::nullopt},
-        {"column 21", [](CConversionSettings& s) { s.nColumn[kOpenInt] = 21; }, RangeMessage(1, 20)},
-        {"column 0 of a disabled field",
-         [](CConversionSettings& s) {
-             s.nColumn[kOpen] = 0;
-             s.bFieldOn[kOpen] = 0;
-         },
-         RangeMessage(1, 20)},
-        {"skip 200", [](CConversionSettings& s) { s.nSkipRows = 200; }, std::nullopt},
-        {"skip 201 while off",
-         [](CConversionSettings& s) {
-             s.nSkipRows = 201;
-             s.bSkipOn = 0;
-         },
-         RangeMessage(0, 200)},
-        {"name of 45", [](CConversionSettings& s) { s.strName = std::string(45, 'n'); }, std::nullopt},
-        {"name of 46", [](CConversionSettings& s) { s.strName = std::string(46, 'n'); },
-         ByteLengthMessage(45)},
-        {"symbol of 14", [](CConversionSettings& s) { s.strSymbol = std::string(14, 's'); }, std::nullopt},
-        {"symbol of 15", [](CConversionSettings& s) { s.strSymbol = std::string(15, 's'); },
-         ByteLengthMessage(14)},
-        {"symbol of 5 characters in 15 bytes",
-         [](CConversionSettings& s) {
-             s.strSymbol = "\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC";
-         },
-         ByteLengthMessage(14)},
-        {"path of 201", [](CConversionSettings& s) { s.strPathOut = std::string(201, 'p'); },
-         LengthMessage(200)},
-        {"date format of 13", [](CConversionSettings& s) { s.strDateFormat = "MMDDYYMMDDYYX"; },
-         LengthMessage(12)},
-    };
-    ExpectMessages(cases, CheckTakenValues);
-}
-
-TEST(ConversionSettings, OkChecksDuplicatesSymbolAndPath) {
-    const CheckCase cases[] = {
-        {"date and close share a column with every box cleared",
-         [](CConversionSettings& s) {
-             for (int f : {kOpen, kHigh, kLow, kVolume, kOpenInt}) s.bFieldOn[f] = 0;
-             s.nColumn[kClose] = 1;
-         },
-         kDuplicateColumnsMessage},
-        {"cleared open shares the date's column",
-         [](CConversionSettings& s) {
-             s.bFieldOn[kOpen] = 0;
-             s.nColumn[kOpen] = 1;
-         },
-         std::nullopt},
-        {"checked open shares the date's column", [](CConversionSettings& s) { s.nColumn[kOpen] = 1; },
-         kDuplicateColumnsMessage},
-        {"blank symbol", [](CConversionSettings& s) { s.strSymbol = "   "; }, kInvalidSymbolMessage},
-        {"blank path", [](CConversionSettings& s) { s.strPathOut = "  "; }, kEnterPathMessage},
-        {"empty path", [](CConversionSettings& s) { s.strPathOut = ""; }, kEnterPathMessage},
-    };
-    ExpectMessages(cases, CheckAndNormalise);
+    EXPECT_EQ(table.size(), 19u);
     CConversionSettings s;
     s.strSymbol = "  brk a  ";
     s.strPathOut = "/tmp ";
@@ -191,75 +142,20 @@ TEST(PresetFromLayout, PutsWhatDetectionFoundOverTheSavedSettings) {
         const char* dateFormat;
         int delimiter, decimalComma, skipOn, skipRows, exist;
         const char* symbol;
-        int on[kFieldCount];
-        int column[kFieldCount];
+        const char* on;      // per field, Date first
+        const char* column;  // per field, one digit each
     };
     const Case cases[] = {
-        {"found",
-         german,
-         "/in/dax-daily.csv",
-         true,
-         "DD_MM_CCYY",
-         3,
-         1,
-         1,
-         1,
-         0,
-         "DAX-DAILY",
-         {1, 1, 1, 1, 1, 1, 0},
-         {1, 2, 3, 4, 5, 6, 1}},
-        {"no master there",
-         german,
-         "/in/dax.csv",
-         false,
-         "DD_MM_CCYY",
-         3,
-         1,
-         1,
-         1,
-         1,
-         "DAX",
-         {1, 1, 1, 1, 1, 1, 0},
-         {1, 2, 3, 4, 5, 6, 1}},
-        {"day and month undecided keep the saved format",
-         undecided,
-         "/in/x.y.txt",
-         true,
-         "YYMMDD",
-         0,
-         0,
-         0,
-         0,
-         0,
-         "X.Y",
-         {1, 0, 0, 0, 1, 0, 0},
-         {1, 1, 1, 1, 2, 1, 1}},
-        {"not found keeps the reading settings",
-         none,
-         "/in/long-file-name-here.txt",
-         false,
-         "YYMMDD",
-         1,
-         0,
-         1,
-         4,
-         1,
-         "LONG-FILE-NAME",
-         {1, 1, 1, 1, 1, 1, 1},
-         {1, 2, 3, 4, 5, 6, 7}},
-        {"a name without a stem keeps the saved symbol",
-         german,
-         "/in/",
-         true,
-         "DD_MM_CCYY",
-         3,
-         1,
-         1,
-         1,
-         0,
-         "OLD",
-         {1, 1, 1, 1, 1, 1, 0},
-         {1, 2, 3, 4, 5, 6, 1}},
+        {"found", german, "/in/dax-daily.csv", true, "DD_MM_CCYY", 3, 1, 1, 1, 0, "DAX-DAILY", "1111110",
+         "1234561"},
+        {"no master there", german, "/in/dax.csv", false, "DD_MM_CCYY", 3, 1, 1, 1, 1, "DAX", "1111110",
+         "1234561"},
+        {"day and month undecided keep the saved format", undecided, "/in/x.y.txt", true, "YYMMDD", 0, 0, 0,
+         0, 0, "X.Y", "1000100", "1111211"},
+        {"not found keeps the reading settings", none, "/in/long-file-name-here.txt", false, "YYMMDD", 1, 0,
+         1, 4, 1, "LONG-FILE-NAME", "1111111", "1234567"},
+        {"a name without a stem keeps the saved symbol", german, "/in/", true, "DD_MM_CCYY", 3, 1, 1, 1, 0,
+         "OLD", "1111110", "1234561"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -274,8 +170,8 @@ TEST(PresetFromLayout, PutsWhatDetectionFoundOverTheSavedSettings) {
         EXPECT_EQ(s.strPathOut, "/portfolio");
         EXPECT_EQ(s.strName, "Saved name");
         for (int f = 0; f < kFieldCount; ++f) {
-            EXPECT_EQ(s.bFieldOn[f], c.on[f]) << f;
-            EXPECT_EQ(s.nColumn[f], c.column[f]) << f;
+            EXPECT_EQ(s.bFieldOn[f], c.on[f] - '0') << f;
+            EXPECT_EQ(s.nColumn[f], c.column[f] - '0') << f;
         }
     }
 }

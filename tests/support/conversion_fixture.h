@@ -29,17 +29,22 @@ public:
     std::unique_ptr<CConverter> MakeJob(const std::string& symbol = "IBM",
                                         const std::string& name = "INTL BUSINESS") {
         auto job = std::make_unique<CConverter>(m_platform, m_prompt, m_settings);
-        job->m_strPathIn = m_input;
-        job->SetPathOut(m_out);
-        job->SetSymbol(symbol);
-        job->SetName(name);
-        job->SetDelimiter(',');
-        job->m_nDateFormat = 9;
-        for (int i = 0; i < kFieldCount; ++i) {
-            job->m_bFieldOn[i] = 1;
-            job->m_nFieldColumn[i] = i;
-        }
+        SetUpJob(*job, symbol, name);
         return job;
+    }
+
+    // Sets `job` as MakeJob does, for a job over doubles of the test's own.
+    void SetUpJob(CConverter& job, const std::string& symbol, const std::string& name) const {
+        job.m_strPathIn = m_input;
+        job.SetPathOut(m_out);
+        job.SetSymbol(symbol);
+        job.SetName(name);
+        job.SetDelimiter(',');
+        job.m_nDateFormat = 9;
+        for (int i = 0; i < kFieldCount; ++i) {
+            job.m_bFieldOn[i] = 1;
+            job.m_nFieldColumn[i] = i;
+        }
     }
 
     int Convert(const std::string& input, CConverter& job) {
@@ -48,11 +53,7 @@ public:
     }
 
     std::string Out(const std::string& name) const { return ReadFile(m_out + "/" + name); }
-    std::vector<std::string> Messages() const {
-        std::vector<std::string> texts;
-        for (const ShownBox& box : m_prompt.shown) texts.push_back(box.text);
-        return texts;
-    }
+    std::vector<std::string> Messages() const { return Texts(m_prompt); }
     void ExpectConsistent() const { EXPECT_EQ(CheckPortfolio(m_out), ""); }
 
     // The price records of F<n>.DAT, one string each: the date as

@@ -81,6 +81,13 @@ private:
     std::deque<int> m_answers;
 };
 
+// The texts of the boxes `prompt` showed, in order.
+inline std::vector<std::string> Texts(const CRecordingPrompt& prompt) {
+    std::vector<std::string> texts;
+    for (const ShownBox& box : prompt.shown) texts.push_back(box.text);
+    return texts;
+}
+
 class CRecordingSettings : public CSettingsWriter {
 public:
     void WriteString(const char* section, const char* name, const std::string& value) override {

@@ -58,6 +58,29 @@ std::map<std::string, std::string> Snapshot(const std::string& dir) {
     return files;
 }
 
+std::vector<std::vector<std::string>> ReadTable(const std::string& path) {
+    std::vector<std::vector<std::string>> rows;
+    std::istringstream lines(ReadFile(path));
+    for (std::string line; std::getline(lines, line);) {
+        if (line.starts_with("#")) continue;
+        std::vector<std::string> fields(1);
+        for (std::size_t at = 0; at < line.size(); ++at) {
+            if (line[at] == '\t') {
+                fields.emplace_back();
+            } else if (line[at] != '\\' || at + 1 == line.size()) {
+                fields.back() += line[at];
+            } else if (line[++at] == 'x') {
+                fields.back() += static_cast<char>(std::stoi(line.substr(at + 1, 2), nullptr, 16));
+                at += 2;
+            } else {
+                fields.back() += line[at] == 'n' ? '\n' : line[at] == 't' ? '\t' : line[at];
+            }
+        }
+        rows.push_back(fields);
+    }
+    return rows;
+}
+
 std::string Hex(const std::string& bytes) {
     std::string text;
     char buffer[4];

@@ -28,6 +28,9 @@ bool FileExists(const std::string& path);
 std::vector<std::string> ListDir(const std::string& dir);
 // Every entry of `dir` with its bytes ("" for what is no regular file).
 std::map<std::string, std::string> Snapshot(const std::string& dir);
+// The rows of a table file, each a list of its tab-separated fields with the
+// \n, \t, \\ and \xHH escapes read; lines that begin with "#" are left out.
+std::vector<std::vector<std::string>> ReadTable(const std::string& path);
 // Space-separated hex of `bytes`, for readable failures.
 std::string Hex(const std::string& bytes);
 
