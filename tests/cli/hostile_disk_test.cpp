@@ -39,12 +39,7 @@ void PokeByte(const std::string& path, std::size_t at, int value) {
 
 class HostileDiskTest : public ::testing::Test {
 protected:
-    std::string Write(const std::string& name, const std::string& text) {
-        std::string path = m_env / name;
-        std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-        test::WriteFile(path, text);
-        return path;
-    }
+    std::string Write(const std::string& name, const std::string& text) { return m_env.Write(name, text); }
     test::CSettingsEnv m_env;
 };
 

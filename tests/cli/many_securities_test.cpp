@@ -50,11 +50,16 @@ int Count(const std::string& text, const std::string& what) {
     return n;
 }
 
+// Writes `count` files S000.csv ... of `days` daily rows each into `folder`.
+void WriteFolder(const std::string& folder, int count, int days) {
+    fs::create_directory(folder);
+    for (int i = 0; i < count; ++i) test::WriteFile(folder + "/" + Symbol(i) + ".csv", DailyCsv(i, 0, days));
+}
+
 TEST(ManySecurities, AFolderOf300FilesThenTwoNewDaysEachThenNothingNew) {
     test::CSettingsEnv env;
     const std::string folder = env / "prices", out = env / "pf";
-    fs::create_directory(folder);
-    for (int i = 0; i < 300; ++i) test::WriteFile(folder + "/" + Symbol(i) + ".csv", DailyCsv(i, 0, 20));
+    WriteFolder(folder, 300, 20);
     test::WriteFile(folder + "/notes.md", "not a price file");
 
     Outcome first = Cli({"convert", folder, "--out", out});
@@ -112,8 +117,7 @@ TEST(ManySecurities, AFolderOf300FilesThenTwoNewDaysEachThenNothingNew) {
 TEST(ManySecurities, AFileThatFailsChangesNothingAndTheOthersConvert) {
     test::CSettingsEnv env;
     const std::string folder = env / "prices", out = env / "pf";
-    fs::create_directory(folder);
-    for (int i = 0; i < 10; ++i) test::WriteFile(folder + "/" + Symbol(i) + ".csv", DailyCsv(i, 0, 3));
+    WriteFolder(folder, 10, 3);
     test::WriteFile(folder + "/S003.csv", "");
     test::WriteFile(folder + "/S007.csv", std::string("\x01\x00\x02\x00binary", 10));
 

@@ -34,16 +34,8 @@ std::string PriceRows(int first, int count, int price) {
 
 class TrustTest : public ::testing::Test {
 protected:
-    std::string Path(const std::string& name) {
-        std::string path = m_env / name;
-        std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-        return path;
-    }
-    std::string Write(const std::string& name, const std::string& text) {
-        std::string path = Path(name);
-        test::WriteFile(path, text);
-        return path;
-    }
+    std::string Path(const std::string& name) { return m_env.Path(name); }
+    std::string Write(const std::string& name, const std::string& text) { return m_env.Write(name, text); }
     test::CSettingsEnv m_env;
 };
 

@@ -46,12 +46,17 @@ private:
     std::string m_name;
 };
 
-TEST(Portfolio, GoingBackOverAFileUndoesItsRowsAppendedToAnEarlierOne) {
+// A new portfolio, open for staging.
+class PortfolioTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_EQ(portfolio.Open(), 0); }
     CTempDir dir;
     test::CFaultyPlatform platform;
     test::CRecordingPrompt prompt;
-    CPortfolio portfolio(platform, prompt, dir.path(), dir / "MASTER", true);
-    ASSERT_EQ(portfolio.Open(), 0);
+    CPortfolio portfolio{platform, prompt, dir.path(), dir / "MASTER", true};
+};
+
+TEST_F(PortfolioTest, GoingBackOverAFileUndoesItsRowsAppendedToAnEarlierOne) {
     int n = 0, added = 0, leftOut = 0;
     ASSERT_EQ(portfolio.StageNew(Daily("XX", {20240102, 20240103}), &n), 0);
     // The next file appends to XX, then fails: all of it goes.
@@ -73,13 +78,8 @@ TEST(Portfolio, GoingBackOverAFileUndoesItsRowsAppendedToAnEarlierOne) {
 // Past the limit of bytes held, new price files are written as they are
 // staged; going back removes them, a failed write stages nothing, and the
 // commit puts the rest in place.
-TEST(Portfolio, NewPriceFilesPastTheLimitAreWrittenAsTheyAreStaged) {
-    CTempDir dir;
-    test::CFaultyPlatform platform;
-    test::CRecordingPrompt prompt;
-    CPortfolio portfolio(platform, prompt, dir.path(), dir / "MASTER", true);
+TEST_F(PortfolioTest, NewPriceFilesPastTheLimitAreWrittenAsTheyAreStaged) {
     portfolio.SetHeldBytesLimit(0);
-    ASSERT_EQ(portfolio.Open(), 0);
     int n = 0;
     ASSERT_EQ(portfolio.StageNew(Daily("AAA", {20240102}), &n), 0);
     auto mark = portfolio.MarkStaged();
