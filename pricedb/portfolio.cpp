@@ -465,31 +465,6 @@ std::shared_ptr<const CPortfolio::Mark> CPortfolio::MarkStaged() const {
     return mark;
 }
 
-void CPortfolio::DropOps(std::size_t from) {
-    for (std::size_t i = from; i < m_ops.size(); ++i) {
-        if (m_ops[i].written) m_platform.Remove(JoinPath(m_strDirectory, m_ops[i].dataName + kTempSuffix));
-    }
-    m_ops.resize(std::min(from, m_ops.size()));
-}
-
-CStatus CPortfolio::WriteHeldOps(std::string* path) {
-    std::size_t held = 0;
-    for (const Op& op : m_ops) held += op.data.size();
-    for (Op& op : m_ops) {
-        if (held <= m_nHeldBytesLimit) break;
-        if (op.written || op.append) continue;
-        const std::string temp = JoinPath(m_strDirectory, op.dataName + kTempSuffix);
-        if (CStatus status = WriteNewFile(m_platform, temp, op.data); !status) {
-            *path = op.dataName;
-            return status;
-        }
-        op.written = true;
-        held -= op.data.size();
-        Bytes().swap(op.data);
-    }
-    return CStatus::Ok();
-}
-
 void CPortfolio::RollBack(const Mark& mark) {
     *m_state = mark.state;
     DropOps(mark.ops);

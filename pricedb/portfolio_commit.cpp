@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <filesystem>
 #include <span>
 #include <string>
@@ -38,6 +39,31 @@ CStatus CPortfolio::FinishPendingJournal() {
     CStatus status = FinishJournal(m_platform, m_strDirectory);
     m_bJournalPending = !status.ok();
     return status;
+}
+
+void CPortfolio::DropOps(std::size_t from) {
+    for (std::size_t i = from; i < m_ops.size(); ++i) {
+        if (m_ops[i].written) m_platform.Remove(JoinPath(m_strDirectory, m_ops[i].dataName + kTempSuffix));
+    }
+    m_ops.resize(std::min(from, m_ops.size()));
+}
+
+CStatus CPortfolio::WriteHeldOps(std::string* path) {
+    std::size_t held = 0;
+    for (const Op& op : m_ops) held += op.data.size();
+    for (Op& op : m_ops) {
+        if (held <= m_nHeldBytesLimit) break;
+        if (op.written || op.append) continue;
+        const std::string temp = JoinPath(m_strDirectory, op.dataName + kTempSuffix);
+        if (CStatus status = WriteNewFile(m_platform, temp, op.data); !status) {
+            *path = op.dataName;
+            return status;
+        }
+        op.written = true;
+        held -= op.data.size();
+        Bytes().swap(op.data);
+    }
+    return CStatus::Ok();
 }
 
 int CPortfolio::FailWrite(const std::string& path, const CStatus& status) {
