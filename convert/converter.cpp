@@ -55,6 +55,7 @@ int CConverter::Run() {
     m_input.reset();
     m_portfolio.reset();
     m_securities.clear();
+    m_deferredTickers.clear();
     m_rowStore.reset();
     // Settings are written with the portfolio free again, so that a slow
     // settings file never holds up another conversion.

@@ -268,7 +268,7 @@ void CConverter::BuildRecords(std::vector<PriceRow>& rows, bool countSkipped, By
 }
 
 int CConverter::LoadRecords(std::size_t index) {
-    if (index >= m_deferredTickers.size() || m_deferredTickers[index] == kNoColumn) return 0;
+    if (!m_rowStore || index >= m_deferredTickers.size() || m_deferredTickers[index] == kNoColumn) return 0;
     std::vector<PriceRow> rows;
     if (CStatus status = m_rowStore->Take(m_deferredTickers[index], &rows); !status)
         return ScratchFailure(status);
