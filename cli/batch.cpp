@@ -132,8 +132,6 @@ private:
     bool SymbolsAreFree(const std::vector<std::pair<std::string, std::string>>& symbols);
     // Commits the pending files; they are converted, or all failed.
     void Commit();
-    // A directory made for the batch goes again when nothing was converted.
-    void RemoveMadeDirectory();
 
     const ConvertOptions& m_options;
     std::vector<std::string> m_files;
@@ -144,7 +142,7 @@ private:
     CBatchPrompt m_prompt;
     std::unique_ptr<CPlatform> m_platform;
     std::string m_strDirectory;
-    bool m_bMadeDirectory = false;
+    CMadeDirectory m_made;  // when the run made the portfolio directory
     std::unique_ptr<CPortfolio> m_portfolio;
 
     long m_nRowsRead = 0;  // of the files staged so far, for the progress line
@@ -170,7 +168,7 @@ int CBatch::Run() {
     Commit();
     m_progress.Clear();
     m_portfolio.reset();  // releases the lock
-    RemoveMadeDirectory();
+    m_made.RemoveIfEmpty();
     for (const std::string& symbol : m_added) m_updated.erase(symbol);
     const auto added = static_cast<long>(m_added.size());
     const auto updated = static_cast<long>(m_updated.size());
@@ -223,11 +221,10 @@ bool CBatch::MakeDirectory() {
             m_prompt.MessageBox("Path does not exist: " + directory, kMbOk);
             return false;
         }
-        if (!std::filesystem::create_directories(directory, ec)) {
+        if (!m_made.Make(directory, &ec)) {
             m_prompt.MessageBox("Cannot make the directory " + directory + ": " + ec.message(), kMbOk);
             return false;
         }
-        m_bMadeDirectory = true;
     }
     return true;
 }
@@ -246,7 +243,7 @@ bool CBatch::LockAndOpen() {
         case PortfolioOpening::kRefused:
             return false;
         case PortfolioOpening::kNotOpened:
-            RemoveMadeDirectory();
+            m_made.RemoveIfEmpty();
             return false;
     }
     return false;
@@ -346,13 +343,6 @@ void CBatch::Commit() {
         }
     }
     m_pending.clear();
-}
-
-void CBatch::RemoveMadeDirectory() {
-    std::error_code ignored;
-    if (m_bMadeDirectory && std::filesystem::is_empty(m_strDirectory, ignored)) {
-        std::filesystem::remove(m_strDirectory, ignored);
-    }
 }
 
 }  // namespace

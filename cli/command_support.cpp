@@ -1,5 +1,7 @@
 #include "cli/command_support.h"
 
+#include <filesystem>
+
 #include "platform/file_util.h"
 #include "pricedb/portfolio.h"
 
@@ -16,6 +18,31 @@ void CompleteACommittedConversion(CPlatform& platform, const std::string& dir, s
     std::string message;
     FinishJournal(platform, dir, &message);
     if (err != nullptr && !message.empty()) *err << "tarvel-cli: " << message << "\n";
+}
+
+bool CMadeDirectory::Make(const std::string& directory, std::error_code* error) {
+    m_made.clear();
+    std::error_code ignored;
+    // Absolute: a conversion changes the current directory.
+    std::filesystem::path deepest = std::filesystem::absolute(directory, ignored).lexically_normal();
+    if (deepest.filename().empty()) deepest = deepest.parent_path();  // "pf/" names pf
+    for (std::filesystem::path level = deepest; !level.empty() && !std::filesystem::exists(level, ignored);
+         level = level.parent_path()) {
+        m_made.push_back(level.string());
+        if (level == level.parent_path()) break;
+    }
+    if (!std::filesystem::create_directories(directory, *error) && *error) {
+        m_made.clear();
+        return false;
+    }
+    return true;
+}
+
+void CMadeDirectory::RemoveIfEmpty() const {
+    std::error_code ignored;
+    for (const std::string& level : m_made) {
+        if (!std::filesystem::is_empty(level, ignored) || !std::filesystem::remove(level, ignored)) return;
+    }
 }
 
 }  // namespace tarvel

@@ -4,6 +4,7 @@
 
 #include <ostream>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "convert/converter.h"
@@ -40,5 +41,20 @@ public:
 // is none of ours is removed without renaming anything, and `err`, when
 // given, told why (as it is told why one stays).
 void CompleteACommittedConversion(CPlatform& platform, const std::string& dir, std::ostream* err = nullptr);
+
+// The portfolio directory a conversion makes when it is missing. A run that
+// stores nothing takes away again the levels it made, so that a failed
+// conversion leaves no empty folder behind.
+class CMadeDirectory {
+public:
+    // Makes `directory` and any missing parents. False, with the system's
+    // reason in *error, when it cannot.
+    bool Make(const std::string& directory, std::error_code* error);
+    // Removes the levels Make made, deepest first, while each is empty.
+    void RemoveIfEmpty() const;
+
+private:
+    std::vector<std::string> m_made;  // deepest first
+};
 
 }  // namespace tarvel

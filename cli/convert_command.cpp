@@ -342,8 +342,9 @@ int RunConvert(const ConvertOptions& o, std::ostream& out, std::ostream& err) {
     if (status != kReady) return status;
     CConversionSettings& s = prepared.s;
     if (o.save) SaveSettingValues(store, s);
+    CMadeDirectory made;
     if (prepared.makeDirectory && !std::filesystem::is_directory(s.strPathOut, ec) &&
-        !std::filesystem::create_directories(s.strPathOut, ec)) {
+        !made.Make(s.strPathOut, &ec)) {
         prompt.MessageBox("Cannot make the directory " + s.strPathOut + ": " + ec.message(), kMbOk);
         out << "Conversion failed.\n";
         return kExitFailed;
@@ -366,6 +367,7 @@ int RunConvert(const ConvertOptions& o, std::ostream& out, std::ostream& err) {
         }
         return 0;
     }
+    made.RemoveIfEmpty();
     out << "Conversion failed.\n";
     return kExitFailed;
 }
