@@ -45,6 +45,18 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
                    "Write a JSON array, one object per security: number, symbol, name, fields, first, last, "
                    "records, directory, listed_in (MASTER or XMASTER), file");
 
+    std::string checkDir;
+    bool checkJson = false;
+    CLI::App* check = app.add_subcommand(
+        "check",
+        "Check the portfolio DIR, changing nothing: MASTER, EMASTER, XMASTER, every price file and "
+        "description file they name, and files nothing accounts for; one line per problem or warning, then "
+        "a summary. Exit status 0 when there is no problem, 1 when there is");
+    check->add_option("DIR", checkDir, "Portfolio directory")->required();
+    check->add_flag("--json", checkJson,
+                    "Write one JSON object: directory, securities, problems, warnings, and findings (file, "
+                    "text, warning)");
+
     std::string exportDir, exportSymbol, exportOutput;
     CLI::App* exportCommand = app.add_subcommand(
         "export",
@@ -72,6 +84,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     }
     if (*inspect) return RunInspect(inspectFile, out, err);
     if (*list) return RunList(listDir, listJson, out, err);
+    if (*check) return RunCheck(checkDir, checkJson, out, err);
     return RunExport(exportDir, exportSymbol, exportOutput, out, err);
 }
 

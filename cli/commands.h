@@ -28,6 +28,12 @@ int RunInspect(const std::string& file, std::ostream& out, std::ostream& err);
 // a table or, with `json`, as a JSON array.
 int RunList(const std::string& dir, bool json, std::ostream& out, std::ostream& err);
 
+// Checks the portfolio `dir` as a whole, changing nothing: one line per
+// problem or warning (file, then what is wrong), then a summary, or with
+// `json` one JSON object. 0 when there is no problem, kExitFailed when there
+// is one.
+int RunCheck(const std::string& dir, bool json, std::ostream& out, std::ostream& err);
+
 // Writes the price records of `symbol` in portfolio `dir` as CSV, to
 // `output` or, when it is empty, to `out`.
 int RunExport(const std::string& dir, const std::string& symbol, const std::string& output, std::ostream& out,

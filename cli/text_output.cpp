@@ -36,13 +36,6 @@ std::string DateText(const StoredNumber& stored) {
     return buffer;
 }
 
-std::string DayText(int day) {
-    if (day < 19000101 || day > 99991231) return std::to_string(day);
-    char buffer[16];
-    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", day / 10000, day / 100 % 100, day % 100);
-    return buffer;
-}
-
 std::string ShortestNumber(float value) {
     char buffer[64];
     auto result = std::to_chars(buffer, buffer + sizeof buffer, value);

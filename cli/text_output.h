@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "pricedb/price_file.h"
 #include "pricedb/stored_number.h"
 
 namespace tarvel {
@@ -20,9 +21,7 @@ std::string RowsText(long rows);
 // 99991231 is written as the number it is.
 std::string DateText(const StoredNumber& stored);
 
-// YYYYMMDD as YYYY-MM-DD; a day before 19000101 or after 99991231 as the
-// number it is.
-std::string DayText(int day);
+// DayText (YYYYMMDD as YYYY-MM-DD) is pricedb's, from price_file.h.
 
 // The shortest text that reads back as `value`.
 std::string ShortestNumber(float value);

@@ -183,6 +183,7 @@ int CPortfolio::NewXMasterNumber() const {
 }
 
 int CPortfolio::StageNew(const NewSecurity& security, int* fileNumber) {
+    if (!WriteHeldOps()) return 1;
     State& s = *m_state;
     int n = NewMasterNumber();
     const bool inMaster = n != 0;
@@ -217,16 +218,6 @@ int CPortfolio::StageNew(const NewSecurity& security, int* fileNumber) {
     op.data.assign(header.begin(), header.end());
     op.data.insert(op.data.end(), security.records.begin(), security.records.end());
     if (inMaster) op.dop = MakeFieldDescription(security.fieldOn);
-    // Written now when past the limit of bytes held; nothing is staged when
-    // that fails.
-    const std::size_t dataBytes = op.data.size();
-    m_ops.push_back(std::move(op));
-    std::string failed;
-    if (CStatus status = WriteHeldOps(&failed); !status) {
-        m_ops.pop_back();
-        m_prompt.MessageBox(CannotWriteMessage(status, JoinPath(m_strDirectory, failed)), kMbOk);
-        return 1;
-    }
     if (inMaster) {
         MasterHeader counters = DecodeMasterHeader(s.master.data());
         counters.securityCount = static_cast<std::int16_t>(counters.securityCount + 1);
@@ -264,7 +255,8 @@ int CPortfolio::StageNew(const NewSecurity& security, int* fileNumber) {
     }
     s.takenNumbers.insert(n);
     s.entries.push_back(std::move(e));
-    m_nStagedBytes += dataBytes;
+    m_nStagedBytes += op.data.size();
+    m_ops.push_back(std::move(op));
     *fileNumber = n;
     return 0;
 }
@@ -307,6 +299,7 @@ int CPortfolio::StageAppend(const Entry& entry, const NewSecurity& newer, int* a
         m_prompt.MessageBox(JournalStaysMessage(status, m_strDirectory), kMbOk);
         return 1;
     }
+    if (!WriteHeldOps()) return 1;
     State& s = *m_state;
     const SecurityEntry& existing = entry.security;
     auto fieldList = [](const bool(&on)[kFieldCount]) {

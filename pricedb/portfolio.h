@@ -106,9 +106,11 @@ public:
     void RollBack(const Mark& mark);
     // Bytes of price records staged but not yet committed.
     std::size_t StagedBytes() const { return m_nStagedBytes; }
-    // New price files staged are written to their temporary files at once
-    // once those held in memory pass `bytes`, so that a commit of any size
-    // holds a bounded amount of memory.
+    // Price files staged (new or appended to) are written to their
+    // temporary files before the next is staged once those held in memory
+    // pass `bytes`, so that a commit of any size holds a bounded amount of
+    // memory. A security whose price file is written so takes no further
+    // rows before the commit.
     void SetHeldBytesLimit(std::size_t bytes) { m_nHeldBytesLimit = bytes; }
     static constexpr std::size_t kHeldBytesLimit = 32u << 20;
     // Whether a commit of this object wrote MASTER.BAK.
@@ -127,10 +129,11 @@ private:
     int FailWrite(const std::string& path, const CStatus& status);
     // Drops the ops from `from` on, with the temporary files written for them.
     void DropOps(std::size_t from);
-    // Writes new price files held in memory to their temporary files while
-    // they pass m_nHeldBytesLimit. Non-OK, naming the file in *path, when
-    // one cannot be written.
-    CStatus WriteHeldOps(std::string* path);
+    // Writes the price files staged so far to their temporary files while
+    // those held in memory pass m_nHeldBytesLimit, before another is staged.
+    // False after a message when one cannot be written; what was staged
+    // stays staged.
+    bool WriteHeldOps();
     // Carries out a journal that a commit of this object could not; OK when
     // none stays.
     CStatus FinishPendingJournal();

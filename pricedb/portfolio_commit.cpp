@@ -48,22 +48,22 @@ void CPortfolio::DropOps(std::size_t from) {
     m_ops.resize(std::min(from, m_ops.size()));
 }
 
-CStatus CPortfolio::WriteHeldOps(std::string* path) {
+bool CPortfolio::WriteHeldOps() {
     std::size_t held = 0;
     for (const Op& op : m_ops) held += op.data.size();
     for (Op& op : m_ops) {
         if (held <= m_nHeldBytesLimit) break;
-        if (op.written || op.append) continue;
+        if (op.written) continue;
         const std::string temp = JoinPath(m_strDirectory, op.dataName + kTempSuffix);
         if (CStatus status = WriteNewFile(m_platform, temp, op.data); !status) {
-            *path = op.dataName;
-            return status;
+            m_prompt.MessageBox(CannotWriteMessage(status, JoinPath(m_strDirectory, op.dataName)), kMbOk);
+            return false;
         }
         op.written = true;
         held -= op.data.size();
         Bytes().swap(op.data);
     }
-    return CStatus::Ok();
+    return true;
 }
 
 int CPortfolio::FailWrite(const std::string& path, const CStatus& status) {

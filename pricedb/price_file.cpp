@@ -55,15 +55,12 @@ bool CPriceFile::Read(CPlatform& platform, const std::string& dir, const std::st
     return true;
 }
 
-namespace {
-
 std::string DayText(int day) {
+    if (day < 19000101 || day > 99991231) return std::to_string(day);
     char text[16];
     std::snprintf(text, sizeof text, "%04d-%02d-%02d", day / 10000, day / 100 % 100, day % 100);
     return text;
 }
-
-}  // namespace
 
 std::string PriceFileProblem(const Bytes& data, std::size_t recordLength, int lastDay) {
     if (recordLength < 4 || recordLength > 28 || recordLength % 4 != 0) {

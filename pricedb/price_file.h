@@ -26,6 +26,10 @@ long ReadPriceFileRecordCount(CPlatform& platform, const std::string& dir, const
 long CountPriceRecords(CPlatform& platform, const std::string& dir, const std::string& fileName,
                        std::size_t recordLength);
 
+// YYYYMMDD as YYYY-MM-DD; a day before 19000101 or after 99991231 as the
+// number it is.
+std::string DayText(int day);
+
 // What is wrong with `data`, the bytes of a price file of `recordLength`-byte
 // records whose directory record gives `lastDay` (YYYYMMDD) as its last date:
 // a size that is no whole number of records, a header count other than the

@@ -157,3 +157,78 @@ TEST_F(HostileDiskTest, InspectCallsOneEndlessLineOneLine) {
 
 }  // namespace
 }  // namespace tarvel
+
+namespace tarvel {
+namespace {
+
+// tarvel-cli check names each damage by its file and reason, exits 1 and
+// changes nothing; a sound portfolio passes with exit 0.
+TEST(CheckCommand, NamesEachProblemByItsFileAndChangesNothing) {
+    struct Case {
+        const char* name;
+        std::function<void(const std::string&)> damage;  // given the portfolio of ACME (F1) and BETA (F2)
+        std::string line;                                // PF stands for the portfolio
+    };
+    auto cut = [](const std::string& path, std::size_t bytes) {
+        std::string data = test::ReadFile(path);
+        test::WriteFile(path, data.substr(0, data.size() - bytes));
+    };
+    const std::vector<Case> cases = {
+        {"sound", [](const std::string&) {}, "PF: 2 securities checked; no problems, 0 warnings."},
+        {"a record short", [&](const std::string& pf) { cut(pf + "/F1.DAT", 24); },
+         "PF/F1.DAT: its header counts 3 records but it holds 2"},
+        {"records swapped",
+         [](const std::string& pf) {
+             std::string data = test::ReadFile(pf + "/F2.DAT");
+             test::WriteFile(pf + "/F2.DAT", data.substr(0, 24) + data.substr(48, 24) + data.substr(24, 24) +
+                                                 data.substr(72));
+         },
+         "PF/F2.DAT: its dates do not ascend: record 2 is dated 2024-01-02, record 1 2024-01-03"},
+        {"an unreadable number", [](const std::string& pf) { PokeByte(pf + "/F1.DAT", 24 + 4 + 3, 1); },
+         "PF/F1.DAT: record 1 holds a number with exponent byte 1, which no reader decodes"},
+        {"a price file gone", [](const std::string& pf) { std::filesystem::remove(pf + "/F2.DAT"); },
+         "PF/F2.DAT: missing"},
+        {"a description that lies",
+         [](const std::string& pf) { test::WriteFile(pf + "/F2.DOP", "\"DATE\",0,0\r\n\"CLOSE\",4,4\r\n"); },
+         "PF/F2.DOP: names the fields DATE, CLOSE but BETA has DATE, OPEN, HIGH, LOW, CLOSE, VOL"},
+        {"a stray price file", [](const std::string& pf) { test::WriteFile(pf + "/F7.DAT", "x"); },
+         "PF/F7.DAT: no security of the portfolio names it"},
+        {"a leftover", [](const std::string& pf) { test::WriteFile(pf + "/F3.DAT.~NU", ""); },
+         "PF/F3.DAT.~NU: left over by a conversion that did not finish; the next conversion removes it"},
+        {"one symbol twice",
+         [](const std::string& pf) {
+             std::string master = test::ReadFile(pf + "/MASTER");
+             master.replace(2 * 53 + 36, 4, "ACME");
+             test::WriteFile(pf + "/MASTER", master);
+         },
+         "PF/MASTER: the symbol ACME is held 2 times, by file numbers 1, 2"},
+    };
+    test::CSettingsEnv env;
+    const std::string sound = env / "sound";
+    ASSERT_EQ(Cli({"convert", env.Write("ACME.csv", PriceRows(2, 3)), "--out", sound}).status, 0);
+    ASSERT_EQ(Cli({"convert", env.Write("BETA.csv", PriceRows(2, 3)), "--out", sound}).status, 0);
+    std::filesystem::remove(sound + "/MASTER.BAK");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string pf = env / "pf";
+        std::filesystem::remove_all(pf);
+        std::filesystem::copy(sound, pf);
+        c.damage(pf);
+        const auto before = test::Snapshot(pf);
+        Outcome o = Cli({"check", pf});
+        std::string line = c.line;
+        line.replace(0, 2, pf);
+        EXPECT_NE(o.out.find(line + "\n"), std::string::npos) << o.out;
+        EXPECT_EQ(o.status, std::string(c.name) == "sound" ? 0 : 1) << o.out;
+        EXPECT_EQ(test::Snapshot(pf), before);
+    }
+    Outcome json = Cli({"check", env / "pf", "--json"});
+    EXPECT_NE(
+        json.out.find("\"text\": \"the symbol ACME is held 2 times, by file numbers 1, 2\", \"warning\": "
+                      "false}"),
+        std::string::npos)
+        << json.out;
+}
+
+}  // namespace
+}  // namespace tarvel

@@ -75,27 +75,43 @@ TEST_F(PortfolioTest, GoingBackOverAFileUndoesItsRowsAppendedToAnEarlierOne) {
     EXPECT_EQ(test::ReadFile(dir / "F1.DAT").size(), 4u * 8);
 }
 
-// Past the limit of bytes held, new price files are written as they are
-// staged; going back removes them, a failed write stages nothing, and the
-// commit puts the rest in place.
-TEST_F(PortfolioTest, NewPriceFilesPastTheLimitAreWrittenAsTheyAreStaged) {
+// Past the limit of bytes held, the price files staged so far are written
+// before the next is staged: going back removes those written, a failed
+// write stages nothing more, a file written takes no more rows, and the
+// commit puts new and appended files in place.
+TEST_F(PortfolioTest, PriceFilesPastTheLimitAreWrittenBeforeTheNextIsStaged) {
     portfolio.SetHeldBytesLimit(0);
-    int n = 0;
+    int n = 0, added = 0, leftOut = 0;
     ASSERT_EQ(portfolio.StageNew(Daily("AAA", {20240102}), &n), 0);
     auto mark = portfolio.MarkStaged();
     ASSERT_EQ(portfolio.StageNew(Daily("BBB", {20240102}), &n), 0);
+    ASSERT_EQ(portfolio.StageNew(Daily("CCC", {20240102}), &n), 0);
     EXPECT_EQ(test::ListDir(dir.path()), (std::vector<std::string>{"F1.DAT.~NU", "F2.DAT.~NU"}));
     portfolio.RollBack(*mark);
     EXPECT_EQ(test::ListDir(dir.path()), std::vector<std::string>{"F1.DAT.~NU"});
 
-    platform.FailAt(platform.operations() + 1, 28);
-    EXPECT_EQ(portfolio.StageNew(Daily("CCC", {20240102}), &n), 1);
-    EXPECT_EQ(prompt.shown.at(0).text, "Cannot write to " + (dir / "F2.DAT") + ": No space left on device");
-    EXPECT_EQ(portfolio.FindSymbol("CCC"), nullptr);
     ASSERT_EQ(portfolio.StageNew(Daily("DDD", {20240103, 20240104}), &n), 0);
+    platform.FailAt(platform.operations() + 1, 28);
+    EXPECT_EQ(portfolio.StageNew(Daily("EEE", {20240102}), &n), 1);
+    EXPECT_EQ(prompt.shown.at(0).text, "Cannot write to " + (dir / "F2.DAT") + ": No space left on device");
+    EXPECT_EQ(portfolio.FindSymbol("EEE"), nullptr);
+    EXPECT_EQ(portfolio.StageAppend(*portfolio.FindSymbol("AAA"), Daily("AAA", {20240105}), &added, &leftOut),
+              1);
+    EXPECT_EQ(prompt.shown.at(1).text, "AAA was given rows twice in one run. It was not updated.");
     ASSERT_EQ(portfolio.Commit(true), 0);
     EXPECT_EQ(test::CheckPortfolio(dir.path()), "");
     EXPECT_EQ(test::ReadFile(dir / "F2.DAT").size(), 3u * 8);
+
+    CPortfolio next(platform, prompt, dir.path(), dir / "MASTER", false);
+    next.SetHeldBytesLimit(0);
+    ASSERT_EQ(next.Open(), 0);
+    ASSERT_EQ(next.StageAppend(*next.FindSymbol("AAA"), Daily("AAA", {20240103}), &added, &leftOut), 0);
+    ASSERT_EQ(next.StageAppend(*next.FindSymbol("DDD"), Daily("DDD", {20240105}), &added, &leftOut), 0);
+    EXPECT_TRUE(test::FileExists(dir / "F1.DAT.~NU"));
+    ASSERT_EQ(next.Commit(true), 0);
+    EXPECT_EQ(test::CheckPortfolio(dir.path()), "");
+    EXPECT_EQ(test::ReadFile(dir / "F1.DAT").size(), 3u * 8);
+    EXPECT_EQ(test::ReadFile(dir / "F2.DAT").size(), 4u * 8);
 }
 
 TEST(Portfolio, ACommitWhoseRenamesKeepFailingHoldsEverythingUntilItIsCompleted) {
