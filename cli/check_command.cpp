@@ -33,8 +33,9 @@ int RunCheck(const std::string& dir, bool json, std::ostream& out, std::ostream&
             << ", \"problems\": " << problems << ", \"warnings\": " << warnings << ", \"findings\": [";
         bool first = true;
         for (const PortfolioFinding& f : check.findings) {
-            out << (first ? "\n" : ",\n") << "  {\"file\": " << JsonString(f.file) << ", \"text\": "
-                << JsonString(f.text) << ", \"warning\": " << (f.warning ? "true" : "false") << "}";
+            out << (first ? "\n" : ",\n") << "  {\"file\": " << JsonString(f.file)
+                << ", \"text\": " << JsonString(f.text) << ", \"warning\": " << (f.warning ? "true" : "false")
+                << "}";
             first = false;
         }
         out << (first ? "]}\n" : "\n]}\n");

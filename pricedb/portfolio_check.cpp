@@ -49,7 +49,9 @@ public:
 
 private:
     std::string Path(const std::string& name) const { return JoinPath(m_strDirectory, name); }
-    void Problem(const std::string& name, const std::string& text) { m_result.findings.push_back({Path(name), text}); }
+    void Problem(const std::string& name, const std::string& text) {
+        m_result.findings.push_back({Path(name), text});
+    }
     void Warning(const std::string& name, const std::string& text) {
         m_result.findings.push_back({Path(name), text, true});
     }
@@ -83,8 +85,9 @@ void CChecker::Run() {
         return;
     }
     if (m_platform.FindName(m_strDirectory, kJournalName)) {
-        Problem(kJournalName,
-                "a conversion was saved but not completed; the next conversion into the portfolio completes it");
+        Problem(
+            kJournalName,
+            "a conversion was saved but not completed; the next conversion into the portfolio completes it");
     }
     Bytes master, emaster, xmaster;
     if (!m_platform.FindName(m_strDirectory, "MASTER")) {
@@ -131,18 +134,19 @@ void CChecker::Run() {
             std::string differs;
             if (FieldText(e + kERecSymbol, kMaxSymbolBytes) != FieldText(r + kRecSymbol, kMaxSymbolBytes))
                 differs = "its symbol";
-            else if (e[kERecFieldCount] != fieldCount ||
-                     std::popcount(e[kERecFieldBits]) != fieldCount)
+            else if (e[kERecFieldCount] != fieldCount || std::popcount(e[kERecFieldBits]) != fieldCount)
                 differs = "its fields";
-            else if (FloatDay(e + kERecFirstDate) != entry.firstDay || FloatDay(e + kERecLastDate) != entry.lastDay)
+            else if (FloatDay(e + kERecFirstDate) != entry.firstDay ||
+                     FloatDay(e + kERecLastDate) != entry.lastDay)
                 differs = "its dates";
             if (!differs.empty()) Problem("EMASTER", where + ": " + differs + " differ from MASTER's");
         }
         ++m_result.securities;
         CheckSecurity(entry, DataFileName(n), length, fieldCount, fieldsKnown, "MASTER");
-        if (std::optional<std::string> dop = m_platform.FindName(m_strDirectory, DescriptionFileName(n)); !dop) {
-            Warning(DescriptionFileName(n), "missing; some programs take the names of " + entry.symbol +
-                                                "'s fields from it");
+        if (std::optional<std::string> dop = m_platform.FindName(m_strDirectory, DescriptionFileName(n));
+            !dop) {
+            Warning(DescriptionFileName(n),
+                    "missing; some programs take the names of " + entry.symbol + "'s fields from it");
         } else if (fieldsKnown) {
             std::vector<std::string> labels = ReadFieldLabels(m_platform, Path(""), n, kFieldCount + 1);
             std::vector<std::string> wanted;
@@ -163,13 +167,14 @@ void CChecker::Run() {
             const std::uint8_t* x = &xmaster[i * kXMasterRecordSize];
             SecurityEntry entry = DecodeXMasterRecord(x);
             if (!accounted.insert(entry.fileNumber).second) {
-                Problem("XMASTER", "record " + std::to_string(i) + " (" + entry.symbol + ") has file number " +
-                                       std::to_string(entry.fileNumber) + ", which MASTER uses too");
+                Problem("XMASTER", "record " + std::to_string(i) + " (" + entry.symbol +
+                                       ") has file number " + std::to_string(entry.fileNumber) +
+                                       ", which MASTER uses too");
             }
             const int fieldCount = std::popcount(x[kXRecFieldBits]);
             ++m_result.securities;
-            CheckSecurity(entry, MwdFileName(entry.fileNumber), 4 * static_cast<std::size_t>(fieldCount), fieldCount,
-                          true, "XMASTER");
+            CheckSecurity(entry, MwdFileName(entry.fileNumber), 4 * static_cast<std::size_t>(fieldCount),
+                          fieldCount, true, "XMASTER");
         }
     }
     for (const auto& [symbol, numbers] : m_symbols) {
@@ -177,8 +182,8 @@ void CChecker::Run() {
         std::string list;
         for (int n : numbers) list.append(list.empty() ? "" : ", ").append(std::to_string(n));
         Problem(hasXMaster ? "XMASTER" : "MASTER", "the symbol " + symbol + " is held " +
-                                                        std::to_string(numbers.size()) +
-                                                        " times, by file numbers " + list);
+                                                       std::to_string(numbers.size()) +
+                                                       " times, by file numbers " + list);
     }
     for (const std::string& name : m_names) {
         if (EqualIgnoringAsciiCase(name, kJournalName)) continue;
@@ -186,20 +191,22 @@ void CChecker::Run() {
             Problem(name, "left over by a conversion that did not finish; the next conversion removes it");
             continue;
         }
-        const int n = std::max({FileNumberOf(name, ".DAT"), FileNumberOf(name, ".DOP"),
-                                FileNumberOf(name, ".MWD", 65535)});
+        const int n = std::max(
+            {FileNumberOf(name, ".DAT"), FileNumberOf(name, ".DOP"), FileNumberOf(name, ".MWD", 65535)});
         if (n != 0 && accounted.count(n) == 0) Problem(name, "no security of the portfolio names it");
     }
 }
 
-void CChecker::CheckSecurity(const SecurityEntry& entry, const std::string& dataName, std::size_t recordLength,
-                             int fieldCount, bool fieldsKnown, const std::string& directoryName) {
+void CChecker::CheckSecurity(const SecurityEntry& entry, const std::string& dataName,
+                             std::size_t recordLength, int fieldCount, bool fieldsKnown,
+                             const std::string& directoryName) {
     std::string key = entry.symbol;
     for (char& c : key) c = AsciiUpper(c);
     m_symbols[key].push_back(entry.fileNumber);
     // The fields in their order: date, open, high, low, close, volume, open interest.
     const auto& on = entry.fieldOn;
-    const bool date = on[0], open = on[1], high = on[2], low = on[3], close = on[4], volume = on[5], oi = on[6];
+    const bool date = on[0], open = on[1], high = on[2], low = on[3], close = on[4], volume = on[5],
+               oi = on[6];
     if (fieldCount < 5) {
         Warning(directoryName, entry.symbol + " has " + std::to_string(fieldCount) +
                                    " fields; some readers refuse securities of fewer than five");
@@ -208,18 +215,21 @@ void CChecker::CheckSecurity(const SecurityEntry& entry, const std::string& data
                                    "; readers that go by the count take five fields for DATE, HIGH, LOW, "
                                    "CLOSE, VOLUME");
     } else if (fieldsKnown && fieldCount == 6 && !(date && open && high && low && close && volume && !oi)) {
-        Warning(directoryName, entry.symbol + " has the fields " + FieldList(on) +
-                                   "; readers that go by the count take six fields for DATE, OPEN, HIGH, LOW, "
-                                   "CLOSE, VOLUME");
+        Warning(directoryName,
+                entry.symbol + " has the fields " + FieldList(on) +
+                    "; readers that go by the count take six fields for DATE, OPEN, HIGH, LOW, "
+                    "CLOSE, VOLUME");
     }
     if (std::any_of(entry.symbol.begin(), entry.symbol.end(),
                     [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) {
-        Warning(directoryName, "the symbol " + entry.symbol + " is not plain ASCII; some readers cannot read it");
+        Warning(directoryName,
+                "the symbol " + entry.symbol + " is not plain ASCII; some readers cannot read it");
     }
     CheckPriceFile(dataName, recordLength, entry.firstDay, entry.lastDay);
 }
 
-void CChecker::CheckPriceFile(const std::string& dataName, std::size_t recordLength, int firstDay, int lastDay) {
+void CChecker::CheckPriceFile(const std::string& dataName, std::size_t recordLength, int firstDay,
+                              int lastDay) {
     std::optional<std::string> name = m_platform.FindName(m_strDirectory, dataName);
     if (!name) {
         Problem(dataName, "missing");
@@ -244,8 +254,8 @@ void CChecker::CheckPriceFile(const std::string& dataName, std::size_t recordLen
     }
     const std::size_t records = data.size() / recordLength - 1;
     if (records > 0) {
-        const int first = DayOfStoredDate({data[recordLength], data[recordLength + 1], data[recordLength + 2],
-                                           data[recordLength + 3]});
+        const int first = DayOfStoredDate(
+            {data[recordLength], data[recordLength + 1], data[recordLength + 2], data[recordLength + 3]});
         if (first != firstDay) {
             Problem(*name, "its first record is dated " + DayText(first) + " but the portfolio lists " +
                                DayText(firstDay) + " as its first date");
@@ -253,8 +263,9 @@ void CChecker::CheckPriceFile(const std::string& dataName, std::size_t recordLen
     }
     for (std::size_t at = recordLength; at < data.size(); at += 4) {
         if (data[at + 3] == 1 || data[at + 3] == 2) {
-            Problem(*name, "record " + std::to_string(at / recordLength) + " holds a number with exponent byte " +
-                               std::to_string(data[at + 3]) + ", which no reader decodes");
+            Problem(*name, "record " + std::to_string(at / recordLength) +
+                               " holds a number with exponent byte " + std::to_string(data[at + 3]) +
+                               ", which no reader decodes");
             return;
         }
     }

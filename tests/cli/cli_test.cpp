@@ -107,7 +107,7 @@ TEST_F(CliTest, OptionsMapOntoTheConversion) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.exported);
         test::WriteFile(m_input, c.input);
-        const std::string symbol = "X" + std::to_string(++n);
+        const std::string symbol = std::string("X").append(std::to_string(++n));
         std::vector<std::string> args = {"convert", m_input, "--out", m_out, "--symbol", symbol};
         args.push_back(n == 1 ? "--new-master" : "--existing-master");
         args.insert(args.end(), c.options.begin(), c.options.end());

@@ -78,7 +78,7 @@ TEST(DetectLayout, FindsWhatEachRowOfTheTableSays) {
                                {layout.m_nTimeColumn, layout.m_nTickerColumn, layout.m_nPeriodColumn});
                 std::string found;
                 for (int c : columns)
-                    found += (found.empty() ? "" : ",") + (c == N ? "-" : std::to_string(c));
+                    found.append(found.empty() ? "" : ",").append(c == N ? "-" : std::to_string(c));
                 EXPECT_EQ(found, value);
             } else if (key == "date-format") {
                 EXPECT_EQ(layout.m_nDateFormat, std::stoi(value));
