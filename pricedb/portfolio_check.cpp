@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <map>
+#include <optional>
 #include <set>
 
 #include "platform/ascii.h"
@@ -49,6 +50,18 @@ public:
 
 private:
     std::string Path(const std::string& name) const { return JoinPath(m_strDirectory, name); }
+    // `name` as it stands in the directory listed once by Run: the exact
+    // name, else the first that differs only in ASCII case, as
+    // CPlatform::FindName finds it, without listing the directory again
+    // for every file of every security.
+    std::optional<std::string> Find(const std::string& name) const {
+        std::optional<std::string> found;
+        for (const std::string& entry : m_names) {
+            if (entry == name) return entry;
+            if (EqualIgnoringAsciiCase(entry, name) && (!found || entry < *found)) found = entry;
+        }
+        return found;
+    }
     void Problem(const std::string& name, const std::string& text) {
         m_result.findings.push_back({Path(name), text});
     }
@@ -70,7 +83,7 @@ private:
 };
 
 bool CChecker::ReadDirectoryFile(const std::string& name, std::size_t limit, Bytes* bytes) {
-    std::optional<std::string> found = m_platform.FindName(m_strDirectory, name);
+    std::optional<std::string> found = Find(name);
     if (!found) return false;
     if (CStatus status = ReadFileBytes(m_platform, Path(*found), bytes, limit); !status) {
         Problem(*found, "cannot be read: " + status.Text());
@@ -84,13 +97,13 @@ void CChecker::Run() {
         m_result.findings.push_back({m_strDirectory, "cannot be read: " + status.Text()});
         return;
     }
-    if (m_platform.FindName(m_strDirectory, kJournalName)) {
+    if (Find(kJournalName)) {
         Problem(
             kJournalName,
             "a conversion was saved but not completed; the next conversion into the portfolio completes it");
     }
     Bytes master, emaster, xmaster;
-    if (!m_platform.FindName(m_strDirectory, "MASTER")) {
+    if (!Find("MASTER")) {
         Problem("MASTER", "missing: no portfolio is here");
         return;
     }
@@ -143,8 +156,7 @@ void CChecker::Run() {
         }
         ++m_result.securities;
         CheckSecurity(entry, DataFileName(n), length, fieldCount, fieldsKnown, "MASTER");
-        if (std::optional<std::string> dop = m_platform.FindName(m_strDirectory, DescriptionFileName(n));
-            !dop) {
+        if (std::optional<std::string> dop = Find(DescriptionFileName(n)); !dop) {
             Warning(DescriptionFileName(n),
                     "missing; some programs take the names of " + entry.symbol + "'s fields from it");
         } else if (fieldsKnown) {
@@ -230,7 +242,7 @@ void CChecker::CheckSecurity(const SecurityEntry& entry, const std::string& data
 
 void CChecker::CheckPriceFile(const std::string& dataName, std::size_t recordLength, int firstDay,
                               int lastDay) {
-    std::optional<std::string> name = m_platform.FindName(m_strDirectory, dataName);
+    std::optional<std::string> name = Find(dataName);
     if (!name) {
         Problem(dataName, "missing");
         return;
