@@ -318,6 +318,9 @@ void CBatch::Commit() {
     m_prompt.m_strFile.clear();
     // MASTER.BAK is the MASTER from before the batch: the first commit
     // that changes MASTER writes it.
+    const long files = m_nConverted + static_cast<long>(m_pending.size());
+    m_portfolio->SetChangeName("Batch conversion of " + std::to_string(files) +
+                               (files == 1 ? " file" : " files"));
     if (m_portfolio->Commit(!m_portfolio->WroteBackup()) != 0) {
         for (const PendingFile& file : m_pending) {
             m_err << "Tarvel: " << file.name << " was not converted.\n";

@@ -4,6 +4,7 @@
 
 #include <CLI/CLI.hpp>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "cli/command_support.h"
@@ -66,6 +67,35 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         ->required();
     exportCommand->add_option("--output", exportOutput, "Write to FILE instead of standard output");
 
+    std::string removeDir;
+    std::vector<std::string> removeSymbols;
+    CLI::App* remove = app.add_subcommand(
+        "remove",
+        "Remove the securities SYMBOL... from the portfolio DIR in one step: their records leave MASTER, "
+        "EMASTER and XMASTER (the others keep their file numbers) and their price and description files go; "
+        "undo brings them back");
+    remove->add_option("DIR", removeDir, "Portfolio directory")->required();
+    remove->add_option("SYMBOL", removeSymbols, "Symbol of a security to remove")->required();
+
+    std::string renameDir, renameSymbol;
+    std::optional<std::string> renameNewSymbol, renameNewName;
+    CLI::App* rename = app.add_subcommand(
+        "rename",
+        "Give the security SYMBOL of the portfolio DIR a new symbol, a new name or both, refused as a "
+        "conversion refuses them (14 bytes for a symbol, 16 or 45 for a name, no symbol another security "
+        "has)");
+    rename->add_option("DIR", renameDir, "Portfolio directory")->required();
+    rename->add_option("SYMBOL", renameSymbol, "Symbol of the security")->required();
+    rename->add_option("--symbol", renameNewSymbol, "The new symbol");
+    rename->add_option("--name", renameNewName, "The new name");
+
+    std::string undoDir;
+    CLI::App* undo = app.add_subcommand(
+        "undo",
+        "Put the portfolio DIR back exactly as it was before the last change Tarvel made to it (a "
+        "conversion, update, batch, remove or rename); refused when anything has changed it since");
+    undo->add_option("DIR", undoDir, "Portfolio directory")->required();
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -85,6 +115,9 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     if (*inspect) return RunInspect(inspectFile, out, err);
     if (*list) return RunList(listDir, listJson, out, err);
     if (*check) return RunCheck(checkDir, checkJson, out, err);
+    if (*remove) return RunRemove(removeDir, removeSymbols, out, err);
+    if (*rename) return RunRename(renameDir, renameSymbol, renameNewSymbol, renameNewName, out, err);
+    if (*undo) return RunUndo(undoDir, out, err);
     return RunExport(exportDir, exportSymbol, exportOutput, out, err);
 }
 

@@ -23,6 +23,19 @@ inline constexpr int kReady = 0;
 inline constexpr const char* kFieldOptionNames[kFieldCount] = {"date",  "open",   "high", "low",
                                                                "close", "volume", "oi"};
 
+// Message boxes become lines on standard error; a question is answered No.
+class CCliPrompt : public CPrompt {
+public:
+    explicit CCliPrompt(std::ostream& err) : m_err(err) {}
+    int MessageBox(const std::string& text, int type) override {
+        m_err << "Tarvel: " << text << "\n";
+        return (type & 0xF) == kMbYesNo ? kIdNo : kIdOk;
+    }
+
+private:
+    std::ostream& m_err;
+};
+
 // Messages of a dry run, for inspect and for the files a batch reads ahead:
 // kept in order, every box answered OK.
 class CRecordingCliPrompt : public CPrompt {

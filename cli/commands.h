@@ -4,8 +4,10 @@
 // kExitFailed or kExitUsage (cli/command_support.h).
 #pragma once
 
+#include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "cli/convert_command.h"
 
@@ -33,6 +35,19 @@ int RunList(const std::string& dir, bool json, std::ostream& out, std::ostream& 
 // `json` one JSON object. 0 when there is no problem, kExitFailed when there
 // is one.
 int RunCheck(const std::string& dir, bool json, std::ostream& out, std::ostream& err);
+
+// Removes the securities `symbols` from the portfolio `dir` in one commit:
+// their records leave the directory files, their price and description
+// files are kept for undo until the next change.
+int RunRemove(const std::string& dir, const std::vector<std::string>& symbols, std::ostream& out,
+              std::ostream& err);
+
+// Gives the security `symbol` of `dir` a new symbol, a new name or both.
+int RunRename(const std::string& dir, const std::string& symbol, const std::optional<std::string>& newSymbol,
+              const std::optional<std::string>& newName, std::ostream& out, std::ostream& err);
+
+// Puts `dir` back as it was before the last change Tarvel made to it.
+int RunUndo(const std::string& dir, std::ostream& out, std::ostream& err);
 
 // Writes the price records of `symbol` in portfolio `dir` as CSV, to
 // `output` or, when it is empty, to `out`.

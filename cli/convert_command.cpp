@@ -15,19 +15,6 @@
 namespace tarvel {
 namespace {
 
-// Message boxes become lines on standard error.
-class CCliPrompt : public CPrompt {
-public:
-    explicit CCliPrompt(std::ostream& err) : m_err(err) {}
-    int MessageBox(const std::string& text, int type) override {
-        m_err << "Tarvel: " << text << "\n";
-        return (type & 0xF) == kMbYesNo ? kIdNo : kIdOk;
-    }
-
-private:
-    std::ostream& m_err;
-};
-
 struct FieldOptions {
     const char* name;
     int field;

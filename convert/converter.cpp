@@ -155,6 +155,10 @@ int CConverter::CheckDuplicateSymbol() {
 
 int CConverter::AddSecurity() {
     if (m_portfolio->Open() != 0 || StageInto(*m_portfolio) != 0) return 1;
+    const char* kind = m_bUpdate != 0 ? "Update of " : "Conversion of ";
+    m_portfolio->SetChangeName(kind + (m_securities.size() == 1
+                                           ? std::string(m_szSymbol)
+                                           : std::to_string(m_securities.size()) + " securities"));
     return m_portfolio->Commit(true);
 }
 

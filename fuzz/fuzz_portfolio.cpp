@@ -2,7 +2,8 @@
 // XMASTER whose MASTER, F1.DAT, EMASTER or XMASTER the fuzzer's bytes
 // damage; then a conversion (a new security, or newer rows for the XMASTER
 // one), `list` and `export`. None may crash, touch a file outside the
-// portfolio, or change an earlier security's files.
+// portfolio, or change an earlier security's files, and undo must put back
+// every byte a conversion changed.
 //
 // Input: one byte choosing what to damage (its low two bits: MASTER, F1.DAT,
 // EMASTER, XMASTER; bit 3: F256.MWD, the price file an update appends to,
@@ -106,12 +107,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     std::map<std::string, std::string> after = test::Snapshot(out);
     for (const auto& [name, contents] : before) {
-        const bool directoryFile = name == "MASTER" || name == "EMASTER" || name == "XMASTER";
+        const bool directoryFile = name == "MASTER" || name == "EMASTER" || name == "XMASTER" ||
+                                   name == "MASTER.BAK" || name == "MASTER.~UR";
         if (result == 0 && (directoryFile || (update && name == "F256.MWD"))) continue;
         fuzz::Require(after.count(name) != 0 && after[name] == contents, "changed " + name);
     }
     for (const auto& [name, contents] : after) {
         fuzz::Require(before.count(name) != 0 || result == 0, "a failed conversion left " + name);
+    }
+    // Undo puts back every byte of what the conversion changed.
+    if (result == 0) {
+        fuzz::Require(!Cli({"undo", out}).empty(), "undo refused a conversion it recorded");
+        auto withoutRecord = [](std::map<std::string, std::string> files) {
+            files.erase("MASTER.~UR");
+            return files;
+        };
+        fuzz::Require(withoutRecord(test::Snapshot(out)) == withoutRecord(before), "undo left a difference");
     }
     fuzz::Require(test::ReadFile(outside) == "outside", "touched a file outside the portfolio");
     for (const std::string& name : test::ListDir(dir)) {

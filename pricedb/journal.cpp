@@ -11,8 +11,13 @@ namespace tarvel {
 
 std::string JournalText(const std::vector<JournalStep>& steps) {
     std::string text;
-    for (const JournalStep& step : steps)
-        text.append(step.replace ? "R " : "N ").append(step.from + " " + step.to + "\n");
+    for (const JournalStep& step : steps) {
+        if (step.remove) {
+            text.append("D ").append(step.to + "\n");
+        } else {
+            text.append(step.replace ? "R " : "N ").append(step.from + " " + step.to + "\n");
+        }
+    }
     return text + "END\n";
 }
 
@@ -25,14 +30,24 @@ bool ParseJournal(const Bytes& bytes, std::vector<JournalStep>* steps) {
         std::string line = text.substr(at, end - at);
         at = end + 1;
         if (line == "END") return at == text.size();
+        if (line.starts_with("D ")) {
+            std::string name = line.substr(2);
+            if (name.empty() || name.find_first_of("/ ") != std::string::npos) return false;
+            steps->push_back({false, "", std::move(name), true});
+            continue;
+        }
         std::size_t space = line.find(' ', 2);
         if (line.size() < 5 || (line[0] != 'N' && line[0] != 'R') || line[1] != ' ' ||
             space == std::string::npos) {
             return false;
         }
         JournalStep step{line[0] == 'R', line.substr(2, space - 2), line.substr(space + 1)};
-        // Only our own renames: <name>.~NU to <name>, inside the directory.
-        if (step.to.empty() || step.to.find('/') != std::string::npos || step.from != step.to + kTempSuffix) {
+        // Only our own renames inside the directory: a new file into place,
+        // a file kept for undo, or a kept one brought back.
+        if (step.to.empty() || step.to.find('/') != std::string::npos ||
+            step.from.find('/') != std::string::npos ||
+            (step.from != step.to + kTempSuffix && step.from != step.to + kKeptSuffix &&
+             step.to != step.from + kKeptSuffix)) {
             return false;
         }
         steps->push_back(std::move(step));
@@ -43,6 +58,11 @@ bool ParseJournal(const Bytes& bytes, std::vector<JournalStep>* steps) {
 CStatus RunJournal(CPlatform& platform, const std::string& directory, const std::vector<JournalStep>& steps) {
     for (const JournalStep& step : steps) {
         std::string from = JoinPath(directory, step.from), to = JoinPath(directory, step.to);
+        if (step.remove) {
+            if (!platform.Examine(to).exists && !platform.Examine(to).symbolicLink) continue;
+            if (CStatus status = platform.Remove(to); !status) return status;
+            continue;
+        }
         if (!platform.Examine(from).exists) continue;
         CStatus status = step.replace ? platform.Rename(from, to) : platform.RenameNoReplace(from, to);
         if (!status) return status;
@@ -52,14 +72,18 @@ CStatus RunJournal(CPlatform& platform, const std::string& directory, const std:
 
 namespace {
 
-// Whether `name` is one a commit may put in place: a directory file, the
-// backup of MASTER, or a price or field file.
+// Whether `name` is one a commit may put in place or remove: a directory
+// file, the backup of MASTER, a price or field file, the undo record, or a
+// file of these kept for undo.
 bool IsPortfolioFileName(const std::string& name) {
-    for (const char* file : {kMasterName, kEMasterName, kXMasterName, "MASTER.BAK"}) {
-        if (EqualIgnoringAsciiCase(name, file)) return true;
+    std::string_view stem = name;
+    if (stem.size() > 4 && EqualIgnoringAsciiCase(stem.substr(stem.size() - 4), kKeptSuffix))
+        stem.remove_suffix(4);
+    for (const char* file : {kMasterName, kEMasterName, kXMasterName, "MASTER.BAK", kUndoRecordName}) {
+        if (EqualIgnoringAsciiCase(stem, file)) return true;
     }
-    return FileNumberOf(name, ".DAT") != 0 || FileNumberOf(name, ".DOP") != 0 ||
-           FileNumberOf(name, ".MWD", 65535) != 0;
+    return FileNumberOf(stem, ".DAT") != 0 || FileNumberOf(stem, ".DOP") != 0 ||
+           FileNumberOf(stem, ".MWD", 65535) != 0;
 }
 
 // The source of the step that puts `name` in place, when that step is still
@@ -67,7 +91,7 @@ bool IsPortfolioFileName(const std::string& name) {
 const JournalStep* PendingStepTo(CPlatform& platform, const std::string& directory,
                                  const std::vector<JournalStep>& steps, const char* name) {
     for (const JournalStep& step : steps) {
-        if (EqualIgnoringAsciiCase(step.to, name) &&
+        if (!step.remove && EqualIgnoringAsciiCase(step.to, name) &&
             platform.Examine(JoinPath(directory, step.from)).exists) {
             return &step;
         }

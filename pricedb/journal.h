@@ -6,14 +6,17 @@
 // renames are then carried out and the journal removed, by the commit or,
 // after a crash, by the next process that takes the portfolio's lock.
 //
-// Format: text lines ending in "\n", one per rename, in the order they are
+// Format: text lines ending in "\n", one per step, in the order they are
 // carried out:
 //   "N <from> <to>"  rename; <to> must not exist
 //   "R <from> <to>"  rename over <to>
-// then "END" and nothing after it. <from> is always <to> followed by
-// kTempSuffix; both are names inside the portfolio directory, holding no
-// "/", blank or line end. A file that does not read so whole (cut short, or
-// anything else) is not a journal of ours.
+//   "D <name>"       remove <name>
+// then "END" and nothing after it. A rename puts a new file in place (<from>
+// is <to> followed by kTempSuffix), keeps a file for undo (<to> is <from>
+// followed by kKeptSuffix) or brings a kept one back (<from> is <to>
+// followed by kKeptSuffix). All names are inside the portfolio directory,
+// holding no "/", blank or line end. A file that does not read so whole
+// (cut short, or anything else) is not a journal of ours.
 #pragma once
 
 #include <string>
@@ -28,10 +31,16 @@ namespace tarvel {
 inline constexpr const char* kTempSuffix = ".~NU";
 // The journal of a commit that replaces more than one file.
 inline constexpr const char* kJournalName = "MASTER.~JN";
+// A file a change removed or replaced is kept under its name with this
+// suffix until the next change, so that undo can bring it back.
+inline constexpr const char* kKeptSuffix = ".~UN";
+// What undo needs to put back the last change (pricedb/undo.h).
+inline constexpr const char* kUndoRecordName = "MASTER.~UR";
 
 struct JournalStep {
     bool replace;  // "R": over an existing file; "N": to a name that must be free
     std::string from, to;
+    bool remove = false;  // "D": removes `to`; `from` is empty
 };
 
 // The journal's text for `steps`, "END" line included.
@@ -41,10 +50,9 @@ std::string JournalText(const std::vector<JournalStep>& steps);
 // a whole journal of ours; *steps may then hold some of its lines.
 bool ParseJournal(const Bytes& bytes, std::vector<JournalStep>* steps);
 
-// Carries out, in order, the steps whose source is still there; a step done
-// before is skipped. Stops at the first rename that fails, so that MASTER,
-// the last step, never goes ahead of the files it lists. Non-OK, with that
-// rename's status, then.
+// Carries out, in order, the renames whose source is still there and the
+// removals of files that are; a step done before is skipped. Stops at the first rename that fails, so that
+// MASTER, the last step, never goes ahead of the files it lists. Non-OK, with that rename's status, then.
 CStatus RunJournal(CPlatform& platform, const std::string& directory, const std::vector<JournalStep>& steps);
 
 // Whether the journal in `directory` may be carried out. kOurs fills *steps;

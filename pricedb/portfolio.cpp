@@ -30,9 +30,9 @@ CPortfolio::CPortfolio(CPlatform& platform, CPrompt& prompt, std::string directo
       m_prompt(prompt),
       m_strDirectory(std::move(directory)),
       m_strMasterPath(std::move(masterPath)),
-      m_bNewMaster(newMaster),
       m_state(std::make_unique<State>()),
-      m_committed(std::make_unique<State>()) {}
+      m_committed(std::make_unique<State>()),
+      m_bNewMaster(newMaster) {}
 
 CPortfolio::CPortfolio(CPlatform& platform, CPrompt& prompt, std::string directory, std::string masterPath,
                        bool newMaster, Claim claim)
@@ -387,6 +387,12 @@ int CPortfolio::StageAppend(const Entry& entry, const NewSecurity& newer, int* a
                             kMbOk);
         return 1;
     }
+    if (staged == nullptr) {
+        // What undo puts back: the length and the header as they are now.
+        op.oldSize = op.data.size();
+        op.oldHeader.assign(op.data.begin(),
+                            op.data.begin() + static_cast<long>(std::min(length, op.data.size())));
+    }
     const long count = DecodeFixed16(op.data.data() + kDataHeaderRecordCount);
     int lastDay =
         count > 1
@@ -446,6 +452,125 @@ int CPortfolio::StageAppend(const Entry& entry, const NewSecurity& newer, int* a
     } else {
         m_ops.push_back(std::move(op));
     }
+    return 0;
+}
+
+int CPortfolio::StageRemove(const Entry& entry) {
+    State& s = *m_state;
+    const int n = entry.security.fileNumber;
+    std::vector<State::Removed> files;
+    for (const std::string& wanted : entry.inXMaster ? std::vector{MwdFileName(n)}
+                                                     : std::vector{DataFileName(n), DescriptionFileName(n)}) {
+        std::optional<std::string> name = m_platform.FindName(m_strDirectory, wanted);
+        if (!name) continue;
+        const std::string path = JoinPath(m_strDirectory, *name);
+        Bytes bytes;
+        if (CStatus status = ReadFileBytes(m_platform, path, &bytes, kUndoRecordReadLimit * 4); !status) {
+            m_prompt.MessageBox(OpenFailureMessage(status, "Cannot read", path) + " " +
+                                    entry.security.symbol + " was not removed.",
+                                kMbOk);
+            return 1;
+        }
+        files.push_back({*name, bytes.size(), HashBytes(bytes)});
+    }
+    s.removed.insert(s.removed.end(), files.begin(), files.end());
+    if (entry.inXMaster) {
+        const auto at = s.xmaster.begin() + static_cast<long>(entry.index * kXMasterRecordSize);
+        s.xmaster.erase(at, at + static_cast<long>(kXMasterRecordSize));
+        SetXMasterCounters(s.xmaster.data(), DecodeFixed16(&s.xmaster[kXHeaderCount]) - 1,
+                           DecodeFixed16(&s.xmaster[kXHeaderNextNumber]));
+        s.xmasterChanged = true;
+    } else {
+        const auto at = s.master.begin() + static_cast<long>(entry.index * kMasterRecordSize);
+        s.master.erase(at, at + static_cast<long>(kMasterRecordSize));
+        // The mark counts down with the count, as a new security counts
+        // both up, and never below it.
+        MasterHeader counters = DecodeMasterHeader(s.master.data());
+        counters.securityCount = static_cast<std::int16_t>(counters.securityCount - 1);
+        counters.fileNumberMark =
+            std::max(counters.securityCount, static_cast<std::int16_t>(counters.fileNumberMark - 1));
+        EncodeMasterHeader(counters, s.master.data());
+        s.masterChanged = true;
+        if (s.hasEMaster) {
+            const auto eat = s.emaster.begin() + static_cast<long>(entry.index * kEMasterRecordSize);
+            s.emaster.erase(eat, eat + static_cast<long>(kEMasterRecordSize));
+            SetEMasterCounters(s.emaster.data(), counters.securityCount, counters.fileNumberMark);
+            s.emasterChanged = true;
+        }
+    }
+    const bool inXMaster = entry.inXMaster;
+    const int index = entry.index;
+    s.entries.erase(s.entries.begin() + (&entry - s.entries.data()));
+    for (Entry& e : s.entries) {
+        if (e.inXMaster == inXMaster && e.index > index) --e.index;
+    }
+    s.maintained = true;
+    return 0;
+}
+
+int CPortfolio::StageRename(const Entry& entry, const std::string& symbol, const std::string& name) {
+    State& s = *m_state;
+    const std::size_t nameWidth = entry.inXMaster || s.hasEMaster ? kLongNameWidth : kTextFieldWidth;
+    std::string problem;
+    if (symbol.find_first_not_of(' ') == std::string::npos) {
+        problem = "A symbol may not be blank.";
+    } else if (symbol.size() > kMaxSymbolBytes) {
+        problem = "The symbol " + symbol + " is longer than " + std::to_string(kMaxSymbolBytes) + " bytes.";
+    } else if (std::string why = NameTextProblem(symbol); !why.empty()) {
+        problem = "A symbol may not hold " + why + ".";
+    } else if (name.size() > nameWidth) {
+        problem = "The name " + name + " is longer than " + std::to_string(nameWidth) +
+                  " bytes, the most that " +
+                  (entry.inXMaster ? JoinPath(m_strDirectory, kXMasterName)
+                   : s.hasEMaster  ? JoinPath(m_strDirectory, kEMasterName)
+                                   : m_strMasterPath) +
+                  " holds.";
+    } else if (std::string nameWhy = NameTextProblem(name); !nameWhy.empty()) {
+        problem = "A name may not hold " + nameWhy + ".";
+    } else if (!IsValidUtf8(symbol) || !IsValidUtf8(name)) {
+        problem = "A symbol or name must be UTF-8 text.";
+    }
+    // Another security that a conversion of `symbol` would take for a duplicate.
+    for (const Entry& e : s.entries) {
+        if (!problem.empty()) break;
+        if (&e == &entry) continue;
+        const bool taken = e.inXMaster ? EqualIgnoringAsciiCase(e.security.symbol, symbol)
+                                       : MasterRecordMatches(&s.master[e.index * kMasterRecordSize], symbol);
+        if (taken)
+            problem = symbol + " is taken: " + e.security.symbol + " (" + e.security.name + ") has it.";
+    }
+    if (!problem.empty()) {
+        m_prompt.MessageBox(problem + " " + entry.security.symbol + " was not renamed.", kMbOk);
+        return 1;
+    }
+    Entry& e = s.entries[static_cast<std::size_t>(&entry - s.entries.data())];
+    e.security.symbol = symbol;
+    e.security.name = name;
+    if (e.inXMaster) {
+        XMasterRecordBytes text = EncodeXMasterRecord(e.security);
+        std::uint8_t* r = &s.xmaster[e.index * kXMasterRecordSize];
+        std::copy_n(&text[kXRecSymbol], kXSymbolWidth, r + kXRecSymbol);
+        std::copy_n(&text[kXRecName], kLongNameWidth, r + kXRecName);
+        s.xmasterChanged = true;
+    } else {
+        MasterRecord record;
+        record.name = name;
+        record.symbol = symbol;
+        MasterRecordBytes text = EncodeMasterRecord(record);
+        std::uint8_t* r = &s.master[e.index * kMasterRecordSize];
+        std::copy_n(&text[kRecName], kTextFieldWidth, r + kRecName);
+        std::copy_n(&text[kRecSymbol], kTextFieldWidth, r + kRecSymbol);
+        s.masterChanged = true;
+        if (s.hasEMaster) {
+            EMasterRecordBytes etext = EncodeEMasterRecord(e.security);
+            std::uint8_t* er = &s.emaster[e.index * kEMasterRecordSize];
+            std::copy_n(&etext[kERecSymbol], kXSymbolWidth, er + kERecSymbol);
+            std::copy_n(&etext[kERecName], kTextFieldWidth, er + kERecName);
+            std::copy_n(&etext[kERecLongName], kLongNameWidth, er + kERecLongName);
+            s.emasterChanged = true;
+        }
+    }
+    s.maintained = true;
     return 0;
 }
 

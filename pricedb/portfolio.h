@@ -18,6 +18,7 @@
 #include "pricedb/extended_masters.h"
 #include "pricedb/journal.h"
 #include "pricedb/layout.h"
+#include "pricedb/undo.h"
 
 namespace tarvel {
 
@@ -99,6 +100,20 @@ public:
     // nothing staged.
     int StageAppend(const Entry& entry, const NewSecurity& newer, int* added, int* leftOut);
 
+    // Stages the removal of `entry`: its record leaves MASTER (and EMASTER)
+    // or XMASTER, the records after it move up with their file numbers, and
+    // its price and description files are kept for undo. 0, or 1 after a
+    // message (a file that cannot be read), nothing staged.
+    int StageRemove(const Entry& entry);
+    // Stages a new symbol and name for `entry`, refused as a conversion
+    // refuses them: a blank symbol, one longer than 14 bytes, text no record
+    // may hold, a name longer than the directory file keeps, or a symbol
+    // another security has. 0, or 1 after a message, nothing staged.
+    int StageRename(const Entry& entry, const std::string& symbol, const std::string& name);
+    // What the next commit is, for undo ("Conversion of ACME"); a commit
+    // names "Conversion" when it is not told.
+    void SetChangeName(std::string what) { m_strChangeName = std::move(what); }
+
     // What is staged so far, to go back to when a later step for the same
     // input fails.
     struct Mark;
@@ -117,8 +132,10 @@ public:
     bool WroteBackup() const { return m_bWroteBackup; }
 
     // Writes everything staged in one commit. With `backup`, MASTER.BAK holds
-    // MASTER as it was before. 0; or 1 after a message, and then the files and
-    // this object are as they were before the staging.
+    // MASTER as it was before. The undo record (pricedb/undo.h) goes in the
+    // same commit; the files kept for the undo of an earlier change go with
+    // it. 0; or 1 after a message, and then the files and this object are as
+    // they were before the staging.
     int Commit(bool backup);
 
 private:
@@ -137,6 +154,9 @@ private:
     // Carries out a journal that a commit of this object could not; OK when
     // none stays.
     CStatus FinishPendingJournal();
+    // The undo record of this object's commits with this one's added, and the
+    // steps that go with it; false when it cannot be made.
+    bool RecordUndo(UndoRecord* undo, std::vector<JournalStep>* first, bool backup);
     int NewMasterNumber() const;
     int NewXMasterNumber() const;
     bool ExistingFields(const Entry& entry, bool (&fieldOn)[kFieldCount]) const;
@@ -144,17 +164,22 @@ private:
     CPlatform& m_platform;
     CPrompt& m_prompt;
     std::unique_ptr<CDirectoryLock> m_lock;  // of a claimed portfolio
-    bool m_bClaimed = false;
-    std::string m_strJournalStays;  // of a claimed portfolio
-    bool m_bJournalPending = false;
+    std::string m_strJournalStays;           // of a claimed portfolio
     std::string m_strDirectory;
     std::string m_strMasterPath;
-    bool m_bNewMaster;
     std::unique_ptr<State> m_state;      // as staged
     std::unique_ptr<State> m_committed;  // as on disk
     std::vector<Op> m_ops;
     std::size_t m_nStagedBytes = 0;
     std::size_t m_nHeldBytesLimit = kHeldBytesLimit;
+    // How to undo every commit of this object so far: one change, however
+    // many commits it took. m_bUndoLost once a commit could not record it.
+    std::unique_ptr<UndoRecord> m_undo;
+    std::string m_strChangeName;
+    bool m_bUndoLost = false;
+    bool m_bClaimed = false;
+    bool m_bJournalPending = false;
+    bool m_bNewMaster;
     bool m_bWroteBackup = false;
 };
 

@@ -15,6 +15,7 @@
 #include "pricedb/master_check.h"
 #include "pricedb/price_file.h"
 #include "pricedb/recovery.h"
+#include "pricedb/undo.h"
 
 namespace tarvel {
 namespace {
@@ -197,8 +198,24 @@ void CChecker::Run() {
                                                        std::to_string(numbers.size()) +
                                                        " times, by file numbers " + list);
     }
+    // The undo record, and the files it keeps, are ours only while it reads.
+    std::set<std::string> kept;
+    if (Bytes bytes; ReadDirectoryFile(kUndoRecordName, kUndoRecordReadLimit, &bytes)) {
+        UndoRecord record;
+        if (!ParseUndoRecord(bytes, &record)) {
+            Problem(*Find(kUndoRecordName), "is not an undo record Tarvel can read; undo cannot use it");
+        }
+        for (const UndoFile& f : record.files) {
+            if (f.kind == 'K') kept.insert(f.name + kKeptSuffix);
+        }
+    }
     for (const std::string& name : m_names) {
-        if (EqualIgnoringAsciiCase(name, kJournalName)) continue;
+        if (EqualIgnoringAsciiCase(name, kJournalName) || EqualIgnoringAsciiCase(name, kUndoRecordName))
+            continue;
+        if (name.size() > 4 && EqualIgnoringAsciiCase(name.substr(name.size() - 4), kKeptSuffix)) {
+            if (kept.count(name) == 0) Problem(name, "kept for an undo that no undo record names");
+            continue;
+        }
         if (IsTemporaryName(name)) {
             Problem(name, "left over by a conversion that did not finish; the next conversion removes it");
             continue;

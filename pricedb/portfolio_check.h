@@ -34,7 +34,8 @@ struct PortfolioCheck {
 // - every F<n>.DOP names the fields of its security;
 // - no two securities have one symbol (ASCII case aside);
 // - no price, description or temporary file is left that no security
-//   accounts for, and no journal of an unfinished commit stands.
+//   accounts for, and no journal of an unfinished commit stands;
+// - the undo record reads, and names every file kept for it.
 // Warnings: a field layout that readers going by the field count alone
 // misread (five fields other than date, high, low, close, volume; six other
 // than date, open, high, low, close, volume), fewer than five fields, and a

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <span>
 #include <string>
 #include <utility>
@@ -11,6 +12,15 @@
 
 namespace tarvel {
 namespace {
+
+UndoFile UndoEntry(char kind, std::string name, std::uint64_t size = 0, std::uint64_t hash = 0) {
+    UndoFile f;
+    f.kind = kind;
+    f.name = std::move(name);
+    f.size = size;
+    f.hash = hash;
+    return f;
+}
 
 std::string BaseName(const std::string& path) { return std::filesystem::path(path).filename().string(); }
 
@@ -60,6 +70,8 @@ bool CPortfolio::WriteHeldOps() {
             return false;
         }
         op.written = true;
+        op.size = op.data.size();
+        op.hash = HashBytes(op.data);
         held -= op.data.size();
         Bytes().swap(op.data);
     }
@@ -74,9 +86,98 @@ int CPortfolio::FailWrite(const std::string& path, const CStatus& status) {
     return 1;
 }
 
+bool CPortfolio::RecordUndo(UndoRecord* undo, std::vector<JournalStep>* first, bool backup) {
+    const State& s = *m_state;
+    const State& before = *m_committed;
+    if (m_bUndoLost) return false;
+    if (m_undo) {
+        *undo = *m_undo;
+        if (!m_strChangeName.empty()) undo->what = m_strChangeName;
+    } else {
+        undo->what = m_strChangeName.empty() ? "Conversion" : m_strChangeName;
+        // The undo of the change before this one goes: its record is
+        // replaced, and the files it kept are removed.
+        if (std::optional<std::string> name = m_platform.FindName(m_strDirectory, kUndoRecordName)) {
+            Bytes bytes;
+            UndoRecord previous;
+            if (ReadFileBytes(m_platform, JoinPath(m_strDirectory, *name), &bytes, kUndoRecordReadLimit) &&
+                ParseUndoRecord(bytes, &previous)) {
+                for (const UndoFile& f : previous.files) {
+                    if (f.kind == 'K') first->push_back({false, "", f.name + kKeptSuffix, true});
+                }
+            }
+        }
+    }
+    for (const State::Removed& removed : s.removed) {
+        first->push_back({true, removed.name, removed.name + kKeptSuffix});
+        undo->files.push_back(UndoEntry('K', removed.name, removed.size, removed.hash));
+    }
+    for (const Op& op : m_ops) {
+        const std::uint64_t size = op.written ? op.size : op.data.size();
+        const std::uint64_t hash = op.written ? op.hash : HashBytes(op.data);
+        if (UndoFile* f = undo->Find(op.dataName)) {
+            f->size = size;
+            f->hash = hash;
+        } else if (op.append) {
+            undo->files.push_back(UndoEntry('C', op.dataName, size, hash));
+            undo->files.back().oldSize = op.oldSize;
+            undo->files.back().old = op.oldHeader;
+        } else {
+            undo->files.push_back(UndoEntry('A', op.dataName, size, hash));
+        }
+        if (!op.dop.empty()) {
+            auto dop = std::span(reinterpret_cast<const std::uint8_t*>(op.dop.data()), op.dop.size());
+            undo->files.push_back(
+                UndoEntry('A', DescriptionFileName(op.fileNumber), dop.size(), HashBytes(dop)));
+        }
+    }
+    // A directory file is put back whole, or removed when the change made
+    // it; one it left must still be as it is now.
+    auto directoryFile = [&](const std::string& name, bool existed, const Bytes& old, bool changed,
+                             const Bytes& now) {
+        UndoFile* f = undo->Find(name);
+        if (f == nullptr) {
+            undo->files.push_back(UndoEntry(changed ? (existed ? 'R' : 'A') : (existed ? 'S' : 'Z'), name));
+            f = &undo->files.back();
+            if (f->kind == 'R') f->old = old;
+        } else if (changed && f->kind == 'S') {
+            f->kind = 'R';
+            f->old = old;
+        } else if (changed && f->kind == 'Z') {
+            f->kind = 'A';
+        }
+        if (f->kind != 'Z') {
+            f->size = now.size();
+            f->hash = HashBytes(now);
+        }
+    };
+    const std::string masterName = BaseName(m_strMasterPath);
+    directoryFile(m_platform.FindName(m_strDirectory, kXMasterName).value_or(kXMasterName), before.hasXMaster,
+                  before.xmaster, s.xmasterChanged, s.xmaster);
+    directoryFile(m_bNewMaster ? std::string(kEMasterName)
+                               : m_platform.FindName(m_strDirectory, kEMasterName).value_or(kEMasterName),
+                  before.hasEMaster && !m_bNewMaster, before.emaster, s.emasterChanged, s.emaster);
+    const std::string backupName = masterName + ".BAK";
+    if (undo->Find(backupName) == nullptr || backup) {
+        const std::string path = JoinPath(m_strDirectory, backupName);
+        CPlatform::FileInfo info = m_platform.Examine(path);
+        Bytes old;
+        // A backup that is no plain file of ours, or cannot be read, could
+        // not be put back as it is.
+        if (info.symbolicLink || (info.exists && !info.regular)) return false;
+        if (info.exists &&
+            (!ReadFileBytes(m_platform, path, &old, kUndoRecordReadLimit) || old.size() != info.size)) {
+            return false;
+        }
+        directoryFile(backupName, info.exists, old, backup, backup ? before.master : old);
+    }
+    directoryFile(masterName, !m_bNewMaster, before.master, s.masterChanged, s.master);
+    return true;
+}
+
 int CPortfolio::Commit(bool backup) {
-    if (m_ops.empty()) return 0;
     State& s = *m_state;
+    if (m_ops.empty() && !s.maintained) return 0;
     // An earlier commit of this run whose renames could not all be done
     // must be completed first: its journal may not be replaced.
     if (CStatus status = FinishPendingJournal(); !status) {
@@ -153,7 +254,25 @@ int CPortfolio::Commit(bool backup) {
         if (CStatus status = WriteNewFile(m_platform, backupTemp, before.master); !status) {
             return FailWrite(m_strMasterPath + ".BAK", status);
         }
+        CPlatform::FileInfo old = m_platform.Examine(m_strMasterPath + ".BAK");
+        steps.push_back(
+            {old.exists || old.symbolicLink, masterName + ".BAK" + kTempSuffix, masterName + ".BAK"});
     }
+    UndoRecord undo;
+    std::vector<JournalStep> first;
+    const bool undoable = RecordUndo(&undo, &first, backupMaster);
+    const std::string recordName =
+        m_platform.FindName(m_strDirectory, kUndoRecordName).value_or(kUndoRecordName);
+    const bool hadRecord = m_platform.Examine(JoinPath(m_strDirectory, recordName)).exists;
+    if (undoable) {
+        if (CStatus status = stageDirectoryFile(recordName, EncodeUndoRecord(undo), !hadRecord); !status) {
+            return FailWrite(JoinPath(m_strDirectory, recordName), status);
+        }
+    } else if (hadRecord) {
+        // An older record would undo the wrong change.
+        steps.push_back({false, "", recordName, true});
+    }
+    steps.insert(steps.begin(), first.begin(), first.end());
     if (s.masterChanged) {
         if (CStatus status = stageDirectoryFile(masterName, s.master, m_bNewMaster); !status) {
             return FailWrite(m_strMasterPath, status);
@@ -217,10 +336,14 @@ int CPortfolio::Commit(bool backup) {
         }
     }
     staged.ForgetAll();
-    if (backupMaster && !m_platform.Rename(backupTemp, m_strMasterPath + ".BAK").ok()) {
-        // The conversion stands; only the backup is older than it should be.
-        m_platform.Remove(backupTemp);
+    if (undoable) {
+        m_undo = std::make_unique<UndoRecord>(std::move(undo));
+    } else {
+        m_undo.reset();
+        m_bUndoLost = true;
     }
+    s.removed.clear();
+    s.maintained = false;
     m_bWroteBackup = m_bWroteBackup || backupMaster;
     s.masterChanged = s.emasterChanged = s.xmasterChanged = false;
     m_bNewMaster = false;

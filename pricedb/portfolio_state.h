@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <set>
 #include <string>
 #include <vector>
@@ -18,6 +19,13 @@ struct CPortfolio::State {
     bool masterChanged = false, emasterChanged = false, xmasterChanged = false;
     std::vector<Entry> entries;
     std::set<int> takenNumbers;  // by records, staged securities or files of the directory
+    // Files of securities staged for removal, with their size and hash.
+    struct Removed {
+        std::string name;
+        std::uint64_t size = 0, hash = 0;
+    };
+    std::vector<Removed> removed;
+    bool maintained = false;  // a removal or rename is staged
 };
 
 struct CPortfolio::Op {
@@ -28,7 +36,10 @@ struct CPortfolio::Op {
     Bytes data;            // its whole new contents, unless written
     bool written = false;  // a new price file already written to its temporary file
     std::size_t recordLength = 0;
-    std::string dop;  // F<n>.DOP of a new MASTER security
+    std::string dop;                   // F<n>.DOP of a new MASTER security
+    std::uint64_t size = 0, hash = 0;  // of `data`, once written
+    std::size_t oldSize = 0;           // an appended file's length before
+    Bytes oldHeader;                   // and its header record then
 };
 
 struct CPortfolio::Mark {

@@ -32,8 +32,8 @@ std::set<int> ListedNumbers(const Bytes& file, bool xmaster) {
 }  // namespace
 
 bool IsTemporaryName(const std::string& name) {
-    for (const char* temp :
-         {"MASTER.~NU", "MASTER.BAK.~NU", "MASTER.NEW", "EMASTER.~NU", "XMASTER.~NU", "MASTER.~JN.~NU"}) {
+    for (const char* temp : {"MASTER.~NU", "MASTER.BAK.~NU", "MASTER.NEW", "EMASTER.~NU", "XMASTER.~NU",
+                             "MASTER.~JN.~NU", "MASTER.~UR.~NU"}) {
         if (EqualIgnoringAsciiCase(name, temp)) return true;
     }
     return FileNumberOf(name, ".DAT.~NU") != 0 || FileNumberOf(name, ".DOP.~NU") != 0 ||

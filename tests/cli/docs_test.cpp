@@ -65,7 +65,8 @@ TEST(ManPages, TarvelCliDescribesEverySubcommandAndOptionItsHelpPrints) {
     ASSERT_EQ(top.status, 0);
     std::set<std::string> printed = OptionsNamed(top.out);
     std::vector<std::string> subcommands = Listed(top.out, "Subcommands:");
-    ASSERT_EQ(subcommands, (std::vector<std::string>{"convert", "inspect", "list", "check", "export"}));
+    ASSERT_EQ(subcommands, (std::vector<std::string>{"convert", "inspect", "list", "check", "export",
+                                                     "remove", "rename", "undo"}));
     for (const std::string& sub : subcommands) {
         SCOPED_TRACE(sub);
         EXPECT_NE(man.find(".B tarvel-cli " + sub + "\n"), std::string::npos) << "no synopsis line";

@@ -60,7 +60,8 @@ TEST_F(ConversionTest, WorkedExampleWritesEveryFileByteForByte) {
     EXPECT_EQ(test::Hex(Out("EMASTER")),
               test::Hex(test::EMasterFile({test::EMasterRecord(1, "IBM", "INTL BUSINESS", "INTL BUSINESS", 6,
                                                                63, 20000105, 20000105)})));
-    EXPECT_EQ(test::ListDir(m_out), (V{"EMASTER", "F1.DAT", "F1.DOP", "MASTER"}));
+    // and the record that undoes the conversion.
+    EXPECT_EQ(test::ListDir(m_out), (V{"EMASTER", "F1.DAT", "F1.DOP", "MASTER", "MASTER.~UR"}));
     EXPECT_EQ(m_settings.written, (std::vector<std::pair<std::string, std::string>>{
                                       {"Convert/PathIn", m_input},
                                       {"Convert/PathOut", std::filesystem::canonical(m_out).string()},
@@ -303,7 +304,7 @@ TEST_F(ConversionTest, UsesAMasterNamedInLowerCase) {
     auto job = MakeJob();
     job->m_bUseExistingMaster = 1;
     ASSERT_EQ(Convert("010500,1,2,3,4,5,6\n", *job), 0);
-    EXPECT_EQ(test::ListDir(m_out), (V{"F2.DAT", "F2.DOP", "master", "master.BAK"}));
+    EXPECT_EQ(test::ListDir(m_out), (V{"F2.DAT", "F2.DOP", "MASTER.~UR", "master", "master.BAK"}));
     EXPECT_EQ(Out("master").size(), 3u * 53);
 }
 
