@@ -709,5 +709,96 @@ TEST(KilledConversions, AnUpdateLeavesEverySecurityOldOrNew) {
     }
 }
 
+// Puts the files of `dir` back to `files`: what differs is written again,
+// what is new removed (copying hundreds of files every time would be most
+// of a sweep's time).
+void PutBack(const std::string& dir, const Files& files) {
+    for (const auto& [name, bytes] : test::Snapshot(dir)) {
+        auto it = files.find(name);
+        if (it == files.end()) {
+            fs::remove(dir + "/" + name);
+        } else if (it->second != bytes) {
+            test::WriteFile(dir + "/" + name, it->second);
+        }
+    }
+    for (const auto& [name, bytes] : files) {
+        if (!test::FileExists(dir + "/" + name)) test::WriteFile(dir + "/" + name, bytes);
+    }
+}
+
+// remove, rename and undo killed at random moments: each leaves the
+// portfolio as it was or as the command makes it, never a mix, and the
+// next command (the same one, or check after a whole one) succeeds.
+TEST(KilledConversions, RemoveRenameAndUndoLeaveTheOldPortfolioOrTheNew) {
+    test::CSettingsEnv env;
+    const std::string prices = env / "prices", work = env / "pf";
+    fs::create_directory(prices);
+    for (int i = 0; i < 258; ++i)
+        test::WriteFile(prices + "/S" + std::to_string(i) + ".csv", IsoRows(0, 50, i));
+    ASSERT_EQ(Spawn({"tarvel-cli", "convert", prices, "--out", work}), 0);
+    const Files base = test::Snapshot(work);
+    // The portfolio once what a killed run left is completed or removed.
+    auto settled = [&] {
+        auto platform = MakePosixPlatform();
+        RemoveLeftovers(*platform, work, work + "/MASTER");
+        return test::Snapshot(work);
+    };
+    struct Sweep {
+        const char* name;
+        std::vector<std::string> before;  // run first; its result is the old portfolio
+        std::vector<std::string> command;
+    };
+    const std::vector<Sweep> sweeps = {
+        // S0 is in MASTER, S99 (the last by name) in XMASTER.
+        {"remove", {}, {"tarvel-cli", "remove", work, "S0", "S99"}},
+        {"rename", {}, {"tarvel-cli", "rename", work, "S1", "--symbol", "R1", "--name", "Renamed one"}},
+        {"undo", {"tarvel-cli", "remove", work, "S5", "S98"}, {"tarvel-cli", "undo", work}},
+    };
+#if defined(__SANITIZE_ADDRESS__)
+    constexpr int kKills = 20;
+#else
+    constexpr int kKills = 150;
+#endif
+    for (const Sweep& sweep : sweeps) {
+        SCOPED_TRACE(sweep.name);
+        PutBack(work, base);
+        if (!sweep.before.empty()) {
+            ASSERT_EQ(Spawn(sweep.before), 0);
+        }
+        const Files old = settled();
+        auto started = std::chrono::steady_clock::now();
+        ASSERT_EQ(Spawn(sweep.command), 0);
+        const auto span =
+            std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started);
+        const Files made = settled();
+        ASSERT_NE(old, made);
+        std::mt19937 random(20261207);
+        std::uniform_int_distribution<long> delay(0, span.count() * 5 / 4);
+        int mixed = 0, killedBefore = 0;
+        for (int k = 0; k < kKills; ++k) {
+            PutBack(work, old);
+            pid_t pid = Start(sweep.command);
+            std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+            const Files now = settled();
+            if (now == old) {
+                ++killedBefore;
+                EXPECT_EQ(Spawn(sweep.command), 0) << "after kill " << k;
+                EXPECT_EQ(settled(), made) << "after kill " << k;
+            } else if (now == made) {
+                EXPECT_EQ(Spawn({"tarvel-cli", "check", work}), 0) << "after kill " << k;
+            } else {
+                ++mixed;
+                ADD_FAILURE() << "kill " << k << " left a mix of the old portfolio and the new one";
+            }
+        }
+        EXPECT_EQ(mixed, 0);
+        // Kills before and after the commit both happened.
+        EXPECT_GT(killedBefore, 0);
+        EXPECT_LT(killedBefore, kKills);
+    }
+}
+
 }  // namespace
 }  // namespace tarvel
