@@ -34,10 +34,10 @@ std::unique_ptr<CPortfolio> OpenWhole(CPlatform& platform, CPrompt& prompt, cons
     // A change to a damaged portfolio could bury the damage deeper.
     PortfolioCheck check = CheckPortfolioFiles(platform, dir);
     if (check.Problems() > 0) {
-        const PortfolioFinding& first =
-            *std::find_if(check.findings.begin(), check.findings.end(), [](const auto& f) { return !f.warning; });
-        prompt.MessageBox(dir + " is damaged (" + first.file + ": " + first.text + "; tarvel-cli check " + dir +
-                              " lists every problem). Nothing was changed.",
+        const PortfolioFinding& first = *std::find_if(check.findings.begin(), check.findings.end(),
+                                                      [](const auto& f) { return !f.warning; });
+        prompt.MessageBox(dir + " is damaged (" + first.file + ": " + first.text + "; tarvel-cli check " +
+                              dir + " lists every problem). Nothing was changed.",
                           kMbOk);
         return nullptr;
     }
@@ -57,7 +57,8 @@ int RunRemove(const std::string& dir, const std::vector<std::string>& symbols, s
     auto platform = MakePosixPlatform();
     CCliPrompt prompt(err);
     int status = 0;
-    std::unique_ptr<CPortfolio> portfolio = OpenWhole(*platform, prompt, dir, kDefaultWaitSeconds, err, &status);
+    std::unique_ptr<CPortfolio> portfolio =
+        OpenWhole(*platform, prompt, dir, kDefaultWaitSeconds, err, &status);
     if (!portfolio) return status;
     std::vector<std::string> removed, lines;
     for (const std::string& symbol : symbols) {
@@ -96,11 +97,13 @@ int RunRename(const std::string& dir, const std::string& symbol, const std::opti
     auto platform = MakePosixPlatform();
     CCliPrompt prompt(err);
     int status = 0;
-    std::unique_ptr<CPortfolio> portfolio = OpenWhole(*platform, prompt, dir, kDefaultWaitSeconds, err, &status);
+    std::unique_ptr<CPortfolio> portfolio =
+        OpenWhole(*platform, prompt, dir, kDefaultWaitSeconds, err, &status);
     if (!portfolio) return status;
     const CPortfolio::Entry* entry = portfolio->FindSymbol(symbol);
     if (entry == nullptr) {
-        prompt.MessageBox(dir + " holds no security with the symbol " + symbol + ". Nothing was renamed.", kMbOk);
+        prompt.MessageBox(dir + " holds no security with the symbol " + symbol + ". Nothing was renamed.",
+                          kMbOk);
         return kExitFailed;
     }
     const SecurityEntry old = entry->security;
@@ -108,8 +111,8 @@ int RunRename(const std::string& dir, const std::string& symbol, const std::opti
     if (portfolio->StageRename(*entry, toSymbol, toName) != 0) return kExitFailed;
     portfolio->SetChangeName("Renaming of " + old.symbol);
     if (portfolio->Commit(false) != 0) return kExitFailed;
-    out << "Renamed " << old.symbol << " (" << old.name << ") to " << toSymbol << " (" << toName << ") in " << dir
-        << ".\n";
+    out << "Renamed " << old.symbol << " (" << old.name << ") to " << toSymbol << " (" << toName << ") in "
+        << dir << ".\n";
     return 0;
 }
 

@@ -153,7 +153,11 @@ void CChecker::Run() {
             else if (FloatDay(e + kERecFirstDate) != entry.firstDay ||
                      FloatDay(e + kERecLastDate) != entry.lastDay)
                 differs = "its dates";
-            if (!differs.empty()) Problem("EMASTER", where + ": " + differs + " differ from MASTER's");
+            if (!differs.empty()) {
+                // "its symbol differs", "its fields differ"
+                Problem("EMASTER", where + ": " + differs +
+                                       (differs == "its symbol" ? " differs" : " differ") + " from MASTER's");
+            }
         }
         ++m_result.securities;
         CheckSecurity(entry, DataFileName(n), length, fieldCount, fieldsKnown, "MASTER");

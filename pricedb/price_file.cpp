@@ -83,7 +83,11 @@ std::string PriceFileProblem(const Bytes& data, std::size_t recordLength, int la
         if (day == 0 || !IsStorableDay({day / 10000, day / 100 % 100, day % 100})) {
             return "the date of record " + std::to_string(r) + " is no calendar day";
         }
-        if (day <= previous) {
+        if (day == previous) {
+            return "record " + std::to_string(r) + " repeats the date of record " + std::to_string(r - 1) +
+                   ", " + DayText(day);
+        }
+        if (day < previous) {
             return "its dates do not ascend: record " + std::to_string(r) + " is dated " + DayText(day) +
                    ", record " + std::to_string(r - 1) + " " + DayText(previous);
         }

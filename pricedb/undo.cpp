@@ -89,7 +89,10 @@ Bytes EncodeUndoRecord(const UndoRecord& record) {
         if (f.kind != 'Z') text.append(" ").append(std::to_string(f.size)).append(" ").append(Hex(f.hash));
         if (f.kind == 'R') text.append(" ").append(std::to_string(f.old.size()));
         if (f.kind == 'C') {
-            text.append(" ").append(std::to_string(f.oldSize)).append(" ").append(std::to_string(f.old.size()));
+            text.append(" ")
+                .append(std::to_string(f.oldSize))
+                .append(" ")
+                .append(std::to_string(f.old.size()));
         }
         text.push_back('\n');
         if (f.kind == 'R' || f.kind == 'C') {
@@ -113,7 +116,8 @@ bool ParseUndoRecord(const Bytes& bytes, UndoRecord* record) {
         return true;
     };
     std::string_view line;
-    if (!nextLine(&line) || line != kUndoMagic || !nextLine(&line) || !line.starts_with("WHAT ")) return false;
+    if (!nextLine(&line) || line != kUndoMagic || !nextLine(&line) || !line.starts_with("WHAT "))
+        return false;
     record->what = std::string(line.substr(5));
     record->files.clear();
     while (nextLine(&line)) {
@@ -127,11 +131,13 @@ bool ParseUndoRecord(const Bytes& bytes, UndoRecord* record) {
         f.kind = w[0][0];
         f.name = std::string(w[1]);
         const std::size_t expected = f.kind == 'Z' ? 2 : f.kind == 'R' ? 5 : f.kind == 'C' ? 6 : 4;
-        if (std::string_view("ASZRCK").find(f.kind) == std::string_view::npos || w.size() != expected) return false;
+        if (std::string_view("ASZRCK").find(f.kind) == std::string_view::npos || w.size() != expected)
+            return false;
         if (f.kind != 'Z' && (!ParseNumber(w[2], &f.size) || !ParseNumber(w[3], &f.hash, 16))) return false;
         std::uint64_t blob = 0;
         if (f.kind == 'R' && !ParseNumber(w[4], &blob)) return false;
-        if (f.kind == 'C' && (!ParseNumber(w[4], &f.oldSize) || !ParseNumber(w[5], &blob) || blob > f.oldSize))
+        if (f.kind == 'C' &&
+            (!ParseNumber(w[4], &f.oldSize) || !ParseNumber(w[5], &blob) || blob > f.oldSize))
             return false;
         if (blob > all.size() - at) return false;
         f.old.assign(bytes.begin() + static_cast<long>(at), bytes.begin() + static_cast<long>(at + blob));
@@ -239,8 +245,9 @@ int UndoLastChange(CPlatform& platform, CPrompt& prompt, const std::string& dire
     const std::string journal = JoinPath(directory, kJournalName);
     const std::string text = JournalText(steps);
     temporaries.Add(journal + kTempSuffix);
-    CStatus status = WriteNewFile(platform, journal + kTempSuffix,
-                                  {std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size())});
+    CStatus status =
+        WriteNewFile(platform, journal + kTempSuffix,
+                     {std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size())});
     if (status) status = platform.RenameNoReplace(journal + kTempSuffix, journal);
     if (!status) {
         if (!platform.Examine(journal + kTempSuffix).exists) platform.Remove(journal);

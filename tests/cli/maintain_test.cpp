@@ -22,7 +22,8 @@ std::string Rows(int first, int count, int seed = 0) {
     for (int day = first; day < first + count; ++day) {
         char date[16];
         std::snprintf(date, sizeof date, "2024-%02d-%02d", 1 + day / 28, 1 + day % 28);
-        text += std::string(date) + "," + std::to_string(10 + seed) + ",11,9,10," + std::to_string(100 + day) + "\n";
+        text += std::string(date) + "," + std::to_string(10 + seed) + ",11,9,10," +
+                std::to_string(100 + day) + "\n";
     }
     return text;
 }
@@ -58,7 +59,9 @@ protected:
         fs::remove_all(m_pf);
         fs::copy(*s_env / "base", m_pf);
     }
-    std::string Input(const std::string& name, const std::string& text) const { return s_env->Write(name, text); }
+    std::string Input(const std::string& name, const std::string& text) const {
+        return s_env->Write(name, text);
+    }
 
     static test::CSettingsEnv* s_env;
     const std::string m_pf = *s_env / "pf";
@@ -81,8 +84,12 @@ TEST_F(MaintainTest, UndoPutsBackEveryByteOfEachKindOfChange) {
          {"convert", Input("X3.csv", Rows(5, 30, 3)), "--out", m_pf, "--update"}},
         {"removing MASTER securities", {}, {"remove", m_pf, "S003", "S250"}},
         {"removing an XMASTER security", {"convert", batch, "--out", m_pf}, {"remove", m_pf, "X2", "S000"}},
-        {"renaming", {}, {"rename", m_pf, "S005", "--symbol", "NEWSYM", "--name", "A much longer name than 16"}},
-        {"renaming an XMASTER security", {"convert", batch, "--out", m_pf}, {"rename", m_pf, "X3", "--name", "Ex"}},
+        {"renaming",
+         {},
+         {"rename", m_pf, "S005", "--symbol", "NEWSYM", "--name", "A much longer name than 16"}},
+        {"renaming an XMASTER security",
+         {"convert", batch, "--out", m_pf},
+         {"rename", m_pf, "X3", "--name", "Ex"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -138,7 +145,8 @@ TEST_F(MaintainTest, RemoveTakesOutTheRecordsAndKeepsTheOthersFileNumbers) {
     const std::string master = test::ReadFile(m_pf + "/MASTER"), emaster = test::ReadFile(m_pf + "/EMASTER");
     Outcome o = Cli({"remove", m_pf, "S003"});
     ASSERT_EQ(o.status, 0) << o.err;
-    EXPECT_EQ(o.out, "Removed S003 (S003, F4.DAT) from " + m_pf + ".\ntarvel-cli undo " + m_pf + " brings it back.\n");
+    EXPECT_EQ(o.out, "Removed S003 (S003, F4.DAT) from " + m_pf + ".\ntarvel-cli undo " + m_pf +
+                         " brings it back.\n");
     std::string expected = master.substr(0, 4 * 53) + master.substr(5 * 53);
     expected[0] = expected[2] = static_cast<char>(252);
     EXPECT_EQ(test::Hex(test::ReadFile(m_pf + "/MASTER")), test::Hex(expected));
@@ -158,16 +166,19 @@ TEST_F(MaintainTest, RenameAndRemoveRefuseAsAConversionWouldAndChangeNothing) {
         std::vector<std::string> args;
         const char* message;
     } cases[] = {
-        {{"rename", "PF", "S001", "--symbol", "s002"}, "s002 is taken: S002 (S002) has it. S001 was not renamed."},
+        {{"rename", "PF", "S001", "--symbol", "s002"},
+         "s002 is taken: S002 (S002) has it. S001 was not renamed."},
         {{"rename", "PF", "S001", "--symbol", " "}, "A symbol may not be blank. S001 was not renamed."},
         {{"rename", "PF", "S001", "--symbol", "FIFTEEN-BYTES-X"},
          "The symbol FIFTEEN-BYTES-X is longer than 14 bytes. S001 was not renamed."},
         {{"rename", "PF", "S001", "--name", "a <dir> here"},
          "A name may not hold \"<DIR>\" (it marks a sub-portfolio). S001 was not renamed."},
         {{"rename", "PF", "S001", "--name", std::string(46, 'n')},
-         "The name nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn is longer than 45 bytes, the most that PF/EMASTER "
+         "The name nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn is longer than 45 bytes, the most that "
+         "PF/EMASTER "
          "holds. S001 was not renamed."},
-        {{"rename", "PF", "NOPE", "--name", "x"}, "PF holds no security with the symbol NOPE. Nothing was renamed."},
+        {{"rename", "PF", "NOPE", "--name", "x"},
+         "PF holds no security with the symbol NOPE. Nothing was renamed."},
         {{"remove", "PF", "S001", "NOPE"}, "PF holds no security with the symbol NOPE. Nothing was removed."},
     };
     for (const auto& c : cases) {
@@ -186,8 +197,8 @@ TEST_F(MaintainTest, RenameAndRemoveRefuseAsAConversionWouldAndChangeNothing) {
     fs::remove(m_pf + "/F9.DAT");
     Outcome o = Cli({"remove", m_pf, "S001"});
     EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.err, "Tarvel: " + m_pf + " is damaged (" + m_pf + "/F9.DAT: missing; tarvel-cli check " + m_pf +
-                         " lists every problem). Nothing was changed.\n");
+    EXPECT_EQ(o.err, "Tarvel: " + m_pf + " is damaged (" + m_pf + "/F9.DAT: missing; tarvel-cli check " +
+                         m_pf + " lists every problem). Nothing was changed.\n");
     EXPECT_EQ(Cli({"rename", m_pf, "S001"}).status, 2);
 }
 
