@@ -132,7 +132,7 @@ SecurityEntry DecodeMasterRecord(const std::uint8_t* record, const std::uint8_t*
                                  bool* fieldsKnown) {
     SecurityEntry entry;
     entry.fileNumber = record[kRecFileNumber];
-    entry.symbol = FieldText(record + kRecSymbol, kTextFieldWidth);
+    entry.symbol = FieldText(record + kRecSymbol, kMaxSymbolBytes);
     entry.name = FieldText(record + kRecName, kTextFieldWidth);
     auto day = [&](std::size_t at) {
         return DayOfStoredDate({record[at], record[at + 1], record[at + 2], record[at + 3]});

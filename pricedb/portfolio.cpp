@@ -559,7 +559,7 @@ int CPortfolio::StageRename(const Entry& entry, const std::string& symbol, const
         MasterRecordBytes text = EncodeMasterRecord(record);
         std::uint8_t* r = &s.master[e.index * kMasterRecordSize];
         std::copy_n(&text[kRecName], kTextFieldWidth, r + kRecName);
-        std::copy_n(&text[kRecSymbol], kTextFieldWidth, r + kRecSymbol);
+        std::copy_n(&text[kRecSymbol], kMaxSymbolBytes, r + kRecSymbol);
         s.masterChanged = true;
         if (s.hasEMaster) {
             EMasterRecordBytes etext = EncodeEMasterRecord(e.security);
