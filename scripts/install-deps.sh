@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-    g++ cmake ninja-build pkg-config
+    g++ cmake ninja-build pkg-config python3
     qt6-base-dev libgl-dev
     libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev
 )
