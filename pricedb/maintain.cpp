@@ -20,8 +20,8 @@ std::unique_ptr<CPortfolio> OpenWholePortfolio(CPlatform& platform, CPrompt& pro
     auto problem =
         std::find_if(check.findings.begin(), check.findings.end(), [](const auto& f) { return !f.warning; });
     if (problem != check.findings.end()) {
-        prompt.MessageBox(dir + " is damaged (" + problem->file + ": " + problem->text + "; tarvel-cli check " +
-                              dir + " lists every problem). Nothing was changed.",
+        prompt.MessageBox(dir + " is damaged (" + problem->file + ": " + problem->text +
+                              "; tarvel-cli check " + dir + " lists every problem). Nothing was changed.",
                           kMbOk);
         return nullptr;
     }
@@ -63,7 +63,8 @@ int RenameSecurity(CPlatform& platform, CPrompt& prompt, const std::string& dir,
     if (!portfolio) return 1;
     const CPortfolio::Entry* entry = portfolio->FindSymbol(symbol);
     if (entry == nullptr) {
-        prompt.MessageBox(dir + " holds no security with the symbol " + symbol + ". Nothing was renamed.", kMbOk);
+        prompt.MessageBox(dir + " holds no security with the symbol " + symbol + ". Nothing was renamed.",
+                          kMbOk);
         return 1;
     }
     *old = *entry;

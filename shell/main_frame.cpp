@@ -17,6 +17,8 @@
 #include <QUrl>
 
 #include "res/resource_ids.h"
+#include "settings/conversion_settings.h"
+#include "shell/portfolio_window.h"
 #include "shell/tarvel_app.h"
 
 namespace tarvel {
@@ -130,11 +132,34 @@ void CMainFrame::CreateMenus() {
 
     QMenu* viewMenu = menuBar()->addMenu(tr("&View"));
     viewMenu->addAction(action(ID_VIEW_CLEARWINDOW));
+    QAction* portfolio =
+        viewMenu->addAction(tr("&Portfolio..."), QKeySequence(tr("Ctrl+P")), this, &CMainFrame::OnPortfolio);
+    portfolio->setStatusTip(
+        tr("Show the securities of a portfolio, chart their prices, rename, remove or undo"));
 
     QMenu* helpMenu = menuBar()->addMenu(tr("&Help"));
     helpMenu->addAction(action(ID_HELP_FINDER));
     helpMenu->addSeparator();
     helpMenu->addAction(action(ID_APP_ABOUT));
+}
+
+CMainFrame::~CMainFrame() = default;
+
+void CMainFrame::OnPortfolio() {
+    QString dir = m_portfolio ? m_portfolio->Directory() : QString();
+    if (dir.isEmpty() && m_app.m_pSettings != nullptr) {
+        const std::string out = LoadConversionSettings(*m_app.m_pSettings).strPathOut;
+        if (!out.empty() && m_app.platform().FindName(out, kMasterName)) dir = QString::fromStdString(out);
+    }
+    if (dir.isEmpty()) {
+        dir = QFileDialog::getExistingDirectory(this, tr("Open Portfolio Folder"), QDir::homePath());
+        if (dir.isEmpty()) return;
+    }
+    if (!m_portfolio) m_portfolio = std::make_unique<CPortfolioWindow>(m_app);
+    if (!m_portfolio->OpenPortfolio(dir)) return;
+    m_portfolio->show();
+    m_portfolio->raise();
+    m_portfolio->activateWindow();
 }
 
 void CMainFrame::UpdateRecentFileMenu() {

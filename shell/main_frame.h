@@ -11,6 +11,7 @@
 #include <QToolBar>
 #include <QUrl>
 #include <functional>
+#include <memory>
 
 #include "shell/tarvel_doc.h"
 #include "shell/tarvel_view.h"
@@ -18,6 +19,7 @@
 namespace tarvel {
 
 class CTarvelApp;
+class CPortfolioWindow;
 
 // The placement the window opens with: the saved one when cx, cy > 0,
 // x, y >= 0 and cx, cy, x, y are within the work area's width and height;
@@ -27,6 +29,7 @@ QRect ComputePlacement(int x, int y, int cx, int cy, QSize workArea);
 class CMainFrame : public QMainWindow {
 public:
     explicit CMainFrame(CTarvelApp& app);
+    ~CMainFrame() override;
 
     CTarvelView& view() { return *m_pView; }
     CTarvelDoc& document() { return m_document; }
@@ -46,6 +49,10 @@ public:
     bool InHelpMode() const { return m_bHelpMode; }
     // Opens the first local file of a drop, once the drop has returned.
     bool OnDropFiles(const QMimeData* mime);
+    // View > Portfolio: the portfolio window on the folder conversions go
+    // to, or on one the user chooses when that holds no portfolio.
+    void OnPortfolio();
+    CPortfolioWindow* portfolioWindow() const { return m_portfolio.get(); }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -74,6 +81,7 @@ private:
     QRect m_placement;
     bool m_bPlaced = false;
     bool m_bHelpMode = false;
+    std::unique_ptr<CPortfolioWindow> m_portfolio;
 };
 
 }  // namespace tarvel

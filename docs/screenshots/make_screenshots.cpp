@@ -12,6 +12,7 @@
 #include "shell/about_dlg.h"
 #include "shell/choose_dir.h"
 #include "shell/main_frame.h"
+#include "shell/portfolio_window.h"
 #include "shell/qt_prompt.h"
 #include "shell/settings_dialog.h"
 #include "shell/tarvel_app.h"
@@ -80,5 +81,16 @@ int main(int argc, char** argv) {
     };
     app.OpenDocumentFile(examples + QStringLiteral("/acme-daily.csv"));
     Save(frame, out + QStringLiteral("/main-after-conversion.png"));
-    return frame.view().toPlainText().endsWith(QStringLiteral("Conversion completed successfully!")) ? 0 : 1;
+    const bool converted =
+        frame.view().toPlainText().endsWith(QStringLiteral("Conversion completed successfully!"));
+
+    // The portfolio window on what was just converted, as candles.
+    frame.OnPortfolio();
+    CPortfolioWindow* window = frame.portfolioWindow();
+    if (window == nullptr) return 1;
+    window->resize(1000, 620);
+    window->SelectSymbol(QStringLiteral("ACME"));
+    window->ChartStyle()->setCurrentIndex(2);
+    Save(*window, out + QStringLiteral("/portfolio-window.png"));
+    return converted ? 0 : 1;
 }

@@ -52,3 +52,4 @@ QObject* NewLinkAboutTest();
 QObject* NewSettingsDialogTest();
 QObject* NewChooseDirTest();
 QObject* NewDocumentTest();
+QObject* NewPortfolioWindowTest();
