@@ -205,7 +205,7 @@ void CPriceChart::Render(QPainter& p, const QRect& rect) {
     const QColor grid = pal.color(QPalette::Mid).lighter(150);
     const double step = NiceStep(priceTop - priceBottom, 5);
     p.setFont(font());
-    for (auto k = static_cast<long>(std::ceil(priceBottom / step)); k * step <= priceTop; ++k) {
+    for (auto k = static_cast<int>(std::ceil(priceBottom / step)); k * step <= priceTop; ++k) {
         const double v = k * step;
         const int y = static_cast<int>(yOf(v));
         p.setPen(grid);
