@@ -23,8 +23,10 @@ std::vector<PriceBar> Bars(int count) {
     bars.reserve(static_cast<std::size_t>(count));
     int y = 1850, m = 1, d = 1;
     for (int i = 0; i < count; ++i) {
-        const float close = 50.0f + 20.0f * std::sin(static_cast<float>(i) / 300.0f) + static_cast<float>(i % 7);
-        bars.push_back({y * 10000 + m * 100 + d, close - 1, close + 2, close - 2, close, 1000.0f + static_cast<float>(i % 500)});
+        const float close =
+            50.0f + 20.0f * std::sin(static_cast<float>(i) / 300.0f) + static_cast<float>(i % 7);
+        bars.push_back({y * 10000 + m * 100 + d, close - 1, close + 2, close - 2, close,
+                        1000.0f + static_cast<float>(i % 500)});
         if (++d > 28) {
             d = 1;
             if (++m > 12) {

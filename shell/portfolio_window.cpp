@@ -33,11 +33,13 @@ enum Column { kSymbol, kName, kFields, kFirst, kLast, kRecords, kFile, kColumns 
 QString Text(const std::string& text) { return QString::fromStdString(text); }
 
 QString DateOf(int day) {
-    return day == 0 ? QString() : QString::asprintf("%04d-%02d-%02d", day / 10000, day / 100 % 100, day % 100);
+    return day == 0 ? QString()
+                    : QString::asprintf("%04d-%02d-%02d", day / 10000, day / 100 % 100, day % 100);
 }
 
 QString Value(float value) {
-    return std::fabs(value) >= 1e7 ? QString::number(double(value), 'f', 0) : QString::number(double(value), 'g', 7);
+    return std::fabs(value) >= 1e7 ? QString::number(double(value), 'f', 0)
+                                   : QString::number(double(value), 'g', 7);
 }
 
 // The fields of a security's records in their order: from EMASTER or
@@ -85,9 +87,8 @@ public:
         m_bars = std::move(bars);
         m_columns.clear();
         for (int f = kDate; f <= kVolume; ++f) {
-            if (f == kDate || std::any_of(m_bars.begin(), m_bars.end(), [&](const PriceBar& b) {
-                    return !std::isnan(ValueOf(b, f));
-                })) {
+            if (f == kDate || std::any_of(m_bars.begin(), m_bars.end(),
+                                          [&](const PriceBar& b) { return !std::isnan(ValueOf(b, f)); })) {
                 m_columns.push_back(f);
             }
         }
@@ -212,7 +213,8 @@ CPortfolioWindow::CPortfolioWindow(CTarvelApp& app, QWidget* parent)
         QString dir = QFileDialog::getExistingDirectory(this, tr("Open Portfolio Folder"), m_dir);
         if (!dir.isEmpty()) OpenPortfolio(dir);
     });
-    m_export = file->addAction(tr("&Export..."), QKeySequence(tr("Ctrl+E")), this, &CPortfolioWindow::OnExport);
+    m_export =
+        file->addAction(tr("&Export..."), QKeySequence(tr("Ctrl+E")), this, &CPortfolioWindow::OnExport);
     file->addSeparator();
     file->addAction(tr("&Close"), QKeySequence::Close, this, &QWidget::close);
     QMenu* edit = menuBar()->addMenu(tr("&Edit"));
@@ -234,7 +236,8 @@ CPortfolioWindow::CPortfolioWindow(CTarvelApp& app, QWidget* parent)
     connect(m_securities->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this] { ShowSecurity(Selected()); });
     m_saveFileName = [this](const QString& suggested) {
-        return QFileDialog::getSaveFileName(this, tr("Export"), suggested, tr("CSV files (*.csv);;All files (*)"));
+        return QFileDialog::getSaveFileName(this, tr("Export"), suggested,
+                                            tr("CSV files (*.csv);;All files (*)"));
     };
     m_editSymbol = [this](QString* symbol, QString* name) {
         QDialog dialog(this);
@@ -282,7 +285,8 @@ void CPortfolioWindow::Reload() {
     const std::string top = dir.ends_with('/') ? dir : dir + "/";
     for (std::size_t i = 0; i < m_listed.size(); ++i) {
         const ListedSecurity& s = m_listed[i];
-        const std::size_t length = s.inXMaster ? 4 * static_cast<std::size_t>(s.fieldCount) : s.record[kRecRecordLength];
+        const std::size_t length =
+            s.inXMaster ? 4 * static_cast<std::size_t>(s.fieldCount) : s.record[kRecRecordLength];
         const long count = CountPriceRecords(m_app.platform(), s.directory, s.dataFile, length);
         auto cell = [](const QString& text, const QVariant& key) {
             auto* item = new QStandardItem(text);
@@ -296,7 +300,9 @@ void CPortfolioWindow::Reload() {
             cell(QString::number(s.fieldCount), s.fieldCount),
             cell(DateOf(s.entry.firstDay), s.entry.firstDay),
             cell(DateOf(s.entry.lastDay), s.entry.lastDay),
-            cell(count == -2 ? tr("damaged") : count < 0 ? tr("missing") : QString::number(count),
+            cell(count == -2 ? tr("damaged")
+                 : count < 0 ? tr("missing")
+                             : QString::number(count),
                  static_cast<qlonglong>(count)),
             cell(Text(s.directory.substr(std::min(top.size(), s.directory.size())) + s.dataFile),
                  static_cast<qlonglong>(i)),
@@ -306,8 +312,8 @@ void CPortfolioWindow::Reload() {
         m_model->appendRow(row);
     }
     m_securities->resizeColumnsToContents();
-    statusBar()->showMessage(m_listed.size() == 1 ? tr("1 security") : tr("%1 securities").arg(m_listed.size()),
-                             5000);
+    statusBar()->showMessage(
+        m_listed.size() == 1 ? tr("1 security") : tr("%1 securities").arg(m_listed.size()), 5000);
     if (keep.isEmpty() || !SelectSymbol(keep)) {
         if (m_proxy->rowCount() > 0) {
             m_securities->setCurrentIndex(m_proxy->index(0, kSymbol));
@@ -347,7 +353,8 @@ void CPortfolioWindow::ShowSecurity(const ListedSecurity* s) {
     bool hasOpenInterest = false;
     if (s != nullptr) {
         const int fieldCount = s->inXMaster ? s->fieldCount : s->record[kRecFieldCount];
-        const std::size_t length = s->inXMaster ? 4 * static_cast<std::size_t>(s->fieldCount) : s->record[kRecRecordLength];
+        const std::size_t length =
+            s->inXMaster ? 4 * static_cast<std::size_t>(s->fieldCount) : s->record[kRecRecordLength];
         CPriceFile file;
         std::string error;
         if (!file.Read(m_app.platform(), s->directory, s->dataFile, length, &error)) {
@@ -402,13 +409,15 @@ void CPortfolioWindow::ShowSecurity(const ListedSecurity* s) {
 
 void CPortfolioWindow::UpdateActions() {
     const bool chosen = Selected() != nullptr;
-    const bool top = chosen && Selected()->directory == (m_dir.endsWith('/') ? m_dir : m_dir + '/').toStdString();
+    const bool top =
+        chosen && Selected()->directory == (m_dir.endsWith('/') ? m_dir : m_dir + '/').toStdString();
     m_export->setEnabled(chosen);
     // Renaming and removing reach the portfolio's own securities, not those
     // of its sub-portfolios.
     m_rename->setEnabled(top);
     m_remove->setEnabled(top);
-    const std::string what = m_dir.isEmpty() ? std::string() : UndoableChange(m_app.platform(), m_dir.toStdString());
+    const std::string what =
+        m_dir.isEmpty() ? std::string() : UndoableChange(m_app.platform(), m_dir.toStdString());
     m_undo->setEnabled(!what.empty());
     m_undo->setText(what.empty() ? tr("&Undo") : tr("&Undo %1").arg(Text(what)));
 }
@@ -420,8 +429,8 @@ void CPortfolioWindow::OnExport() {
     if (path.isEmpty()) return;
     QSaveFile out(path);
     if (!out.open(QIODevice::WriteOnly)) {
-        m_app.prompt().MessageBox("Cannot write to " + path.toStdString() + ": " + out.errorString().toStdString(),
-                                  kMbOk);
+        m_app.prompt().MessageBox(
+            "Cannot write to " + path.toStdString() + ": " + out.errorString().toStdString(), kMbOk);
         return;
     }
     QString text;
@@ -435,8 +444,8 @@ void CPortfolioWindow::OnExport() {
     }
     out.write(text.toUtf8());
     if (!out.commit()) {
-        m_app.prompt().MessageBox("Cannot write to " + path.toStdString() + ": " + out.errorString().toStdString(),
-                                  kMbOk);
+        m_app.prompt().MessageBox(
+            "Cannot write to " + path.toStdString() + ": " + out.errorString().toStdString(), kMbOk);
         return;
     }
     statusBar()->showMessage(tr("Exported %1 to %2").arg(Text(s->entry.symbol), path), 5000);
@@ -460,7 +469,8 @@ void CPortfolioWindow::OnRemove() {
     const ListedSecurity* s = Selected();
     if (s == nullptr || !m_remove->isEnabled()) return;
     const std::string symbol = s->entry.symbol;
-    if (m_app.prompt().MessageBox("Remove " + symbol + " (" + s->entry.name + ") from " + m_dir.toStdString() +
+    if (m_app.prompt().MessageBox("Remove " + symbol + " (" + s->entry.name + ") from " +
+                                      m_dir.toStdString() +
                                       "? Its price records go with it; Edit > Undo brings them back.",
                                   kMbYesNo) != kIdYes) {
         return;
@@ -474,7 +484,9 @@ void CPortfolioWindow::OnCheck() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const PortfolioCheck check = CheckPortfolioFiles(m_app.platform(), m_dir.toStdString());
     QApplication::restoreOverrideCursor();
-    auto count = [](int n, const char* one, const char* many) { return std::to_string(n) + " " + (n == 1 ? one : many); };
+    auto count = [](int n, const char* one, const char* many) {
+        return std::to_string(n) + " " + (n == 1 ? one : many);
+    };
     std::string text = m_dir.toStdString() + ": " + count(check.securities, "security", "securities") +
                        " checked; " + count(check.Problems(), "problem", "problems") + ", " +
                        count(check.Warnings(), "warning", "warnings") + ".";

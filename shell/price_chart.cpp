@@ -59,9 +59,12 @@ struct DateStep {
 };
 
 QString DayLabel(int day) {
-    return QString::number(day % 100) + " " + kMonths[day / 100 % 100 - 1] + " " + QString::number(day / 10000);
+    return QString::number(day % 100) + " " + kMonths[day / 100 % 100 - 1] + " " +
+           QString::number(day / 10000);
 }
-QString MonthLabel(int day) { return QString(kMonths[day / 100 % 100 - 1]) + " " + QString::number(day / 10000); }
+QString MonthLabel(int day) {
+    return QString(kMonths[day / 100 % 100 - 1]) + " " + QString::number(day / 10000);
+}
 QString YearLabel(int day) { return QString::number(day / 10000); }
 
 const DateStep kDateSteps[] = {
@@ -190,7 +193,9 @@ void CPriceChart::Render(QPainter& p, const QRect& rect) {
         most = std::max(most, c.volume);
     }
     if (!(top >= bottom)) top = bottom = 0;
-    const double pad = top > bottom ? (top - bottom) * 0.05 : 1.0;
+    // Room above and below, never too little to tell the two apart.
+    const double pad = std::max({(static_cast<double>(top) - bottom) * 0.05,
+                                 std::max(std::fabs(double(top)), std::fabs(double(bottom))) * 1e-6, 1e-6});
     const double priceTop = top + pad, priceBottom = bottom - pad;
 
     const bool volume = most > 0;
@@ -199,14 +204,18 @@ void CPriceChart::Render(QPainter& p, const QRect& rect) {
         prices.setBottom(m_plot.top() + m_plot.height() * 3 / 4 - 4);
         volumes = QRect(m_plot.left(), prices.bottom() + 8, width, m_plot.bottom() - prices.bottom() - 8);
     }
-    auto yOf = [&](double v) { return prices.bottom() - (v - priceBottom) * prices.height() / (priceTop - priceBottom); };
+    auto yOf = [&](double v) {
+        return prices.bottom() - (v - priceBottom) * prices.height() / (priceTop - priceBottom);
+    };
 
     // Price grid and labels.
     const QColor grid = pal.color(QPalette::Mid).lighter(150);
     const double step = NiceStep(priceTop - priceBottom, 5);
     p.setFont(font());
-    for (auto k = static_cast<int>(std::ceil(priceBottom / step)); k * step <= priceTop; ++k) {
-        const double v = k * step;
+    const double firstTick = std::ceil(priceBottom / step);
+    const bool ticks = step > 0 && std::isfinite(firstTick) && (priceTop - priceBottom) / step < 50;
+    for (int k = 0; ticks && (firstTick + k) * step <= priceTop; ++k) {
+        const double v = (firstTick + k) * step;
         const int y = static_cast<int>(yOf(v));
         p.setPen(grid);
         p.drawLine(m_plot.left(), y, m_plot.right(), y);
@@ -216,8 +225,9 @@ void CPriceChart::Render(QPainter& p, const QRect& rect) {
     }
 
     // Date axis: ticks where the chosen period changes, labels apart enough.
-    const double daysShown = std::max(1.0, static_cast<double>(Serial(m_bars[static_cast<std::size_t>(hi - 1)].day) -
-                                                               Serial(m_bars[static_cast<std::size_t>(lo)].day)));
+    const double daysShown =
+        std::max(1.0, static_cast<double>(Serial(m_bars[static_cast<std::size_t>(hi - 1)].day) -
+                                          Serial(m_bars[static_cast<std::size_t>(lo)].day)));
     const double daysPerPixel = daysShown / width;
     const DateStep* dateStep = &kDateSteps[std::size(kDateSteps) - 1];
     for (const DateStep& s : kDateSteps) {
@@ -307,8 +317,8 @@ void CPriceChart::Render(QPainter& p, const QRect& rect) {
         p.setPen(QPen(pal.color(QPalette::Text), 1, Qt::DashLine));
         p.drawLine(m_mouseX, m_plot.top(), m_mouseX, m_plot.bottom());
         p.setPen(pal.color(QPalette::Text));
-        p.drawText(QRect(m_plot.left(), rect.top(), rect.width(), kTextHeight), Qt::AlignLeft | Qt::AlignVCenter,
-                   TextAt(m_mouseX));
+        p.drawText(QRect(m_plot.left(), rect.top(), rect.width(), kTextHeight),
+                   Qt::AlignLeft | Qt::AlignVCenter, TextAt(m_mouseX));
     }
 }
 

@@ -1,8 +1,9 @@
+#include "shell/portfolio_window.h"
+
 #include <QImage>
 #include <QPainter>
 #include <filesystem>
 
-#include "shell/portfolio_window.h"
 #include "tests/cli/cli_runner.h"
 #include "tests/gui/gui_test_support.h"
 
@@ -15,9 +16,9 @@ namespace {
 struct CPortfolioFixture : test::CAppFixture {
     CPortfolioFixture() : window(app) {
         for (const char* file : {"acme-daily.csv", "bond-index.csv", "wheat-futures.txt"}) {
-            const std::string symbol = std::string(file).substr(0, 4) == "whea" ? "WHEAT"
+            const std::string symbol = std::string(file).substr(0, 4) == "whea"   ? "WHEAT"
                                        : std::string(file).substr(0, 4) == "bond" ? "BOND"
-                                                                                   : "ACME";
+                                                                                  : "ACME";
             test::Outcome o = test::Cli(
                 {"convert", std::string(TARVEL_EXAMPLES_DIR "/") + file, "--out", pf, "--symbol", symbol});
             if (o.status != 0) qFatal("%s", o.err.c_str());
@@ -108,9 +109,19 @@ private slots:
         QCOMPARE(chart.Last() - chart.First(), 5.0);
         draw();
         QVERIFY(!chart.AxisLabels().isEmpty());
-        QVERIFY2(chart.AxisLabels().front().contains(' '), qPrintable(chart.AxisLabels().front()));  // "3 May 2080"
-        QVERIFY2(chart.TextAt(chart.width() - 80).startsWith("2080-06-"), qPrintable(chart.TextAt(chart.width() - 80)));
+        QVERIFY2(chart.AxisLabels().front().contains(' '),
+                 qPrintable(chart.AxisLabels().front()));  // "3 May 2080"
+        QVERIFY2(chart.TextAt(chart.width() - 80).startsWith("2080-06-"),
+                 qPrintable(chart.TextAt(chart.width() - 80)));
         QVERIFY(chart.TextAt(-5).isEmpty());
+        // The largest numbers a price file holds, and a flat line, draw too.
+        for (float value : {1.7e38f, -1.7e38f, 0.0f}) {
+            chart.SetBars({{20240102, NAN, NAN, NAN, value, NAN}, {20240103, NAN, NAN, NAN, value, NAN}});
+            draw();
+            QVERIFY(chart.TextAt(chart.width() / 2).startsWith("2024-01-0"));
+        }
+        chart.SetBars({{20240102, NAN, NAN, NAN, 1.7e38f, NAN}, {20240103, NAN, NAN, NAN, -1.7e38f, NAN}});
+        draw();
     }
 
     void renamesRemovesChecksExportsAndUndoes() {
@@ -131,7 +142,8 @@ private slots:
         f.window.OnRemove();
         QCOMPARE(f.Column(0), (QStringList{"BND", "WHEAT"}));
         QCOMPARE(f.prompt.shown.back().text,
-                 "Remove ACME (ACME) from " + f.pf + "? Its price records go with it; Edit > Undo brings them back.");
+                 "Remove ACME (ACME) from " + f.pf +
+                     "? Its price records go with it; Edit > Undo brings them back.");
         QCOMPARE(f.window.UndoAction()->text(), QString("&Undo Removal of ACME"));
         f.window.UndoAction()->trigger();
         QCOMPARE(f.Column(0), (QStringList{"ACME", "BND", "WHEAT"}));
