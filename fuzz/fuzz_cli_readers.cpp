@@ -1,4 +1,6 @@
-// tarvel-cli list and export over arbitrary MASTER, F1.DAT and F1.DOP files.
+// tarvel-cli list, export and check over arbitrary MASTER, F1.DAT and F1.DOP
+// files, then undo over an arbitrary undo record (the bytes of F1.DOP), and
+// rename and remove: none may crash or hang.
 #include <sstream>
 #include <string>
 #include <vector>
@@ -17,10 +19,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string_view rest = bytes.substr(masterSize);
     fuzz::Write(dir + "/F1.DAT", rest.substr(0, rest.size() * 3 / 4));
     fuzz::Write(dir + "/F1.DOP", rest.substr(rest.size() * 3 / 4));
+    fuzz::Write(dir + "/MASTER.~UR", rest.substr(rest.size() * 3 / 4));
     std::string symbol(bytes.substr(0, std::min<std::size_t>(bytes.size(), 3)));
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"tarvel-cli", "list", dir},
-          std::vector<std::string>{"tarvel-cli", "export", dir, symbol}}) {
+          std::vector<std::string>{"tarvel-cli", "export", dir, symbol},
+          std::vector<std::string>{"tarvel-cli", "check", dir},
+          std::vector<std::string>{"tarvel-cli", "undo", dir},
+          std::vector<std::string>{"tarvel-cli", "rename", dir, symbol, "--symbol", "NEW"},
+          std::vector<std::string>{"tarvel-cli", "remove", dir, symbol}}) {
         std::vector<const char*> argv;
         for (const std::string& a : args) argv.push_back(a.c_str());
         std::ostringstream out, err;

@@ -1,7 +1,7 @@
 // A valid portfolio of two securities in MASTER and EMASTER and one in
 // XMASTER whose MASTER, F1.DAT, EMASTER or XMASTER the fuzzer's bytes
 // damage; then a conversion (a new security, or newer rows for the XMASTER
-// one), `list` and `export`. None may crash, touch a file outside the
+// one), `list`, `check` and `export`. None may crash, touch a file outside the
 // portfolio, or change an earlier security's files, and undo must put back
 // every byte a conversion changed.
 //
@@ -93,6 +93,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     int result = Convert(input, out, update ? "XXA" : "NEW", false, update);
     Cli({"list", out});
+    Cli({"check", out});
+    Cli({"check", out, "--json"});
     Cli({"export", out, "AAA", "--output", dir + "/export.csv"});
     Cli({"export", out, "NEW"});
     // Damaged directory files may name the security otherwise (an update
