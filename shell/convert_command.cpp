@@ -50,6 +50,9 @@ void CTarvelView::OnSettings() {
 
     QApplication::setOverrideCursor(Qt::WaitCursor);
     if (job.Run() == 0) {
+        AppendPortfolioLink(
+            QStringLiteral("Show %1 in the portfolio window").arg(QString::fromStdString(settings.strSymbol)),
+            QString::fromStdString(settings.strPathOut));
         AppendToLog(QStringLiteral("\r\nConversion completed successfully!"));
         m_beep();
     } else {

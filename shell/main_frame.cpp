@@ -41,6 +41,7 @@ CMainFrame::CMainFrame(CTarvelApp& app)
     setWindowTitle(QString::fromLatin1(res::kAppTitle));
     setWindowIcon(QIcon(QStringLiteral(":/icons/tarvel.png")));
     setCentralWidget(m_pView);
+    m_pView->m_openPortfolio = [this](const QString& dir) { OnPortfolio(dir); };
     setAcceptDrops(true);
     CreateActions();
     CreateMenus();
@@ -133,7 +134,7 @@ void CMainFrame::CreateMenus() {
     QMenu* viewMenu = menuBar()->addMenu(tr("&View"));
     viewMenu->addAction(action(ID_VIEW_CLEARWINDOW));
     QAction* portfolio =
-        viewMenu->addAction(tr("&Portfolio..."), QKeySequence(tr("Ctrl+P")), this, &CMainFrame::OnPortfolio);
+        viewMenu->addAction(tr("&Portfolio..."), QKeySequence(tr("Ctrl+P")), this, [this] { OnPortfolio(); });
     portfolio->setStatusTip(
         tr("Show the securities of a portfolio, chart their prices, rename, remove or undo"));
 
@@ -145,8 +146,8 @@ void CMainFrame::CreateMenus() {
 
 CMainFrame::~CMainFrame() = default;
 
-void CMainFrame::OnPortfolio() {
-    QString dir = m_portfolio ? m_portfolio->Directory() : QString();
+void CMainFrame::OnPortfolio(const QString& chosen) {
+    QString dir = !chosen.isEmpty() ? chosen : m_portfolio ? m_portfolio->Directory() : QString();
     if (dir.isEmpty() && m_app.m_pSettings != nullptr) {
         const std::string out = LoadConversionSettings(*m_app.m_pSettings).strPathOut;
         if (!out.empty() && m_app.platform().FindName(out, kMasterName)) dir = QString::fromStdString(out);

@@ -49,9 +49,10 @@ public:
     bool InHelpMode() const { return m_bHelpMode; }
     // Opens the first local file of a drop, once the drop has returned.
     bool OnDropFiles(const QMimeData* mime);
-    // View > Portfolio: the portfolio window on the folder conversions go
-    // to, or on one the user chooses when that holds no portfolio.
-    void OnPortfolio();
+    // View > Portfolio: the portfolio window on `dir`, else on the one it
+    // shows, else on the folder conversions go to, else on one the user
+    // chooses.
+    void OnPortfolio(const QString& dir = QString());
     CPortfolioWindow* portfolioWindow() const { return m_portfolio.get(); }
 
 protected:

@@ -2,7 +2,9 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QMouseEvent>
 #include <QScrollBar>
+#include <QTextCharFormat>
 #include <QTextCursor>
 
 #include "convert/row_reader.h"
@@ -22,6 +24,37 @@ CTarvelView::CTarvelView(CTarvelApp& app, QWidget* parent)
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setUndoRedoEnabled(false);
     setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+}
+
+void CTarvelView::AppendPortfolioLink(const QString& text, const QString& portfolio) {
+    AppendToLog(QStringLiteral("\r\n"));
+    QTextCursor end(document());
+    end.movePosition(QTextCursor::End);
+    QTextCharFormat link;
+    link.setAnchor(true);
+    link.setAnchorHref(QStringLiteral("portfolio:") + portfolio);
+    link.setForeground(palette().color(QPalette::Link));
+    link.setFontUnderline(true);
+    end.insertText(text, link);
+    end.setCharFormat(QTextCharFormat());
+    document()->setModified(false);
+}
+
+QString CTarvelView::PortfolioLinkAt(const QPoint& pos) const {
+    const QString href = anchorAt(pos);
+    return href.startsWith(QLatin1String("portfolio:")) ? href.mid(10) : QString();
+}
+
+void CTarvelView::mouseMoveEvent(QMouseEvent* event) {
+    QPlainTextEdit::mouseMoveEvent(event);
+    viewport()->setCursor(PortfolioLinkAt(event->pos()).isEmpty() ? Qt::IBeamCursor : Qt::PointingHandCursor);
+}
+
+void CTarvelView::mouseReleaseEvent(QMouseEvent* event) {
+    QPlainTextEdit::mouseReleaseEvent(event);
+    const QString portfolio = PortfolioLinkAt(event->pos());
+    if (event->button() == Qt::LeftButton && !portfolio.isEmpty() && m_openPortfolio)
+        m_openPortfolio(portfolio);
 }
 
 void CTarvelView::AppendToLog(const QString& text) {

@@ -18,6 +18,12 @@ public:
     // Appends `text` at the end ("\r\n" is a line end), scrolls to it and
     // leaves the document unmodified.
     void AppendToLog(const QString& text);
+    // Appends `text` on a line of its own as a link that opens the portfolio
+    // window on `portfolio`.
+    void AppendPortfolioLink(const QString& text, const QString& portfolio);
+    // The portfolio a link of the log at `pos` (viewport coordinates) opens;
+    // empty when there is none.
+    QString PortfolioLinkAt(const QPoint& pos) const;
     void OnClearWindow();
     // Whether "Settings..." is enabled: a file has been opened.
     bool OnUpdateSettings() const { return !m_strPathIn.isEmpty(); }
@@ -37,6 +43,12 @@ public:
     std::function<void()> m_onPathChanged;
     // The information beep of a successful conversion; tests count it.
     std::function<void()> m_beep;
+    // Opens the portfolio window on a folder; the main window sets it.
+    std::function<void(const QString&)> m_openPortfolio;
+
+protected:
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     CTarvelApp& m_app;

@@ -2,6 +2,7 @@
 #include <filesystem>
 
 #include "res/resource_ids.h"
+#include "shell/portfolio_window.h"
 #include "shell/settings_dialog.h"
 #include "tests/gui/gui_test_support.h"
 #include "tests/support/portfolio_check.h"
@@ -154,6 +155,17 @@ private slots:
         QCOMPARE(test::CheckPortfolio(portfolio), std::string());
         QCOMPARE(test::ReadFile(portfolio + "/F1.DAT").size(), size_t(3 * 28));
         QCOMPARE(store.GetString("Convert", "PathIn", ""), name);
+        // The log links to the portfolio: a click opens the portfolio window on it.
+        f.frame().show();
+        QTextCursor link = f.view().document()->find(QStringLiteral("in the portfolio window"));
+        QVERIFY2(!link.isNull(), qPrintable(f.view().toPlainText()));
+        link.setPosition(link.selectionStart() - 2);
+        const QPoint at = f.view().cursorRect(link).center();
+        QCOMPARE(f.view().PortfolioLinkAt(at), QString::fromStdString(portfolio));
+        QTest::mouseClick(f.view().viewport(), Qt::LeftButton, {}, at);
+        QVERIFY(f.frame().portfolioWindow() != nullptr);
+        QCOMPARE(f.frame().portfolioWindow()->Directory(), QString::fromStdString(portfolio));
+        QCOMPARE(f.frame().portfolioWindow()->SecurityRows()->rowCount(), 1);
     }
 
     void openingTheSameFileAgainConvertsAgain() {
