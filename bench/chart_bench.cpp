@@ -2,16 +2,24 @@
 // number of records in view, in every style: 65,534 records (the most a
 // price file holds) against 250 (a year of days) drawn in the same run, so
 // that the ratio says what the decimation to the pixel width saves.
-// Runs on the offscreen platform; draws into an image the size of a large
-// window.
+// And how long the portfolio window takes to open a portfolio of 2,000
+// securities against one of 20. Runs on the offscreen platform; draws into
+// an image the size of a large window.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
 #include <QImage>
 #include <QPainter>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 
+#include "shell/portfolio_window.h"
 #include "shell/price_chart.h"
+#include "shell/qt_prompt.h"
+#include "shell/tarvel_app.h"
 
 namespace {
 
@@ -50,8 +58,40 @@ void BM_DrawChart(benchmark::State& state) {
     }
 }
 
+// A portfolio of `count` securities of 250 days each, made once by tarvel-cli.
+std::string Portfolio(int count) {
+    const std::string base =
+        std::filesystem::temp_directory_path() / ("tarvel-bench-pf-" + std::to_string(count));
+    if (std::filesystem::exists(base + "/pf/MASTER")) return base + "/pf";
+    std::filesystem::remove_all(base);
+    std::filesystem::create_directories(base + "/in");
+    for (int i = 0; i < count; ++i) {
+        std::ofstream file(base + "/in/S" + std::to_string(i) + ".csv");
+        file << "Date,Open,High,Low,Close,Volume\n";
+        for (int d = 0; d < 250; ++d)
+            file << 2020 + d / 336 << "-" << 1 + d % 336 / 28 << "-" << 1 + d % 28 << ",10,12,9,11,"
+                 << 100 + d << "\n";
+    }
+    const std::string command =
+        std::string(TARVEL_CLI_PATH) + " convert " + base + "/in --out " + base + "/pf >/dev/null 2>&1";
+    if (std::system(command.c_str()) != 0) std::abort();
+    return base + "/pf";
+}
+
+void BM_OpenPortfolio(benchmark::State& state) {
+    const QString dir = QString::fromStdString(Portfolio(static_cast<int>(state.range(0))));
+    auto platform = tarvel::MakePosixPlatform();
+    tarvel::CQtPrompt prompt;
+    tarvel::CTarvelApp app(*platform, prompt);
+    for (auto _ : state) {
+        tarvel::CPortfolioWindow window(app);
+        if (!window.OpenPortfolio(dir)) std::abort();
+    }
+}
+
 }  // namespace
 
+BENCHMARK(BM_OpenPortfolio)->Arg(20)->Arg(2000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DrawChart)
     ->ArgsProduct({{250, 65534}, {0, 1, 2}})
     ->ArgNames({"records", "style"})
