@@ -91,6 +91,10 @@ int main(int argc, char** argv) {
     window->resize(1000, 620);
     window->SelectSymbol(QStringLiteral("ACME"));
     window->ChartStyle()->setCurrentIndex(2);
+    window->show();
+    QTest::qWait(200);
+    // The crosshair two thirds along the chart.
+    QTest::mouseMove(window->Chart(), QPoint(window->Chart()->width() * 2 / 3, window->Chart()->height() / 2));
     Save(*window, out + QStringLiteral("/portfolio-window.png"));
     return converted ? 0 : 1;
 }
