@@ -84,9 +84,12 @@ int CConverter::ParseInput() {
         if (decoded.m_kind == CDecodedRow::Kind::kBlank) continue;
         if (decoded.m_bHasDateColumn) {
             std::string_view dateText = decoded.m_dateText;
+            // A footer or note among the rows ("Downloaded from ... as of
+            // 12/06/2024") is no row: skipped and counted, as an unreadable
+            // row is, rather than failing the file.
             if (dateText.size() >= 20) {
-                return Fail("The date in line " + std::to_string(lineNumber) +
-                            " is too long to be a date.\nNothing was converted.");
+                Skip(lineNumber, "its date field is too long to be a date");
+                continue;
             }
             if (!firstRowSeen) {
                 firstRowSeen = true;

@@ -94,7 +94,8 @@ int main(int argc, char** argv) {
     window->show();
     QTest::qWait(200);
     // The crosshair two thirds along the chart.
-    QTest::mouseMove(window->Chart(), QPoint(window->Chart()->width() * 2 / 3, window->Chart()->height() / 2));
+    QTest::mouseMove(window->Chart(),
+                     QPoint(window->Chart()->width() * 2 / 3, window->Chart()->height() / 2));
     Save(*window, out + QStringLiteral("/portfolio-window.png"));
     return converted ? 0 : 1;
 }

@@ -22,8 +22,8 @@ std::string Rows(int first, int count, int seed = 0) {
     for (int day = first; day < first + count; ++day) {
         char date[16];
         std::snprintf(date, sizeof date, "2024-%02d-%02d", 1 + day / 28, 1 + day % 28);
-        text += std::string(date) + "," + std::to_string(10 + seed) + ",11,9,10," +
-                std::to_string(100 + day) + "\n";
+        text += std::string(date) + "," + std::to_string(10 + seed) + "," + std::to_string(12 + seed) +
+                ",9," + std::to_string(11 + seed) + "," + std::to_string(100 + day) + "\n";
     }
     return text;
 }
@@ -51,11 +51,13 @@ protected:
         const std::string folder = *s_env / "base-input";
         fs::create_directories(folder);
         for (int i = 0; i < 253; ++i) test::WriteFile(folder + "/" + Symbol(i) + ".csv", Rows(0, 20, i));
-        ASSERT_EQ(Cli({"convert", folder, "--out", *s_env / "base"}).status, 0);
+        s_made = Cli({"convert", folder, "--out", *s_env / "base"}).status == 0;
         for (int i = 0; i < 4; ++i) s_env->Write("batch/X" + std::to_string(i) + ".csv", Rows(5, 9, i));
     }
     static void TearDownTestSuite() { delete s_env; }
     void SetUp() override {
+        // A failure here fails each test; one in SetUpTestSuite would skip them.
+        ASSERT_TRUE(s_made) << "the portfolio of 253 securities could not be made";
         fs::remove_all(m_pf);
         fs::copy(*s_env / "base", m_pf);
     }
@@ -64,9 +66,11 @@ protected:
     }
 
     static test::CSettingsEnv* s_env;
+    static bool s_made;
     const std::string m_pf = *s_env / "pf";
 };
 test::CSettingsEnv* MaintainTest::s_env = nullptr;
+bool MaintainTest::s_made = false;
 
 TEST_F(MaintainTest, UndoPutsBackEveryByteOfEachKindOfChange) {
     const std::string batch = *s_env / "batch";

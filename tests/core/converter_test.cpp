@@ -155,13 +155,6 @@ TEST_F(ConversionTest, RefusesWhatTheChecksFindAndChangesNothing) {
                  "You specified a character-separated date format\nbut only numeric date characters were "
                  "found.");
          }},
-        {"a long date",
-         [](ConversionTest& t, CConverter&) {
-             test::WriteFile(t.m_input, "010500,1,2,3,4,5,6\n01234567890123456789,1\n");
-         },
-         [](ConversionTest&) {
-             return std::string("The date in line 2 is too long to be a date.\nNothing was converted.");
-         }},
         {"only a header",
          [](ConversionTest& t, CConverter& j) {
              test::WriteFile(t.m_input, "Date,Open,High,Low,Close,Volume,OI\n");
