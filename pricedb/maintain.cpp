@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "pricedb/journal.h"
 #include "pricedb/open_portfolio.h"
 #include "pricedb/portfolio_check.h"
 
@@ -17,8 +18,11 @@ std::unique_ptr<CPortfolio> OpenWholePortfolio(CPlatform& platform, CPrompt& pro
         return nullptr;
     // A change to a damaged portfolio could bury the damage deeper.
     PortfolioCheck check = CheckPortfolioFiles(platform, dir);
-    auto problem =
-        std::find_if(check.findings.begin(), check.findings.end(), [](const auto& f) { return !f.warning; });
+    // Kept files that no record names are no damage: the commit removes them.
+    auto problem = std::find_if(check.findings.begin(), check.findings.end(), [](const PortfolioFinding& f) {
+        return !f.warning &&
+               !(f.file.size() > 4 && EqualIgnoringAsciiCase(f.file.substr(f.file.size() - 4), kKeptSuffix));
+    });
     if (problem != check.findings.end()) {
         prompt.MessageBox(dir + " is damaged (" + problem->file + ": " + problem->text +
                               "; tarvel-cli check " + dir + " lists every problem). Nothing was changed.",

@@ -464,6 +464,15 @@ int CPortfolio::StageRemove(const Entry& entry) {
         std::optional<std::string> name = m_platform.FindName(m_strDirectory, wanted);
         if (!name) continue;
         const std::string path = JoinPath(m_strDirectory, *name);
+        // A link would be kept as a link, and undo puts back only files.
+        if (CPlatform::FileInfo info = m_platform.Examine(path); info.symbolicLink || !info.regular) {
+            m_prompt.MessageBox("The price file " + path + " is " +
+                                    (info.symbolicLink ? "a symbolic link" : "not a regular file") +
+                                    "; Tarvel does not remove it. " + entry.security.symbol +
+                                    " was not removed.",
+                                kMbOk);
+            return 1;
+        }
         Bytes bytes;
         if (CStatus status = ReadFileBytes(m_platform, path, &bytes, kUndoRecordReadLimit * 4); !status) {
             m_prompt.MessageBox(OpenFailureMessage(status, "Cannot read", path) + " " +
@@ -530,14 +539,35 @@ int CPortfolio::StageRename(const Entry& entry, const std::string& symbol, const
     } else if (!IsValidUtf8(symbol) || !IsValidUtf8(name)) {
         problem = "A symbol or name must be UTF-8 text.";
     }
-    // Another security that a conversion of `symbol` would take for a duplicate.
+    if (problem.empty() && symbol == entry.security.symbol && name == entry.security.name)
+        problem = entry.security.symbol + " has that symbol and name already.";
+    // Another security that a conversion of `symbol` would take for a
+    // duplicate, or that a look-up of the new name would find instead.
     for (const Entry& e : s.entries) {
         if (!problem.empty()) break;
         if (&e == &entry) continue;
-        const bool taken = e.inXMaster ? EqualIgnoringAsciiCase(e.security.symbol, symbol)
-                                       : MasterRecordMatches(&s.master[e.index * kMasterRecordSize], symbol);
-        if (taken)
+        auto matches = [&](const std::string& text) {
+            return e.inXMaster ? EqualIgnoringAsciiCase(e.security.symbol, text) ||
+                                     EqualIgnoringAsciiCase(e.security.name, text)
+                               : MasterRecordMatches(&s.master[e.index * kMasterRecordSize], text);
+        };
+        if (matches(symbol)) {
             problem = symbol + " is taken: " + e.security.symbol + " (" + e.security.name + ") has it.";
+        } else if (!name.empty() && !EqualIgnoringAsciiCase(name, symbol) && matches(name)) {
+            problem = "The name " + name + " would find " + e.security.symbol + " (" + e.security.name +
+                      ") as well.";
+        }
+    }
+    // A sub-portfolio's securities count as a conversion counts them.
+    if (problem.empty() && HasSubPortfolios()) {
+        MasterRecordBytes found;
+        std::string where, unread;
+        // A match in this MASTER is the security itself, or one found above.
+        const std::string top = m_strDirectory.ends_with('/') ? m_strDirectory : m_strDirectory + "/";
+        if (FindSecurity(m_platform, m_strDirectory, symbol, &found, &where, &unread) == kFindFound &&
+            where != top) {
+            problem = symbol + " is taken: a security of " + where + " has it.";
+        }
     }
     if (!problem.empty()) {
         m_prompt.MessageBox(problem + " " + entry.security.symbol + " was not renamed.", kMbOk);

@@ -107,6 +107,19 @@ bool CPortfolio::RecordUndo(UndoRecord* undo, std::vector<JournalStep>* first, b
                 }
             }
         }
+        // Kept files that no record names any more (the record lost) go too.
+        std::vector<std::string> names;
+        m_platform.ListDirectory(m_strDirectory, &names);
+        for (const std::string& name : names) {
+            if (name.size() <= 4 || !EqualIgnoringAsciiCase(name.substr(name.size() - 4), kKeptSuffix))
+                continue;
+            const std::string stem = name.substr(0, name.size() - 4);
+            const bool priceFile = FileNumberOf(stem, ".DAT") != 0 || FileNumberOf(stem, ".DOP") != 0 ||
+                                   FileNumberOf(stem, ".MWD", 65535) != 0;
+            const bool listed = std::any_of(first->begin(), first->end(),
+                                            [&](const JournalStep& step) { return step.to == name; });
+            if (priceFile && !listed) first->push_back({false, "", name, true});
+        }
     }
     for (const State::Removed& removed : s.removed) {
         first->push_back({true, removed.name, removed.name + kKeptSuffix});
@@ -158,7 +171,8 @@ bool CPortfolio::RecordUndo(UndoRecord* undo, std::vector<JournalStep>* first, b
                                : m_platform.FindName(m_strDirectory, kEMasterName).value_or(kEMasterName),
                   before.hasEMaster && !m_bNewMaster, before.emaster, s.emasterChanged, s.emaster);
     const std::string backupName = masterName + ".BAK";
-    if (undo->Find(backupName) == nullptr || backup) {
+    // MASTER.BAK only when the change writes it: undo leaves it alone else.
+    if (backup) {
         const std::string path = JoinPath(m_strDirectory, backupName);
         CPlatform::FileInfo info = m_platform.Examine(path);
         Bytes old;
@@ -265,14 +279,38 @@ int CPortfolio::Commit(bool backup) {
         m_platform.FindName(m_strDirectory, kUndoRecordName).value_or(kUndoRecordName);
     const bool hadRecord = m_platform.Examine(JoinPath(m_strDirectory, recordName)).exists;
     if (undoable) {
-        if (CStatus status = stageDirectoryFile(recordName, EncodeUndoRecord(undo), !hadRecord); !status) {
+        // A new record: it keeps no permissions of the old one, which may
+        // have been made unreadable.
+        const std::string recordTemp = JoinPath(m_strDirectory, recordName + kTempSuffix);
+        staged.Add(recordTemp);
+        if (CStatus status = WriteNewFile(m_platform, recordTemp, EncodeUndoRecord(undo)); !status)
             return FailWrite(JoinPath(m_strDirectory, recordName), status);
-        }
+        steps.push_back({hadRecord, recordName + kTempSuffix, recordName});
     } else if (hadRecord) {
         // An older record would undo the wrong change.
         steps.push_back({false, "", recordName, true});
     }
     steps.insert(steps.begin(), first.begin(), first.end());
+    // The undo record and kept files are replaced or removed by the journal:
+    // something else under those names (a directory, a link) would stop it
+    // after its commit point, so it stops the commit now.
+    for (const JournalStep& step : steps) {
+        const bool ours =
+            EqualIgnoringAsciiCase(step.to, recordName) ||
+            (step.to.size() > 4 && EqualIgnoringAsciiCase(step.to.substr(step.to.size() - 4), kKeptSuffix));
+        CPlatform::FileInfo info = m_platform.Examine(JoinPath(m_strDirectory, step.to));
+        if (ours && (info.symbolicLink || (info.exists && !info.regular))) {
+            m_prompt.MessageBox(
+                JoinPath(m_strDirectory, step.to) +
+                    " is in the way: Tarvel keeps a file of its own under that name, and it is "
+                    "not a regular file. Remove or rename it; nothing was changed.",
+                kMbOk);
+            *m_state = *m_committed;
+            DropOps(0);
+            m_nStagedBytes = 0;
+            return 1;
+        }
+    }
     if (s.masterChanged) {
         if (CStatus status = stageDirectoryFile(masterName, s.master, m_bNewMaster); !status) {
             return FailWrite(m_strMasterPath, status);

@@ -201,7 +201,10 @@ int UndoLastChange(CPlatform& platform, CPrompt& prompt, const std::string& dire
                 same = FileIs(platform, path, f.size, f.hash, f.kind == 'C' ? &current[i] : nullptr);
         }
         if (!same) {
-            return refuse(path + " is not as the last change (" + record.what +
+            // A kept file that is gone or changed is the one to name.
+            const std::string named =
+                f.kind == 'K' && !info.exists && !info.symbolicLink ? path + kKeptSuffix : path;
+            return refuse(named + " is not as the last change (" + record.what +
                           ") left it; undoing that change would lose what changed it since. Nothing was "
                           "undone.");
         }

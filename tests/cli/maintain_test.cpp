@@ -184,6 +184,10 @@ TEST_F(MaintainTest, RenameAndRemoveRefuseAsAConversionWouldAndChangeNothing) {
         {{"rename", "PF", "NOPE", "--name", "x"},
          "PF holds no security with the symbol NOPE. Nothing was renamed."},
         {{"remove", "PF", "S001", "NOPE"}, "PF holds no security with the symbol NOPE. Nothing was removed."},
+        {{"rename", "PF", "S001", "--symbol", "S001"},
+         "S001 has that symbol and name already. S001 was not renamed."},
+        {{"rename", "PF", "S001", "--name", "s002"},
+         "The name s002 would find S002 (S002) as well. S001 was not renamed."},
     };
     for (const auto& c : cases) {
         std::vector<std::string> args = c.args;
@@ -197,6 +201,28 @@ TEST_F(MaintainTest, RenameAndRemoveRefuseAsAConversionWouldAndChangeNothing) {
         EXPECT_EQ(o.err, "Tarvel: " + message + "\n");
         EXPECT_EQ(test::Snapshot(m_pf), before);
     }
+    // A price file that is a link is not taken away: undo could not bring it back.
+    fs::rename(m_pf + "/F2.DAT", m_pf + "/real.DAT");
+    fs::create_symlink(m_pf + "/real.DAT", m_pf + "/F2.DAT");
+    Outcome linked = Cli({"remove", m_pf, "S001"});
+    EXPECT_EQ(linked.err,
+              "Tarvel: The price file " + m_pf +
+                  "/F2.DAT is a symbolic link; Tarvel does not remove it. S001 was not removed.\n");
+    fs::remove(m_pf + "/F2.DAT");
+    fs::rename(m_pf + "/real.DAT", m_pf + "/F2.DAT");
+    // Something else where Tarvel keeps its undo record stops a conversion
+    // before its commit.
+    fs::remove(m_pf + "/MASTER.~UR");
+    fs::create_directory(m_pf + "/MASTER.~UR");
+    const Files kept = test::Snapshot(m_pf);
+    Outcome blocked = Cli({"convert", Input("NEW.csv", Rows(0, 3)), "--out", m_pf});
+    EXPECT_EQ(blocked.status, 1);
+    EXPECT_EQ(blocked.err,
+              "Tarvel: " + m_pf +
+                  "/MASTER.~UR is in the way: Tarvel keeps a file of its own under that name, and it "
+                  "is not a regular file. Remove or rename it; nothing was changed.\n");
+    EXPECT_EQ(test::Snapshot(m_pf), kept);
+    fs::remove(m_pf + "/MASTER.~UR");
     // A damaged portfolio is not changed further.
     fs::remove(m_pf + "/F9.DAT");
     Outcome o = Cli({"remove", m_pf, "S001"});
