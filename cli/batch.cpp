@@ -178,7 +178,11 @@ int CBatch::Run() {
 
 void CBatch::RefuseFilesOfOneSymbol() {
     std::map<std::string, std::vector<std::string>> bySymbol;
-    for (const std::string& file : m_files) bySymbol[SymbolKey(SymbolFromFileName(file))].push_back(file);
+    for (const std::string& file : m_files) {
+        // A name that makes no symbol is refused on its own, for its name.
+        if (std::string symbol = SymbolFromFileName(file); !symbol.empty())
+            bySymbol[SymbolKey(symbol)].push_back(file);
+    }
     std::set<std::string> refused;
     for (auto& [symbol, files] : bySymbol) {
         if (files.size() < 2) continue;

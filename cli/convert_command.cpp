@@ -32,9 +32,11 @@ std::string ColumnOption(int field) {
 
 // Sets in *settings what detection says of `input`: the layout, the symbol
 // (the file's one ticker, else its name) and the current directory as the
-// portfolio. Returns kReady, or kExitFailed after a message on `prompt`.
+// portfolio. Returns kReady, kExitFailed after a message on `prompt`, or
+// kExitUsage after one on `err` when the file's name makes no symbol and
+// --symbol was not given.
 int DetectSettings(const ConvertOptions& o, const std::string& input, CPlatform& platform, CPrompt& prompt,
-                   PreparedJob* job, CConversionSettings* settings) {
+                   std::ostream& err, PreparedJob* job, CConversionSettings* settings) {
     CConversionSettings& s = *settings;
     CDetectedLayout& layout = job->layout;
     // The input must open before its layout can tell anything.
@@ -76,6 +78,11 @@ int DetectSettings(const ConvertOptions& o, const std::string& input, CPlatform&
     } else {
         job->symbolSource = std::filesystem::path(input).stem().string();
         s.strSymbol = SymbolFromFileName(input);
+        if (!*o.symbolOption && layout.m_tickers.size() < 2 && s.strSymbol.empty()) {
+            err << "tarvel-cli: the name of " << input
+                << " says no symbol (a download's name, a date or a copy number); give --symbol\n";
+            return kExitUsage;
+        }
         if (!*o.symbolOption && layout.m_tickers.size() < 2 &&
             std::filesystem::path(input).stem().string().size() > s.strSymbol.size()) {
             prompt.MessageBox("The symbol is " + s.strSymbol + ", the file's name cut to " +
@@ -250,7 +257,7 @@ int PrepareJob(const ConvertOptions& o, const std::string& input, CPlatform& pla
     CConversionSettings s = saved;
     CDetectedLayout& layout = job->layout;
     if (detect) {
-        int status = DetectSettings(o, input, platform, prompt, job, &s);
+        int status = DetectSettings(o, input, platform, prompt, err, job, &s);
         if (status != kReady) return status;
     } else if (batch) {
         job->symbolSource = std::filesystem::path(input).stem().string();

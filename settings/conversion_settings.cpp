@@ -96,16 +96,42 @@ std::string UpperSymbol(const std::string& text) {
     return AsciiUpper(text);
 }
 
+bool NameMakesSymbol(std::string_view stem) {
+    std::string word;
+    for (char c : stem) {
+        if (c != ' ' && c != '_' && c != '-')
+            word += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    }
+    // What a download is called when the site names no security.
+    for (const char* generic :
+         {"historicaldata", "historicalprices", "download", "data", "export", "quotes", "table", "chart"}) {
+        if (word == generic) return false;
+    }
+    // A browser's copy number: "ACME (1)".
+    if (stem.ends_with(")") && stem.rfind(" (") != std::string_view::npos) return false;
+    // A date or a date range: six digits in a row, or 2024-01-05.
+    int digits = 0, dated = 0;
+    for (std::size_t i = 0; i < stem.size(); ++i) {
+        digits = stem[i] >= '0' && stem[i] <= '9' ? digits + 1 : 0;
+        if (digits >= 6) return false;
+        if (i >= 9 && stem[i - 5] == '-' && stem[i - 2] == '-') ++dated;
+    }
+    return dated == 0 && !word.empty();
+}
+
 std::string SymbolFromFileName(const std::string& path) {
-    std::string symbol = UpperSymbol(std::filesystem::path(path).stem().string());
+    const std::string stem = std::filesystem::path(path).stem().string();
+    if (!NameMakesSymbol(stem)) return {};
+    std::string symbol = UpperSymbol(stem);
     return std::string(CutToCharBoundary(symbol, kMaxSymbolBytes));
 }
 
 CConversionSettings PresetFromLayout(const CConversionSettings& saved, const CDetectedLayout& layout,
                                      const std::string& pathIn, bool masterInPathOut) {
     CConversionSettings s = saved;
-    std::string symbol = SymbolFromFileName(pathIn);
-    if (!symbol.empty()) s.strSymbol = symbol;
+    // A name that makes no symbol leaves the Symbol empty: the saved one is
+    // another file's.
+    s.strSymbol = SymbolFromFileName(pathIn);
     s.nExist = masterInPathOut ? 0 : 1;
     if (!layout.m_bFound) return s;
     s.nDelimiter = DelimiterValue(layout.m_cDelimiter);

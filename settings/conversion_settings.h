@@ -63,8 +63,8 @@ void FillConverter(const CConversionSettings& settings, const std::string& pathI
                    CConverter& job);
 
 // The settings the dialog opens with for the file at `pathIn`: `saved`, with
-// the symbol made from the file's name (SymbolFromFileName; the saved one
-// when the name makes none), "Use Existing Master" exactly when
+// the symbol made from the file's name (SymbolFromFileName; empty when the
+// name makes none), "Use Existing Master" exactly when
 // `masterInPathOut` says the saved directory holds a MASTER, and, when the
 // layout was found, what detection found: fields and columns, delimiter,
 // decimal comma, rows to skip, and the date format unless detection left the
@@ -77,8 +77,15 @@ CConversionSettings PresetFromLayout(const CConversionSettings& saved, const CDe
 // bytes, only its ASCII letters raised.
 std::string UpperSymbol(const std::string& text);
 
+// Whether a file's name (without directory and extension) can stand for a
+// symbol: not what sites call a download that names no security
+// (HistoricalData, download, data, export, quotes, ...), nor one carrying a
+// date or date range or a browser's copy number ("ACME (1)").
+bool NameMakesSymbol(std::string_view stem);
+
 // The file's name without its directory and its last extension, upper-cased
-// and cut to at most kMaxSymbolBytes bytes at a whole character.
+// and cut to at most kMaxSymbolBytes bytes at a whole character; empty when
+// the name makes no symbol.
 std::string SymbolFromFileName(const std::string& path);
 
 // Messages of the checks.

@@ -260,7 +260,9 @@ TEST(ManySecurities, OddNamesFailAloneOrKeepTheirBytes) {
     test::WriteFile(folder + "/caf\xE9.csv", DailyCsv(2, 0, 2));
     Outcome batch = Cli({"convert", folder, "--out", out});
     EXPECT_EQ(batch.status, 1);
-    EXPECT_NE(batch.err.find("/ .csv: --symbol: give a symbol that is not blank"), std::string::npos)
+    EXPECT_NE(
+        batch.err.find("/ .csv says no symbol (a download's name, a date or a copy number); give --symbol"),
+        std::string::npos)
         << batch.err;
     EXPECT_EQ(batch.out, "Converted 1 file (2 rows) into 1 security; 1 failed: see above.\n");
     Outcome json = Cli({"list", out, "--json"});

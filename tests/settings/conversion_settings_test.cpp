@@ -154,8 +154,10 @@ TEST(PresetFromLayout, PutsWhatDetectionFoundOverTheSavedSettings) {
          0, 0, "X.Y", "1000100", "1111211"},
         {"not found keeps the reading settings", none, "/in/long-file-name-here.txt", false, "YYMMDD", 1, 0,
          1, 4, 1, "LONG-FILE-NAME", "1111111", "1234567"},
-        {"a name without a stem keeps the saved symbol", german, "/in/", true, "DD_MM_CCYY", 3, 1, 1, 1, 0,
-         "OLD", "1111110", "1234561"},
+        {"a name without a stem leaves the symbol empty", german, "/in/", true, "DD_MM_CCYY", 3, 1, 1, 1, 0,
+         "", "1111110", "1234561"},
+        {"a download's name leaves the symbol empty", german, "/in/HistoricalData.csv", true, "DD_MM_CCYY", 3,
+         1, 1, 1, 0, "", "1111110", "1234561"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -184,6 +186,23 @@ TEST(SymbolFromFileName, UpperCasesTheStemAndCutsItAtAWholeCharacter) {
     EXPECT_EQ(SymbolFromFileName("b\xC3\xB6rse-frankfurt.csv"), "B\xC3\x96RSE-FRANKFU");
     EXPECT_EQ(SymbolFromFileName("abcdefghijklm\xC3\xB6.csv"), "ABCDEFGHIJKLM");
     EXPECT_EQ(SymbolFromFileName("/data/"), "");
+}
+
+}  // namespace
+}  // namespace tarvel
+
+namespace tarvel {
+namespace {
+
+// A file's name stands for a symbol unless a site gave it for any download,
+// or it carries a date or a copy number.
+TEST(NameMakesSymbol, TakesTickersAndNotWhatSitesCallEveryDownload) {
+    for (const char* yes : {"ACME", "BRK-A", "^GSPC", "acme_daily", "DAX 30", "prices"})
+        EXPECT_TRUE(NameMakesSymbol(yes)) << yes;
+    for (const char* no :
+         {"HistoricalData", "Historical_Prices", "download", "DATA", "export", "quotes", "table", "chart",
+          "ACME (1)", "HistoricalData_1733500000", "ACME_2020-01-01_2024-12-31", "acme 20240105", "", " "})
+        EXPECT_FALSE(NameMakesSymbol(no)) << no;
 }
 
 }  // namespace
