@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <map>
 #include <set>
 #include <tuple>
@@ -288,7 +289,7 @@ std::string Doubt(const CDetectedLayout& layout, const std::vector<Cells>& rows,
                 if (c >= rows[i].size() || !ReadPriceNumber(rows[i][c], layout.m_bDecimalComma, &value))
                     continue;
                 ++all;
-                fractions += value != static_cast<float>(static_cast<long long>(value)) ? 1 : 0;
+                fractions += std::floor(value) != value ? 1 : 0;
             }
             if (!few(fractions, all)) {
                 return "no header names the columns, and " + column(layout.m_nFieldColumn[f]) +
