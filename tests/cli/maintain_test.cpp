@@ -20,7 +20,7 @@ using Files = std::map<std::string, std::string>;
 std::string Rows(int first, int count, int seed = 0) {
     std::string text = "Date,Open,High,Low,Close,Volume\n";
     for (int day = first; day < first + count; ++day) {
-        char date[16];
+        char date[32];
         std::snprintf(date, sizeof date, "2024-%02d-%02d", 1 + day / 28, 1 + day % 28);
         text += std::string(date) + "," + std::to_string(10 + seed) + "," + std::to_string(12 + seed) +
                 ",9," + std::to_string(11 + seed) + "," + std::to_string(100 + day) + "\n";
@@ -30,7 +30,7 @@ std::string Rows(int first, int count, int seed = 0) {
 
 // S000, S001, ...: the batch converts them in this order, into F1, F2, ...
 std::string Symbol(int i) {
-    char text[8];
+    char text[16];
     std::snprintf(text, sizeof text, "S%03d", i);
     return text;
 }
