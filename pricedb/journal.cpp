@@ -9,6 +9,10 @@
 
 namespace tarvel {
 
+bool IsKeptName(std::string_view name) {
+    return name.size() > 4 && EqualIgnoringAsciiCase(name.substr(name.size() - 4), kKeptSuffix);
+}
+
 std::string JournalText(const std::vector<JournalStep>& steps) {
     std::string text;
     for (const JournalStep& step : steps) {
@@ -77,8 +81,7 @@ namespace {
 // file of these kept for undo.
 bool IsPortfolioFileName(const std::string& name) {
     std::string_view stem = name;
-    if (stem.size() > 4 && EqualIgnoringAsciiCase(stem.substr(stem.size() - 4), kKeptSuffix))
-        stem.remove_suffix(4);
+    if (IsKeptName(stem)) stem.remove_suffix(4);
     for (const char* file : {kMasterName, kEMasterName, kXMasterName, "MASTER.BAK", kUndoRecordName}) {
         if (EqualIgnoringAsciiCase(stem, file)) return true;
     }

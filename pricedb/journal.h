@@ -20,6 +20,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/file_util.h"
@@ -34,6 +35,8 @@ inline constexpr const char* kJournalName = "MASTER.~JN";
 // A file a change removed or replaced is kept under its name with this
 // suffix until the next change, so that undo can bring it back.
 inline constexpr const char* kKeptSuffix = ".~UN";
+// Whether `name` (or a path ending in it) is a file kept for undo.
+bool IsKeptName(std::string_view name);
 // What undo needs to put back the last change (pricedb/undo.h).
 inline constexpr const char* kUndoRecordName = "MASTER.~UR";
 
@@ -49,6 +52,26 @@ std::string JournalText(const std::vector<JournalStep>& steps);
 // Reads `bytes` as a journal into *steps (appended). False when they are not
 // a whole journal of ours; *steps may then hold some of its lines.
 bool ParseJournal(const Bytes& bytes, std::vector<JournalStep>* steps);
+
+// The files a commit has written or renamed into place so far, removed
+// again when it gives up before its commit point (the object goes without
+// ForgetAll()).
+class CStagedFiles {
+public:
+    explicit CStagedFiles(CPlatform& platform) : m_platform(platform) {}
+    ~CStagedFiles() {
+        for (const std::string& path : m_paths) m_platform.Remove(path);
+    }
+    CStagedFiles(const CStagedFiles&) = delete;
+    CStagedFiles& operator=(const CStagedFiles&) = delete;
+    void Add(const std::string& path) { m_paths.push_back(path); }
+    void Forget(const std::string& path) { std::erase(m_paths, path); }
+    void ForgetAll() { m_paths.clear(); }
+
+private:
+    CPlatform& m_platform;
+    std::vector<std::string> m_paths;
+};
 
 // Carries out, in order, the renames whose source is still there and the
 // removals of files that are; a step done before is skipped. Stops at the first rename that fails, so that

@@ -19,10 +19,8 @@ std::unique_ptr<CPortfolio> OpenWholePortfolio(CPlatform& platform, CPrompt& pro
     // A change to a damaged portfolio could bury the damage deeper.
     PortfolioCheck check = CheckPortfolioFiles(platform, dir);
     // Kept files that no record names are no damage: the commit removes them.
-    auto problem = std::find_if(check.findings.begin(), check.findings.end(), [](const PortfolioFinding& f) {
-        return !f.warning &&
-               !(f.file.size() > 4 && EqualIgnoringAsciiCase(f.file.substr(f.file.size() - 4), kKeptSuffix));
-    });
+    auto problem = std::find_if(check.findings.begin(), check.findings.end(),
+                                [](const PortfolioFinding& f) { return !f.warning && !IsKeptName(f.file); });
     if (problem != check.findings.end()) {
         prompt.MessageBox(dir + " is damaged (" + problem->file + ": " + problem->text +
                               "; tarvel-cli check " + dir + " lists every problem). Nothing was changed.",

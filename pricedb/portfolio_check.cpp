@@ -216,7 +216,7 @@ void CChecker::Run() {
     for (const std::string& name : m_names) {
         if (EqualIgnoringAsciiCase(name, kJournalName) || EqualIgnoringAsciiCase(name, kUndoRecordName))
             continue;
-        if (name.size() > 4 && EqualIgnoringAsciiCase(name.substr(name.size() - 4), kKeptSuffix)) {
+        if (IsKeptName(name)) {
             if (kept.count(name) == 0) Problem(name, "kept for an undo that no undo record names");
             continue;
         }

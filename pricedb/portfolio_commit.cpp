@@ -24,23 +24,6 @@ UndoFile UndoEntry(char kind, std::string name, std::uint64_t size = 0, std::uin
 
 std::string BaseName(const std::string& path) { return std::filesystem::path(path).filename().string(); }
 
-// Undoes the steps of one AddSecurity that went wrong: removes the files it
-// renamed into place and its temporaries.
-class CStagedFiles {
-public:
-    explicit CStagedFiles(CPlatform& platform) : m_platform(platform) {}
-    ~CStagedFiles() {
-        for (const std::string& path : m_paths) m_platform.Remove(path);
-    }
-    void Add(const std::string& path) { m_paths.push_back(path); }
-    void Forget(const std::string& path) { std::erase(m_paths, path); }
-    void ForgetAll() { m_paths.clear(); }
-
-private:
-    CPlatform& m_platform;
-    std::vector<std::string> m_paths;
-};
-
 }  // namespace
 
 CStatus CPortfolio::FinishPendingJournal() {
@@ -111,8 +94,7 @@ bool CPortfolio::RecordUndo(UndoRecord* undo, std::vector<JournalStep>* first, b
         std::vector<std::string> names;
         m_platform.ListDirectory(m_strDirectory, &names);
         for (const std::string& name : names) {
-            if (name.size() <= 4 || !EqualIgnoringAsciiCase(name.substr(name.size() - 4), kKeptSuffix))
-                continue;
+            if (!IsKeptName(name)) continue;
             const std::string stem = name.substr(0, name.size() - 4);
             const bool priceFile = FileNumberOf(stem, ".DAT") != 0 || FileNumberOf(stem, ".DOP") != 0 ||
                                    FileNumberOf(stem, ".MWD", 65535) != 0;
@@ -295,9 +277,7 @@ int CPortfolio::Commit(bool backup) {
     // something else under those names (a directory, a link) would stop it
     // after its commit point, so it stops the commit now.
     for (const JournalStep& step : steps) {
-        const bool ours =
-            EqualIgnoringAsciiCase(step.to, recordName) ||
-            (step.to.size() > 4 && EqualIgnoringAsciiCase(step.to.substr(step.to.size() - 4), kKeptSuffix));
+        const bool ours = EqualIgnoringAsciiCase(step.to, recordName) || IsKeptName(step.to);
         CPlatform::FileInfo info = m_platform.Examine(JoinPath(m_strDirectory, step.to));
         if (ours && (info.symbolicLink || (info.exists && !info.regular))) {
             m_prompt.MessageBox(

@@ -47,21 +47,6 @@ bool FileIs(CPlatform& platform, const std::string& path, std::uint64_t size, st
     return true;
 }
 
-// Removes the temporary files of an undo that did not reach its commit.
-class CTemporaries {
-public:
-    explicit CTemporaries(CPlatform& platform) : m_platform(platform) {}
-    ~CTemporaries() {
-        for (const std::string& path : m_paths) m_platform.Remove(path);
-    }
-    void Add(const std::string& path) { m_paths.push_back(path); }
-    void Forget() { m_paths.clear(); }
-
-private:
-    CPlatform& m_platform;
-    std::vector<std::string> m_paths;
-};
-
 }  // namespace
 
 std::uint64_t HashBytes(std::span<const std::uint8_t> bytes, std::uint64_t hash) {
@@ -210,7 +195,7 @@ int UndoLastChange(CPlatform& platform, CPrompt& prompt, const std::string& dire
         }
     }
 
-    CTemporaries temporaries(platform);
+    CStagedFiles temporaries(platform);
     std::vector<JournalStep> steps, removals;
     for (std::size_t i = 0; i < record.files.size(); ++i) {
         const UndoFile& f = record.files[i];
@@ -257,7 +242,7 @@ int UndoLastChange(CPlatform& platform, CPrompt& prompt, const std::string& dire
         return refuse(CannotWriteMessage(status, journal) + " Nothing was undone.");
     }
     // Committed: what follows completes it, now or in the next run.
-    temporaries.Forget();
+    temporaries.ForgetAll();
     *what = record.what;
     CStatus completed = RunJournal(platform, directory, steps);
     if (!completed) completed = RunJournal(platform, directory, steps);

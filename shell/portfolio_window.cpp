@@ -280,6 +280,8 @@ void CPortfolioWindow::Reload() {
     std::string problem;
     const std::string dir = m_dir.toStdString();
     m_listed = ListPortfolio(m_app.platform(), dir, &problem);
+    // The undo record is read once a reload, not at every row chosen.
+    m_strUndoable = Text(UndoableChange(m_app.platform(), dir));
     if (!problem.empty()) statusBar()->showMessage(Text(problem));
     m_model->removeRows(0, m_model->rowCount());
     const std::string top = dir.ends_with('/') ? dir : dir + "/";
@@ -416,10 +418,8 @@ void CPortfolioWindow::UpdateActions() {
     // of its sub-portfolios.
     m_rename->setEnabled(top);
     m_remove->setEnabled(top);
-    const std::string what =
-        m_dir.isEmpty() ? std::string() : UndoableChange(m_app.platform(), m_dir.toStdString());
-    m_undo->setEnabled(!what.empty());
-    m_undo->setText(what.empty() ? tr("&Undo") : tr("&Undo %1").arg(Text(what)));
+    m_undo->setEnabled(!m_strUndoable.isEmpty());
+    m_undo->setText(m_strUndoable.isEmpty() ? tr("&Undo") : tr("&Undo %1").arg(m_strUndoable));
 }
 
 void CPortfolioWindow::OnExport() {

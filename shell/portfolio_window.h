@@ -63,6 +63,7 @@ private:
 
     CTarvelApp& m_app;
     QString m_dir;
+    QString m_strUndoable;  // what Edit > Undo undoes, as the last reload found it
     std::vector<ListedSecurity> m_listed;
     QStandardItemModel* m_model;
     QSortFilterProxyModel* m_proxy;
