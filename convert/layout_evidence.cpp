@@ -10,7 +10,7 @@
 namespace tarvel {
 
 std::string LayoutDoubt(const CDetectedLayout& layout, const std::vector<std::vector<std::string>>& rows,
-                  const std::vector<std::size_t>& data, bool named, std::size_t headerFields) {
+                        const std::vector<std::size_t>& data, bool named, std::size_t headerFields) {
     const auto dc = static_cast<std::size_t>(layout.m_nFieldColumn[kDate]);
     auto column = [](int c) { return "column " + std::to_string(c + 1); };
     // A few rows of many may disagree (a bad print, a holiday row); of a
