@@ -44,23 +44,38 @@ std::vector<std::string_view> SplitLines(std::string_view text, bool cut) {
 
 // The formats (bit n-1 for format n) that read `cell` as a day.
 unsigned DateFormatsOf(std::string_view cell) {
-    // Most cells are prices: no date is shorter than six characters or
-    // begins with anything but a digit, so those are passed by at once.
+    // Most cells are prices: no date is shorter than six characters, so
+    // those are passed by at once.
     std::string_view trimmed = TrimBlanks(cell);
-    if (trimmed.size() < 6 || !IsAsciiDigit(trimmed.front())) return 0;
+    if (trimmed.size() < 6) return 0;
     std::string_view date = SplitDateTime(trimmed).date;
     if (date.empty() || date.size() >= 20 || date.find(':') != std::string_view::npos) return 0;
-    // A date is six or eight digits, or three runs of digits between two
+    unsigned formats = 0;
+    CalendarDate day;
+    auto tryFormat = [&](int format) {
+        if (ReadDateText(date, format, &day) == DateStatus::kRead) formats |= 1u << (format - 1);
+    };
+    const bool letters = std::any_of(date.begin(), date.end(), [](char c) {
+        return IsAsciiLetter(c) || static_cast<unsigned char>(c) >= 0x80;
+    });
+    if (letters) {
+        for (int format : {kDayMonthNameFormat, kMonthNameDayFormat, kYearMonthNameFormat}) tryFormat(format);
+        return formats;
+    }
+    if (!IsAsciiDigit(date.front())) return 0;
+    // A date is digits only, or three runs of digits between two
     // separators: anything else (a price such as 100.25) needs no format tried.
     std::size_t separators = 0;
     for (char c : date) separators += IsAsciiDigit(c) ? 0 : 1;
     if (separators != 0 && separators != 2) return 0;
-    if (separators == 0 && date.size() != 6 && date.size() != 8) return 0;
-    unsigned formats = 0;
-    CalendarDate day;
-    for (int format = 1; format <= kDateFormatCount; ++format) {
-        if ((separators == 0) != IsNumericOnlyFormat(format)) continue;
-        if (ReadDateText(date, format, &day) == DateStatus::kRead) formats |= 1u << (format - 1);
+    if (separators == 0) {
+        // Seconds since 1970 from 1973 on, or milliseconds from 1973 on.
+        if (date.size() == 9 || date.size() == 10) tryFormat(kEpochFormat);
+        if (date.size() == 12 || date.size() == 13) tryFormat(kEpochMsFormat);
+        if (date.size() != 6 && date.size() != 8) return formats;
+    }
+    for (int format = 1; format <= kDigitDateFormatCount; ++format) {
+        if ((separators == 0) == IsNumericOnlyFormat(format)) tryFormat(format);
     }
     return formats;
 }
@@ -80,9 +95,9 @@ std::string NormalName(std::string_view name) {
         if (c == '<' || c == '>' || c == '.' || c == ' ' || c == '_' || c == '-' || c == '"' || c == '*')
             continue;
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        // Upper-case umlauts of the German names, in UTF-8.
-        if (c == '\xC3' && i + 1 < name.size() &&
-            (name[i + 1] == '\x96' || name[i + 1] == '\x84' || name[i + 1] == '\x9C')) {
+        // Upper-case Latin-1 letters (Ö, É, Á, ...), in UTF-8.
+        if (c == '\xC3' && i + 1 < name.size() && static_cast<unsigned char>(name[i + 1]) <= 0x9E &&
+            name[i + 1] != '\x97') {
             normal += c;
             normal += static_cast<char>(name[++i] + 0x20);
             continue;
@@ -94,8 +109,11 @@ std::string NormalName(std::string_view name) {
 
 enum Role { kUnknown = -1, kRoleTime = kFieldCount, kRoleTicker, kRolePeriod, kRoleIgnored };
 // Names that may stand for the close, best first.
-constexpr std::string_view kCloseNames[] = {"close",  "schluss",   "schlusskurs", "close/last", "last",
-                                            "latest", "lastprice", "settle",      "price"};
+constexpr std::string_view kCloseNames[] = {
+    "close",    "schluss", "schlusskurs", "cl\xC3\xB4ture", "cloture", "cierre",
+    "chiusura", "slot",    "slotkoers",   "close/last",     "last",    "latest",
+    "ltp",      "letzter", "dernier",     "\xC3\xBAltimo",  "ultimo",  "laatste",
+    "settle",   "price",   "kurs",        "prix",           "precio",  "prezzo"};
 
 struct NamedRole {
     std::string_view name;
@@ -109,10 +127,38 @@ constexpr NamedRole kNames[] = {
     {"open", kOpen},
     {"eröffnung", kOpen},
     {"eroeffnung", kOpen},
+    {"fecha", kDate},
+    {"data", kDate},
+    {"erster", kOpen},
+    {"ouverture", kOpen},
+    {"apertura", kOpen},
+    {"openingskoers", kOpen},
     {"high", kHigh},
     {"hoch", kHigh},
+    {"plushaut", kHigh},
+    {"m\xC3\xA1ximo", kHigh},
+    {"maximo", kHigh},
+    {"massimo", kHigh},
+    {"hoog", kHigh},
     {"low", kLow},
     {"tief", kLow},
+    {"plusbas", kLow},
+    {"m\xC3\xADnimo", kLow},
+    {"minimo", kLow},
+    {"laag", kLow},
+    {"st\xC3\xBC"
+     "cke",
+     kVolume},
+    {"volumi", kVolume},
+    {"adjusted", kRoleIgnored},
+    {"average", kRoleIgnored},
+    {"totaltradedquantity", kVolume},
+    {"tradedquantity", kVolume},
+    {"tottrdqty", kVolume},
+    {"quantity", kVolume},
+    {"variation", kRoleIgnored},
+    {"var%", kRoleIgnored},
+    {"var", kRoleIgnored},
     {"volume", kVolume},
     {"vol", kVolume},
     {"volumen", kVolume},
@@ -154,6 +200,8 @@ constexpr NamedRole kNames[] = {
 
 int RoleOf(std::string_view name, int* closeRank) {
     std::string normal = NormalName(name);
+    // "OPEN PRICE", "Close Price": the field before the word.
+    if (normal.size() > 5 && normal.ends_with("price")) normal.resize(normal.size() - 5);
     for (std::size_t i = 0; i < std::size(kCloseNames); ++i) {
         if (normal == kCloseNames[i]) {
             *closeRank = static_cast<int>(i);
@@ -253,8 +301,12 @@ Candidate Evaluate(const std::vector<std::string_view>& lines, char delimiter) {
     }
     const int most = *std::max_element(reads.begin() + 1, reads.end());
     auto viable = [&](int f) { return reads[static_cast<std::size_t>(f)] == most; };
+    // A month name or an epoch number reads under one format only.
+    for (int f = kDigitDateFormatCount + 1; f <= kDateFormatCount; ++f) {
+        if (viable(f)) layout.m_nDateFormat = f;
+    }
     int byOrder[3] = {0, 0, 0};
-    for (int f = kDateFormatCount; f >= 1; --f) {
+    for (int f = kDigitDateFormatCount; f >= 1 && layout.m_nDateFormat == 0; --f) {
         // Scanning down, a format with century digits (even) beats its pair.
         if (!viable(f)) continue;
         int& slot = byOrder[static_cast<int>(OrderOf(f))];
@@ -280,7 +332,9 @@ Candidate Evaluate(const std::vector<std::string_view>& lines, char delimiter) {
             ymd = 0;
         }
     }
-    if (ymd != 0) {
+    if (layout.m_nDateFormat != 0) {
+        // decided above
+    } else if (ymd != 0) {
         layout.m_nDateFormat = ymd;
     } else if (mdy != 0 && dmy != 0) {
         layout.m_bDayMonthUndecided = true;
@@ -373,7 +427,18 @@ Candidate Evaluate(const std::vector<std::string_view>& lines, char delimiter) {
             bool other = static_cast<int>(c) == layout.m_nTimeColumn ||
                          static_cast<int>(c) == layout.m_nTickerColumn ||
                          static_cast<int>(c) == layout.m_nPeriodColumn || roles[c] == kRoleIgnored;
-            if (c != dc && !other && most80(numbers, c)) columns.push_back(static_cast<int>(c));
+            // A second column of dates (a bar's close time) is no price.
+            int dated = 0;
+            for (std::size_t i : data) dated += c < formats[i].size() && formats[i][c] != 0 ? 1 : 0;
+            if (c != dc && !other && most80(numbers, c) && !most80(std::vector<int>(width, dated), c))
+                columns.push_back(static_cast<int>(c));
+        }
+        if (columns.size() > 6) {
+            layout.m_failure = DetectFailure::kNoPrices;
+            layout.m_strReason = "no header names the columns, and " + std::to_string(columns.size()) +
+                                 " columns beside the dates hold numbers: which is the close cannot be told; "
+                                 "give --close-col and the other column options";
+            return result;
         }
         static constexpr std::array<std::array<int, 6>, 7> kOrders = {{
             {},
@@ -402,14 +467,26 @@ Candidate Evaluate(const std::vector<std::string_view>& lines, char delimiter) {
     std::map<std::string, std::set<std::string>> timesOfDate;
     for (std::size_t i : data) {
         const Cells& row = rows[i];
+        std::string dayKey;
         DateAndTime dt = SplitDateTime(row[dc]);
         std::string_view time = dt.time;
+        std::string epochTime;
+        if (IsEpochFormat(layout.m_nDateFormat)) {
+            const std::int64_t second = EpochSecondOfDay(dt.date, layout.m_nDateFormat);
+            if (second < 0) continue;
+            CalendarDate day;
+            ReadDateText(dt.date, layout.m_nDateFormat, &day);
+            epochTime = std::to_string(second);
+            time = epochTime;
+            dt.date = {};
+            dayKey = std::to_string(day.year * 10000 + day.month * 100 + day.day);
+        }
         if (layout.m_nTimeColumn != kNoColumn &&
             static_cast<std::size_t>(layout.m_nTimeColumn) < row.size()) {
             time = row[static_cast<std::size_t>(layout.m_nTimeColumn)];
         }
         if (!time.empty()) {
-            auto& seen = timesOfDate[std::string(dt.date)];
+            auto& seen = timesOfDate[dt.date.empty() ? dayKey : std::string(dt.date)];
             seen.emplace(time);
             if (seen.size() > 1) layout.m_bIntraday = true;
         }

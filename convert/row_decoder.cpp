@@ -66,6 +66,11 @@ void CRowDecoder::Decode(std::string_view line, bool tooLong, CDecodedRow* row) 
                         "the date in " + Column(dateColumn) + " lies outside 1900-01-01 to 2140-06-04");
     }
     row->m_bDateRead = true;
+    if (IsEpochFormat(m_job.m_nDateFormat) && m_job.m_nTimeColumn == kNoColumn) {
+        // Bars within one day differ in their second of the day.
+        m_epochTime = std::to_string(EpochSecondOfDay(row->m_dateText, m_job.m_nDateFormat));
+        row->m_time = m_epochTime;
+    }
     for (int field = kOpen; field < kFieldCount; ++field) {
         if (!m_job.m_bFieldOn[field]) continue;
         int column = m_job.m_nFieldColumn[field];

@@ -50,6 +50,7 @@ private:
     CFieldSplitter m_fields;
     int m_nColumnsRead = 0;
     int m_nCount = 0;
+    std::string m_epochTime;  // the second of the day of an epoch date, as m_time's text
 };
 
 }  // namespace tarvel

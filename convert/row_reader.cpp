@@ -221,6 +221,23 @@ bool ReadNumber(std::string_view text, float* result) {
     return true;
 }
 
+namespace {
+
+// The bytes of the thousands separator `text` starts with, or 0: `group`,
+// a blank, an apostrophe or a right single quote (1'234.50), a no-break
+// space (UTF-8 or Latin-1) or a narrow no-break space.
+std::size_t GroupSeparatorWidth(std::string_view text, char group) {
+    static constexpr std::string_view kWide[] = {"\xC2\xA0", "\xE2\x80\xAF", "\xE2\x80\x99"};
+    if (text.empty()) return 0;
+    if (text[0] == group || text[0] == ' ' || text[0] == '\'' || text[0] == '\xA0') return 1;
+    for (std::string_view separator : kWide) {
+        if (text.starts_with(separator)) return separator.size();
+    }
+    return 0;
+}
+
+}  // namespace
+
 bool ReadWrittenNumber(std::string_view text, bool decimalComma, float* value) {
     static constexpr std::string_view kCurrencies[] = {"$", "\xE2\x82\xAC", "\xC2\xA3"};
     auto skipBlanks = [&] {
@@ -260,11 +277,13 @@ bool ReadWrittenNumber(std::string_view text, bool decimalComma, float* value) {
             if (n == room) return false;
             number[n++] = c;
             ++run;
-        } else if (c == group && i + 1 < text.size() && IsAsciiDigit(text[i + 1])) {
+        } else if (std::size_t width = GroupSeparatorWidth(text.substr(i), group);
+                   width != 0 && i + width < text.size() && IsAsciiDigit(text[i + width])) {
             // Groups of three digits after a first group of one to three.
             if (run == 0 || run > 3 || (grouped && run != 3)) return false;
             grouped = true;
             run = 0;
+            i += width - 1;
         } else {
             break;
         }

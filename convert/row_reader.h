@@ -79,7 +79,8 @@ bool ReadNumber(std::string_view text, float* value);
 // Reads a number as prices and volumes are written for people, beyond what
 // ReadNumber takes: a currency sign ($, €, £) before the number, after its
 // sign or after the number; thousands separators between groups of three
-// digits (',' or, under a decimal comma, '.'); a decimal comma instead of the
+// digits (',' or, under a decimal comma, '.'; a blank, an apostrophe, a
+// no-break or narrow no-break space under either); a decimal comma instead of the
 // point when `decimalComma`; and one of K, M, B (thousands, millions,
 // billions, in either case) right after the digits. Returns false, leaving
 // *value as it was, when anything else is left. Without a decimal comma every

@@ -19,6 +19,12 @@ constexpr bool IsAsciiWhitespace(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
 }
 
+// 'A'..'Z' and 'a'..'z'.
+constexpr bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+// 'A'..'Z' lowered to 'a'..'z'; every other byte as it is.
+constexpr char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
 // 'a'..'z' raised to 'A'..'Z'; every other byte as it is.
 constexpr char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
