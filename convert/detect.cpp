@@ -243,9 +243,68 @@ void Weigh(std::string_view cell, Marks* marks) {
     }
 }
 
+// Whether the dates of column `c` run in one order, oldest or newest first,
+// read under the first format that reads them all.
+bool DatesInOrder(const std::vector<Cells>& rows, const std::vector<std::vector<unsigned>>& formats,
+                  std::size_t c) {
+    unsigned common = ~0u;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (c < formats[i].size() && formats[i][c] != 0) common &= formats[i][c];
+    }
+    if (common == 0) return false;
+    int format = 1;
+    while ((common >> (format - 1) & 1) == 0) ++format;
+    std::int32_t last = 0;
+    std::size_t up = 0, down = 0;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        CalendarDate d;
+        if (c >= formats[i].size() || formats[i][c] == 0 ||
+            ReadDateText(rows[i][c], format, &d) != DateStatus::kRead)
+            continue;
+        const std::int32_t day = d.year * 10000 + d.month * 100 + d.day;
+        if (last != 0) {
+            up += day > last ? 1 : 0;
+            down += day < last ? 1 : 0;
+        }
+        last = day;
+    }
+    return std::min(up, down) <= std::max<std::size_t>(1, (up + down) / 50);
+}
+
+// The date column: of the columns that read as dates on nearly as many rows
+// as the best, one named as a date or time rather than anything else, then
+// one whose dates run in order (a count of trades may read as YYMMDD dates,
+// a turnover as seconds since 1970), then the most read, the leftmost.
+int ChooseDateColumn(const std::vector<Cells>& rows, const std::vector<std::vector<unsigned>>& formats,
+                     const std::array<int, kMaxColumns>& dates) {
+    const int most = *std::max_element(dates.begin(), dates.end());
+    int best = 0;
+    std::tuple<bool, bool, bool, int> bestScore{false, false, false, -1};
+    for (std::size_t c = 0; c < dates.size(); ++c) {
+        if (dates[c] == 0 || dates[c] * 10 < most * 9) continue;
+        // The name over the column: the nearest line above its first date.
+        std::size_t first = 0;
+        while (!(c < formats[first].size() && formats[first][c] != 0)) ++first;
+        int role = kUnknown, rank = 0;
+        for (std::size_t h = first; h-- > 0;) {
+            if (rows[h].empty()) continue;
+            if (c < rows[h].size()) role = RoleOf(rows[h][c], &rank);
+            break;
+        }
+        std::tuple<bool, bool, bool, int> score{role == kUnknown || role == kDate || role == kRoleTime,
+                                                role == kDate || role == kRoleTime,
+                                                DatesInOrder(rows, formats, c), dates[c]};
+        if (score > bestScore) {
+            bestScore = score;
+            best = static_cast<int>(c);
+        }
+    }
+    return best;
+}
+
 struct Candidate {
     CDetectedLayout layout;
-    int rowsRead = 0;  // rows whose date column reads
+    int rowsRead = 0;  // rows whose date column reads, and the close when a layout was found
     int numeric = 0;   // numeric columns
 };
 
@@ -272,7 +331,7 @@ Candidate Evaluate(const std::vector<std::string_view>& lines, char delimiter) {
             if (formats[i][c] != 0) ++dates[c];
         }
     }
-    const int dateColumn = static_cast<int>(std::max_element(dates.begin(), dates.end()) - dates.begin());
+    const int dateColumn = ChooseDateColumn(rows, formats, dates);
     if (dates[static_cast<std::size_t>(dateColumn)] == 0) {
         layout.m_failure = DetectFailure::kNoDates;
         layout.m_strReason = "no column reads as dates";
@@ -353,7 +412,13 @@ Candidate Evaluate(const std::vector<std::string_view>& lines, char delimiter) {
     bool lineSeen = false;
     std::size_t headerFields = 0;  // names in the header that names a close
     for (std::size_t h = first; h-- > 0 && !named;) {
-        if (rows[h].empty()) continue;
+        // A header has about as many fields as the rows: a title or a note
+        // ("latest", "Close of trading") names nothing.
+        if (rows[h].size() < 2 || (rows[h].size() == 2 && rows[first].size() > 3)) continue;
+        // Rows apart by tabs are headed by names apart by tabs.
+        if (delimiter == ' ' && lines[first].find('\t') != std::string_view::npos &&
+            lines[h].find('\t') == std::string_view::npos)
+            continue;
         std::vector<int> lineRoles(kMaxColumns, kUnknown), lineRanks(kMaxColumns, 99);
         for (std::size_t c = 0; c < rows[h].size(); ++c) {
             lineRoles[c] = RoleOf(rows[h][c], &lineRanks[c]);
@@ -495,6 +560,15 @@ Candidate Evaluate(const std::vector<std::string_view>& lines, char delimiter) {
             const std::string& period = row[static_cast<std::size_t>(layout.m_nPeriodColumn)];
             if (period != "D" && period != "d") layout.m_bIntraday = true;
         }
+    }
+    // Rows whose close reads too: a footer that splits into words and a
+    // date under a wrong delimiter does not speak for it.
+    const auto cc = static_cast<std::size_t>(layout.m_nFieldColumn[kClose]);
+    result.rowsRead = 0;
+    for (std::size_t i : data) {
+        float close;
+        result.rowsRead +=
+            cc < rows[i].size() && ReadPriceNumber(rows[i][cc], layout.m_bDecimalComma, &close);
     }
     layout.m_bFound = true;
     return result;

@@ -77,7 +77,7 @@ TEST(ReadNumber, ReadsWholeDecimalNumbersOrNumbersAsPeopleWriteThem) {
             EXPECT_EQ(value, -7.0f);
         }
     }
-    EXPECT_EQ(table.size(), 50u);
+    EXPECT_EQ(table.size(), 58u);
     float value = 0.0f;
     EXPECT_FALSE(ReadNumber("123\r", &value));
     ASSERT_TRUE(ReadNumber("-1e39", &value));
