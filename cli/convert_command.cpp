@@ -54,9 +54,7 @@ int DetectSettings(const ConvertOptions& o, const std::string& input, CPlatform&
                             layout.m_failure == DetectFailure::kNoLineEnd ||
                             layout.m_failure == DetectFailure::kNotText;
     if (!layout.m_bFound && !engineSays && !*o.dateFormatOption) {
-        prompt.MessageBox("Cannot tell the layout of " + input + ": " + layout.m_strReason +
-                              ". Give the layout options (see tarvel-cli convert --help).",
-                          kMbOk);
+        prompt.MessageBox(LayoutRefusal(input, layout), kMbOk);
         return kExitFailed;
     }
     if (layout.m_bIntraday) {

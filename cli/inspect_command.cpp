@@ -42,11 +42,12 @@ int RunInspect(const std::string& file, std::ostream& out, std::ostream& err) {
     std::string input = std::filesystem::absolute(file, ec).string();
     if (ec) input = file;
     CDetectedLayout layout = DetectFileLayout(*platform, input);
+    if (layout.m_bFound) out << LayoutOptions(file, layout) << "\n";
+    for (const std::string& line : layout.m_evidence) out << "  " << line << "\n";
     if (!layout.m_bFound) {
-        err << "Tarvel: Cannot tell the layout of " << input << ": " << layout.m_strReason << ".\n";
+        err << "Tarvel: " << LayoutRefusal(input, layout) << "\n";
         return kExitFailed;
     }
-    out << LayoutOptions(file, layout) << "\n";
     if (layout.m_nDateFormat == 0) {
         err << "Tarvel: " << UndecidedDatesMessage(input) << "\n";
         return kExitFailed;

@@ -335,6 +335,7 @@ Candidate Evaluate(const std::vector<std::string_view>& lines, char delimiter) {
     if (dates[static_cast<std::size_t>(dateColumn)] == 0) {
         layout.m_failure = DetectFailure::kNoDates;
         layout.m_strReason = "no column reads as dates";
+        layout.m_strDecidingOptions = "--date-col and --date-format";
         return result;
     }
     const auto dc = static_cast<std::size_t>(dateColumn);
@@ -411,6 +412,7 @@ Candidate Evaluate(const std::vector<std::string_view>& lines, char delimiter) {
     bool named = false;
     bool lineSeen = false;
     std::size_t headerFields = 0;  // names in the header that names a close
+    const Cells* header = nullptr;
     for (std::size_t h = first; h-- > 0 && !named;) {
         // A header has about as many fields as the rows: a title or a note
         // ("latest", "Close of trading") names nothing.
@@ -428,7 +430,10 @@ Candidate Evaluate(const std::vector<std::string_view>& lines, char delimiter) {
             roles = std::move(lineRoles);
             closeRanks = std::move(lineRanks);
         }
-        if (named) headerFields = rows[h].size();
+        if (named) {
+            headerFields = rows[h].size();
+            header = &rows[h];
+        }
         lineSeen = true;
     }
 
@@ -501,8 +506,8 @@ Candidate Evaluate(const std::vector<std::string_view>& lines, char delimiter) {
         if (columns.size() > 6) {
             layout.m_failure = DetectFailure::kNoPrices;
             layout.m_strReason = "no header names the columns, and " + std::to_string(columns.size()) +
-                                 " columns beside the dates hold numbers: which is the close cannot be told; "
-                                 "give --close-col and the other column options";
+                                 " columns beside the dates hold numbers: which is the close cannot be told";
+            layout.m_strDecidingOptions = "--close-col and the other column options";
             return result;
         }
         static constexpr std::array<std::array<int, 6>, 7> kOrders = {{
@@ -520,13 +525,16 @@ Candidate Evaluate(const std::vector<std::string_view>& lines, char delimiter) {
     if (layout.m_nFieldColumn[kClose] == kNoColumn) {
         layout.m_failure = DetectFailure::kNoPrices;
         layout.m_strReason = "no column of prices was found beside the dates";
+        layout.m_strDecidingOptions = "--close-col";
         return result;
     }
-    if (std::string doubt = LayoutDoubt(layout, rows, data, named, headerFields); !doubt.empty()) {
-        layout.m_failure = DetectFailure::kNoPrices;
-        layout.m_strReason = std::move(doubt);
-        return result;
+    std::vector<bool> otherValue(width), numeric(width);
+    for (std::size_t c = 0; c < width; ++c) {
+        otherValue[c] = roles[c] == kRoleIgnored;
+        numeric[c] = most80(numbers, c);
     }
+    DescribeColumns(layout, header, otherValue, numeric, dates[dc], static_cast<int>(data.size()));
+    if (!RowsBearOut(layout, rows, data, named, headerFields)) return result;
 
     // Intraday: several times on one date, or a period other than D.
     std::map<std::string, std::set<std::string>> timesOfDate;
@@ -580,6 +588,13 @@ std::string IntradayMessage(const std::string& path) {
     return path + " holds several rows a day (intraday data); Tarvel writes daily data.";
 }
 
+std::string LayoutRefusal(const std::string& path, const CDetectedLayout& layout) {
+    return "Cannot tell the layout of " + path + ": " + layout.m_strReason +
+           (layout.m_strDecidingOptions.empty()
+                ? "."
+                : "; give " + layout.m_strDecidingOptions + " (see tarvel-cli convert --help).");
+}
+
 std::string UndecidedDatesMessage(const std::string& path) {
     return "The dates in " + path + " could be day-month or month-day; give --date-format.";
 }
@@ -594,6 +609,7 @@ CDetectedLayout DetectLayout(std::string_view head) {
     CDetectedLayout best;
     best.m_failure = lines.empty() ? DetectFailure::kEmpty : DetectFailure::kNoDates;
     best.m_strReason = lines.empty() ? "the file is empty" : "no column reads as dates";
+    best.m_strDecidingOptions = lines.empty() ? "" : "--delimiter, --date-col and --date-format";
     if (lines.empty() && cut) {
         best.m_failure = DetectFailure::kNoLineEnd;
         best.m_strReason = "the file is one line of at least " + std::to_string(head.size()) + " bytes";

@@ -34,6 +34,12 @@ struct CDetectedLayout {
     bool m_bFound = false;
     DetectFailure m_failure = DetectFailure::kNone;
     std::string m_strReason;
+    // The options that would decide what detection could not ("--close-col"),
+    // or empty when no option would (the file must be exported otherwise).
+    std::string m_strDecidingOptions;
+    // What each column was taken for and why, and what the rows showed, a
+    // line each, for a person to read ("column 1 \"Date\": the date, ...").
+    std::vector<std::string> m_evidence;
 
     TextEncoding m_encoding = TextEncoding::kUtf8;
     char m_cDelimiter = ',';  // ',' ';' '\t' ' ' (runs of blanks) or '|'
@@ -66,10 +72,14 @@ struct CDetectedLayout {
     bool IsComplete() const { return m_bFound && m_nDateFormat != 0; }
 };
 
+struct CDetectedLayout;
 // What a conversion says of a file whose rows hold several times a day, and
 // of one whose dates read alike day-month and month-day.
 std::string IntradayMessage(const std::string& path);
 std::string UndecidedDatesMessage(const std::string& path);
+// What a conversion says of a file whose layout detection refused: the
+// reason and the options that decide it.
+std::string LayoutRefusal(const std::string& path, const CDetectedLayout& layout);
 
 // The layout of a file that begins with `head` (its first kDetectBytes bytes,
 // or all of a shorter file). Reads nothing beyond `head`; a last line cut off

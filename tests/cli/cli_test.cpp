@@ -139,7 +139,8 @@ TEST_F(CliTest, SettingsChecksRefuseBeforeAnythingIsWritten) {
 // A file in each shape the usual sources export converts with nothing but
 // the portfolio given, and stores exactly the prices it holds (its sidecar
 // .expected: "YYYY-MM-DD value ..." oldest first, or why it is refused), and
-// one whose rows do not bear out a layout is refused with the reason.
+// one whose rows do not bear out a layout is refused with the reason. Given
+// the layout inspect prints for it, option by option, it converts alike.
 TEST_F(CliTest, FilesFromCommonSourcesConvertWithoutLayoutOptions) {
     namespace fs = std::filesystem;
     auto lines = [](const std::string& text) {
@@ -180,6 +181,17 @@ TEST_F(CliTest, FilesFromCommonSourcesConvertWithoutLayoutOptions) {
             continue;
         }
         ASSERT_EQ(outcome.status, 0) << outcome.err;
+        // The layout inspect names, given in full, stores the same bytes.
+        std::istringstream command(lines(Cli({"inspect", path}).out).at(0));
+        std::vector<std::string> explicitArgs;
+        for (std::string word; command >> word;) explicitArgs.push_back(word);
+        ASSERT_GT(explicitArgs.size(), 2u);
+        explicitArgs.erase(explicitArgs.begin());  // tarvel-cli
+        explicitArgs.insert(explicitArgs.end(), {"--out", out + "-explicit"});
+        fs::remove_all(out + "-explicit");
+        ASSERT_EQ(Cli(explicitArgs).status, 0);
+        for (const char* name : {"MASTER", "F1.DAT", "F1.DOP"})
+            EXPECT_EQ(test::ReadFile(out + "-explicit/" + name), test::ReadFile(out + "/" + name)) << name;
         auto platform = MakePosixPlatform();
         std::vector<ListedSecurity> listed = ListPortfolio(*platform, out);
         ASSERT_EQ(listed.size(), 1u);
@@ -200,7 +212,7 @@ TEST_F(CliTest, FilesFromCommonSourcesConvertWithoutLayoutOptions) {
             }
         }
     }
-    EXPECT_GE(shapes, 25);
+    EXPECT_GE(shapes, 46);
 }
 
 TEST_F(CliTest, InspectSaysTheLayoutAndTheRowsAsStored) {
@@ -214,11 +226,29 @@ TEST_F(CliTest, InspectSaysTheLayoutAndTheRowsAsStored) {
         "tarvel-cli convert " + m_input +
             " --delimiter comma --date-format CCYY_MM_DD --skip 1 --date-col 1 --open-col 2 "
             "--high-col 3 --low-col 4 --close-col 5 --volume-col 6 --no-oi\n"
+            "  column 1 \"Date\": the date, read as CCYY_MM_DD on 3 of 3 rows\n"
+            "  column 2 \"Open\": the open, by its name\n"
+            "  column 3 \"High\": the high, by its name\n"
+            "  column 4 \"Low\": the low, by its name\n"
+            "  column 5 \"Close\": the close, by its name\n"
+            "  column 6 \"Volume\": the volume, by its name\n"
+            "  the dates run oldest first (0 of 2 steps the other way)\n"
+            "  the low is the lowest and the high the highest price on 3 of 3 rows\n"
             "date open high low close volume\n"
             "2024-01-02 1 2 0.5 1.5 100\n2024-01-03 2 3 1 2.5 200\n"
             "2 rows would be stored; 1 would be skipped, the first line 4: column 2 is not a number.\n");
-    test::WriteFile(m_input, "no dates here\n");
-    EXPECT_EQ(Cli({"inspect", m_input}).status, 1);
+    // A refused file: what each column showed, the reason and the option that decides.
+    test::WriteFile(m_input, "2024-01-02,1.5,-3\n2024-01-03,2.5,-4\n");
+    outcome = Cli({"inspect", m_input});
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.out,
+              "  column 1: the date, read as CCYY_MM_DD on 2 of 2 rows\n"
+              "  column 2: the close, by its place in the usual order of columns\n"
+              "  column 3: the volume, by its place in the usual order of columns\n"
+              "  the dates run oldest first (0 of 1 steps the other way)\n");
+    EXPECT_EQ(outcome.err, "Tarvel: Cannot tell the layout of " + m_input +
+                               ": column 3, taken for the volume, holds negative numbers, as no volume does; give "
+                               "--volume-col or --no-volume (see tarvel-cli convert --help).\n");
 }
 
 TEST_F(CliTest, UsageErrorsHelpAndVersion) {
