@@ -23,8 +23,8 @@ bool Refuse(CDetectedLayout& layout, std::string reason, std::string options) {
 void DescribeColumns(CDetectedLayout& layout, const std::vector<std::string>* header,
                      const std::vector<bool>& otherValue, const std::vector<bool>& numeric, int datesRead,
                      int rowsSeen) {
-    static constexpr const char* kFieldWords[kFieldCount] = {"the date", "the open",   "the high",         "the low",
-                                                             "the close", "the volume", "the open interest"};
+    static constexpr const char* kFieldWords[kFieldCount] = {
+        "the date", "the open", "the high", "the low", "the close", "the volume", "the open interest"};
     for (int c = 0; c < layout.m_nColumnCount; ++c) {
         const auto at = static_cast<std::size_t>(c);
         std::string line = "column " + std::to_string(c + 1);
@@ -33,7 +33,8 @@ void DescribeColumns(CDetectedLayout& layout, const std::vector<std::string>* he
         for (int f = 0; f < kFieldCount; ++f) field = layout.m_nFieldColumn[f] == c ? f : field;
         if (field == kDate) {
             const int format = layout.m_nDateFormat != 0 ? layout.m_nDateFormat : layout.m_nMonthDayFormat;
-            line += ": the date, read as " + std::string(kDateFormatNames[static_cast<std::size_t>(format - 1)]) +
+            line += ": the date, read as " +
+                    std::string(kDateFormatNames[static_cast<std::size_t>(format - 1)]) +
                     (layout.m_nDateFormat == 0 ? " or day first" : "") + " on " + std::to_string(datesRead) +
                     " of " + std::to_string(rowsSeen) + " rows";
         } else if (field > 0) {
@@ -99,10 +100,11 @@ bool RowsBearOut(CDetectedLayout& layout, const std::vector<std::vector<std::str
         std::size_t longer = 0;
         for (std::size_t i : data) longer += rows[i].size() > headerFields ? 1 : 0;
         if (longer * 2 > data.size()) {
-            return Refuse(layout,
-                          "most rows have more fields than the header names: the numbers hold thousands "
-                          "separators that are not quoted (4,763.54); export them without separators or quoted",
-                          "");
+            return Refuse(
+                layout,
+                "most rows have more fields than the header names: the numbers hold thousands "
+                "separators that are not quoted (4,763.54); export them without separators or quoted",
+                "");
         }
     }
 
@@ -163,12 +165,13 @@ bool RowsBearOut(CDetectedLayout& layout, const std::vector<std::vector<std::str
                 fractions += std::floor(value) != value ? 1 : 0;
             }
             if (!few(fractions, all)) {
-                return Refuse(layout,
-                              "no header names the columns, and " + column(layout.m_nFieldColumn[f]) +
-                                  ", in the place of the " + (f == kVolume ? "volume" : "open interest") +
-                                  ", holds numbers with fractions, as prices or rates do; which column is the "
-                                  "close cannot be told",
-                              "--close-col and the other column options");
+                return Refuse(
+                    layout,
+                    "no header names the columns, and " + column(layout.m_nFieldColumn[f]) +
+                        ", in the place of the " + (f == kVolume ? "volume" : "open interest") +
+                        ", holds numbers with fractions, as prices or rates do; which column is the "
+                        "close cannot be told",
+                    "--close-col and the other column options");
             }
         }
     }

@@ -1,6 +1,7 @@
 #include "settings/conversion_settings.h"
 
 #include <QString>
+#include <algorithm>
 #include <filesystem>
 #include <set>
 
@@ -130,10 +131,22 @@ CConversionSettings PresetFromLayout(const CConversionSettings& saved, const CDe
                                      const std::string& pathIn, bool masterInPathOut) {
     CConversionSettings s = saved;
     // A name that makes no symbol leaves the Symbol empty: the saved one is
-    // another file's.
+    // another file's, as is the saved Name.
     s.strSymbol = SymbolFromFileName(pathIn);
+    s.strName = s.strSymbol;
     s.nExist = masterInPathOut ? 0 : 1;
-    if (!layout.m_bFound) return s;
+    if (!layout.m_bFound) {
+        // Nothing of another file's layout is shown as this file's.
+        const CConversionSettings fresh;
+        s.nDelimiter = fresh.nDelimiter;
+        s.bDecimalComma = fresh.bDecimalComma;
+        s.bSkipOn = fresh.bSkipOn;
+        s.nSkipRows = fresh.nSkipRows;
+        s.strDateFormat = fresh.strDateFormat;
+        std::copy(std::begin(fresh.bFieldOn), std::end(fresh.bFieldOn), std::begin(s.bFieldOn));
+        std::copy(std::begin(fresh.nColumn), std::end(fresh.nColumn), std::begin(s.nColumn));
+        return s;
+    }
     s.nDelimiter = DelimiterValue(layout.m_cDelimiter);
     s.bDecimalComma = layout.m_bDecimalComma ? 1 : 0;
     s.bSkipOn = layout.m_nSkipRows > 0 ? 1 : 0;

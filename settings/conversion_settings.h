@@ -69,7 +69,9 @@ void FillConverter(const CConversionSettings& settings, const std::string& pathI
 // layout was found, what detection found: fields and columns, delimiter,
 // decimal comma, rows to skip, and the date format unless detection left the
 // order of day and month undecided. A field the file lacks is cleared with
-// column 1, as the dialog clears one. The path and the name stay as saved.
+// column 1, as the dialog clears one. When the layout was not found, those
+// are the defaults, never the saved layout of another file. The Name is the
+// symbol; the paths stay as saved.
 CConversionSettings PresetFromLayout(const CConversionSettings& saved, const CDetectedLayout& layout,
                                      const std::string& pathIn, bool masterInPathOut);
 

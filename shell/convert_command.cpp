@@ -13,6 +13,26 @@
 
 namespace tarvel {
 
+namespace {
+
+// What the dialog says of a file whose layout detection could not tell whole.
+std::string DetectionNote(const CDetectedLayout& layout) {
+    if (!layout.m_bFound) {
+        return "Tarvel cannot tell the layout of this file: " + layout.m_strReason +
+               ". Set the delimiter, the date format and the columns below; the preview shows what they "
+               "read.";
+    }
+    if (layout.m_bDayMonthUndecided) {
+        return "The dates of this file could be day-month or month-day, and no row decides. Choose the date "
+               "format below.";
+    }
+    if (layout.m_bIntraday)
+        return "This file holds several rows a day (intraday data); Tarvel writes daily data.";
+    return {};
+}
+
+}  // namespace
+
 void CTarvelView::OnSettings() {
     CTarvelApp& app = m_app;
     CSettingsDlg dialog(app.prompt(), app.platform(), &m_nDateFormat, window());
@@ -27,6 +47,7 @@ void CTarvelView::OnSettings() {
         layout = DetectFileLayout(app.platform(), pathIn);
         dialog.FromSettings(PresetFromLayout(saved, layout, pathIn, masterThere));
         dialog.SetPathIn(m_strPathIn);
+        dialog.SetDetectionNote(QString::fromStdString(DetectionNote(layout)));
     }
     if (m_runSettingsDialog(dialog) != QDialog::Accepted) return;
 

@@ -189,7 +189,12 @@ CSettingsDlg::CSettingsDlg(CPrompt& prompt, CPlatform& platform, int* dateFormat
     buttons->addStretch();
     buttons->addWidget(m_ok);
     buttons->addWidget(m_cancel);
+    m_detectionNote = new QLabel(this);
+    m_detectionNote->setWordWrap(true);
+    m_detectionNote->setStyleSheet(QStringLiteral("QLabel { color: #a00; }"));
+    m_detectionNote->hide();
     auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_detectionNote);
     for (QGroupBox* group : {fields, detail, output, security}) layout->addWidget(group);
     layout->addWidget(m_previewGroup, 1);
     layout->addLayout(buttons);
@@ -374,7 +379,17 @@ void CSettingsDlg::showEvent(QShowEvent* event) {
     for (CSpinButton* spin : m_spin) spin->SetRange(1, kMaxColumns);
     UpdateEnabling();
     m_bOpened = true;
-    m_ok->setFocus();
+    // A file whose name makes no symbol waits for one.
+    if (m_symbol->text().isEmpty()) {
+        m_symbol->setFocus();
+    } else {
+        m_ok->setFocus();
+    }
+}
+
+void CSettingsDlg::SetDetectionNote(const QString& text) {
+    m_detectionNote->setText(text);
+    m_detectionNote->setVisible(!text.isEmpty());
 }
 
 void CSettingsDlg::OnCheckBox(QCheckBox* box) {

@@ -36,6 +36,9 @@ public:
     // through the platform now. Without one (or with "") there is no preview.
     void SetPathIn(const QString& path);
     CConversionSettings ToSettings() const;
+    // What detection could not tell of the file, shown above the settings
+    // (hidden when empty): the values below are then not the file's.
+    void SetDetectionNote(const QString& text);
 
     // Puts every member into its control.
     void ShowValues();
@@ -105,6 +108,7 @@ public:
     QGroupBox* m_previewGroup;
     QTableWidget* m_preview;
     QLabel* m_previewSummary;
+    QLabel* m_detectionNote;
 
 protected:
     void showEvent(QShowEvent* event) override;

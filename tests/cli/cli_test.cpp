@@ -246,9 +246,10 @@ TEST_F(CliTest, InspectSaysTheLayoutAndTheRowsAsStored) {
               "  column 2: the close, by its place in the usual order of columns\n"
               "  column 3: the volume, by its place in the usual order of columns\n"
               "  the dates run oldest first (0 of 1 steps the other way)\n");
-    EXPECT_EQ(outcome.err, "Tarvel: Cannot tell the layout of " + m_input +
-                               ": column 3, taken for the volume, holds negative numbers, as no volume does; give "
-                               "--volume-col or --no-volume (see tarvel-cli convert --help).\n");
+    EXPECT_EQ(outcome.err,
+              "Tarvel: Cannot tell the layout of " + m_input +
+                  ": column 3, taken for the volume, holds negative numbers, as no volume does; give "
+                  "--volume-col or --no-volume (see tarvel-cli convert --help).\n");
 }
 
 TEST_F(CliTest, UsageErrorsHelpAndVersion) {

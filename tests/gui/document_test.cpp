@@ -56,8 +56,6 @@ private slots:
         for (int i = 1; i <= 25; ++i) twentyFive += QStringLiteral("line %1\n").arg(i);
         for (int i = 1; i <= 10; ++i) ten += QStringLiteral("line %1\n").arg(i);
         QString long700 = QString(700, QLatin1Char('x'));
-        QTest::newRow("empty") << ""
-                               << "";
         QTest::newRow("three lines, CR LF and LF") << "a,1\r\nb,2\nc,3\n"
                                                    << "a,1\nb,2\nc,3\n";
         QTest::newRow("twenty-five lines") << twentyFive << ten;
@@ -95,10 +93,26 @@ private slots:
         QVERIFY(f.app.RecentFiles().isEmpty());
     }
 
+    void anEmptyOrBinaryFileIsRefusedWhenOpened() {
+        for (const auto& [contents, reason] :
+             {std::pair<std::string, std::string>{"", "the file is empty"},
+              {std::string("Date,Close\n\0\1", 13), "the file is not text"}}) {
+            CDocumentFixture f;
+            QString path = Write(f.env, "input.txt", contents);
+            QVERIFY(!f.app.OpenDocumentFile(path));
+            QCOMPARE(f.script.shown, 0);
+            QCOMPARE(f.view().m_strPathIn, QByteArray());
+            QCOMPARE(test::Texts(f.prompt),
+                     std::vector<std::string>{path.toStdString() + " cannot be converted: " + reason + "."});
+        }
+    }
+
     void aFileThatCannotBeReopenedShowsTheHeaderAndAMessage() {
         CDocumentFixture f;
         QString path = Write(f.env, "input.txt", "a\n");
-        f.platform.FailAt(f.platform.operations() + 2);  // the preview's open, after the document's
+        // The preview's open: after the document's open and close, and detection's
+        // open, read to the end and close.
+        f.platform.FailAt(f.platform.operations() + 6);
         QVERIFY(f.app.OpenDocumentFile(path));
         QCOMPARE(f.view().toPlainText(), kHeader.arg(path));
         QCOMPARE(test::Texts(f.prompt),

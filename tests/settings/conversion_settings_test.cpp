@@ -152,8 +152,8 @@ TEST(PresetFromLayout, PutsWhatDetectionFoundOverTheSavedSettings) {
          "1234561"},
         {"day and month undecided keep the saved format", undecided, "/in/x.y.txt", true, "YYMMDD", 0, 0, 0,
          0, 0, "X.Y", "1000100", "1111211"},
-        {"not found keeps the reading settings", none, "/in/long-file-name-here.txt", false, "YYMMDD", 1, 0,
-         1, 4, 1, "LONG-FILE-NAME", "1111111", "1234567"},
+        {"not found shows the defaults, not another file's layout", none, "/in/long-file-name-here.txt",
+         false, "MMDDYY", 0, 0, 0, 0, 1, "LONG-FILE-NAME", "1111111", "1234567"},
         {"a name without a stem leaves the symbol empty", german, "/in/", true, "DD_MM_CCYY", 3, 1, 1, 1, 0,
          "", "1111110", "1234561"},
         {"a download's name leaves the symbol empty", german, "/in/HistoricalData.csv", true, "DD_MM_CCYY", 3,
@@ -170,7 +170,7 @@ TEST(PresetFromLayout, PutsWhatDetectionFoundOverTheSavedSettings) {
         EXPECT_EQ(s.nExist, c.exist);
         EXPECT_EQ(s.strSymbol, c.symbol);
         EXPECT_EQ(s.strPathOut, "/portfolio");
-        EXPECT_EQ(s.strName, "Saved name");
+        EXPECT_EQ(s.strName, c.symbol);  // the file's own, never the saved one
         for (int f = 0; f < kFieldCount; ++f) {
             EXPECT_EQ(s.bFieldOn[f], c.on[f] - '0') << f;
             EXPECT_EQ(s.nColumn[f], c.column[f] - '0') << f;
