@@ -115,6 +115,10 @@ public:
     int m_nTimeColumn = kNoColumn;
     int m_nPeriodColumn = kNoColumn;
     int m_nTickerColumn = kNoColumn;
+    // The names of the header of a comma-delimited file, or 0 when unknown:
+    // a row with a value past them has numbers with unquoted thousands
+    // separators (4,763.54) and is skipped, never read shifted.
+    int m_nHeaderFields = 0;
     StoredNumber m_record[kFieldCount] = {};
     int m_nDateFormat = 1;
     int m_bSkipOn = 0;

@@ -535,6 +535,8 @@ Candidate Evaluate(const std::vector<std::string_view>& lines, char delimiter) {
     }
     DescribeColumns(layout, header, otherValue, numeric, dates[dc], static_cast<int>(data.size()));
     if (!RowsBearOut(layout, rows, data, named, headerFields)) return result;
+    if (named && delimiter == ',' && headerFields < kMaxColumns)
+        layout.m_nHeaderFields = static_cast<int>(headerFields);
 
     // Intraday: several times on one date, or a period other than D.
     std::map<std::string, std::set<std::string>> timesOfDate;
@@ -688,6 +690,7 @@ void TakeUnsetColumns(const CDetectedLayout& layout, CConverter& job) {
     job.m_nTimeColumn = layout.m_nTimeColumn;
     job.m_nPeriodColumn = layout.m_nPeriodColumn;
     job.m_nTickerColumn = layout.m_nTickerColumn;
+    job.m_nHeaderFields = layout.m_nHeaderFields;
 }
 
 }  // namespace tarvel

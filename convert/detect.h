@@ -62,6 +62,9 @@ struct CDetectedLayout {
     int m_nTimeColumn = kNoColumn;
     int m_nTickerColumn = kNoColumn;
     int m_nPeriodColumn = kNoColumn;  // "Per": D is daily
+    // The names of the header of a comma-delimited file, when fewer than
+    // kMaxColumns; else 0.
+    int m_nHeaderFields = 0;
     // Several different times on one date, or a period other than D.
     bool m_bIntraday = false;
     // The distinct tickers of the rows detection read, in order of appearance.
@@ -99,8 +102,9 @@ CDetectedLayout DetectFileLayout(CPlatform& platform, const std::string& path);
 // Paths, symbol, name and the MASTER choice are left alone. Returns false,
 // changing nothing, when the layout was not found or no date format is known.
 bool FillConverterFromLayout(const CDetectedLayout& layout, CConverter& job, int dateFormat = 0);
-// Gives `job` the columns of `layout` that no setting names: time, period
-// and ticker (kNoColumn where the layout has none).
+// Gives `job` what of `layout` no setting names: the time, period and
+// ticker columns (kNoColumn where the layout has none) and the header's
+// count of names.
 void TakeUnsetColumns(const CDetectedLayout& layout, CConverter& job);
 
 }  // namespace tarvel

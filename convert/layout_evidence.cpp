@@ -108,9 +108,13 @@ bool RowsBearOut(CDetectedLayout& layout, const std::vector<std::vector<std::str
         }
     }
 
-    // The values of each field on each row.
+    // The values of each field on each row; a row longer than the header is
+    // skipped by the conversion, so it says nothing here.
     std::size_t checked = 0, disorder = 0;
     for (std::size_t i : data) {
+        if (named && headerFields > 0 && layout.m_cDelimiter == ',' && rows[i].size() > headerFields &&
+            !rows[i][headerFields].empty())
+            continue;
         float v[kFieldCount] = {};
         bool has[kFieldCount] = {};
         for (int f = kOpen; f < kFieldCount; ++f) {

@@ -18,7 +18,8 @@ CRowDecoder::CRowDecoder(const CConverter& job) : m_job(job) {
         if (field == kDate || job.m_bFieldOn[field])
             columns = std::max(columns, job.m_nFieldColumn[field] + 1);
     }
-    columns = std::max({columns, job.m_nTimeColumn + 1, job.m_nPeriodColumn + 1, job.m_nTickerColumn + 1});
+    columns = std::max({columns, job.m_nTimeColumn + 1, job.m_nPeriodColumn + 1, job.m_nTickerColumn + 1,
+                        job.m_nHeaderFields > 0 ? job.m_nHeaderFields + 1 : 0});
     m_nColumnsRead = std::min(columns, kMaxColumns);
 }
 
@@ -38,6 +39,11 @@ void CRowDecoder::Decode(std::string_view line, bool tooLong, CDecodedRow* row) 
     if (line.find('\0') != std::string_view::npos) return skip(-1, "the line holds a NUL byte");
     m_nCount = m_fields.Split(line, m_job.m_szDelimiter[0], m_nColumnsRead);
     row->m_nColumns = m_nCount;
+    if (m_job.m_nHeaderFields > 0 && m_nCount > m_job.m_nHeaderFields &&
+        !TrimBlanks(m_fields[m_job.m_nHeaderFields]).empty()) {
+        return skip(-1, "the row has more fields than the header's " + std::to_string(m_job.m_nHeaderFields) +
+                            " names: its numbers hold thousands separators that are not quoted");
+    }
     if (m_nCount == 0) return;  // blank, or delimiters only
 
     const int dateColumn = m_job.m_nFieldColumn[kDate];
