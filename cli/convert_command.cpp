@@ -166,7 +166,9 @@ void AddConvertOptions(CLI::App& convert, ConvertOptions& o) {
         "--date-format", o.dateFormat,
         "Date format: one of " + formats +
             ", the first that begins with TEXT (mmdd is MMDDYY), or a usual spelling such as YYYY-MM-DD, "
-            "MM/DD/YYYY, DD.MM.YYYY, YYYYMMDD");
+            "MM/DD/YYYY, DD.MM.YYYY, YYYYMMDD; with a month name (Jan, janv., März, ... in English, German, "
+            "French, Spanish, Italian or Dutch) DD-MMM-YYYY, D MMMM YYYY, MMM DD, YYYY or YYYY-MMM-DD; "
+            "seconds or milliseconds since 1970 (UTC) epoch or epoch-ms");
     o.skipOption = convert.add_option("--skip", o.skip, "Skip the first N lines (0..200)");
     o.noSkip = convert.add_flag("--no-skip")->description("Skip no lines");
     o.skipOption->excludes(o.noSkip);
