@@ -150,6 +150,55 @@ void BM_DurableFloor(benchmark::State& state) {
         benchmark::Counter(static_cast<double>(rows), benchmark::Counter::kIsIterationInvariantRate);
 }
 
+// --- Detection of a file's layout from its 64 KiB head ---------------------
+
+// A 64 KiB head of a download in one of two shapes: 0 the generated rows of
+// InputFile (no header, eight-digit dates); 1 a named table with month-name
+// dates, quoted thousands and columns no field comes from.
+std::string DetectHead(int shape) {
+    std::string head;
+    if (shape == 0) {
+        std::FILE* f = std::fopen(InputFile(65534).c_str(), "rb");
+        head.resize(kDetectBytes);
+        head.resize(std::fread(head.data(), 1, head.size(), f));
+        std::fclose(f);
+        return head;
+    }
+    static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    head = "\"Date\",\"Price\",\"Open\",\"High\",\"Low\",\"Vol.\",\"Change %\",\"Trades\"\n";
+    for (int i = 0; head.size() < kDetectBytes; ++i) {
+        char line[160];
+        const double p = 4000 + i % 97 * 1.25;
+        std::snprintf(line, sizeof line,
+                      "\"%s %02d, %d\",\"%.2f\",\"%.2f\",\"%.2f\",\"%.2f\",\"%d.%02dM\",\"%.2f%%\",%d\n",
+                      kMonths[11 - i / 28 % 12], 28 - i % 28, 2024 - i / 336, p, p - 3, p + 9, p - 7,
+                      100 + i % 800, i % 100, (i % 7 - 3) * 0.31, 100000 + i * 37 % 900000);
+        head += line;
+    }
+    head.resize(kDetectBytes);
+    return head;
+}
+
+void BM_DetectHead(benchmark::State& state) {
+    const std::string head = DetectHead(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        CDetectedLayout layout = DetectLayout(head);
+        if (!layout.IsComplete()) state.SkipWithError("no layout detected");
+        benchmark::DoNotOptimize(layout);
+    }
+}
+
+// The floor for detection: every byte of the head looked at once, as
+// splitting it into lines must.
+void BM_ScanHead(benchmark::State& state) {
+    const std::string head = DetectHead(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        std::size_t lines = static_cast<std::size_t>(std::count(head.begin(), head.end(), '\n'));
+        benchmark::DoNotOptimize(lines);
+    }
+}
+
 // --- Batches: a folder of files in one run --------------------------------
 
 constexpr int kBatchRows = 5000;
@@ -299,6 +348,8 @@ BENCHMARK(BM_SingleRuns)->Arg(500)->Unit(benchmark::kMillisecond)->UseRealTime()
 BENCHMARK(BM_BatchDurableFloor)->Arg(500)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 BENCHMARK(BM_ProcessConvert)->Arg(65534)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_DetectHead)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ScanHead)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Convert)->Args({1000, 0})->Args({65534, 0})->Args({65534, 1})->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StdioFloor)->Arg(1000)->Arg(65534)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DurableFloor)->Arg(1000)->Arg(65534)->Unit(benchmark::kMillisecond);

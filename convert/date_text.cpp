@@ -296,17 +296,17 @@ int FindDateFormatSpelling(std::string_view text) {
     // A month name: the runs of D, M and Y in their order, separators aside.
     std::string runs;
     std::size_t ms = 0, ds = 0, ys = 0;
+    bool other = false;
     for (char c : text) {
         c = AsciiUpper(c);
         if (c == 'D' || c == 'M' || c == 'Y') {
             if (runs.empty() || runs.back() != c) runs += c;
             (c == 'D' ? ds : c == 'M' ? ms : ys)++;
         } else if (std::string_view(" -./_,'").find(c) == std::string_view::npos) {
-            runs = "?";
-            break;
+            other = true;
         }
     }
-    if ((ms == 3 || ms == 4) && ds >= 1 && ds <= 2 && (ys == 2 || ys == 4) && runs.size() == 3) {
+    if (!other && (ms == 3 || ms == 4) && ds >= 1 && ds <= 2 && (ys == 2 || ys == 4) && runs.size() == 3) {
         if (runs == "DMY") return kDayMonthNameFormat;
         if (runs == "MDY") return kMonthNameDayFormat;
         if (runs == "YMD" && ys == 4) return kYearMonthNameFormat;
