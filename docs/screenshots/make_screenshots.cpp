@@ -97,5 +97,20 @@ int main(int argc, char** argv) {
     QTest::mouseMove(window->Chart(),
                      QPoint(window->Chart()->width() * 2 / 3, window->Chart()->height() / 2));
     Save(*window, out + QStringLiteral("/portfolio-window.png"));
+    window->close();
+
+    // A file whose layout the rows do not decide: two series, no name says
+    // which is the close. The dialog says so over the defaults.
+    QFile rates(examples + QStringLiteral("/rates.csv"));
+    if (!rates.open(QIODevice::WriteOnly)) return 1;
+    rates.write("observation_date,DGS10,DGS2\n2024-01-02,3.95,4.33\n2024-01-03,3.91,4.33\n"
+                "2024-01-04,3.99,4.38\n2024-01-05,4.05,4.40\n");
+    rates.close();
+    frame.view().m_runSettingsDialog = [&](CSettingsDlg& dialog) {
+        Save(dialog, out + QStringLiteral("/settings-dialog-refused.png"));
+        return static_cast<int>(QDialog::Rejected);
+    };
+    app.OpenDocumentFile(rates.fileName());
+    QFile::remove(rates.fileName());
     return converted ? 0 : 1;
 }
