@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "convert/converter.h"
+#include "convert/date_text.h"
 #include "fuzz/fuzz_support.h"
 #include "tests/support/fake_platform.h"
 #include "tests/support/portfolio_check.h"
@@ -28,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::uint8_t choice = data[0];
     static const char kDelimiters[] = {',', '\t', ' '};
     job.SetDelimiter(kDelimiters[choice % 3]);
-    job.m_nDateFormat = choice / 3 % 13;
+    job.m_nDateFormat = choice / 3 % (tarvel::kDateFormatCount + 1);
     job.m_bSkipOn = choice & 0x80;
     job.m_nSkipRows = choice % 5;
     for (int f = 0; f < kFieldCount; ++f) {

@@ -103,8 +103,9 @@ int main(int argc, char** argv) {
     // which is the close. The dialog says so over the defaults.
     QFile rates(examples + QStringLiteral("/rates.csv"));
     if (!rates.open(QIODevice::WriteOnly)) return 1;
-    rates.write("observation_date,DGS10,DGS2\n2024-01-02,3.95,4.33\n2024-01-03,3.91,4.33\n"
-                "2024-01-04,3.99,4.38\n2024-01-05,4.05,4.40\n");
+    rates.write(
+        "observation_date,DGS10,DGS2\n2024-01-02,3.95,4.33\n2024-01-03,3.91,4.33\n"
+        "2024-01-04,3.99,4.38\n2024-01-05,4.05,4.40\n");
     rates.close();
     frame.view().m_runSettingsDialog = [&](CSettingsDlg& dialog) {
         Save(dialog, out + QStringLiteral("/settings-dialog-refused.png"));
