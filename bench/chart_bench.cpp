@@ -80,7 +80,7 @@ std::string Portfolio(int count) {
 
 void BM_OpenPortfolio(benchmark::State& state) {
     const QString dir = QString::fromStdString(Portfolio(static_cast<int>(state.range(0))));
-    auto platform = tarvel::MakePosixPlatform();
+    auto platform = tarvel::MakeSystemPlatform();
     tarvel::CQtPrompt prompt;
     tarvel::CTarvelApp app(*platform, prompt);
     for (auto _ : state) {

@@ -59,7 +59,7 @@ void BM_Convert(benchmark::State& state) {
     const bool detect = state.range(1) != 0;
     std::string input = InputFile(rows);
     std::filesystem::path out = WorkDir() / "portfolio";
-    auto platform = MakePosixPlatform();
+    auto platform = MakeSystemPlatform();
     CQuietPrompt prompt;
     CNoSettingsWriter settings;
     for (auto _ : state) {

@@ -101,7 +101,7 @@ public:
           m_err(err),
           m_progress(err, ::isatty(2) == 1),
           m_prompt(err, m_progress),
-          m_platform(MakePosixPlatform()) {}
+          m_platform(MakeSystemPlatform()) {}
 
     // Runs the batch and writes its summary. Returns the exit status.
     int Run();

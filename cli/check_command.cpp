@@ -10,7 +10,7 @@
 namespace tarvel {
 
 int RunCheck(const std::string& dir, bool json, std::ostream& out, std::ostream& err) {
-    auto platform = MakePosixPlatform();
+    auto platform = MakeSystemPlatform();
     if (!platform->IsDirectory(dir)) {
         err << "tarvel-cli: " << dir << " is not a directory\n";
         return kExitUsage;

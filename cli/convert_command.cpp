@@ -324,7 +324,7 @@ void FillJob(const ConvertOptions& o, const PreparedJob& prepared, const std::st
 int RunConvert(const ConvertOptions& o, std::ostream& out, std::ostream& err) {
     CSettingsStore store;
     CCliPrompt prompt(err);
-    auto platform = MakePosixPlatform();
+    auto platform = MakeSystemPlatform();
     std::error_code ec;
     std::string input = std::filesystem::absolute(o.inputs.front(), ec).string();
     if (ec) input = o.inputs.front();

@@ -16,7 +16,7 @@ namespace tarvel {
 
 int RunExport(const std::string& dir, const std::string& symbol, const std::string& output, std::ostream& out,
               std::ostream& err) {
-    auto platform = MakePosixPlatform();
+    auto platform = MakeSystemPlatform();
     if (platform->IsDirectory(dir)) CompleteACommittedConversion(*platform, dir, &err);
     ListedSecurity listed;
     std::string problem, error;

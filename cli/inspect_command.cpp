@@ -37,7 +37,7 @@ std::string LayoutOptions(const std::string& file, const CDetectedLayout& layout
 }  // namespace
 
 int RunInspect(const std::string& file, std::ostream& out, std::ostream& err) {
-    auto platform = MakePosixPlatform();
+    auto platform = MakeSystemPlatform();
     std::error_code ec;
     std::string input = std::filesystem::absolute(file, ec).string();
     if (ec) input = file;

@@ -13,7 +13,7 @@
 namespace tarvel {
 
 int RunList(const std::string& dir, bool json, std::ostream& out, std::ostream& err) {
-    auto platform = MakePosixPlatform();
+    auto platform = MakeSystemPlatform();
     if (!platform->IsDirectory(dir)) {
         err << "tarvel-cli: " << dir << " is not a directory\n";
         return kExitFailed;

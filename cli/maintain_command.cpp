@@ -9,7 +9,7 @@ namespace tarvel {
 
 int RunRemove(const std::string& dir, const std::vector<std::string>& symbols, std::ostream& out,
               std::ostream& err) {
-    auto platform = MakePosixPlatform();
+    auto platform = MakeSystemPlatform();
     if (!platform->IsDirectory(dir)) {
         err << "tarvel-cli: " << dir << " is not a directory\n";
         return kExitUsage;
@@ -34,7 +34,7 @@ int RunRename(const std::string& dir, const std::string& symbol, const std::opti
         err << "tarvel-cli: rename: give --symbol NEW, --name NAME or both\n";
         return kExitUsage;
     }
-    auto platform = MakePosixPlatform();
+    auto platform = MakeSystemPlatform();
     if (!platform->IsDirectory(dir)) {
         err << "tarvel-cli: " << dir << " is not a directory\n";
         return kExitUsage;
@@ -50,7 +50,7 @@ int RunRename(const std::string& dir, const std::string& symbol, const std::opti
 }
 
 int RunUndo(const std::string& dir, std::ostream& out, std::ostream& err) {
-    auto platform = MakePosixPlatform();
+    auto platform = MakeSystemPlatform();
     if (!platform->IsDirectory(dir)) {
         err << "tarvel-cli: " << dir << " is not a directory\n";
         return kExitUsage;

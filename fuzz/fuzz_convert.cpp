@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::filesystem::create_directory(out);
     fuzz::Write(dir + "/in.txt", std::string_view(reinterpret_cast<const char*>(data + 1), size - 1));
 
-    auto platform = MakePosixPlatform();
+    auto platform = MakeSystemPlatform();
     test::CRecordingPrompt prompt;
     test::CRecordingSettings settings;
     CConverter job(*platform, prompt, settings);

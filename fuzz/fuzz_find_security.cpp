@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::Write(dir + "/SUB/DEEP/MASTER", bytes.substr(2 * third));
     std::string symbol = std::string(bytes.substr(0, std::min<std::size_t>(data[0] % 17, bytes.size())));
 
-    auto platform = MakePosixPlatform();
+    auto platform = MakeSystemPlatform();
     MasterRecordBytes record{};
     std::string recordDir;
     std::int16_t result = FindSecurity(*platform, dir, symbol, &record, &recordDir);

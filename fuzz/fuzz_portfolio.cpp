@@ -27,7 +27,7 @@ using namespace tarvel;
 
 int Convert(const std::string& input, const std::string& out, const std::string& symbol, bool newMaster,
             bool update = false) {
-    auto platform = MakePosixPlatform();
+    auto platform = MakeSystemPlatform();
     test::CRecordingPrompt prompt;
     test::CRecordingSettings settings;
     CConverter job(*platform, prompt, settings);

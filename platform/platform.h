@@ -118,8 +118,9 @@ public:
     virtual CStatus OpenScratch(std::unique_ptr<CFile>* file) = 0;
 };
 
-// The real platform over POSIX; one instance serves the whole process and
-// may be used from several threads at once (it keeps no state of its own).
-std::unique_ptr<CPlatform> MakePosixPlatform();
+// The real platform, over POSIX or Win32; one instance serves the whole
+// process and may be used from several threads at once (it keeps no state of
+// its own).
+std::unique_ptr<CPlatform> MakeSystemPlatform();
 
 }  // namespace tarvel

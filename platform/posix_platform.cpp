@@ -287,6 +287,6 @@ public:
 
 }  // namespace
 
-std::unique_ptr<CPlatform> MakePosixPlatform() { return std::make_unique<CPosixPlatform>(); }
+std::unique_ptr<CPlatform> MakeSystemPlatform() { return std::make_unique<CPosixPlatform>(); }
 
 }  // namespace tarvel

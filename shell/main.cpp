@@ -65,7 +65,7 @@ int main(int argc, char** argv) {
         }
     }
 
-    std::unique_ptr<tarvel::CPlatform> platform = tarvel::MakePosixPlatform();
+    std::unique_ptr<tarvel::CPlatform> platform = tarvel::MakeSystemPlatform();
     tarvel::CQtPrompt prompt;
     tarvel::CTarvelApp app(*platform, prompt);
     if (!app.InitInstance(files)) return 1;

@@ -42,7 +42,7 @@ int main(int argc, char** argv) {
     portfolio.removeRecursively();
     portfolio.mkpath(QStringLiteral("."));
 
-    auto platform = MakePosixPlatform();
+    auto platform = MakeSystemPlatform();
     CQtPrompt prompt;
     CTarvelApp app(*platform, prompt);
     app.InitInstance({});

@@ -192,7 +192,7 @@ TEST_F(CliTest, FilesFromCommonSourcesConvertWithoutLayoutOptions) {
         ASSERT_EQ(Cli(explicitArgs).status, 0);
         for (const char* name : {"MASTER", "F1.DAT", "F1.DOP"})
             EXPECT_EQ(test::ReadFile(out + "-explicit/" + name), test::ReadFile(out + "/" + name)) << name;
-        auto platform = MakePosixPlatform();
+        auto platform = MakeSystemPlatform();
         std::vector<ListedSecurity> listed = ListPortfolio(*platform, out);
         ASSERT_EQ(listed.size(), 1u);
         std::vector<std::string> stored =

@@ -318,7 +318,7 @@ TEST_F(HostilePortfolioTest, TrapsInThePortfolioNeitherEscapeNorBlockNorCostData
         }
         MasterRecordBytes record{};
         std::string dir;
-        auto platform = MakePosixPlatform();
+        auto platform = MakeSystemPlatform();
         ASSERT_EQ(FindSecurity(*platform, m_out, "HOST", &record, &dir), kFindFound);
         EXPECT_EQ(record[kRecFileNumber], c.fileNumber);
         EXPECT_EQ(test::ReadFile(m_master).substr(0, 3 * 53),
@@ -529,7 +529,7 @@ TEST(ConcurrentConversions, SixteenProcessesWithReadersKeepEverySecurity) {
     reader.join();
     EXPECT_EQ(badLists, 0) << "of " << lists;
     EXPECT_EQ(test::CheckPortfolio(out), "");
-    auto platform = MakePosixPlatform();
+    auto platform = MakeSystemPlatform();
     ASSERT_EQ(ListPortfolio(*platform, out).size(), 1u + kProcesses * kEach);
     for (int p = 0; p < kProcesses; ++p) {
         for (int i = 0; i < kEach; i += 5) {
@@ -672,7 +672,7 @@ TEST(KilledConversions, AnUpdateLeavesEverySecurityOldOrNew) {
     // The portfolio once what a killed run left is completed or removed, as
     // the next run does first.
     auto settled = [&] {
-        auto platform = MakePosixPlatform();
+        auto platform = MakeSystemPlatform();
         RemoveLeftovers(*platform, work, work + "/MASTER");
         Files files = test::Snapshot(work);
         files.erase("MASTER.BAK");
@@ -739,7 +739,7 @@ TEST(KilledConversions, RemoveRenameAndUndoLeaveTheOldPortfolioOrTheNew) {
     const Files base = test::Snapshot(work);
     // The portfolio once what a killed run left is completed or removed.
     auto settled = [&] {
-        auto platform = MakePosixPlatform();
+        auto platform = MakeSystemPlatform();
         RemoveLeftovers(*platform, work, work + "/MASTER");
         return test::Snapshot(work);
     };

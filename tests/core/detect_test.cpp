@@ -118,7 +118,7 @@ TEST(DetectLayout, GivesACodeBesideEachReason) {
         EXPECT_FALSE(layout.m_bIntraday);
     }
     test::CTempDir dir;
-    auto platform = MakePosixPlatform();
+    auto platform = MakeSystemPlatform();
     CDetectedLayout missing = DetectFileLayout(*platform, dir / "missing.txt");
     EXPECT_EQ(missing.m_failure, DetectFailure::kUnreadable);
     EXPECT_EQ(missing.m_strReason, "cannot read " + dir / "missing.txt" + ": No such file or directory");

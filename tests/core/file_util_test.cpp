@@ -54,7 +54,7 @@ TEST(ReplaceFile, AnyFailingStepLeavesTheOldFileWhole) {
 TEST(PosixPlatform, FindsNamesExactlyFirstThenInAnyCase) {
     CTempDir dir;
     test::WriteFile(dir / "master", "a");
-    auto platform = MakePosixPlatform();
+    auto platform = MakeSystemPlatform();
     EXPECT_EQ(platform->FindName(dir.path(), "MASTER"), "master");
     test::WriteFile(dir / "MASTER", "b");
     EXPECT_EQ(platform->FindName(dir.path(), "MASTER"), "MASTER");
@@ -63,7 +63,7 @@ TEST(PosixPlatform, FindsNamesExactlyFirstThenInAnyCase) {
 
 TEST(PosixPlatform, ADirectoryDoesNotOpenAsAFile) {
     CTempDir dir;
-    auto platform = MakePosixPlatform();
+    auto platform = MakeSystemPlatform();
     std::unique_ptr<CFile> file;
     EXPECT_TRUE(platform->Open(dir.path(), OpenMode::kRead, &file).IsNotRegular());
     EXPECT_EQ(file, nullptr);
@@ -72,7 +72,7 @@ TEST(PosixPlatform, ADirectoryDoesNotOpenAsAFile) {
 
 TEST(PosixPlatform, AFailedCallReturnsTheSystemsReason) {
     CTempDir dir;
-    auto platform = MakePosixPlatform();
+    auto platform = MakeSystemPlatform();
     std::unique_ptr<CFile> file;
     CStatus missing = platform->Open(dir / "missing.txt", OpenMode::kRead, &file);
     EXPECT_FALSE(missing.ok());

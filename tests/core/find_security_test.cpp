@@ -25,7 +25,7 @@ struct Found {
 };
 
 Found Find(const std::string& dir, const std::string& symbol) {
-    auto platform = MakePosixPlatform();
+    auto platform = MakeSystemPlatform();
     MasterRecordBytes record{};
     std::string recordDir = "untouched";
     Found found{FindSecurity(*platform, dir, symbol, &record, &recordDir), -1, ""};
@@ -61,7 +61,7 @@ TEST(FindSecurity, HandsOutTheRecordWithDecodedDatesAndItsDirectory) {
     record.replace(kRecFirstDate, 4, "\x50\x2A\x74\x94");           // 1000101
     record.replace(kRecLastDate, 4, std::string("\0\0\0\x81", 4));  // 1.0
     test::WriteFile(dir / "MASTER", MasterFile({record}));
-    auto platform = MakePosixPlatform();
+    auto platform = MakeSystemPlatform();
     MasterRecordBytes out{};
     std::string outDir;
     ASSERT_EQ(FindSecurity(*platform, dir.path(), "IBM", &out, &outDir), kFindFound);
@@ -108,7 +108,7 @@ TEST(FindSecurity, SearchesRecordsFirstThenSubDirectoriesDepthFirst) {
 
 TEST(FindSecurity, MissingOrDamagedMastersAreNotSearchedAndSayWhy) {
     CTempDir dir;
-    auto platform = MakePosixPlatform();
+    auto platform = MakeSystemPlatform();
     auto problem = [&](const std::string& symbol) {
         MasterRecordBytes record{};
         std::string recordDir, why;

@@ -164,7 +164,7 @@ TEST(Portfolio, ACommitWhoseRenamesKeepFailingHoldsEverythingUntilItIsCompleted)
     EXPECT_NE(test::Snapshot(dir.path()), before);
 
     // Once renames work again the commit is completed whole.
-    auto real = MakePosixPlatform();
+    auto real = MakeSystemPlatform();
     ASSERT_TRUE(FinishJournal(*real, dir.path()));
     EXPECT_EQ(test::CheckPortfolio(dir.path()), "");
     EXPECT_EQ(test::ReadFile(dir / "f1.dat").size(), 3u * 8);

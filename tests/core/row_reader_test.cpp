@@ -18,7 +18,7 @@ using V = std::vector<std::string>;
 V Lines(const std::string& contents) {
     test::CTempDir dir;
     test::WriteFile(dir / "in.txt", contents);
-    auto platform = MakePosixPlatform();
+    auto platform = MakeSystemPlatform();
     std::unique_ptr<CFile> file;
     platform->Open(dir / "in.txt", OpenMode::kRead, &file);
     CLineReader reader(*file);

@@ -88,7 +88,7 @@ private slots:
         const std::string pf = env / "pf";
         test::Outcome converted = test::Cli({"convert", env.Write("BIG.csv", rows), "--out", pf});
         QVERIFY2(converted.status == 0, converted.err.c_str());
-        auto platform = MakePosixPlatform();
+        auto platform = MakeSystemPlatform();
         test::CRecordingPrompt prompt;
         CTarvelApp app(*platform, prompt);
         CPortfolioWindow window(app);

@@ -43,7 +43,7 @@ private:
 
 }  // namespace
 
-CFaultyPlatform::CFaultyPlatform() : m_real(MakePosixPlatform()) {}
+CFaultyPlatform::CFaultyPlatform() : m_real(MakeSystemPlatform()) {}
 
 CStatus CFaultyPlatform::Pass(const char* operation) {
     m_log.emplace_back(operation);

@@ -50,7 +50,7 @@ std::string CheckPortfolio(const std::string& dir, bool afterKill) {
         // The portfolio is checked as that leaves it, in a copy.
         CTempDir copy;
         std::filesystem::copy(dir, copy.path(), std::filesystem::copy_options::recursive);
-        auto platform = MakePosixPlatform();
+        auto platform = MakeSystemPlatform();
         FinishJournal(*platform, copy.path());
         if (FileExists(copy / kJournalName)) return "the journal cannot be carried out\n";
         return CheckPortfolio(copy.path(), true);
