@@ -110,10 +110,10 @@ std::string NormalName(std::string_view name) {
 enum Role { kUnknown = -1, kRoleTime = kFieldCount, kRoleTicker, kRolePeriod, kRoleIgnored };
 // Names that may stand for the close, best first.
 constexpr std::string_view kCloseNames[] = {
-    "close",    "schluss", "schlusskurs", "cl\xC3\xB4ture", "cloture", "cierre",
-    "chiusura", "slot",    "slotkoers",   "close/last",     "last",    "latest",
-    "ltp",      "letzter", "dernier",     "\xC3\xBAltimo",  "ultimo",  "laatste",
-    "settle",   "price",   "kurs",        "prix",           "precio",  "prezzo"};
+    "close",   "schluss",   "schlusskurs", "cl\xC3\xB4ture", "cloture", "cierre",        "chiusura",
+    "slot",    "slotkoers", "closing",     "close/last",     "settle",  "settlement",    "last",
+    "latest",  "ltp",       "letzter",     "zuletzt",        "dernier", "\xC3\xBAltimo", "ultimo",
+    "laatste", "pxlast",    "price",       "kurs",           "prix",    "precio",        "prezzo"};
 
 struct NamedRole {
     std::string_view name;
@@ -127,7 +127,13 @@ constexpr NamedRole kNames[] = {
     {"open", kOpen},
     {"eröffnung", kOpen},
     {"eroeffnung", kOpen},
+    {"tradedate", kDate},
+    {"settlementdate", kRoleIgnored},
+    {"valuedate", kRoleIgnored},
     {"fecha", kDate},
+    {"eröffn", kOpen},
+    {"ouv", kOpen},
+    {"openen", kOpen},
     {"data", kDate},
     {"erster", kOpen},
     {"ouverture", kOpen},
@@ -168,6 +174,11 @@ constexpr NamedRole kNames[] = {
     {"oi", kOpenInt},
     {"ticker", kRoleTicker},
     {"symbol", kRoleTicker},
+    {"isin", kRoleTicker},
+    {"instrument", kRoleTicker},
+    {"security", kRoleTicker},
+    {"ric", kRoleTicker},
+    {"code", kRoleTicker},
     {"per", kRolePeriod},
     {"period", kRolePeriod},
     {"sharestraded", kVolume},
@@ -198,18 +209,23 @@ constexpr NamedRole kNames[] = {
     {"quoteassetvolume", kRoleIgnored},
 };
 
-int RoleOf(std::string_view name, int* closeRank) {
+// The role a header name gives its column; *rank orders the names of the
+// close (and of the volume) from the best.
+int RoleOf(std::string_view name, int* rank) {
     std::string normal = NormalName(name);
     // "OPEN PRICE", "Close Price": the field before the word.
     if (normal.size() > 5 && normal.ends_with("price")) normal.resize(normal.size() - 5);
     for (std::size_t i = 0; i < std::size(kCloseNames); ++i) {
         if (normal == kCloseNames[i]) {
-            *closeRank = static_cast<int>(i);
+            *rank = static_cast<int>(i);
             return kClose;
         }
     }
     for (const NamedRole& n : kNames) {
-        if (normal == n.name) return n.role;
+        if (normal != n.name) continue;
+        // A count of shares says more than a "Volume" that may be a turnover.
+        if (n.role == kVolume) *rank = normal.starts_with("vol") || normal == "umsatz" ? 1 : 0;
+        return n.role;
     }
     return kUnknown;
 }
@@ -273,13 +289,14 @@ bool DatesInOrder(const std::vector<Cells>& rows, const std::vector<std::vector<
 
 // The date column: of the columns that read as dates on nearly as many rows
 // as the best, one named as a date or time rather than anything else, then
-// one whose dates run in order (a count of trades may read as YYMMDD dates,
-// a turnover as seconds since 1970), then the most read, the leftmost.
+// one of written dates rather than bare seconds since 1970, then one whose
+// dates run in order (a count of trades may read as YYMMDD dates, a
+// turnover as seconds), then the most read, the leftmost.
 int ChooseDateColumn(const std::vector<Cells>& rows, const std::vector<std::vector<unsigned>>& formats,
                      const std::array<int, kMaxColumns>& dates) {
     const int most = *std::max_element(dates.begin(), dates.end());
     int best = 0;
-    std::tuple<bool, bool, bool, int> bestScore{false, false, false, -1};
+    std::tuple<bool, bool, bool, bool, int> bestScore{false, false, false, false, -1};
     for (std::size_t c = 0; c < dates.size(); ++c) {
         if (dates[c] == 0 || dates[c] * 10 < most * 9) continue;
         // The name over the column: the nearest line above its first date.
@@ -291,9 +308,13 @@ int ChooseDateColumn(const std::vector<Cells>& rows, const std::vector<std::vect
             if (c < rows[h].size()) role = RoleOf(rows[h][c], &rank);
             break;
         }
-        std::tuple<bool, bool, bool, int> score{role == kUnknown || role == kDate || role == kRoleTime,
-                                                role == kDate || role == kRoleTime,
-                                                DatesInOrder(rows, formats, c), dates[c]};
+        // A bare number of seconds may be a volume; written dates are dates.
+        unsigned read = 0;
+        for (std::size_t i = first; i < rows.size(); ++i) read |= c < formats[i].size() ? formats[i][c] : 0;
+        const unsigned epochs = 1u << (kEpochFormat - 1) | 1u << (kEpochMsFormat - 1);
+        std::tuple<bool, bool, bool, bool, int> score{
+            role == kUnknown || role == kDate || role == kRoleTime, role == kDate || role == kRoleTime,
+            (read & ~epochs) != 0, DatesInOrder(rows, formats, c), dates[c]};
         if (score > bestScore) {
             bestScore = score;
             best = static_cast<int>(c);
@@ -408,7 +429,7 @@ Candidate Evaluate(const std::vector<std::string_view>& lines, char delimiter) {
     // (a row whose date does not read may stand between the header and the
     // first row), else from the last line before it.
     std::vector<int> roles(kMaxColumns, kUnknown);
-    std::vector<int> closeRanks(kMaxColumns, 99);
+    std::vector<int> nameRanks(kMaxColumns, 99);
     bool named = false;
     bool lineSeen = false;
     std::size_t headerFields = 0;  // names in the header that names a close
@@ -422,13 +443,18 @@ Candidate Evaluate(const std::vector<std::string_view>& lines, char delimiter) {
             lines[h].find('\t') == std::string_view::npos)
             continue;
         std::vector<int> lineRoles(kMaxColumns, kUnknown), lineRanks(kMaxColumns, 99);
+        int fieldNames = 0;
         for (std::size_t c = 0; c < rows[h].size(); ++c) {
             lineRoles[c] = RoleOf(rows[h][c], &lineRanks[c]);
             named = named || lineRoles[c] == kClose;
+            fieldNames += lineRoles[c] >= kOpen && lineRoles[c] <= kOpenInt ? 1 : 0;
         }
+        // A header that names prices but no close still names the columns:
+        // they are never read by their place against their names.
+        named = named || fieldNames >= 2;
         if (named || !lineSeen) {
             roles = std::move(lineRoles);
-            closeRanks = std::move(lineRanks);
+            nameRanks = std::move(lineRanks);
         }
         if (named) {
             headerFields = rows[h].size();
@@ -477,18 +503,33 @@ Candidate Evaluate(const std::vector<std::string_view>& lines, char delimiter) {
     }
 
     if (named) {
-        int closeRank = 99;
+        static constexpr const char* kFieldWords[kFieldCount] = {"date",  "open",   "high",         "low",
+                                                                 "close", "volume", "open interest"};
+        static constexpr const char* kOptions[kFieldCount] = {
+            "--date-col", "--open-col", "--high-col", "--low-col", "--close-col", "--volume-col", "--oi-col"};
         for (std::size_t c = 0; c < width && inRange(c); ++c) {
             int role = roles[c];
             if (c == dc || role < kOpen || role > kOpenInt) continue;
-            if (role == kClose) {
-                if (closeRanks[c] < closeRank) {
-                    closeRank = closeRanks[c];
-                    layout.m_nFieldColumn[kClose] = static_cast<int>(c);
-                }
-            } else if (layout.m_nFieldColumn[role] == kNoColumn) {
-                layout.m_nFieldColumn[role] = static_cast<int>(c);
+            const int taken = layout.m_nFieldColumn[role];
+            const bool ranked = role == kClose || role == kVolume;
+            if (taken != kNoColumn &&
+                (!ranked || nameRanks[c] == nameRanks[static_cast<std::size_t>(taken)])) {
+                // Two columns of one name: which one is meant, only the user knows.
+                layout.m_failure = DetectFailure::kNoPrices;
+                layout.m_strReason = "columns " + std::to_string(taken + 1) + " and " +
+                                     std::to_string(c + 1) + " are both named as the " +
+                                     std::string(kFieldWords[role]);
+                layout.m_strDecidingOptions = kOptions[role];
+                return result;
             }
+            if (taken == kNoColumn || nameRanks[c] < nameRanks[static_cast<std::size_t>(taken)])
+                layout.m_nFieldColumn[role] = static_cast<int>(c);
+        }
+        if (layout.m_nFieldColumn[kClose] == kNoColumn) {
+            layout.m_failure = DetectFailure::kNoPrices;
+            layout.m_strReason = "the header names no column as the close";
+            layout.m_strDecidingOptions = "--close-col";
+            return result;
         }
     } else {
         // The usual order over the numeric columns.

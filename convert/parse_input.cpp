@@ -72,6 +72,21 @@ int CConverter::ParseInput() {
         for (int i = 0; i < m_nSkipRows && next(); ++i) {
         }
     }
+    // A line after the rows began that holds names and no number heads
+    // another table (dividends, a weekly summary, even one under the same
+    // names): neither it nor the rows after it are this table's.
+    int otherTable = 0;
+    bool rowRead = false;
+    auto headsAnotherTable = [&] {
+        int names = 0;
+        for (int c = 0; c < decoded.m_nColumns; ++c) {
+            std::string_view field = TrimBlanks(decoder.Field(c));
+            float value;
+            if (ReadPriceNumber(field, m_bDecimalComma != 0, &value)) return false;
+            names += field.empty() ? 0 : 1;
+        }
+        return names >= 2;
+    };
 
     // The time of day first seen on each date: a second time on one date
     // tells intraday data.
@@ -110,10 +125,21 @@ int CConverter::ParseInput() {
             decoded.m_period != "d") {
             return intraday();
         }
+        if (otherTable != 0) {
+            Skip(lineNumber,
+                 "it follows line " + std::to_string(otherTable) + ", the header of another table");
+            continue;
+        }
         if (decoded.m_kind == CDecodedRow::Kind::kSkipped) {
+            if (rowRead && decoded.m_nBadField == kDate && headsAnotherTable()) {
+                otherTable = lineNumber;
+                Skip(lineNumber, "it heads another table");
+                continue;
+            }
             Skip(lineNumber, decoded.m_strReason);
             continue;
         }
+        rowRead = true;
         // A row of no ticker belongs to none of the file's securities.
         if (m_nTickerColumn != kNoColumn && decoded.m_ticker.empty()) {
             Skip(lineNumber, "column " + std::to_string(m_nTickerColumn + 1) + " names no ticker");

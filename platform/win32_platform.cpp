@@ -61,7 +61,8 @@ CStatus LastError() { return CStatus::Error(ErrnoOf(::GetLastError())); }
 
 std::wstring Wide(const std::string& utf8) {
     if (utf8.empty()) return {};
-    const int count = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    const int count =
+        ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
     std::wstring wide(static_cast<std::size_t>(count), L'\0');
     ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), count);
     return wide;
@@ -169,8 +170,9 @@ public:
             disposition = mode == OpenMode::kWrite ? CREATE_ALWAYS : CREATE_NEW;
             flags |= FILE_FLAG_OPEN_REPARSE_POINT;
         }
-        HANDLE handle = ::CreateFileW(wide.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, disposition, flags, nullptr);
+        HANDLE handle =
+            ::CreateFileW(wide.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                          nullptr, disposition, flags, nullptr);
         if (handle == INVALID_HANDLE_VALUE) return LastError();
         if (::GetFileType(handle) != FILE_TYPE_DISK) {
             ::CloseHandle(handle);
@@ -321,8 +323,9 @@ public:
 
     CStatus CanonicalPath(const std::string& path, std::string* canonical) override {
         canonical->clear();
-        HANDLE handle = ::CreateFileW(WidePath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        HANDLE handle =
+            ::CreateFileW(WidePath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                          nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
         if (handle == INVALID_HANDLE_VALUE) return LastError();
         std::wstring buffer(MAX_PATH, L'\0');
         DWORD length = 0;
