@@ -301,6 +301,10 @@ int PrepareJob(const ConvertOptions& o, const std::string& input, CPlatform& pla
         prompt.MessageBox(UndecidedDatesMessage(input), kMbOk);
         return kExitFailed;
     }
+    if (detect && layout.m_bDecimalUndecided && !*o.decimalCommaOption && !*o.noDecimalComma) {
+        prompt.MessageBox(UndecidedDecimalMessage(input), kMbOk);
+        return kExitFailed;
+    }
     job->dateFormat = FindDateFormatSpelling(s.strDateFormat);
     if (job->dateFormat == 0) {
         err << "tarvel-cli: unknown date format \"" << s.strDateFormat

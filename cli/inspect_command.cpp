@@ -48,6 +48,10 @@ int RunInspect(const std::string& file, std::ostream& out, std::ostream& err) {
         err << "Tarvel: " << LayoutRefusal(input, layout) << "\n";
         return kExitFailed;
     }
+    if (layout.m_bDecimalUndecided) {
+        err << "Tarvel: " << UndecidedDecimalMessage(input) << "\n";
+        return kExitFailed;
+    }
     if (layout.m_nDateFormat == 0) {
         err << "Tarvel: " << UndecidedDatesMessage(input) << "\n";
         return kExitFailed;

@@ -173,6 +173,16 @@ int MonthOfName(std::string_view name) {
     return found;
 }
 
+std::int64_t DayNumberOf(const CalendarDate& date) {
+    const std::int64_t year = date.month <= 2 ? date.year - 1 : date.year;
+    const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
+    const std::int64_t yearOfEra = year - era * 400;
+    const std::int64_t dayOfYear =
+        (153 * (date.month > 2 ? date.month - 3 : date.month + 9) + 2) / 5 + date.day - 1;
+    const std::int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return era * 146097 + dayOfEra - 719468;
+}
+
 std::int64_t EpochSecondOfDay(std::string_view text, int format) {
     if (!IsEpochFormat(format)) return -1;
     const std::int64_t seconds = EpochSeconds(text, format);

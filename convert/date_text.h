@@ -82,6 +82,9 @@ DateStatus ReadDateText(std::string_view text, int format, CalendarDate* date);
 // or Latin-1 (Jan, JAN, janv, Mär, Mrz, févr, sept, okt, dic, ...).
 int MonthOfName(std::string_view name);
 
+// Days from 1970-01-01 to `date` (negative before).
+std::int64_t DayNumberOf(const CalendarDate& date);
+
 // The second of the UTC day (0..86399) an epoch-format `text` names, or -1
 // when it is no epoch number of `format`.
 std::int64_t EpochSecondOfDay(std::string_view text, int format);

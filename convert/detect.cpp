@@ -250,6 +250,8 @@ void Weigh(std::string_view cell, Marks* marks) {
     };
     if (comma != std::string_view::npos && point != std::string_view::npos) {
         (comma > point ? marks->comma : marks->point)++;
+    } else if (comma != std::string_view::npos && cell.find(',') != comma) {
+        marks->point++;  // "1,234,567": commas between thousands
     } else if (comma != std::string_view::npos) {
         (digitsAfter(comma) == 3 ? marks->commaGroups : marks->comma)++;
     } else if (cell.find('.') != point) {
@@ -397,17 +399,43 @@ Candidate Evaluate(const std::vector<std::string_view>& lines, char delimiter) {
     if (ymd != 0 && (mdy != 0 || dmy != 0)) {
         // Two-digit years first or last: the reading that keeps the rows in
         // date order wins; else the year is taken as last.
-        auto inOrder = [&](int format) {
-            std::vector<std::int32_t> days;
+        // The days of the rows under `format`, and whether they run in order.
+        auto daysOf = [&](int format, bool* sorted) {
+            std::vector<std::int64_t> days;
             for (std::size_t i : data) {
                 CalendarDate d;
                 if (ReadDateText(rows[i][dc], format, &d) == DateStatus::kRead)
-                    days.push_back(d.year * 10000 + d.month * 100 + d.day);
+                    days.push_back(DayNumberOf(d));
             }
-            return std::is_sorted(days.begin(), days.end()) || std::is_sorted(days.rbegin(), days.rend());
+            *sorted = std::is_sorted(days.begin(), days.end()) || std::is_sorted(days.rbegin(), days.rend());
+            return days;
         };
-        bool lastInOrder = (mdy != 0 && inOrder(mdy)) || (dmy != 0 && inOrder(dmy));
-        if (inOrder(ymd) && !lastInOrder) {
+        // The middle step from row to row, in days: a price history steps
+        // by days, a year read as the day steps by years.
+        auto middleStep = [](std::vector<std::int64_t> days) {
+            std::vector<std::int64_t> steps;
+            for (std::size_t i = 1; i < days.size(); ++i) {
+                if (days[i] != days[i - 1])
+                    steps.push_back(days[i] > days[i - 1] ? days[i] - days[i - 1] : days[i - 1] - days[i]);
+            }
+            if (steps.empty()) return std::int64_t{0};
+            std::nth_element(steps.begin(), steps.begin() + static_cast<std::ptrdiff_t>(steps.size() / 2),
+                             steps.end());
+            return steps[steps.size() / 2];
+        };
+        bool ymdSorted = false, mdySorted = false, dmySorted = false;
+        const std::vector<std::int64_t> ymdDays = daysOf(ymd, &ymdSorted);
+        const std::vector<std::int64_t> lastDays =
+            mdy != 0 ? daysOf(mdy, &mdySorted) : std::vector<std::int64_t>{};
+        const std::vector<std::int64_t> dmyDays =
+            dmy != 0 ? daysOf(dmy, &dmySorted) : std::vector<std::int64_t>{};
+        const bool lastInOrder = mdySorted || dmySorted;
+        bool yearFirst = ymdSorted && !lastInOrder;
+        if (ymdSorted && lastInOrder) {
+            const std::int64_t last = middleStep(mdySorted ? lastDays : dmyDays);
+            yearFirst = middleStep(ymdDays) * 10 < last;
+        }
+        if (yearFirst) {
             mdy = dmy = 0;
         } else {
             ymd = 0;
@@ -423,6 +451,35 @@ Candidate Evaluate(const std::vector<std::string_view>& lines, char delimiter) {
         layout.m_nDayMonthFormat = dmy;
     } else {
         layout.m_nDateFormat = mdy != 0 ? mdy : dmy;
+    }
+
+    // Dates written as digits that the format found reads on most rows but
+    // not as real days on others (2024-15-01 beside 2024-02-01): another
+    // order may be meant, and the rows it reads would be wrong days.
+    if (layout.m_nDateFormat >= 1 && layout.m_nDateFormat <= kDigitDateFormatCount) {
+        std::size_t unreal = 0, example = 0;
+        for (std::size_t i = first; i < rows.size(); ++i) {
+            if (dc >= rows[i].size() || formats[i][dc] != 0) continue;
+            const std::string_view date = SplitDateTime(rows[i][dc]).date;
+            std::size_t digits = 0, separators = 0;
+            for (char c : date) (IsAsciiDigit(c) ? digits : separators)++;
+            const bool shaped = separators == 0 ? digits == 6 || digits == 8
+                                                : separators == 2 && digits >= 4 &&
+                                                      IsAsciiDigit(date.front()) && IsAsciiDigit(date.back());
+            CalendarDate d;
+            if (shaped && ReadDateText(date, layout.m_nDateFormat, &d) == DateStatus::kNotADay) {
+                if (unreal++ == 0) example = i;
+            }
+        }
+        if (unreal > std::max<std::size_t>(data.size() >= 20 ? 1 : 0, data.size() / 50)) {
+            layout.m_failure = DetectFailure::kNoPrices;
+            layout.m_strReason = std::to_string(unreal) + " rows hold dates that are no real day read as " +
+                                 kDateFormatNames[static_cast<std::size_t>(layout.m_nDateFormat - 1)] +
+                                 " (line " + std::to_string(example + 1) + ": " + rows[example][dc] +
+                                 "); the dates may be written in another order";
+            layout.m_strDecidingOptions = "--date-format";
+            return result;
+        }
     }
 
     // Names from the nearest line before the first row that names a close
@@ -475,9 +532,15 @@ Candidate Evaluate(const std::vector<std::string_view>& lines, char delimiter) {
             Weigh(rows[i][c], &marks);
         }
     }
-    layout.m_bDecimalComma =
-        marks.comma > marks.point || (marks.comma == 0 && marks.point == 0 && marks.commaGroups > 0 &&
-                                      marks.pointGroups == 0 && delimiter != ',');
+    // Where every mark stands before three digits, 18.512 is taken with a
+    // decimal point and 101,250 with a decimal comma, as the places that
+    // write them do, except a quoted "1,078" among commas: that is a thousand
+    // and seventy-eight as often as one and a bit, and the user must say.
+    const bool groupsOnly = marks.comma == 0 && marks.point == 0;
+    layout.m_bDecimalComma = marks.comma > marks.point || (groupsOnly && marks.commaGroups > 0 &&
+                                                           marks.pointGroups == 0 && delimiter != ',');
+    layout.m_bDecimalUndecided =
+        groupsOnly && marks.commaGroups > 0 && marks.pointGroups == 0 && delimiter == ',';
     for (std::size_t i : data) {
         for (std::size_t c = 0; c < rows[i].size(); ++c) {
             float value;
@@ -636,6 +699,12 @@ std::string LayoutRefusal(const std::string& path, const CDetectedLayout& layout
            (layout.m_strDecidingOptions.empty()
                 ? "."
                 : "; give " + layout.m_strDecidingOptions + " (see tarvel-cli convert --help).");
+}
+
+std::string UndecidedDecimalMessage(const std::string& path) {
+    return "The numbers in " + path +
+           " read alike with a decimal comma or with thousands separators (1,078); give --decimal-comma or "
+           "--no-decimal-comma.";
 }
 
 std::string UndecidedDatesMessage(const std::string& path) {

@@ -44,6 +44,9 @@ struct CDetectedLayout {
     TextEncoding m_encoding = TextEncoding::kUtf8;
     char m_cDelimiter = ',';  // ',' ';' '\t' ' ' (runs of blanks) or '|'
     bool m_bDecimalComma = false;
+    // Every number with a mark is written "1,078" among commas: it reads
+    // alike with a decimal comma and with thousands separators.
+    bool m_bDecimalUndecided = false;
     int m_nSkipRows = 0;     // lines before the first row (headers, notes)
     int m_nColumnCount = 0;  // fields of the first row, at most kMaxColumns
 
@@ -71,8 +74,9 @@ struct CDetectedLayout {
     std::vector<std::string> m_tickers;
 
     bool HasField(int field) const { return m_nFieldColumn[field] != kNoColumn; }
-    // Found and with a date format decided: a job can be filled from it.
-    bool IsComplete() const { return m_bFound && m_nDateFormat != 0; }
+    // Found, with a date format and the decimal mark decided: a job can be
+    // filled from it.
+    bool IsComplete() const { return m_bFound && m_nDateFormat != 0 && !m_bDecimalUndecided; }
 };
 
 struct CDetectedLayout;
@@ -80,6 +84,7 @@ struct CDetectedLayout;
 // of one whose dates read alike day-month and month-day.
 std::string IntradayMessage(const std::string& path);
 std::string UndecidedDatesMessage(const std::string& path);
+std::string UndecidedDecimalMessage(const std::string& path);
 // What a conversion says of a file whose layout detection refused: the
 // reason and the options that decide it.
 std::string LayoutRefusal(const std::string& path, const CDetectedLayout& layout);

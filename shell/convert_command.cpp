@@ -26,6 +26,11 @@ std::string DetectionNote(const CDetectedLayout& layout) {
         return "The dates of this file could be day-month or month-day, and no row decides. Choose the date "
                "format below.";
     }
+    if (layout.m_bDecimalUndecided) {
+        return "The numbers of this file read alike with a decimal comma and with thousands separators "
+               "(1,078). "
+               "Check Decimal comma below as the file means it.";
+    }
     if (layout.m_bIntraday)
         return "This file holds several rows a day (intraday data); Tarvel writes daily data.";
     return {};
