@@ -52,10 +52,7 @@ constexpr std::string_view kMonthNames[12][10] = {
     {"september", "septembre", "septiembre", "settembre"},
     {"october", "oktober", "octobre", "octubre", "ottobre"},
     {"november", "novembre", "noviembre"},
-    {"december", "dezember",
-     "d\xC3\xA9"
-     "cembre",
-     "diciembre", "dicembre"},
+    {"december", "dezember", "d\u00e9cembre", "diciembre", "dicembre"},
 };
 
 // `name` in lower case and UTF-8: a byte of 0x80 and over that starts no

@@ -8,7 +8,9 @@
 #include <tuple>
 #include <vector>
 
+#include "convert/column_names.h"
 #include "convert/date_text.h"
+#include "convert/detect_cells.h"
 #include "convert/layout_evidence.h"
 #include "convert/row_reader.h"
 #include "platform/ascii.h"
@@ -40,289 +42,6 @@ std::vector<std::string_view> SplitLines(std::string_view text, bool cut) {
         start = end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);
     }
     return lines;
-}
-
-// The formats (bit n-1 for format n) that read `cell` as a day.
-unsigned DateFormatsOf(std::string_view cell) {
-    // Most cells are prices: no date is shorter than six characters, so
-    // those are passed by at once.
-    std::string_view trimmed = TrimBlanks(cell);
-    if (trimmed.size() < 6) return 0;
-    std::string_view date = SplitDateTime(trimmed).date;
-    if (date.empty() || date.size() >= 20 || date.find(':') != std::string_view::npos) return 0;
-    unsigned formats = 0;
-    CalendarDate day;
-    auto tryFormat = [&](int format) {
-        if (ReadDateText(date, format, &day) == DateStatus::kRead) formats |= 1u << (format - 1);
-    };
-    const bool letters = std::any_of(date.begin(), date.end(), [](char c) {
-        return IsAsciiLetter(c) || static_cast<unsigned char>(c) >= 0x80;
-    });
-    if (letters) {
-        for (int format : {kDayMonthNameFormat, kMonthNameDayFormat, kYearMonthNameFormat}) tryFormat(format);
-        return formats;
-    }
-    if (!IsAsciiDigit(date.front())) return 0;
-    // A date is digits only, or three runs of digits between two
-    // separators: anything else (a price such as 100.25) needs no format tried.
-    std::size_t separators = 0;
-    for (char c : date) separators += IsAsciiDigit(c) ? 0 : 1;
-    if (separators != 0 && separators != 2) return 0;
-    if (separators == 0) {
-        // Seconds since 1970 from 1973 on, or milliseconds from 1973 on.
-        if (date.size() == 9 || date.size() == 10) tryFormat(kEpochFormat);
-        if (date.size() == 12 || date.size() == 13) tryFormat(kEpochMsFormat);
-        if (date.size() != 6 && date.size() != 8) return formats;
-    }
-    for (int format = 1; format <= kDigitDateFormatCount; ++format) {
-        if ((separators == 0) == IsNumericOnlyFormat(format)) tryFormat(format);
-    }
-    return formats;
-}
-
-enum class Order { kYearMonthDay, kMonthDayYear, kDayMonthYear };
-Order OrderOf(int format) {
-    int i = (format - 1) % 6 / 2;
-    return i == 0 ? Order::kYearMonthDay : i == 1 ? Order::kMonthDayYear : Order::kDayMonthYear;
-}
-
-// A header name, lower case, without brackets, dots, blanks, underscores,
-// dashes and the stars of footnote marks ("Close*", "Adj Close**").
-std::string NormalName(std::string_view name) {
-    std::string normal;
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        char c = name[i];
-        if (c == '<' || c == '>' || c == '.' || c == ' ' || c == '_' || c == '-' || c == '"' || c == '*')
-            continue;
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        // Upper-case Latin-1 letters (Ö, É, Á, ...), in UTF-8.
-        if (c == '\xC3' && i + 1 < name.size() && static_cast<unsigned char>(name[i + 1]) <= 0x9E &&
-            name[i + 1] != '\x97') {
-            normal += c;
-            normal += static_cast<char>(name[++i] + 0x20);
-            continue;
-        }
-        normal += c;
-    }
-    return normal;
-}
-
-enum Role { kUnknown = -1, kRoleTime = kFieldCount, kRoleTicker, kRolePeriod, kRoleIgnored };
-// Names that may stand for the close, best first.
-constexpr std::string_view kCloseNames[] = {
-    "close",   "schluss",   "schlusskurs", "cl\xC3\xB4ture", "cloture", "cierre",        "chiusura",
-    "slot",    "slotkoers", "closing",     "close/last",     "settle",  "settlement",    "last",
-    "latest",  "ltp",       "letzter",     "zuletzt",        "dernier", "\xC3\xBAltimo", "ultimo",
-    "laatste", "pxlast",    "price",       "kurs",           "prix",    "precio",        "prezzo"};
-
-struct NamedRole {
-    std::string_view name;
-    int role;
-};
-constexpr NamedRole kNames[] = {
-    {"date", kDate},
-    {"datum", kDate},
-    {"time", kRoleTime},
-    {"zeit", kRoleTime},
-    {"open", kOpen},
-    {"eröffnung", kOpen},
-    {"eroeffnung", kOpen},
-    {"tradedate", kDate},
-    {"settlementdate", kRoleIgnored},
-    {"valuedate", kRoleIgnored},
-    {"fecha", kDate},
-    {"eröffn", kOpen},
-    {"ouv", kOpen},
-    {"openen", kOpen},
-    {"data", kDate},
-    {"erster", kOpen},
-    {"ouverture", kOpen},
-    {"apertura", kOpen},
-    {"openingskoers", kOpen},
-    {"high", kHigh},
-    {"hoch", kHigh},
-    {"plushaut", kHigh},
-    {"m\xC3\xA1ximo", kHigh},
-    {"maximo", kHigh},
-    {"massimo", kHigh},
-    {"hoog", kHigh},
-    {"low", kLow},
-    {"tief", kLow},
-    {"plusbas", kLow},
-    {"m\xC3\xADnimo", kLow},
-    {"minimo", kLow},
-    {"laag", kLow},
-    {"st\xC3\xBC"
-     "cke",
-     kVolume},
-    {"volumi", kVolume},
-    {"adjusted", kRoleIgnored},
-    {"average", kRoleIgnored},
-    {"totaltradedquantity", kVolume},
-    {"tradedquantity", kVolume},
-    {"tottrdqty", kVolume},
-    {"quantity", kVolume},
-    {"variation", kRoleIgnored},
-    {"var%", kRoleIgnored},
-    {"var", kRoleIgnored},
-    {"volume", kVolume},
-    {"vol", kVolume},
-    {"volumen", kVolume},
-    {"umsatz", kVolume},
-    {"openinterest", kOpenInt},
-    {"openint", kOpenInt},
-    {"oi", kOpenInt},
-    {"ticker", kRoleTicker},
-    {"symbol", kRoleTicker},
-    {"isin", kRoleTicker},
-    {"instrument", kRoleTicker},
-    {"security", kRoleTicker},
-    {"ric", kRoleTicker},
-    {"code", kRoleTicker},
-    {"per", kRolePeriod},
-    {"period", kRolePeriod},
-    {"sharestraded", kVolume},
-    {"numberofshares", kVolume},
-    {"noofshares", kVolume},
-    {"totalvolume", kVolume},
-    {"volume(shares)", kVolume},
-    // Columns beside the prices that are none of the fields, and must not
-    // be taken for one by their place.
-    {"adjclose", kRoleIgnored},
-    {"adjustedclose", kRoleIgnored},
-    {"change", kRoleIgnored},
-    {"chg", kRoleIgnored},
-    {"%change", kRoleIgnored},
-    {"%chg", kRoleIgnored},
-    {"changepercent", kRoleIgnored},
-    {"change%", kRoleIgnored},
-    {"previousclose", kRoleIgnored},
-    {"prevclose", kRoleIgnored},
-    {"trades", kRoleIgnored},
-    {"numberoftrades", kRoleIgnored},
-    {"nooftrades", kRoleIgnored},
-    {"turnover", kRoleIgnored},
-    {"vwap", kRoleIgnored},
-    {"marketcap", kRoleIgnored},
-    {"closetime", kRoleIgnored},
-    {"quotevolume", kRoleIgnored},
-    {"quoteassetvolume", kRoleIgnored},
-};
-
-// The role a header name gives its column; *rank orders the names of the
-// close (and of the volume) from the best.
-int RoleOf(std::string_view name, int* rank) {
-    std::string normal = NormalName(name);
-    // "OPEN PRICE", "Close Price": the field before the word.
-    if (normal.size() > 5 && normal.ends_with("price")) normal.resize(normal.size() - 5);
-    for (std::size_t i = 0; i < std::size(kCloseNames); ++i) {
-        if (normal == kCloseNames[i]) {
-            *rank = static_cast<int>(i);
-            return kClose;
-        }
-    }
-    for (const NamedRole& n : kNames) {
-        if (normal != n.name) continue;
-        // A count of shares says more than a "Volume" that may be a turnover.
-        if (n.role == kVolume) *rank = normal.starts_with("vol") || normal == "umsatz" ? 1 : 0;
-        return n.role;
-    }
-    return kUnknown;
-}
-
-// Evidence for the decimal mark of one number as written.
-struct Marks {
-    int comma = 0;        // a comma that can only be a decimal comma
-    int point = 0;        // a point that can only be a decimal point
-    int commaGroups = 0;  // "1,234": either
-    int pointGroups = 0;  // "1.234": either
-};
-
-void Weigh(std::string_view cell, Marks* marks) {
-    std::size_t comma = cell.rfind(','), point = cell.rfind('.');
-    if (comma == std::string_view::npos && point == std::string_view::npos) return;
-    bool anyDigit = std::any_of(cell.begin(), cell.end(), IsAsciiDigit);
-    if (!anyDigit) return;
-    auto digitsAfter = [&](std::size_t at) {
-        std::size_t n = 0;
-        while (at + 1 + n < cell.size() && IsAsciiDigit(cell[at + 1 + n])) ++n;
-        return n;
-    };
-    if (comma != std::string_view::npos && point != std::string_view::npos) {
-        (comma > point ? marks->comma : marks->point)++;
-    } else if (comma != std::string_view::npos && cell.find(',') != comma) {
-        marks->point++;  // "1,234,567": commas between thousands
-    } else if (comma != std::string_view::npos) {
-        (digitsAfter(comma) == 3 ? marks->commaGroups : marks->comma)++;
-    } else if (cell.find('.') != point) {
-        marks->comma++;  // "1.234.567": points between thousands
-    } else {
-        (digitsAfter(point) == 3 ? marks->pointGroups : marks->point)++;
-    }
-}
-
-// Whether the dates of column `c` run in one order, oldest or newest first,
-// read under the first format that reads them all.
-bool DatesInOrder(const std::vector<Cells>& rows, const std::vector<std::vector<unsigned>>& formats,
-                  std::size_t c) {
-    unsigned common = ~0u;
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        if (c < formats[i].size() && formats[i][c] != 0) common &= formats[i][c];
-    }
-    if (common == 0) return false;
-    int format = 1;
-    while ((common >> (format - 1) & 1) == 0) ++format;
-    std::int32_t last = 0;
-    std::size_t up = 0, down = 0;
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        CalendarDate d;
-        if (c >= formats[i].size() || formats[i][c] == 0 ||
-            ReadDateText(rows[i][c], format, &d) != DateStatus::kRead)
-            continue;
-        const std::int32_t day = d.year * 10000 + d.month * 100 + d.day;
-        if (last != 0) {
-            up += day > last ? 1 : 0;
-            down += day < last ? 1 : 0;
-        }
-        last = day;
-    }
-    return std::min(up, down) <= std::max<std::size_t>(1, (up + down) / 50);
-}
-
-// The date column: of the columns that read as dates on nearly as many rows
-// as the best, one named as a date or time rather than anything else, then
-// one of written dates rather than bare seconds since 1970, then one whose
-// dates run in order (a count of trades may read as YYMMDD dates, a
-// turnover as seconds), then the most read, the leftmost.
-int ChooseDateColumn(const std::vector<Cells>& rows, const std::vector<std::vector<unsigned>>& formats,
-                     const std::array<int, kMaxColumns>& dates) {
-    const int most = *std::max_element(dates.begin(), dates.end());
-    int best = 0;
-    std::tuple<bool, bool, bool, bool, int> bestScore{false, false, false, false, -1};
-    for (std::size_t c = 0; c < dates.size(); ++c) {
-        if (dates[c] == 0 || dates[c] * 10 < most * 9) continue;
-        // The name over the column: the nearest line above its first date.
-        std::size_t first = 0;
-        while (!(c < formats[first].size() && formats[first][c] != 0)) ++first;
-        int role = kUnknown, rank = 0;
-        for (std::size_t h = first; h-- > 0;) {
-            if (rows[h].empty()) continue;
-            if (c < rows[h].size()) role = RoleOf(rows[h][c], &rank);
-            break;
-        }
-        // A bare number of seconds may be a volume; written dates are dates.
-        unsigned read = 0;
-        for (std::size_t i = first; i < rows.size(); ++i) read |= c < formats[i].size() ? formats[i][c] : 0;
-        const unsigned epochs = 1u << (kEpochFormat - 1) | 1u << (kEpochMsFormat - 1);
-        std::tuple<bool, bool, bool, bool, int> score{
-            role == kUnknown || role == kDate || role == kRoleTime, role == kDate || role == kRoleTime,
-            (read & ~epochs) != 0, DatesInOrder(rows, formats, c), dates[c]};
-        if (score > bestScore) {
-            bestScore = score;
-            best = static_cast<int>(c);
-        }
-    }
-    return best;
 }
 
 struct Candidate {
@@ -375,83 +94,7 @@ Candidate Evaluate(const std::vector<std::string_view>& lines, char delimiter) {
     }
     result.rowsRead = static_cast<int>(data.size());
 
-    // The date format: of those that read the most rows, a year written in
-    // full where one is; day-month against month-day only as the rows decide.
-    std::array<int, kDateFormatCount + 1> reads{};
-    for (std::size_t i : data) {
-        for (int f = 1; f <= kDateFormatCount; ++f)
-            reads[static_cast<std::size_t>(f)] += formats[i][dc] >> (f - 1) & 1;
-    }
-    const int most = *std::max_element(reads.begin() + 1, reads.end());
-    auto viable = [&](int f) { return reads[static_cast<std::size_t>(f)] == most; };
-    // A month name or an epoch number reads under one format only.
-    for (int f = kDigitDateFormatCount + 1; f <= kDateFormatCount; ++f) {
-        if (viable(f)) layout.m_nDateFormat = f;
-    }
-    int byOrder[3] = {0, 0, 0};
-    for (int f = kDigitDateFormatCount; f >= 1 && layout.m_nDateFormat == 0; --f) {
-        // Scanning down, a format with century digits (even) beats its pair.
-        if (!viable(f)) continue;
-        int& slot = byOrder[static_cast<int>(OrderOf(f))];
-        if (slot == 0 || HasCenturyDigits(f)) slot = f;
-    }
-    int ymd = byOrder[0], mdy = byOrder[1], dmy = byOrder[2];
-    if (ymd != 0 && (mdy != 0 || dmy != 0)) {
-        // Two-digit years first or last: the reading that keeps the rows in
-        // date order wins; else the year is taken as last.
-        // The days of the rows under `format`, and whether they run in order.
-        auto daysOf = [&](int format, bool* sorted) {
-            std::vector<std::int64_t> days;
-            for (std::size_t i : data) {
-                CalendarDate d;
-                if (ReadDateText(rows[i][dc], format, &d) == DateStatus::kRead)
-                    days.push_back(DayNumberOf(d));
-            }
-            *sorted = std::is_sorted(days.begin(), days.end()) || std::is_sorted(days.rbegin(), days.rend());
-            return days;
-        };
-        // The middle step from row to row, in days: a price history steps
-        // by days, a year read as the day steps by years.
-        auto middleStep = [](std::vector<std::int64_t> days) {
-            std::vector<std::int64_t> steps;
-            for (std::size_t i = 1; i < days.size(); ++i) {
-                if (days[i] != days[i - 1])
-                    steps.push_back(days[i] > days[i - 1] ? days[i] - days[i - 1] : days[i - 1] - days[i]);
-            }
-            if (steps.empty()) return std::int64_t{0};
-            std::nth_element(steps.begin(), steps.begin() + static_cast<std::ptrdiff_t>(steps.size() / 2),
-                             steps.end());
-            return steps[steps.size() / 2];
-        };
-        bool ymdSorted = false, mdySorted = false, dmySorted = false;
-        const std::vector<std::int64_t> ymdDays = daysOf(ymd, &ymdSorted);
-        const std::vector<std::int64_t> lastDays =
-            mdy != 0 ? daysOf(mdy, &mdySorted) : std::vector<std::int64_t>{};
-        const std::vector<std::int64_t> dmyDays =
-            dmy != 0 ? daysOf(dmy, &dmySorted) : std::vector<std::int64_t>{};
-        const bool lastInOrder = mdySorted || dmySorted;
-        bool yearFirst = ymdSorted && !lastInOrder;
-        if (ymdSorted && lastInOrder) {
-            const std::int64_t last = middleStep(mdySorted ? lastDays : dmyDays);
-            yearFirst = middleStep(ymdDays) * 10 < last;
-        }
-        if (yearFirst) {
-            mdy = dmy = 0;
-        } else {
-            ymd = 0;
-        }
-    }
-    if (layout.m_nDateFormat != 0) {
-        // decided above
-    } else if (ymd != 0) {
-        layout.m_nDateFormat = ymd;
-    } else if (mdy != 0 && dmy != 0) {
-        layout.m_bDayMonthUndecided = true;
-        layout.m_nMonthDayFormat = mdy;
-        layout.m_nDayMonthFormat = dmy;
-    } else {
-        layout.m_nDateFormat = mdy != 0 ? mdy : dmy;
-    }
+    ChooseDateFormat(rows, formats, data, dc, &layout);
 
     // Dates written as digits that the format found reads on most rows but
     // not as real days on others (2024-15-01 beside 2024-02-01): another
@@ -485,7 +128,7 @@ Candidate Evaluate(const std::vector<std::string_view>& lines, char delimiter) {
     // Names from the nearest line before the first row that names a close
     // (a row whose date does not read may stand between the header and the
     // first row), else from the last line before it.
-    std::vector<int> roles(kMaxColumns, kUnknown);
+    std::vector<int> roles(kMaxColumns, kRoleUnknown);
     std::vector<int> nameRanks(kMaxColumns, 99);
     bool named = false;
     bool lineSeen = false;
@@ -499,7 +142,7 @@ Candidate Evaluate(const std::vector<std::string_view>& lines, char delimiter) {
         if (delimiter == ' ' && lines[first].find('\t') != std::string_view::npos &&
             lines[h].find('\t') == std::string_view::npos)
             continue;
-        std::vector<int> lineRoles(kMaxColumns, kUnknown), lineRanks(kMaxColumns, 99);
+        std::vector<int> lineRoles(kMaxColumns, kRoleUnknown), lineRanks(kMaxColumns, 99);
         int fieldNames = 0;
         for (std::size_t c = 0; c < rows[h].size(); ++c) {
             lineRoles[c] = RoleOf(rows[h][c], &lineRanks[c]);
@@ -555,7 +198,7 @@ Candidate Evaluate(const std::vector<std::string_view>& lines, char delimiter) {
     for (std::size_t c = 0; c < width && inRange(c); ++c) {
         if (c == dc) continue;
         int role = roles[c];
-        if (role == kRoleTime || (role == kUnknown && most80(times, c))) {
+        if (role == kRoleTime || (role == kRoleUnknown && most80(times, c))) {
             if (layout.m_nTimeColumn == kNoColumn) layout.m_nTimeColumn = static_cast<int>(c);
         } else if (role == kRoleTicker && layout.m_nTickerColumn == kNoColumn) {
             layout.m_nTickerColumn = static_cast<int>(c);
