@@ -23,9 +23,6 @@
 
 namespace tarvel {
 
-// Field order shared by every per-field list.
-enum Field : int { kDate = 0, kOpen, kHigh, kLow, kClose, kVolume, kOpenInt };
-
 inline constexpr int kMaxColumns = 20;
 // A column the input does not have.
 inline constexpr int kNoColumn = -1;

@@ -73,6 +73,15 @@ std::string OpenFailureMessage(const CStatus& status, const std::string& action,
     return action + " " + path + ": " + status.Text();
 }
 
+std::optional<std::string> MatchingName(const std::vector<std::string>& entries, const std::string& name) {
+    std::optional<std::string> found;
+    for (const std::string& entry : entries) {
+        if (entry == name) return entry;
+        if (EqualIgnoringAsciiCase(name, entry) && (!found || entry < *found)) found = entry;
+    }
+    return found;
+}
+
 std::string JoinPath(const std::string& dir, const std::string& name) {
     if (dir.empty()) return name;
     if (dir.back() == '/') return dir + name;

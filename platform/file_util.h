@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -49,6 +50,11 @@ std::string OpenFailureMessage(const CStatus& status, const std::string& action,
 
 // Whether `a` and `b` are equal but for the case of ASCII letters.
 bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b);
+
+// The entry of `entries` named `name`, else the first in sorted order equal
+// to it but for ASCII case (so that every look-up picks the same one), else
+// none.
+std::optional<std::string> MatchingName(const std::vector<std::string>& entries, const std::string& name);
 
 // `dir` and `name` joined by one "/" ("" joins to `name` alone).
 std::string JoinPath(const std::string& dir, const std::string& name);

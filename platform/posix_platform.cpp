@@ -248,14 +248,9 @@ public:
         std::string exact = JoinPath(dir, name);
         struct stat st;
         if (::lstat(exact.c_str(), &st) == 0) return name;
-        std::optional<std::string> found;
         std::vector<std::string> entries;
         ListDirectory(dir, &entries);
-        for (const std::string& entry : entries) {
-            // The first in sorted order, so that every look-up picks the same one.
-            if (EqualIgnoringAsciiCase(name, entry) && (!found || entry < *found)) found = entry;
-        }
-        return found;
+        return MatchingName(entries, name);
     }
 
     CStatus CanonicalPath(const std::string& path, std::string* canonical) override {

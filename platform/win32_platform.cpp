@@ -312,13 +312,7 @@ public:
     std::optional<std::string> FindName(const std::string& dir, const std::string& name) override {
         std::vector<std::string> entries;
         ListDirectory(dir, &entries);
-        std::optional<std::string> found;
-        for (const std::string& entry : entries) {
-            if (entry == name) return entry;
-            // The first in sorted order, so that every look-up picks the same one.
-            if (EqualIgnoringAsciiCase(name, entry) && (!found || entry < *found)) found = entry;
-        }
-        return found;
+        return MatchingName(entries, name);
     }
 
     CStatus CanonicalPath(const std::string& path, std::string* canonical) override {

@@ -11,7 +11,9 @@
 
 #include "platform/file_util.h"
 #include "pricedb/journal.h"
+#include "pricedb/layout.h"
 #include "pricedb/master_check.h"
+#include "pricedb/price_file.h"
 
 namespace tarvel {
 namespace {}  // namespace
@@ -297,6 +299,36 @@ std::int16_t FindSecurity(CPlatform& platform, const std::string& directory, std
             if (levels.size() == 1) return kFindNotFound;
             levels.pop_back();
         }
+    }
+}
+
+std::vector<int> RecordFields(CPlatform& platform, const ListedSecurity& s, int fieldCount) {
+    std::vector<int> fields;
+    if (s.fieldsKnown) {
+        for (int f = 0; f < kFieldCount; ++f) {
+            if (s.entry.fieldOn[f]) fields.push_back(f);
+        }
+        if (static_cast<int>(fields.size()) == fieldCount) return fields;
+    }
+    fields.clear();
+    for (const std::string& label :
+         ReadFieldLabels(platform, s.directory, s.entry.fileNumber, static_cast<std::size_t>(fieldCount))) {
+        for (int f = 0; f < kFieldCount; ++f) {
+            if (EqualIgnoringAsciiCase(label, kFieldLabels[f])) fields.push_back(f);
+        }
+    }
+    if (static_cast<int>(fields.size()) == fieldCount) return fields;
+    switch (fieldCount) {
+        case 5:
+            return {kDate, kHigh, kLow, kClose, kVolume};
+        case 6:
+            return {kDate, kOpen, kHigh, kLow, kClose, kVolume};
+        case 7:
+            return {kDate, kOpen, kHigh, kLow, kClose, kVolume, kOpenInt};
+        default:
+            fields.clear();
+            for (int f = 0; f < fieldCount; ++f) fields.push_back(f == 0 ? kDate : kClose);
+            return fields;
     }
 }
 

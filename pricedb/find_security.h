@@ -68,6 +68,11 @@ std::vector<ListedSecurity> ListPortfolio(CPlatform& platform, const std::string
 bool FindListedSecurity(CPlatform& platform, const std::string& directory, std::string_view symbol,
                         ListedSecurity* found, std::string* problem = nullptr);
 
+// The fields of security `s`'s records in their order, `fieldCount` of
+// them: from EMASTER or XMASTER, else from F<n>.DOP, else the usual layout
+// for the count (date, then closes when the count is unusual).
+std::vector<int> RecordFields(CPlatform& platform, const ListedSecurity& s, int fieldCount);
+
 // Whether FindSecurity's rule takes MASTER record `record` for `symbol`:
 // its name, or its symbol up to as many words as `symbol` has, equal but for
 // ASCII case.

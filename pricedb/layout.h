@@ -19,6 +19,8 @@ namespace tarvel {
 inline constexpr std::size_t kMasterRecordSize = 53;
 inline constexpr int kMaxSecurities = 255;
 inline constexpr int kMaxPriceRecords = 65534;
+// Field order shared by every per-field list.
+enum Field : int { kDate = 0, kOpen, kHigh, kLow, kClose, kVolume, kOpenInt };
 inline constexpr int kFieldCount = 7;  // Date, Open, High, Low, Close, Volume, Open Int
 inline constexpr std::size_t kTextFieldWidth = 16;
 // Every reader of the format takes a symbol's first 14 bytes only, whatever

@@ -7,10 +7,10 @@ cd "$(dirname "$0")/.."
 seconds=${1:-30}
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DTARVEL_BUILD_FUZZ=ON -DTARVEL_BUILD_TESTS=OFF >/dev/null
-cmake --build build-fuzz --target fuzz_date_text fuzz_row fuzz_convert fuzz_detect fuzz_find_security fuzz_import_ini fuzz_cli_readers fuzz_portfolio
+cmake --build build-fuzz --target fuzz_date_text fuzz_row fuzz_convert fuzz_detect fuzz_find_security fuzz_import_ini fuzz_cli_readers fuzz_portfolio fuzz_honest_detection
 summary=build-fuzz/fuzz-summary.txt
 : > "$summary"
-for target in fuzz_date_text fuzz_row fuzz_convert fuzz_detect fuzz_find_security fuzz_import_ini fuzz_cli_readers fuzz_portfolio; do
+for target in fuzz_date_text fuzz_row fuzz_convert fuzz_detect fuzz_find_security fuzz_import_ini fuzz_cli_readers fuzz_portfolio fuzz_honest_detection; do
     corpus=$(mktemp -d)
     cp fuzz/corpus/"$target"/* "$corpus"/
     log=build-fuzz/$target.log

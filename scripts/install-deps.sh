@@ -16,6 +16,10 @@ for option in "$@"; do
         --ci | --package)
             # The Debian package and its checks (scripts/package.sh).
             packages+=(dpkg-dev file lintian appstream desktop-file-utils) ;;
+        --windows)
+            # The cross build (scripts/build-windows.sh), its tests under Wine and the installer.
+            packages+=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine wine64 nsis zip dpkg-dev
+                qt6-base-dev-tools xvfb xauth) ;;
         *) echo "install-deps.sh: unknown option $option" >&2; exit 2 ;;
     esac
 done

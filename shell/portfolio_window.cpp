@@ -42,38 +42,6 @@ QString Value(float value) {
                                    : QString::number(double(value), 'g', 7);
 }
 
-// The fields of a security's records in their order: from EMASTER or
-// XMASTER, else from F<n>.DOP, else the usual layout for the count.
-std::vector<int> RecordFields(CPlatform& platform, const ListedSecurity& s, int fieldCount) {
-    std::vector<int> fields;
-    if (s.fieldsKnown) {
-        for (int f = 0; f < kFieldCount; ++f) {
-            if (s.entry.fieldOn[f]) fields.push_back(f);
-        }
-        if (static_cast<int>(fields.size()) == fieldCount) return fields;
-    }
-    fields.clear();
-    for (const std::string& label :
-         ReadFieldLabels(platform, s.directory, s.entry.fileNumber, static_cast<std::size_t>(fieldCount))) {
-        for (int f = 0; f < kFieldCount; ++f) {
-            if (EqualIgnoringAsciiCase(label, kFieldLabels[f])) fields.push_back(f);
-        }
-    }
-    if (static_cast<int>(fields.size()) == fieldCount) return fields;
-    switch (fieldCount) {
-        case 5:
-            return {kDate, kHigh, kLow, kClose, kVolume};
-        case 6:
-            return {kDate, kOpen, kHigh, kLow, kClose, kVolume};
-        case 7:
-            return {kDate, kOpen, kHigh, kLow, kClose, kVolume, kOpenInt};
-        default:
-            fields.clear();
-            for (int f = 0; f < fieldCount; ++f) fields.push_back(f == 0 ? kDate : kClose);
-            return fields;
-    }
-}
-
 }  // namespace
 
 // The records of the security shown, newest first. Export... writes them
@@ -428,11 +396,6 @@ void CPortfolioWindow::OnExport() {
     const QString path = m_saveFileName(QDir(m_dir).filePath(Text(s->entry.symbol) + ".csv"));
     if (path.isEmpty()) return;
     QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly)) {
-        m_app.prompt().MessageBox(
-            "Cannot write to " + path.toStdString() + ": " + out.errorString().toStdString(), kMbOk);
-        return;
-    }
     QString text;
     for (int c = 0; c < m_recordsModel->columnCount({}); ++c)
         text += (c > 0 ? "," : "") + m_recordsModel->Label(c);
@@ -442,8 +405,7 @@ void CPortfolioWindow::OnExport() {
             text += (c > 0 ? "," : "") + m_recordsModel->index(r, c).data().toString();
         text += '\n';
     }
-    out.write(text.toUtf8());
-    if (!out.commit()) {
+    if (!out.open(QIODevice::WriteOnly) || out.write(text.toUtf8()) < 0 || !out.commit()) {
         m_app.prompt().MessageBox(
             "Cannot write to " + path.toStdString() + ": " + out.errorString().toStdString(), kMbOk);
         return;
