@@ -219,7 +219,7 @@ bool CBatch::MakeDirectory() {
         m_platform->GetCurrentDirectory(&directory);
     }
     if (o.fromSettings && !*o.outOption) directory = LoadConversionSettings(m_store).strPathOut;
-    while (directory.size() > 1 && directory.back() == '/') directory.pop_back();
+    while (directory.size() > 1 && IsPathSeparator(directory.back())) directory.pop_back();
     if (!std::filesystem::is_directory(directory, ec)) {
         if (*o.existingMaster) {
             m_prompt.MessageBox("Path does not exist: " + directory, kMbOk);

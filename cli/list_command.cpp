@@ -42,7 +42,7 @@ int RunList(const std::string& dir, bool json, std::ostream& out, std::ostream& 
         err << "Tarvel: " << problem << "\n";
         return kExitFailed;
     }
-    std::string top = dir.back() == '/' ? dir : dir + "/";
+    std::string top = WithSeparator(dir);
     std::string current = top;
     if (json) {
         out << "[";

@@ -39,9 +39,8 @@ int CConverter::Fail(const std::string& message) {
 }
 
 int CConverter::Run() {
-    // The run changes the current directory; a relative input path must keep
-    // naming the file the user meant.
-    if (!m_strPathIn.empty() && m_strPathIn.front() != '/') {
+    // Messages name the input by its full path.
+    if (!m_strPathIn.empty() && !IsAbsolutePath(m_strPathIn)) {
         std::string cwd;
         if (m_platform.GetCurrentDirectory(&cwd).ok()) m_strPathIn = JoinPath(cwd, m_strPathIn);
     }
@@ -108,13 +107,14 @@ int CConverter::CheckOutputPath() {
             return Fail("Path does not exist: " + path);
         return Fail("Cannot use the directory " + path + ": " + status.Text());
     };
-    if (CStatus status = m_platform.SetCurrentDirectory(m_szPathOut); !status) {
+    // The portfolio by its full path, links resolved; the process's current
+    // directory is left alone.
+    std::string full;
+    if (m_szPathOut[0] == '\0') return noDirectory(m_szPathOut, CStatus::Error(ENOENT));
+    if (CStatus status = m_platform.CanonicalPath(m_szPathOut, &full); !status)
         return noDirectory(m_szPathOut, status);
-    }
-    std::string cwd;
-    if (CStatus status = m_platform.GetCurrentDirectory(&cwd); !status)
-        return noDirectory(m_szPathOut, status);
-    if (!CopyWhole(m_szPathOut, cwd)) return Fail("Path does not exist: " + cwd);
+    if (!m_platform.IsDirectory(full)) return noDirectory(m_szPathOut, CStatus::Error(ENOTDIR));
+    if (!CopyWhole(m_szPathOut, full)) return Fail("Path does not exist: " + full);
     PortfolioAccess access;
     access.master = m_bUseExistingMaster ? MasterChoice::kExisting : MasterChoice::kNew;
     access.waitSeconds = m_nWaitSeconds;
@@ -207,7 +207,7 @@ int CConverter::StageInto(CPortfolio& portfolio) {
                 // An update changes the portfolio's own securities only; one
                 // kept below it is left alone, and the message says where.
                 if (!m_bUpdate) return fail(duplicate);
-                while (directory.size() > 1 && directory.back() == '/') directory.pop_back();
+                while (directory.size() > 1 && IsPathSeparator(directory.back())) directory.pop_back();
                 return fail(duplicate + (m_securities.size() == 1 ? ": " : ", ") + security.symbol +
                             " is kept in the sub-portfolio " + directory +
                             ", which an update (--update) does not reach. It was not updated.");

@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "tests/support/temp_dir.h"
+
 namespace tarvel::fuzz {
 
 const std::string& ScratchDir() {
@@ -15,10 +17,9 @@ const std::string& ScratchDir() {
         std::string base = std::filesystem::exists("/dev/shm")
                                ? "/dev/shm"
                                : std::filesystem::temp_directory_path().string();
-        std::string pattern = base + "/tarvel-fuzz-XXXXXX";
-        if (::mkdtemp(pattern.data()) == nullptr) std::abort();
+        std::string made = test::MakeUniqueDir(base, "tarvel-fuzz-");
         std::atexit([] { std::filesystem::remove_all(ScratchDir()); });
-        return pattern;
+        return made;
     }());
     return dir;
 }

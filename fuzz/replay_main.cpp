@@ -43,12 +43,12 @@ int main(int argc, char** argv) {
     for (const fs::path& path : inputs) {
         std::ifstream file(path, std::ios::binary);
         if (!file.is_open()) {
-            std::fprintf(stderr, "replay: cannot read %s\n", path.c_str());
+            std::fprintf(stderr, "replay: cannot read %s\n", path.string().c_str());
             return 1;
         }
         const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
         // Announced first, so that the input that crashes is the last one named.
-        std::fprintf(stderr, "replay: %s\n", path.c_str());
+        std::fprintf(stderr, "replay: %s\n", path.string().c_str());
         LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
     }
     std::printf("replayed %zu inputs\n", inputs.size());

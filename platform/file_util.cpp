@@ -82,10 +82,21 @@ std::optional<std::string> MatchingName(const std::vector<std::string>& entries,
     return found;
 }
 
-std::string JoinPath(const std::string& dir, const std::string& name) {
-    if (dir.empty()) return name;
-    if (dir.back() == '/') return dir + name;
-    return dir + "/" + name;
+bool IsPathSeparator(char c) { return c == '/' || (kPathSeparator == '\\' && c == '\\'); }
+
+bool HoldsPathSeparator(std::string_view name) { return std::ranges::any_of(name, IsPathSeparator); }
+
+bool IsAbsolutePath(std::string_view path) {
+    if (kPathSeparator == '/') return path.starts_with('/');
+    const bool drive = path.size() >= 3 && ((path[0] | 0x20) >= 'a' && (path[0] | 0x20) <= 'z') &&
+                       path[1] == ':' && IsPathSeparator(path[2]);
+    return drive || (path.size() >= 2 && IsPathSeparator(path[0]) && IsPathSeparator(path[1]));
 }
+
+std::string WithSeparator(const std::string& dir) {
+    return dir.empty() || IsPathSeparator(dir.back()) ? dir : dir + kPathSeparator;
+}
+
+std::string JoinPath(const std::string& dir, const std::string& name) { return WithSeparator(dir) + name; }
 
 }  // namespace tarvel

@@ -56,7 +56,23 @@ bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b);
 // none.
 std::optional<std::string> MatchingName(const std::vector<std::string>& entries, const std::string& name);
 
-// `dir` and `name` joined by one "/" ("" joins to `name` alone).
+// The separator of path names in this system's messages and in the paths
+// the core builds; "/" is read as one on Windows too.
+#ifdef _WIN32
+inline constexpr char kPathSeparator = '\\';
+#else
+inline constexpr char kPathSeparator = '/';
+#endif
+bool IsPathSeparator(char c);
+// Whether `name` holds a path separator, so is more than one name.
+bool HoldsPathSeparator(std::string_view name);
+// Whether `path` names a place without the current directory: "/..." on
+// POSIX; "C:\...", "\\server\share\..." or "\\?\..." on Windows.
+bool IsAbsolutePath(std::string_view path);
+// `dir` ending in a separator ("" stays "", the current directory).
+std::string WithSeparator(const std::string& dir);
+
+// `dir` and `name` joined by one separator ("" joins to `name` alone).
 std::string JoinPath(const std::string& dir, const std::string& name);
 
 }  // namespace tarvel

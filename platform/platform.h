@@ -79,7 +79,6 @@ public:
     virtual CStatus ListDirectory(const std::string& dir, std::vector<std::string>* names) = 0;
     virtual CStatus Remove(const std::string& path) = 0;
 
-    virtual CStatus SetCurrentDirectory(const std::string& path) = 0;
     // Stores the absolute path of the current directory, never truncated.
     virtual CStatus GetCurrentDirectory(std::string* path) = 0;
     // Creates one directory level; its parent must exist.

@@ -181,10 +181,6 @@ public:
         return ::unlink(path.c_str()) == 0 ? CStatus::Ok() : CStatus::Error(errno);
     }
 
-    CStatus SetCurrentDirectory(const std::string& path) override {
-        return ::chdir(path.c_str()) == 0 ? CStatus::Ok() : CStatus::Error(errno);
-    }
-
     CStatus GetCurrentDirectory(std::string* path) override {
         char* cwd = ::getcwd(nullptr, 0);  // sized by the system: never truncated
         if (cwd == nullptr) return CStatus::Error(errno);

@@ -230,10 +230,6 @@ public:
         return ::DeleteFileW(Wide(path).c_str()) ? CStatus::Ok() : LastError();
     }
 
-    CStatus SetCurrentDirectory(const std::string& path) override {
-        return ::SetCurrentDirectoryW(Wide(path).c_str()) ? CStatus::Ok() : LastError();
-    }
-
     CStatus GetCurrentDirectory(std::string* path) override {
         std::wstring buffer(MAX_PATH, L'\0');
         for (;;) {

@@ -30,7 +30,7 @@ namespace {
 
 // A sub-directory name that stays inside the directory it stands in.
 bool IsSafeName(const std::string& name) {
-    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
+    return !name.empty() && name != "." && name != ".." && !HoldsPathSeparator(name);
 }
 
 struct Level {
@@ -82,7 +82,7 @@ Level SubLevel(CPlatform& platform, const Level& parent, const std::uint8_t* rec
     if (depth >= static_cast<std::size_t>(kMaxDirectoryDepth) || !IsSafeName(name)) return sub;
     std::optional<std::string> actual = platform.FindName(parent.path, name);
     if (!actual) return sub;
-    sub.path = parent.path + *actual + "/";
+    sub.path = parent.path + *actual + kPathSeparator;
     std::string canonical;
     platform.CanonicalPath(sub.path, &canonical);
     sub.enterable =
@@ -188,8 +188,7 @@ std::vector<ListedSecurity> ListPortfolio(CPlatform& platform, const std::string
                                           std::string* problem) {
     std::vector<ListedSecurity> out;
     Level top;
-    top.path = directory;
-    if (!directory.empty() && directory.back() != '/') top.path += '/';
+    top.path = WithSeparator(directory);
     std::set<std::string> visited;
     std::string canonical;
     platform.CanonicalPath(directory.empty() ? "." : directory, &canonical);
@@ -231,8 +230,7 @@ std::size_t WordSpanLength(const std::uint8_t* field, std::size_t width, char c,
 std::int16_t FindSecurity(CPlatform& platform, const std::string& directory, std::string_view symbol,
                           MasterRecordBytes* record, std::string* recordDir, std::string* problem) {
     std::vector<Level> levels(1);
-    levels[0].path = directory;
-    if (!directory.empty() && directory.back() != '/') levels[0].path += '/';
+    levels[0].path = WithSeparator(directory);
     std::set<std::string> visited;
     std::string canonical;
     platform.CanonicalPath(directory.empty() ? "." : directory, &canonical);

@@ -48,8 +48,7 @@ bool ParseJournal(const Bytes& bytes, std::vector<JournalStep>* steps) {
         JournalStep step{line[0] == 'R', line.substr(2, space - 2), line.substr(space + 1)};
         // Only our own renames inside the directory: a new file into place,
         // a file kept for undo, or a kept one brought back.
-        if (step.to.empty() || step.to.find('/') != std::string::npos ||
-            step.from.find('/') != std::string::npos ||
+        if (step.to.empty() || HoldsPathSeparator(step.to) || HoldsPathSeparator(step.from) ||
             (step.from != step.to + kTempSuffix && step.from != step.to + kKeptSuffix &&
              step.to != step.from + kKeptSuffix)) {
             return false;

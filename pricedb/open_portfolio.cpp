@@ -48,7 +48,7 @@ std::unique_ptr<CPortfolio> Claim(CPlatform& platform, CPrompt& prompt, const st
     std::optional<std::string> existing = platform.FindName(directory, kMasterName);
     std::string masterPath = JoinPath(directory, existing.value_or(kMasterName));
     if (access.maxMasterPath != 0 && masterPath.size() > access.maxMasterPath) {
-        return refuse("Path does not exist: " + directory + "/" + kMasterName, PortfolioOpening::kRefused);
+        return refuse("Path does not exist: " + JoinPath(directory, kMasterName), PortfolioOpening::kRefused);
     }
     // Any file of that name counts, even one that does not open.
     if (access.master == MasterChoice::kExisting && !existing) {

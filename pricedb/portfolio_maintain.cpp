@@ -117,7 +117,7 @@ int CPortfolio::StageRename(const Entry& entry, const std::string& symbol, const
         MasterRecordBytes found;
         std::string where, unread;
         // A match in this MASTER is the security itself, or one found above.
-        const std::string top = m_strDirectory.ends_with('/') ? m_strDirectory : m_strDirectory + "/";
+        const std::string top = WithSeparator(m_strDirectory);
         if (FindSecurity(m_platform, m_strDirectory, symbol, &found, &where, &unread) == kFindFound &&
             where != top) {
             problem = symbol + " is taken: a security of " + where + " has it.";

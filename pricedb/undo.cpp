@@ -108,8 +108,8 @@ bool ParseUndoRecord(const Bytes& bytes, UndoRecord* record) {
     while (nextLine(&line)) {
         if (line == "END") return at == all.size();
         std::vector<std::string_view> w = Words(line);
-        if (w.size() < 2 || w[0].size() != 1 || w[1].empty() || w[1].find('/') != std::string_view::npos ||
-            w[1] == "." || w[1] == "..") {
+        if (w.size() < 2 || w[0].size() != 1 || w[1].empty() || HoldsPathSeparator(w[1]) || w[1] == "." ||
+            w[1] == "..") {
             return false;
         }
         UndoFile f;

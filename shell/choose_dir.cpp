@@ -138,7 +138,9 @@ bool CChooseDir::OnFileNameOK() {
         m_prompt.MessageBox(text + " is not a valid pathname.", kMbOk);
         return false;
     }
-    CStatus entered = m_platform.SetCurrentDirectory(text);
+    // A directory that lists can be used; the current directory stays.
+    std::vector<std::string> names;
+    CStatus entered = text.empty() ? CStatus::Error(ENOENT) : m_platform.ListDirectory(text, &names);
     if (entered) return true;
     // Only a missing directory is offered for creation; one that is there
     // but cannot be entered says why.

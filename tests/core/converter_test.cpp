@@ -278,14 +278,16 @@ TEST_F(ConversionTest, HoldsAtMostTheLargestRecordCount) {
     ExpectConsistent();
 }
 
-TEST_F(ConversionTest, RelativePathsAreResolvedBeforeTheDirectoryChanges) {
-    std::string cwd = std::filesystem::current_path();
+TEST_F(ConversionTest, RelativePathsAreStoredFullAndTheCurrentDirectoryStays) {
+    std::string cwd = std::filesystem::current_path().string();
     std::filesystem::current_path(m_dir.path());
     auto job = MakeJob();
     job->SetPathOut("out");
     job->m_strPathIn = "input.txt";
     int result = Convert("010500,1,2,3,4,5,6\n", *job);
+    const std::filesystem::path after = std::filesystem::current_path();
     std::filesystem::current_path(cwd);
+    EXPECT_EQ(after, std::filesystem::path(m_dir.path()));
     ASSERT_EQ(result, 0);
     EXPECT_EQ(m_settings.written[0].second, std::filesystem::canonical(m_input).string());
     EXPECT_EQ(m_settings.written[1].second, std::filesystem::canonical(m_out).string());

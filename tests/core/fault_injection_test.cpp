@@ -150,9 +150,10 @@ TEST_F(FaultInjectionTest, AFullDiskIsNamedInTheMessage) {
     ASSERT_NE(write, log.end());
     test::CFaultyPlatform platform;
     test::CRecordingPrompt prompt;
-    platform.FailAt(write - log.begin() + 1, ENOSPC);
-    EXPECT_EQ(RunWithFault(write - log.begin() + 1, platform, prompt), 1);
-    platform.FailAt(write - log.begin() + 1, ENOSPC);
+    const long at = static_cast<long>(write - log.begin()) + 1;
+    platform.FailAt(at, ENOSPC);
+    EXPECT_EQ(RunWithFault(at, platform, prompt), 1);
+    platform.FailAt(at, ENOSPC);
     ASSERT_EQ(prompt.shown.size(), 1u);
     EXPECT_EQ(prompt.shown[0].text, "Cannot write to " + std::filesystem::canonical(m_out).string() +
                                         "/F4.DAT: No space left on device");

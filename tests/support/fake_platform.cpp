@@ -88,10 +88,6 @@ CStatus CFaultyPlatform::Remove(const std::string& path) {
     if (CStatus status = Pass("remove"); !status) return status;
     return m_real->Remove(path);
 }
-CStatus CFaultyPlatform::SetCurrentDirectory(const std::string& path) {
-    if (CStatus status = Pass("chdir"); !status) return status;
-    return m_real->SetCurrentDirectory(path);
-}
 CStatus CFaultyPlatform::GetCurrentDirectory(std::string* path) {
     if (CStatus status = Pass("getcwd"); !status) return status;
     return m_real->GetCurrentDirectory(path);

@@ -43,7 +43,6 @@ public:
     CStatus CopyPermissions(const std::string& model, const std::string& path) override;
     CStatus ListDirectory(const std::string& dir, std::vector<std::string>* names) override;
     CStatus Remove(const std::string& path) override;
-    CStatus SetCurrentDirectory(const std::string& path) override;
     CStatus GetCurrentDirectory(std::string* path) override;
     CStatus MakeDirectory(const std::string& path) override;
     bool IsDirectory(const std::string& path) override;

@@ -1,22 +1,34 @@
 #include "tests/support/temp_dir.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 
 namespace tarvel::test {
 
-CTempDir::CTempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tarvel-test-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    m_path = pattern;
+std::string MakeUniqueDir(const std::string& base, const std::string& prefix) {
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char suffix[16];
+        std::snprintf(suffix, sizeof suffix, "%08x", random());
+        std::filesystem::path path = std::filesystem::path(base) / (prefix + suffix);
+        std::error_code ec;
+        // Made by this call, not found: a directory of the same name may exist.
+        if (std::filesystem::create_directory(path, ec) && !ec) {
+            std::filesystem::permissions(path, std::filesystem::perms::owner_all, ec);
+            return path.string();
+        }
+    }
+    throw std::runtime_error("cannot make a directory under " + base);
 }
+
+CTempDir::CTempDir()
+    : m_path(MakeUniqueDir(std::filesystem::temp_directory_path().string(), "tarvel-test-")) {}
 
 CTempDir::~CTempDir() {
     std::error_code ec;

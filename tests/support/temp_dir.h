@@ -7,6 +7,10 @@
 
 namespace tarvel::test {
 
+// Makes a new directory of a name no other has, `prefix` and a random
+// suffix, in `base`, that only its owner may enter; returns its path.
+std::string MakeUniqueDir(const std::string& base, const std::string& prefix);
+
 class CTempDir {
 public:
     CTempDir();
