@@ -155,8 +155,9 @@ TEST_F(FaultInjectionTest, AFullDiskIsNamedInTheMessage) {
     EXPECT_EQ(RunWithFault(at, platform, prompt), 1);
     platform.FailAt(at, ENOSPC);
     ASSERT_EQ(prompt.shown.size(), 1u);
-    EXPECT_EQ(prompt.shown[0].text, "Cannot write to " + std::filesystem::canonical(m_out).string() +
-                                        "/F4.DAT: No space left on device");
+    EXPECT_EQ(prompt.shown[0].text, "Cannot write to " +
+                                        test::Join(std::filesystem::canonical(m_out).string(), "F4.DAT") +
+                                        ": No space left on device");
     EXPECT_EQ(Snapshot(m_out), m_before);
 }
 

@@ -19,7 +19,7 @@ TEST(ReplaceFile, ReplacesWithoutLeavingTheTemporaryOrWritingThroughALink) {
     CTempDir dir, outside;
     test::WriteFile(dir / "MASTER", "old");
     test::WriteFile(outside / "victim", "keep");
-    std::filesystem::create_symlink(outside / "victim", dir / "MASTER.NEW");
+    if (!test::MakeLink(outside / "victim", dir / "MASTER.NEW")) GTEST_SKIP() << "no symbolic links here";
     CFaultyPlatform platform;
     ASSERT_TRUE(ReplaceFile(platform, dir / "MASTER", dir / "MASTER.NEW", Bytes{'n', 'e', 'w'}));
     EXPECT_EQ(test::ReadFile(dir / "MASTER"), "new");
@@ -56,8 +56,10 @@ TEST(PosixPlatform, FindsNamesExactlyFirstThenInAnyCase) {
     test::WriteFile(dir / "master", "a");
     auto platform = MakeSystemPlatform();
     EXPECT_EQ(platform->FindName(dir.path(), "MASTER"), "master");
+#ifndef _WIN32  // one file there, whatever the case of its name
     test::WriteFile(dir / "MASTER", "b");
     EXPECT_EQ(platform->FindName(dir.path(), "MASTER"), "MASTER");
+#endif
     EXPECT_EQ(platform->FindName(dir.path(), "F1.DAT"), std::nullopt);
 }
 

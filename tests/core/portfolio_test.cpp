@@ -129,7 +129,7 @@ TEST(Portfolio, ACommitWhoseRenamesKeepFailingHoldsEverythingUntilItIsCompleted)
     std::filesystem::rename(dir / "F1.DAT", dir / "f1.dat");
     const auto before = test::Snapshot(dir.path());
 
-    CRenameFailing platform("/MASTER");
+    CRenameFailing platform(dir / "MASTER");
     test::CRecordingPrompt prompt;
     CPortfolio portfolio(platform, prompt, dir.path(), dir / "MASTER", false);
     int n = 0, added = 0, leftOut = 0;

@@ -45,11 +45,13 @@ int FloatDay(const std::uint8_t* p) {
 }  // namespace
 
 std::string CheckPortfolio(const std::string& dir, bool afterKill) {
-    if (afterKill && FileExists(dir + "/" + kJournalName)) {
+    if (afterKill && FileExists(JoinPath(dir, kJournalName))) {
         // Committed: what the journal says is done by the next conversion.
         // The portfolio is checked as that leaves it, in a copy.
         CTempDir copy;
-        std::filesystem::copy(dir, copy.path(), std::filesystem::copy_options::recursive);
+        for (const auto& entry : std::filesystem::directory_iterator(dir))
+            std::filesystem::copy(entry.path(), copy / entry.path().filename().string(),
+                                  std::filesystem::copy_options::recursive);
         auto platform = MakeSystemPlatform();
         FinishJournal(*platform, copy.path());
         if (FileExists(copy / kJournalName)) return "the journal cannot be carried out\n";

@@ -9,7 +9,20 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "platform/file_util.h"
+
 namespace tarvel::test {
+
+bool MakeLink(const std::string& target, const std::string& link) {
+    std::error_code error;
+    std::filesystem::create_symlink(target, link, error);
+    return !error;
+}
+
+std::string Join(const std::string& dir, std::string rest) {
+    std::ranges::replace(rest, '/', kPathSeparator);
+    return JoinPath(dir, rest);
+}
 
 std::string MakeUniqueDir(const std::string& base, const std::string& prefix) {
     std::random_device random;

@@ -11,6 +11,10 @@ namespace tarvel::test {
 // suffix, in `base`, that only its owner may enter; returns its path.
 std::string MakeUniqueDir(const std::string& base, const std::string& prefix);
 
+// `dir` and `rest` joined, each "/" of `rest` written as the separator of
+// the paths this system's messages show.
+std::string Join(const std::string& dir, std::string rest);
+
 class CTempDir {
 public:
     CTempDir();
@@ -19,11 +23,16 @@ public:
     CTempDir& operator=(const CTempDir&) = delete;
 
     const std::string& path() const { return m_path; }
-    std::string operator/(const std::string& name) const { return m_path + "/" + name; }
+    // `name` below the directory, "/" in it read as the system's separator.
+    std::string operator/(const std::string& name) const { return Join(m_path, name); }
 
 private:
     std::string m_path;
 };
+
+// Makes `link` a symbolic link to `target`; false where the system makes
+// none (Wine; Windows without the privilege).
+bool MakeLink(const std::string& target, const std::string& link);
 
 void WriteFile(const std::string& path, const std::string& bytes);
 std::string ReadFile(const std::string& path);
