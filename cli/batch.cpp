@@ -1,7 +1,5 @@
 #include "cli/batch.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
@@ -14,6 +12,7 @@
 #include "cli/commands.h"
 #include "cli/text_output.h"
 #include "platform/ascii.h"
+#include "platform/console.h"
 #include "platform/file_util.h"
 #include "pricedb/open_portfolio.h"
 #include "pricedb/portfolio.h"
@@ -99,7 +98,7 @@ public:
           m_files(files),
           m_out(out),
           m_err(err),
-          m_progress(err, ::isatty(2) == 1),
+          m_progress(err, StandardErrorIsConsole()),
           m_prompt(err, m_progress),
           m_platform(MakeSystemPlatform()) {}
 
@@ -438,7 +437,7 @@ void CBatchProgress::Draw(std::size_t done, std::size_t total, long rowsRead, co
     double seconds = std::chrono::duration<double>(now - m_start).count();
     m_err << "\r\033[K[" << done << "/" << total << "] " << RowsText(rowsRead) << ", "
           << Grouped(seconds > 0 ? static_cast<long>(static_cast<double>(rowsRead) / seconds) : 0)
-          << " rows/s  " << std::filesystem::path(file).filename().string() << std::flush;
+          << " rows/s  " << FileName(file) << std::flush;
     m_bShown = true;
 }
 

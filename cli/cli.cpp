@@ -17,6 +17,9 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         "tarvel-cli: converts daily price data in delimited text files into a MetaStock price "
         "database (portfolio), and reads portfolios back."};
     app.name("tarvel-cli");
+    // "/" begins a path, never an option, on Windows too; subcommands
+    // inherit this.
+    app.allow_windows_style_options(false);
     app.set_version_flag("--version", "tarvel-cli 1.6.0");
     app.require_subcommand(1);
 

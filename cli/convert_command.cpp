@@ -74,15 +74,14 @@ int DetectSettings(const ConvertOptions& o, const std::string& input, CPlatform&
                               kMbOk);
         }
     } else {
-        job->symbolSource = std::filesystem::path(input).stem().string();
+        job->symbolSource = FileStem(input);
         s.strSymbol = SymbolFromFileName(input);
         if (!*o.symbolOption && layout.m_tickers.size() < 2 && s.strSymbol.empty()) {
             err << "tarvel-cli: the name of " << input
                 << " says no symbol (a download's name, a date or a copy number); give --symbol\n";
             return kExitUsage;
         }
-        if (!*o.symbolOption && layout.m_tickers.size() < 2 &&
-            std::filesystem::path(input).stem().string().size() > s.strSymbol.size()) {
+        if (!*o.symbolOption && layout.m_tickers.size() < 2 && FileStem(input).size() > s.strSymbol.size()) {
             prompt.MessageBox("The symbol is " + s.strSymbol + ", the file's name cut to " +
                                   std::to_string(kMaxSymbolBytes) + " bytes; --symbol chooses another.",
                               kMbOk);
@@ -260,7 +259,7 @@ int PrepareJob(const ConvertOptions& o, const std::string& input, CPlatform& pla
         int status = DetectSettings(o, input, platform, prompt, err, job, &s);
         if (status != kReady) return status;
     } else if (batch) {
-        job->symbolSource = std::filesystem::path(input).stem().string();
+        job->symbolSource = FileStem(input);
         s.strSymbol = SymbolFromFileName(input);
         s.strName.clear();
     }

@@ -12,7 +12,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::Reset();
     const std::string& dir = fuzz::ScratchDir();
     std::filesystem::create_directories(dir + "/SUB/DEEP");
-    std::filesystem::create_directory_symlink(dir, dir + "/SUB/LOOP");
+    // A loop back to the top, where the system makes links (Wine does not).
+    std::error_code noLinks;
+    std::filesystem::create_directory_symlink(dir, dir + "/SUB/LOOP", noLinks);
     std::string_view bytes(reinterpret_cast<const char*>(data + 1), size - 1);
     std::size_t third = bytes.size() / 3;
     fuzz::Write(dir + "/MASTER", bytes.substr(0, third));

@@ -1,5 +1,6 @@
 // ImportIni over arbitrary INI bytes, then reads of what it stored.
-#include <cstdlib>
+#include <QByteArray>
+#include <QtGlobal>
 #include <filesystem>
 
 #include "fuzz/fuzz_support.h"
@@ -9,8 +10,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     using namespace tarvel;
     fuzz::Reset();
     const std::string& dir = fuzz::ScratchDir();
-    ::setenv("TARVEL_SETTINGS", (dir + "/Tarvel.conf").c_str(), 1);
-    ::setenv("TARVEL_LEGACY_INI_DIR", dir.c_str(), 1);
+    qputenv("TARVEL_SETTINGS", QByteArray::fromStdString(dir + "/Tarvel.conf"));
+    qputenv("TARVEL_LEGACY_INI_DIR", QByteArray::fromStdString(dir));
     fuzz::Write(dir + "/Tarvel.INI", std::string_view(reinterpret_cast<const char*>(data), size));
     CSettingsStore store;
     store.ImportIni();

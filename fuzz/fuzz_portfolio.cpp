@@ -11,6 +11,8 @@
 // (offset, value) pairs written over the file, below it they replace it),
 // then the bytes. An update that succeeds must read back as before plus the
 // new row.
+#include <QByteArray>
+#include <QtGlobal>
 #include <filesystem>
 #include <sstream>
 
@@ -59,12 +61,10 @@ std::string Cli(std::vector<std::string> args) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 1) return 0;
-    static const std::string cwd = std::filesystem::current_path();
-    std::filesystem::current_path(cwd);
     fuzz::Reset();
     const std::string& dir = fuzz::ScratchDir();
     const std::string out = dir + "/pf", input = dir + "/in.txt", outside = dir + "/outside";
-    ::setenv("TARVEL_SETTINGS", (dir + "/Tarvel.ini").c_str(), 1);
+    qputenv("TARVEL_SETTINGS", QByteArray::fromStdString(dir + "/Tarvel.ini"));
     std::filesystem::create_directory(out);
     fuzz::Write(input, "010500,1,2,3,4,5,6\n010600,2,3,4,5,6,7\n");
     fuzz::Write(outside, "outside");

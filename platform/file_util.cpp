@@ -97,6 +97,18 @@ std::string WithSeparator(const std::string& dir) {
     return dir.empty() || IsPathSeparator(dir.back()) ? dir : dir + kPathSeparator;
 }
 
+std::string FileName(const std::string& path) {
+    const auto last = std::find_if(path.rbegin(), path.rend(), IsPathSeparator);
+    return std::string(last.base(), path.end());
+}
+
+std::string FileStem(const std::string& path) {
+    std::string name = FileName(path);
+    const std::size_t dot = name.rfind('.');
+    if (name == ".." || dot == std::string::npos || dot == 0) return name;
+    return name.substr(0, dot);
+}
+
 std::string JoinPath(const std::string& dir, const std::string& name) { return WithSeparator(dir) + name; }
 
 }  // namespace tarvel

@@ -72,6 +72,12 @@ bool IsAbsolutePath(std::string_view path);
 // `dir` ending in a separator ("" stays "", the current directory).
 std::string WithSeparator(const std::string& dir);
 
+// The last name of `path`, and that name without its last extension (as
+// std::filesystem has them), read on the UTF-8 bytes: std::filesystem on
+// Windows would take them in the ANSI code page.
+std::string FileName(const std::string& path);
+std::string FileStem(const std::string& path);
+
 // `dir` and `name` joined by one separator ("" joins to `name` alone).
 std::string JoinPath(const std::string& dir, const std::string& name);
 

@@ -15,6 +15,7 @@
 #include <limits>
 #include <thread>
 
+#include "platform/console.h"
 #include "platform/file_util.h"
 #include "platform/platform.h"
 
@@ -279,5 +280,11 @@ public:
 }  // namespace
 
 std::unique_ptr<CPlatform> MakeSystemPlatform() { return std::make_unique<CPosixPlatform>(); }
+
+std::vector<std::string> ProgramArguments(int argc, char** argv) { return {argv, argv + argc}; }
+
+void PrepareConsole() {}
+
+bool StandardErrorIsConsole() { return ::isatty(2) == 1; }
 
 }  // namespace tarvel

@@ -8,9 +8,11 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
+#include <cwchar>
 #include <string>
 #include <thread>
 
+#include "platform/console.h"
 #include "platform/file_util.h"
 #include "platform/platform.h"
 
@@ -363,5 +365,29 @@ public:
 }  // namespace
 
 std::unique_ptr<CPlatform> MakeSystemPlatform() { return std::make_unique<CWin32Platform>(); }
+
+std::vector<std::string> ProgramArguments(int argc, char** argv) {
+    int count = 0;
+    LPWSTR* wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    if (wide == nullptr) return {argv, argv + argc};
+    std::vector<std::string> arguments;
+    for (int i = 0; i < count; ++i) arguments.push_back(Narrow(wide[i], std::wcslen(wide[i])));
+    ::LocalFree(wide);
+    return arguments;
+}
+
+void PrepareConsole() {
+    ::SetConsoleOutputCP(CP_UTF8);
+    HANDLE error = ::GetStdHandle(STD_ERROR_HANDLE);
+    DWORD mode = 0;
+    if (error != INVALID_HANDLE_VALUE && ::GetConsoleMode(error, &mode))
+        ::SetConsoleMode(error, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
+}
+
+bool StandardErrorIsConsole() {
+    DWORD mode = 0;
+    HANDLE error = ::GetStdHandle(STD_ERROR_HANDLE);
+    return error != INVALID_HANDLE_VALUE && ::GetConsoleMode(error, &mode) != 0;
+}
 
 }  // namespace tarvel

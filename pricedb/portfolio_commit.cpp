@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/file_util.h"
 #include "pricedb/journal.h"
 #include "pricedb/portfolio.h"
 #include "pricedb/portfolio_state.h"
@@ -22,7 +23,7 @@ UndoFile UndoEntry(char kind, std::string name, std::uint64_t size = 0, std::uin
     return f;
 }
 
-std::string BaseName(const std::string& path) { return std::filesystem::path(path).filename().string(); }
+std::string BaseName(const std::string& path) { return FileName(path); }
 
 }  // namespace
 

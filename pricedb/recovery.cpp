@@ -84,7 +84,7 @@ void RemoveUncommittedFiles(CPlatform& platform, const std::string& directory,
             }
         }
     };
-    removeUnlisted(std::filesystem::path(masterPath).filename().string(), false);
+    removeUnlisted(FileName(masterPath), false);
     removeUnlisted(platform.FindName(directory, kXMasterName).value_or(kXMasterName), true);
     for (const std::string& name : names) {
         if (IsTemporaryName(name)) platform.Remove(JoinPath(directory, name));

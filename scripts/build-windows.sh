@@ -72,3 +72,25 @@ if [[ ! -f $qt_prefix/.complete ]]; then
 fi
 echo "build-windows.sh: Qt for MinGW in $qt_prefix"
 $qt_only && exit 0
+
+mkdir -p build-windows/cli11
+# What the programs need beside them: Qt's DLLs and plugins, and the MinGW
+# runtime Qt's DLLs were linked with (Tarvel's own programs carry theirs).
+runtime=(/usr/lib/gcc/x86_64-w64-mingw32/*-posix/libstdc++-6.dll
+    /usr/lib/gcc/x86_64-w64-mingw32/*-posix/libgcc_s_seh-1.dll
+    /usr/x86_64-w64-mingw32/lib/libwinpthread-1.dll)
+printf '%s\n' "$qt_prefix" >build-windows/qt-prefix
+printf '%s\n' "${runtime[@]}" >build-windows/runtime-dlls
+# CLI11 is header-only; its folder alone goes to the cross compiler (all of
+# /usr/include would stand before MinGW's own headers).
+cp -r /usr/include/CLI build-windows/cli11/
+cmake -S . -B build-windows -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+    -DTARVEL_WINDOWS_PREFIX="$qt_prefix" -DCMAKE_PREFIX_PATH="$qt_prefix" -DQT_HOST_PATH=/usr \
+    -DCLI11_INCLUDE_DIR="$root/build-windows/cli11" \
+    -DCMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE=PRE_TEST \
+    -DCMAKE_CROSSCOMPILING_EMULATOR=/usr/lib/wine/wine64 \
+    -DTARVEL_WERROR="${TARVEL_WERROR:-OFF}" >/dev/null
+cmake --build build-windows --parallel "$jobs"
+
+echo "build-windows.sh: built into build-windows/"

@@ -7,6 +7,7 @@
 
 #include "convert/date_text.h"
 #include "platform/ascii.h"
+#include "platform/file_util.h"
 
 namespace tarvel {
 namespace {
@@ -121,7 +122,7 @@ bool NameMakesSymbol(std::string_view stem) {
 }
 
 std::string SymbolFromFileName(const std::string& path) {
-    const std::string stem = std::filesystem::path(path).stem().string();
+    const std::string stem = FileStem(path);
     if (!NameMakesSymbol(stem)) return {};
     std::string symbol = UpperSymbol(stem);
     return std::string(CutToCharBoundary(symbol, kMaxSymbolBytes));

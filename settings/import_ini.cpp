@@ -41,7 +41,8 @@ void CSettingsStore::ImportIni() {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return;
 
-    QSettings settings(m_fileName, QSettings::IniFormat);
+    QSettings settings(m_fileName, m_fileName.startsWith(QLatin1String("HKEY_")) ? QSettings::NativeFormat
+                                                                                 : QSettings::IniFormat);
     bool sectionOpen = false;
     QString section;
     char buffer[kLineBuffer];

@@ -19,10 +19,22 @@ QString Key(const char* section, const char* name) {
     return QString::fromUtf8(section) + QLatin1Char('/') + QString::fromUtf8(name);
 }
 
+// The registry key the store keeps on Windows for each user, and the
+// machine-wide one read when the user's has no such value.
+const QString kUserKey = QStringLiteral("HKEY_CURRENT_USER\\Software\\Hollark Software\\Tarvel");
+const QString kMachineKey = QStringLiteral("HKEY_LOCAL_MACHINE\\Software\\Hollark Software\\Tarvel");
+
+bool InRegistry(const QString& file) { return file.startsWith(QLatin1String("HKEY_")); }
+
+QSettings::Format FormatOf(const QString& file) {
+    return InRegistry(file) ? QSettings::NativeFormat : QSettings::IniFormat;
+}
+
 // Reads one value; false when it is missing or too long.
 bool ReadValue(const QString& file, const char* section, const char* name, std::string* text) {
-    QSettings settings(file, QSettings::IniFormat);
-    QVariant value = settings.value(Key(section, name));
+    QVariant value = QSettings(file, FormatOf(file)).value(Key(section, name));
+    if (!value.isValid() && file == kUserKey)
+        value = QSettings(kMachineKey, QSettings::NativeFormat).value(Key(section, name));
     if (!value.isValid()) return false;
     // A hand-edited value holding commas reads as a list; it is still one text.
     QByteArray bytes;
@@ -54,8 +66,8 @@ void RemoveAbandonedLock(const QString& file) {
 }
 
 int WriteValue(const QString& file, const char* section, const char* name, const std::string& text) {
-    RemoveAbandonedLock(file);
-    QSettings settings(file, QSettings::IniFormat);
+    if (!InRegistry(file)) RemoveAbandonedLock(file);
+    QSettings settings(file, FormatOf(file));
     // Text that is not UTF-8 (a file name as the system has it) is kept as
     // bytes; a QString would replace what it cannot decode.
     QString string = QString::fromStdString(text);
@@ -73,6 +85,9 @@ int WriteValue(const QString& file, const char* section, const char* name, const
 QString SettingsFileName() {
     QByteArray path = qgetenv("TARVEL_SETTINGS");
     if (!path.isEmpty()) return QString::fromLocal8Bit(path);
+#ifdef Q_OS_WIN
+    return kUserKey;
+#endif
     return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Hollark Software"),
                      QStringLiteral("Tarvel"))
         .fileName();
@@ -101,6 +116,17 @@ CSettingsStore::~CSettingsStore() = default;
 int CSettingsStore::CreateKey(bool* createdNew, const std::string& basePath) {
     m_strBasePath = basePath;
     *createdNew = false;
+    if (InRegistry(m_fileName)) {
+        // A key with no value yet is created by writing one and taking it back.
+        QSettings user(m_fileName, QSettings::NativeFormat);
+        if (!user.allKeys().isEmpty() || !QSettings(kMachineKey, QSettings::NativeFormat).allKeys().isEmpty())
+            return 1;
+        user.setValue(QStringLiteral("Created"), 1);
+        user.remove(QStringLiteral("Created"));
+        user.sync();
+        *createdNew = user.status() == QSettings::NoError;
+        return *createdNew ? 1 : 0;
+    }
     QFileInfo info(m_fileName);
     if (info.exists()) return info.isFile() ? 1 : 0;
     QDir().mkpath(info.absolutePath());

@@ -2,7 +2,10 @@
 // The file stands for the application key, each section ("Setting",
 // "Convert", "Screen", ...) is an INI group, every value is text. The file is
 // $TARVEL_SETTINGS when set, otherwise the user's
-// ~/.config/Hollark Software/Tarvel.ini.
+// ~/.config/Hollark Software/Tarvel.ini. On Windows the store is the
+// registry key HKEY_CURRENT_USER\Software\Hollark Software\Tarvel instead,
+// and a value missing there is read from the same key below
+// HKEY_LOCAL_MACHINE, where settings kept for the whole machine stand.
 //
 // Nothing is cached: every call opens the file, does one access and lets go.
 // Reads fall back to the caller's default on every failure; writes report

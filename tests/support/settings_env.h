@@ -2,7 +2,8 @@
 // directory for one test.
 #pragma once
 
-#include <cstdlib>
+#include <QByteArray>
+#include <QtGlobal>
 #include <filesystem>
 #include <string>
 
@@ -13,12 +14,12 @@ namespace tarvel::test {
 class CSettingsEnv {
 public:
     CSettingsEnv() {
-        ::setenv("TARVEL_SETTINGS", (m_dir / "Tarvel.ini").c_str(), 1);
-        ::setenv("TARVEL_LEGACY_INI_DIR", m_dir.path().c_str(), 1);
+        qputenv("TARVEL_SETTINGS", QByteArray::fromStdString(m_dir / "Tarvel.ini"));
+        qputenv("TARVEL_LEGACY_INI_DIR", QByteArray::fromStdString(m_dir.path()));
     }
     ~CSettingsEnv() {
-        ::unsetenv("TARVEL_SETTINGS");
-        ::unsetenv("TARVEL_LEGACY_INI_DIR");
+        qunsetenv("TARVEL_SETTINGS");
+        qunsetenv("TARVEL_LEGACY_INI_DIR");
     }
     std::string file() const { return m_dir / "Tarvel.ini"; }
     std::string operator/(const std::string& name) const { return m_dir / name; }
