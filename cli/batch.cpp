@@ -213,13 +213,13 @@ bool CBatch::MakeDirectory() {
     std::string& directory = m_strDirectory;
     std::error_code ec;
     if (*o.outOption) {
-        directory = std::filesystem::absolute(o.out, ec).string();
+        directory = Utf8Of(std::filesystem::absolute(PathOf(o.out), ec));
     } else {
         m_platform->GetCurrentDirectory(&directory);
     }
     if (o.fromSettings && !*o.outOption) directory = LoadConversionSettings(m_store).strPathOut;
     while (directory.size() > 1 && IsPathSeparator(directory.back())) directory.pop_back();
-    if (!std::filesystem::is_directory(directory, ec)) {
+    if (!std::filesystem::is_directory(PathOf(directory), ec)) {
         if (*o.existingMaster) {
             m_prompt.MessageBox("Path does not exist: " + directory, kMbOk);
             return false;
@@ -356,21 +356,21 @@ void CBatch::Commit() {
 bool BatchFiles(const std::vector<std::string>& inputs, std::vector<std::string>* files, std::ostream& err) {
     for (const std::string& input : inputs) {
         std::error_code ec;
-        std::filesystem::path path = std::filesystem::absolute(input, ec);
-        if (ec) path = input;
+        std::filesystem::path path = std::filesystem::absolute(PathOf(input), ec);
+        if (ec) path = PathOf(input);
         if (!std::filesystem::is_directory(path, ec)) {
-            files->push_back(path.string());
+            files->push_back(Utf8Of(path));
             continue;
         }
         std::vector<std::string> names;
         std::filesystem::directory_iterator it(path, ec), end;
         if (ec) {
-            err << "tarvel-cli: cannot read the directory " << path.string() << ": " << ec.message() << "\n";
+            err << "tarvel-cli: cannot read the directory " << Utf8Of(path) << ": " << ec.message() << "\n";
             return false;
         }
         for (; it != end; it.increment(ec)) {
-            std::string name = it->path().filename().string();
-            std::string extension = it->path().extension().string();
+            std::string name = Utf8Of(it->path().filename());
+            std::string extension = Utf8Of(it->path().extension());
             bool wanted = false;
             for (const char* e : {".csv", ".txt", ".tsv", ".prn"})
                 wanted = wanted || EqualIgnoringAsciiCase(extension, e);
@@ -378,7 +378,7 @@ bool BatchFiles(const std::vector<std::string>& inputs, std::vector<std::string>
             if (wanted && it->is_regular_file(typeError)) names.push_back(name);
         }
         std::sort(names.begin(), names.end());
-        for (const std::string& name : names) files->push_back((path / name).string());
+        for (const std::string& name : names) files->push_back(JoinPath(Utf8Of(path), name));
     }
     return true;
 }

@@ -9,6 +9,7 @@
 
 #include "cli/command_support.h"
 #include "cli/commands.h"
+#include "platform/file_util.h"
 
 namespace tarvel {
 
@@ -108,7 +109,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     if (*convert) {
         std::error_code ec;
         const auto& inputs = convertOptions.inputs;
-        bool batch = inputs.size() > 1 || std::filesystem::is_directory(inputs.front(), ec);
+        bool batch = inputs.size() > 1 || std::filesystem::is_directory(PathOf(inputs.front()), ec);
         if (batch && convertOptions.save) {
             err << "tarvel-cli: --save keeps the settings of one conversion; give one INPUT file with it\n";
             return kExitUsage;

@@ -23,15 +23,14 @@ void CompleteACommittedConversion(CPlatform& platform, const std::string& dir, s
 bool CMadeDirectory::Make(const std::string& directory, std::error_code* error) {
     m_made.clear();
     std::error_code ignored;
-    // Absolute: a conversion changes the current directory.
-    std::filesystem::path deepest = std::filesystem::absolute(directory, ignored).lexically_normal();
+    std::filesystem::path deepest = std::filesystem::absolute(PathOf(directory), ignored).lexically_normal();
     if (deepest.filename().empty()) deepest = deepest.parent_path();  // "pf/" names pf
     for (std::filesystem::path level = deepest; !level.empty() && !std::filesystem::exists(level, ignored);
          level = level.parent_path()) {
-        m_made.push_back(level.string());
+        m_made.push_back(Utf8Of(level));
         if (level == level.parent_path()) break;
     }
-    if (!std::filesystem::create_directories(directory, *error) && *error) {
+    if (!std::filesystem::create_directories(PathOf(directory), *error) && *error) {
         m_made.clear();
         return false;
     }
@@ -41,7 +40,8 @@ bool CMadeDirectory::Make(const std::string& directory, std::error_code* error) 
 void CMadeDirectory::RemoveIfEmpty() const {
     std::error_code ignored;
     for (const std::string& level : m_made) {
-        if (!std::filesystem::is_empty(level, ignored) || !std::filesystem::remove(level, ignored)) return;
+        const std::filesystem::path path = PathOf(level);
+        if (!std::filesystem::is_empty(path, ignored) || !std::filesystem::remove(path, ignored)) return;
     }
 }
 

@@ -290,7 +290,7 @@ int PrepareJob(const ConvertOptions& o, const std::string& input, CPlatform& pla
         return kExitUsage;
     }
     std::error_code dirError;
-    if (!batch && !job->makeDirectory && !std::filesystem::is_directory(s.strPathOut, dirError)) {
+    if (!batch && !job->makeDirectory && !std::filesystem::is_directory(PathOf(s.strPathOut), dirError)) {
         err << "tarvel-cli: Path does not exist: " << s.strPathOut << "\n";
         return kExitUsage;
     }
@@ -329,7 +329,7 @@ int RunConvert(const ConvertOptions& o, std::ostream& out, std::ostream& err) {
     CCliPrompt prompt(err);
     auto platform = MakeSystemPlatform();
     std::error_code ec;
-    std::string input = std::filesystem::absolute(o.inputs.front(), ec).string();
+    std::string input = Utf8Of(std::filesystem::absolute(PathOf(o.inputs.front()), ec));
     if (ec) input = o.inputs.front();
 
     PreparedJob prepared;
@@ -340,7 +340,7 @@ int RunConvert(const ConvertOptions& o, std::ostream& out, std::ostream& err) {
     CConversionSettings& s = prepared.s;
     if (o.save) SaveSettingValues(store, s);
     CMadeDirectory made;
-    if (prepared.makeDirectory && !std::filesystem::is_directory(s.strPathOut, ec) &&
+    if (prepared.makeDirectory && !std::filesystem::is_directory(PathOf(s.strPathOut), ec) &&
         !made.Make(s.strPathOut, &ec)) {
         prompt.MessageBox("Cannot make the directory " + s.strPathOut + ": " + ec.message(), kMbOk);
         out << "Conversion failed.\n";

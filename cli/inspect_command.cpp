@@ -9,6 +9,7 @@
 #include "cli/text_output.h"
 #include "convert/date_text.h"
 #include "convert/detect.h"
+#include "platform/file_util.h"
 #include "settings/conversion_settings.h"
 
 namespace tarvel {
@@ -39,7 +40,7 @@ std::string LayoutOptions(const std::string& file, const CDetectedLayout& layout
 int RunInspect(const std::string& file, std::ostream& out, std::ostream& err) {
     auto platform = MakeSystemPlatform();
     std::error_code ec;
-    std::string input = std::filesystem::absolute(file, ec).string();
+    std::string input = Utf8Of(std::filesystem::absolute(PathOf(file), ec));
     if (ec) input = file;
     CDetectedLayout layout = DetectFileLayout(*platform, input);
     if (layout.m_bFound) out << LayoutOptions(file, layout) << "\n";

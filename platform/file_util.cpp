@@ -109,6 +109,15 @@ std::string FileStem(const std::string& path) {
     return name.substr(0, dot);
 }
 
+std::filesystem::path PathOf(const std::string& utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string Utf8Of(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
 std::string JoinPath(const std::string& dir, const std::string& name) { return WithSeparator(dir) + name; }
 
 }  // namespace tarvel

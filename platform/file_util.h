@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <initializer_list>
 #include <optional>
 #include <span>
@@ -77,6 +78,11 @@ std::string WithSeparator(const std::string& dir);
 // Windows would take them in the ANSI code page.
 std::string FileName(const std::string& path);
 std::string FileStem(const std::string& path);
+
+// A UTF-8 path as std::filesystem takes it, and back: a std::string there
+// would be read in the ANSI code page on Windows.
+std::filesystem::path PathOf(const std::string& utf8);
+std::string Utf8Of(const std::filesystem::path& path);
 
 // `dir` and `name` joined by one separator ("" joins to `name` alone).
 std::string JoinPath(const std::string& dir, const std::string& name);

@@ -61,8 +61,8 @@ TEST_F(HostileDiskTest, AJournalIsCarriedOutOnlyWhenItIsWhollyOurs) {
     const Case cases[] = {
         {"a MASTER of random bytes",
          [](const std::string& pf) {
-             test::WriteFile(pf + "/MASTER.~NU", std::string(100, '\x5a'));
-             test::WriteFile(pf + "/MASTER.~JN", "R MASTER.~NU MASTER\nEND\n");
+             test::WriteFile(test::Join(pf, "MASTER.~NU"), std::string(100, '\x5a'));
+             test::WriteFile(test::Join(pf, "MASTER.~JN"), "R MASTER.~NU MASTER\nEND\n");
          },
          0,
          journal +
@@ -70,28 +70,29 @@ TEST_F(HostileDiskTest, AJournalIsCarriedOutOnlyWhenItIsWhollyOurs) {
              "file PF/MASTER.~NU is damaged: it is 100 bytes long, not a whole number of 53-byte records."},
         {"a file of someone else's",
          [](const std::string& pf) {
-             test::WriteFile(pf + "/notes.~NU", "mine");
-             test::WriteFile(pf + "/MASTER.~JN", "N notes.~NU notes\nEND\n");
+             test::WriteFile(test::Join(pf, "notes.~NU"), "mine");
+             test::WriteFile(test::Join(pf, "MASTER.~JN"), "N notes.~NU notes\nEND\n");
          },
          0,
          journal + " was not carried out and is removed: it names notes, which is no file of a portfolio."},
-        {"a directory", [](const std::string& pf) { std::filesystem::create_directory(pf + "/MASTER.~JN"); },
-         1, journal + " is a directory, not a journal of Tarvel's; remove it."},
+        {"a directory",
+         [](const std::string& pf) { std::filesystem::create_directory(test::Join(pf, "MASTER.~JN")); }, 1,
+         journal + " is a directory, not a journal of Tarvel's; remove it."},
     };
     int n = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string pf = m_env / std::string("pf").append(std::to_string(++n));
         ASSERT_EQ(Cli({"convert", Write("ACME.csv", PriceRows(2, 3)), "--out", pf}).status, 0);
-        const std::string master = test::ReadFile(pf + "/MASTER");
+        const std::string master = test::ReadFile(test::Join(pf, "MASTER"));
         c.plant(pf);
         Outcome o = Cli({"convert", Write("BETA.csv", PriceRows(2, 3)), "--out", pf});
         EXPECT_EQ(o.status, c.status) << o.err;
         std::string message = c.message;
         if (std::size_t at = message.find("PF"); at != std::string::npos) message.replace(at, 2, pf);
         EXPECT_NE(o.err.find(pf + message), std::string::npos) << o.err;
-        EXPECT_EQ(test::ReadFile(pf + "/MASTER").substr(53, 53), master.substr(53, 53));
-        EXPECT_FALSE(test::FileExists(pf + "/notes"));
+        EXPECT_EQ(test::ReadFile(test::Join(pf, "MASTER")).substr(53, 53), master.substr(53, 53));
+        EXPECT_FALSE(test::FileExists(test::Join(pf, "notes")));
         if (c.status == 0) {
             EXPECT_EQ(test::CheckPortfolio(pf), "");
             EXPECT_NE(Cli({"list", pf}).out.find("BETA"), std::string::npos);
@@ -109,17 +110,21 @@ TEST_F(HostileDiskTest, MessagesSayWhatIsWrong) {
     const std::string acme = Write("ACME.csv", PriceRows(2, 3));
     const Case cases[] = {
         {"a field count of 9",
-         [](const std::string& pf) { PokeByte(pf + "/MASTER", kMasterRecordSize + kRecFieldCount, 9); },
+         [](const std::string& pf) {
+             PokeByte(test::Join(pf, "MASTER"), kMasterRecordSize + kRecFieldCount, 9);
+         },
          {"--update"},
          "have the fields Date, Open, High, Low, Close, Volume, but the security in the portfolio has Date, "
          "Open, "
          "High, Low, Close, Volume, though its record counts 9 fields. It was not updated."},
         {"EMASTER naming no fields",
-         [](const std::string& pf) { PokeByte(pf + "/EMASTER", kEMasterRecordSize + kERecFieldBits, 0); },
+         [](const std::string& pf) {
+             PokeByte(test::Join(pf, "EMASTER"), kEMasterRecordSize + kERecFieldBits, 0);
+         },
          {"--update"},
          "but its record in the portfolio names no fields. It was not updated."},
         {"a file-number mark of 255",
-         [](const std::string& pf) { PokeByte(pf + "/MASTER", kHeaderFileNumberMark, 255); },
+         [](const std::string& pf) { PokeByte(test::Join(pf, "MASTER"), kHeaderFileNumberMark, 255); },
          {},
          "/MASTER is damaged: its file-number mark (header bytes 2 and 3) is 255 but it holds only 1 "
          "securities."},
@@ -127,8 +132,8 @@ TEST_F(HostileDiskTest, MessagesSayWhatIsWrong) {
          [](const std::string& pf) {
              std::filesystem::rename(pf, pf + ".sub");
              std::filesystem::create_directory(pf);
-             std::filesystem::rename(pf + ".sub", pf + "/SUB");
-             test::WriteFile(pf + "/MASTER", test::MasterFile({test::DirectoryRecord(1, "SUB")}));
+             std::filesystem::rename(pf + ".sub", test::Join(pf, "SUB"));
+             test::WriteFile(test::Join(pf, "MASTER"), test::MasterFile({test::DirectoryRecord(1, "SUB")}));
          },
          {"--update"},
          "Duplicate Symbol Failure: ACME is kept in the sub-portfolio PF/SUB, which an update (--update) "
@@ -182,63 +187,70 @@ TEST(CheckCommand, NamesEachProblemByItsFileAndChangesNothing) {
     };
     const std::vector<Case> cases = {
         {"sound", [](const std::string&) {}, "PF: 2 securities checked; no problems, 0 warnings."},
-        {"a record short", [&](const std::string& pf) { cut(pf + "/F1.DAT", 24); },
+        {"a record short", [&](const std::string& pf) { cut(test::Join(pf, "F1.DAT"), 24); },
          "PF/F1.DAT: its header counts 3 records but it holds 2"},
         {"records swapped",
          [](const std::string& pf) {
-             std::string data = test::ReadFile(pf + "/F2.DAT");
-             test::WriteFile(pf + "/F2.DAT", data.substr(0, 24) + data.substr(48, 24) + data.substr(24, 24) +
-                                                 data.substr(72));
+             std::string data = test::ReadFile(test::Join(pf, "F2.DAT"));
+             test::WriteFile(test::Join(pf, "F2.DAT"), data.substr(0, 24) + data.substr(48, 24) +
+                                                           data.substr(24, 24) + data.substr(72));
          },
          "PF/F2.DAT: its dates do not ascend: record 2 is dated 2024-01-02, record 1 2024-01-03"},
-        {"a repeated date", [](const std::string& pf) { CopyBytes(pf + "/F1.DAT", 24, 48, 4); },
+        {"a repeated date", [](const std::string& pf) { CopyBytes(test::Join(pf, "F1.DAT"), 24, 48, 4); },
          "PF/F1.DAT: record 2 repeats the date of record 1, 2024-01-02"},
         {"a partial record",
          [](const std::string& pf) {
-             test::WriteFile(pf + "/F1.DAT", test::ReadFile(pf + "/F1.DAT") + "12345");
+             test::WriteFile(test::Join(pf, "F1.DAT"), test::ReadFile(test::Join(pf, "F1.DAT")) + "12345");
          },
          "PF/F1.DAT: its size, 101 bytes, is no whole number of 24-byte records"},
         {"a last date other than the price file's",
-         [](const std::string& pf) { CopyBytes(pf + "/MASTER", 53 + 25, 53 + 29, 4); },
+         [](const std::string& pf) { CopyBytes(test::Join(pf, "MASTER"), 53 + 25, 53 + 29, 4); },
          "PF/F1.DAT: its last record is dated 2024-01-04 but the portfolio lists 2024-01-02 as its last "
          "date"},
-        {"MASTER's count", [](const std::string& pf) { PokeByte(pf + "/MASTER", 0, 3); },
+        {"MASTER's count", [](const std::string& pf) { PokeByte(test::Join(pf, "MASTER"), 0, 3); },
          "PF/MASTER: it counts 3 securities but holds 2."},
-        {"a file number 0", [](const std::string& pf) { PokeByte(pf + "/MASTER", 53, 0); },
+        {"a file number 0", [](const std::string& pf) { PokeByte(test::Join(pf, "MASTER"), 53, 0); },
          "PF/MASTER: record 1 has file number 0."},
-        {"EMASTER's count", [](const std::string& pf) { PokeByte(pf + "/EMASTER", 0, 5); },
+        {"EMASTER's count", [](const std::string& pf) { PokeByte(test::Join(pf, "EMASTER"), 0, 5); },
          "PF/EMASTER: it counts 5 securities but holds 2."},
-        {"EMASTER's symbol", [](const std::string& pf) { PokeByte(pf + "/EMASTER", 192 + 11, 'X'); },
+        {"EMASTER's symbol",
+         [](const std::string& pf) { PokeByte(test::Join(pf, "EMASTER"), 192 + 11, 'X'); },
          "PF/EMASTER: record 1 (ACME): its symbol differs from MASTER's"},
-        {"a pending journal", [](const std::string& pf) { test::WriteFile(pf + "/MASTER.~JN", "END\n"); },
+        {"a pending journal",
+         [](const std::string& pf) { test::WriteFile(test::Join(pf, "MASTER.~JN"), "END\n"); },
          "PF/MASTER.~JN: a conversion was saved but not completed; the next conversion into the portfolio "
          "completes it"},
-        {"a damaged undo record", [](const std::string& pf) { test::WriteFile(pf + "/MASTER.~UR", "junk"); },
+        {"a damaged undo record",
+         [](const std::string& pf) { test::WriteFile(test::Join(pf, "MASTER.~UR"), "junk"); },
          "PF/MASTER.~UR: is not an undo record Tarvel can read; undo cannot use it"},
         {"a kept file no record names",
-         [](const std::string& pf) { test::WriteFile(pf + "/F9.DAT.~UN", ""); },
+         [](const std::string& pf) { test::WriteFile(test::Join(pf, "F9.DAT.~UN"), ""); },
          "PF/F9.DAT.~UN: kept for an undo that no undo record names"},
         {"a symbol not plain ASCII (a warning)",
          [](const std::string& pf) {
              ASSERT_EQ(Cli({"rename", pf, "BETA", "--symbol", "\xC3\x84TA"}).status, 0);
          },
          "PF/MASTER: warning: the symbol \xC3\x84TA is not plain ASCII; some readers cannot read it"},
-        {"an unreadable number", [](const std::string& pf) { PokeByte(pf + "/F1.DAT", 24 + 4 + 3, 1); },
+        {"an unreadable number",
+         [](const std::string& pf) { PokeByte(test::Join(pf, "F1.DAT"), 24 + 4 + 3, 1); },
          "PF/F1.DAT: record 1 holds a number with exponent byte 1, which no reader decodes"},
-        {"a price file gone", [](const std::string& pf) { std::filesystem::remove(pf + "/F2.DAT"); },
+        {"a price file gone",
+         [](const std::string& pf) { std::filesystem::remove(test::Join(pf, "F2.DAT")); },
          "PF/F2.DAT: missing"},
         {"a description that lies",
-         [](const std::string& pf) { test::WriteFile(pf + "/F2.DOP", "\"DATE\",0,0\r\n\"CLOSE\",4,4\r\n"); },
+         [](const std::string& pf) {
+             test::WriteFile(test::Join(pf, "F2.DOP"), "\"DATE\",0,0\r\n\"CLOSE\",4,4\r\n");
+         },
          "PF/F2.DOP: names the fields DATE, CLOSE but BETA has DATE, OPEN, HIGH, LOW, CLOSE, VOL"},
-        {"a stray price file", [](const std::string& pf) { test::WriteFile(pf + "/F7.DAT", "x"); },
+        {"a stray price file", [](const std::string& pf) { test::WriteFile(test::Join(pf, "F7.DAT"), "x"); },
          "PF/F7.DAT: no security of the portfolio names it"},
-        {"a leftover", [](const std::string& pf) { test::WriteFile(pf + "/F3.DAT.~NU", ""); },
+        {"a leftover", [](const std::string& pf) { test::WriteFile(test::Join(pf, "F3.DAT.~NU"), ""); },
          "PF/F3.DAT.~NU: left over by a conversion that did not finish; the next conversion removes it"},
         {"one symbol twice",
          [](const std::string& pf) {
-             std::string master = test::ReadFile(pf + "/MASTER");
+             std::string master = test::ReadFile(test::Join(pf, "MASTER"));
              master.replace(2 * 53 + 36, 4, "ACME");
-             test::WriteFile(pf + "/MASTER", master);
+             test::WriteFile(test::Join(pf, "MASTER"), master);
          },
          "PF/MASTER: the symbol ACME is held 2 times, by file numbers 1, 2"},
     };
@@ -246,7 +258,7 @@ TEST(CheckCommand, NamesEachProblemByItsFileAndChangesNothing) {
     const std::string sound = env / "sound";
     ASSERT_EQ(Cli({"convert", env.Write("ACME.csv", PriceRows(2, 3)), "--out", sound}).status, 0);
     ASSERT_EQ(Cli({"convert", env.Write("BETA.csv", PriceRows(2, 3)), "--out", sound}).status, 0);
-    std::filesystem::remove(sound + "/MASTER.BAK");
+    std::filesystem::remove(test::Join(sound, "MASTER.BAK"));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string pf = env / "pf";

@@ -119,14 +119,18 @@ TEST_F(MaintainTest, UndoPutsBackEveryByteOfEachKindOfChange) {
 
 TEST_F(MaintainTest, UndoRefusesWhenTheChangedFilesChangedSince) {
     const std::vector<std::pair<const char*, std::function<void()>>> edits = {
-        {"F254.DAT", [&] { test::WriteFile(m_pf + "/F254.DAT", test::ReadFile(m_pf + "/F254.DAT") + "x"); }},
+        {"F254.DAT",
+         [&] {
+             test::WriteFile(test::Join(m_pf, "F254.DAT"),
+                             test::ReadFile(test::Join(m_pf, "F254.DAT")) + "x");
+         }},
         {"MASTER",
          [&] {
-             std::string master = test::ReadFile(m_pf + "/MASTER");
+             std::string master = test::ReadFile(test::Join(m_pf, "MASTER"));
              master[53 + 7] = 'Z';
-             test::WriteFile(m_pf + "/MASTER", master);
+             test::WriteFile(test::Join(m_pf, "MASTER"), master);
          }},
-        {"MASTER.BAK", [&] { fs::remove(m_pf + "/MASTER.BAK"); }},
+        {"MASTER.BAK", [&] { fs::remove(test::Join(m_pf, "MASTER.BAK")); }},
     };
     for (const auto& [file, edit] : edits) {
         SCOPED_TRACE(file);
@@ -136,7 +140,7 @@ TEST_F(MaintainTest, UndoRefusesWhenTheChangedFilesChangedSince) {
         const Files before = test::Snapshot(m_pf);
         Outcome undo = Cli({"undo", m_pf});
         EXPECT_EQ(undo.status, 1);
-        EXPECT_EQ(undo.err, "Tarvel: " + m_pf + "/" + file +
+        EXPECT_EQ(undo.err, "Tarvel: " + test::Join(m_pf, file) +
                                 " is not as the last change (Conversion of NEW) left it; undoing that change "
                                 "would lose what changed it since. Nothing was undone.\n");
         EXPECT_EQ(test::Snapshot(m_pf), before);
@@ -146,22 +150,23 @@ TEST_F(MaintainTest, UndoRefusesWhenTheChangedFilesChangedSince) {
 // A removal takes the records out and moves the later ones up, each with
 // its file number; the counts and the mark go down by one.
 TEST_F(MaintainTest, RemoveTakesOutTheRecordsAndKeepsTheOthersFileNumbers) {
-    const std::string master = test::ReadFile(m_pf + "/MASTER"), emaster = test::ReadFile(m_pf + "/EMASTER");
+    const std::string master = test::ReadFile(test::Join(m_pf, "MASTER")),
+                      emaster = test::ReadFile(test::Join(m_pf, "EMASTER"));
     Outcome o = Cli({"remove", m_pf, "S003"});
     ASSERT_EQ(o.status, 0) << o.err;
     EXPECT_EQ(o.out, "Removed S003 (S003, F4.DAT) from " + m_pf + ".\ntarvel-cli undo " + m_pf +
                          " brings it back.\n");
     std::string expected = master.substr(0, 4 * 53) + master.substr(5 * 53);
     expected[0] = expected[2] = static_cast<char>(252);
-    EXPECT_EQ(test::Hex(test::ReadFile(m_pf + "/MASTER")), test::Hex(expected));
+    EXPECT_EQ(test::Hex(test::ReadFile(test::Join(m_pf, "MASTER"))), test::Hex(expected));
     std::string expectedE = emaster.substr(0, 4 * 192) + emaster.substr(5 * 192);
     expectedE[0] = expectedE[2] = static_cast<char>(252);
-    EXPECT_EQ(test::Hex(test::ReadFile(m_pf + "/EMASTER")), test::Hex(expectedE));
-    EXPECT_FALSE(test::FileExists(m_pf + "/F4.DAT"));
-    EXPECT_FALSE(test::FileExists(m_pf + "/F4.DOP"));
+    EXPECT_EQ(test::Hex(test::ReadFile(test::Join(m_pf, "EMASTER"))), test::Hex(expectedE));
+    EXPECT_FALSE(test::FileExists(test::Join(m_pf, "F4.DAT")));
+    EXPECT_FALSE(test::FileExists(test::Join(m_pf, "F4.DOP")));
     // The number is free again for the next conversion.
     ASSERT_EQ(Cli({"convert", Input("NEW.csv", Rows(0, 3)), "--out", m_pf}).status, 0);
-    EXPECT_TRUE(test::FileExists(m_pf + "/F4.DAT"));
+    EXPECT_TRUE(test::FileExists(test::Join(m_pf, "F4.DAT")));
     EXPECT_EQ(Cli({"check", m_pf}).status, 0);
 }
 
@@ -202,18 +207,18 @@ TEST_F(MaintainTest, RenameAndRemoveRefuseAsAConversionWouldAndChangeNothing) {
         EXPECT_EQ(test::Snapshot(m_pf), before);
     }
     // A price file that is a link is not taken away: undo could not bring it back.
-    fs::rename(m_pf + "/F2.DAT", m_pf + "/real.DAT");
-    fs::create_symlink(m_pf + "/real.DAT", m_pf + "/F2.DAT");
+    fs::rename(test::Join(m_pf, "F2.DAT"), test::Join(m_pf, "real.DAT"));
+    fs::create_symlink(test::Join(m_pf, "real.DAT"), test::Join(m_pf, "F2.DAT"));
     Outcome linked = Cli({"remove", m_pf, "S001"});
     EXPECT_EQ(linked.err,
               "Tarvel: The price file " + m_pf +
                   "/F2.DAT is a symbolic link; Tarvel does not remove it. S001 was not removed.\n");
-    fs::remove(m_pf + "/F2.DAT");
-    fs::rename(m_pf + "/real.DAT", m_pf + "/F2.DAT");
+    fs::remove(test::Join(m_pf, "F2.DAT"));
+    fs::rename(test::Join(m_pf, "real.DAT"), test::Join(m_pf, "F2.DAT"));
     // Something else where Tarvel keeps its undo record stops a conversion
     // before its commit.
-    fs::remove(m_pf + "/MASTER.~UR");
-    fs::create_directory(m_pf + "/MASTER.~UR");
+    fs::remove(test::Join(m_pf, "MASTER.~UR"));
+    fs::create_directory(test::Join(m_pf, "MASTER.~UR"));
     const Files kept = test::Snapshot(m_pf);
     Outcome blocked = Cli({"convert", Input("NEW.csv", Rows(0, 3)), "--out", m_pf});
     EXPECT_EQ(blocked.status, 1);
@@ -222,13 +227,14 @@ TEST_F(MaintainTest, RenameAndRemoveRefuseAsAConversionWouldAndChangeNothing) {
                   "/MASTER.~UR is in the way: Tarvel keeps a file of its own under that name, and it "
                   "is not a regular file. Remove or rename it; nothing was changed.\n");
     EXPECT_EQ(test::Snapshot(m_pf), kept);
-    fs::remove(m_pf + "/MASTER.~UR");
+    fs::remove(test::Join(m_pf, "MASTER.~UR"));
     // A damaged portfolio is not changed further.
-    fs::remove(m_pf + "/F9.DAT");
+    fs::remove(test::Join(m_pf, "F9.DAT"));
     Outcome o = Cli({"remove", m_pf, "S001"});
     EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.err, "Tarvel: " + m_pf + " is damaged (" + m_pf + "/F9.DAT: missing; tarvel-cli check " +
-                         m_pf + " lists every problem). Nothing was changed.\n");
+    EXPECT_EQ(o.err, "Tarvel: " + m_pf + " is damaged (" + test::Join(m_pf, "F9.DAT") +
+                         ": missing; tarvel-cli check " + m_pf +
+                         " lists every problem). Nothing was changed.\n");
     EXPECT_EQ(Cli({"rename", m_pf, "S001"}).status, 2);
 }
 

@@ -60,7 +60,7 @@ TEST(ManySecurities, AFolderOf300FilesThenTwoNewDaysEachThenNothingNew) {
     test::CSettingsEnv env;
     const std::string folder = env / "prices", out = env / "pf";
     WriteFolder(folder, 300, 20);
-    test::WriteFile(folder + "/notes.md", "not a price file");
+    test::WriteFile(test::Join(folder, "notes.md"), "not a price file");
 
     Outcome first = Cli({"convert", folder, "--out", out});
     ASSERT_EQ(first.status, 0) << first.err;
@@ -118,20 +118,22 @@ TEST(ManySecurities, AFileThatFailsChangesNothingAndTheOthersConvert) {
     test::CSettingsEnv env;
     const std::string folder = env / "prices", out = env / "pf";
     WriteFolder(folder, 10, 3);
-    test::WriteFile(folder + "/S003.csv", "");
-    test::WriteFile(folder + "/S007.csv", std::string("\x01\x00\x02\x00binary", 10));
+    test::WriteFile(test::Join(folder, "S003.csv"), "");
+    test::WriteFile(test::Join(folder, "S007.csv"), std::string("\x01\x00\x02\x00binary", 10));
 
     Outcome batch = Cli({"convert", folder, "--out", out});
     EXPECT_EQ(batch.status, 1);
     EXPECT_EQ(batch.out, "Converted 8 files (24 rows) into 8 securities; 2 failed: see above.\n");
-    EXPECT_NE(batch.err.find("Tarvel: " + folder + "/S003.csv: "), std::string::npos) << batch.err;
-    EXPECT_NE(batch.err.find("Tarvel: " + folder + "/S007.csv: "), std::string::npos) << batch.err;
+    EXPECT_NE(batch.err.find("Tarvel: " + test::Join(folder, "S003.csv") + ": "), std::string::npos)
+        << batch.err;
+    EXPECT_NE(batch.err.find("Tarvel: " + test::Join(folder, "S007.csv") + ": "), std::string::npos)
+        << batch.err;
     EXPECT_EQ(test::CheckPortfolio(out), "");
     EXPECT_EQ(Count(Cli({"list", out, "--json"}).out, "\"symbol\""), 8);
 
     // An update whose file has other fields than its security fails alone.
     for (int i = 0; i < 10; ++i) test::WriteFile(folder + "/" + Symbol(i) + ".csv", DailyCsv(i, 0, 4));
-    test::WriteFile(folder + "/S005.csv", "Date,Close\n2024-01-05,9\n");
+    test::WriteFile(test::Join(folder, "S005.csv"), "Date,Close\n2024-01-05,9\n");
     const std::string s005 = Cli({"export", out, "S005"}).out;
     Outcome update = Cli({"convert", folder, "--out", out, "--update"});
     EXPECT_EQ(update.status, 1);
@@ -181,25 +183,25 @@ TEST(ManySecurities, NamesThatWouldBecomeOneSymbolStayApart) {
     test::CSettingsEnv env;
     const std::string folder = env / "prices", out = env / "pf";
     fs::create_directory(folder);
-    test::WriteFile(folder + "/tickers.csv",
+    test::WriteFile(test::Join(folder, "tickers.csv"),
                     "Ticker,Date,Close\nABCDEFGHIJKLMNOP,2024-01-02,1\n"
                     "ABCDEFGHIJKLMNOQ,2024-01-02,2\n");
-    Outcome cut = Cli({"convert", folder + "/tickers.csv", "--out", out, "--update"});
+    Outcome cut = Cli({"convert", test::Join(folder, "tickers.csv"), "--out", out, "--update"});
     EXPECT_EQ(cut.status, 1);
     EXPECT_EQ(cut.err,
               "Tarvel: The tickers ABCDEFGHIJKLMNOP and ABCDEFGHIJKLMNOQ of " + folder +
                   "/tickers.csv would both become the security ABCDEFGHIJKLMN (a symbol holds 14 bytes, and "
                   "case does not tell symbols apart).\nNothing was converted.\n");
-    EXPECT_FALSE(fs::exists(out + "/MASTER"));
+    EXPECT_FALSE(fs::exists(test::Join(out, "MASTER")));
 
-    fs::remove(folder + "/tickers.csv");
-    test::WriteFile(folder + "/VERYLONGTICKERA.csv", DailyCsv(1, 0, 2));
-    test::WriteFile(folder + "/VERYLONGTICKERB.csv", DailyCsv(2, 0, 3));
-    test::WriteFile(folder + "/blank.csv",
+    fs::remove(test::Join(folder, "tickers.csv"));
+    test::WriteFile(test::Join(folder, "VERYLONGTICKERA.csv"), DailyCsv(1, 0, 2));
+    test::WriteFile(test::Join(folder, "VERYLONGTICKERB.csv"), DailyCsv(2, 0, 3));
+    test::WriteFile(test::Join(folder, "blank.csv"),
                     "Symbol,Date,Close\nAAA,2024-01-02,1\n,2024-01-03,9\nAAA,2024-01-04,3\n");
     Outcome batch = Cli({"convert", folder, "--out", out, "--update"});
     EXPECT_EQ(batch.status, 1);
-    EXPECT_NE(batch.err.find(folder + "/VERYLONGTICKERA.csv and " + folder +
+    EXPECT_NE(batch.err.find(test::Join(folder, "VERYLONGTICKERA.csv") + " and " + folder +
                              "/VERYLONGTICKERB.csv would both be the security VERYLONGTICKER"),
               std::string::npos)
         << batch.err;
@@ -218,8 +220,8 @@ TEST(ManySecurities, AnUpdateNeverGuessesWhichFieldIsWhich) {
     const std::string out = env / "pf", input = env / "XYZ.csv";
     test::WriteFile(input, DailyCsv(1, 0, 3));
     ASSERT_EQ(Cli({"convert", input, "--out", out}).status, 0);
-    fs::remove(out + "/EMASTER");
-    fs::remove(out + "/F1.DOP");
+    fs::remove(test::Join(out, "EMASTER"));
+    fs::remove(test::Join(out, "F1.DOP"));
     test::WriteFile(input, "Date,High,Low,Close,Volume,OpenInt\n2024-01-09,5,4,4.5,100,7\n");
     auto before = test::Snapshot(out);
     Outcome unknown = Cli({"convert", input, "--out", out, "--update"});
@@ -230,9 +232,9 @@ TEST(ManySecurities, AnUpdateNeverGuessesWhichFieldIsWhich) {
     EXPECT_EQ(test::Snapshot(out), before);
 
     // A price file that is a link to a file outside.
-    fs::rename(out + "/F1.DAT", env / "outside.dat");
-    fs::create_symlink(env / "outside.dat", out + "/F1.DAT");
-    test::WriteFile(out + "/F1.DOP",
+    fs::rename(test::Join(out, "F1.DAT"), env / "outside.dat");
+    fs::create_symlink(env / "outside.dat", test::Join(out, "F1.DAT"));
+    test::WriteFile(test::Join(out, "F1.DOP"),
                     "\"DATE\",0,0\r\n\"OPEN\",4,4\r\n\"HIGH\",4,4\r\n\"LOW\",4,4\r\n\"CLOSE\",4,4\r\n"
                     "\"VOL\",4,4\r\n");
     test::WriteFile(input, DailyCsv(1, 0, 4));
@@ -241,7 +243,7 @@ TEST(ManySecurities, AnUpdateNeverGuessesWhichFieldIsWhich) {
     EXPECT_NE(link.err.find("/F1.DAT is a symbolic link; Tarvel does not replace it. XYZ was not updated."),
               std::string::npos)
         << link.err;
-    EXPECT_TRUE(fs::is_symlink(out + "/F1.DAT"));
+    EXPECT_TRUE(fs::is_symlink(test::Join(out, "F1.DAT")));
 }
 
 // A folder with nothing to convert is refused before anything is made; a
@@ -257,7 +259,7 @@ TEST(ManySecurities, OddNamesFailAloneOrKeepTheirBytes) {
     EXPECT_FALSE(fs::exists(out));
 
     test::WriteFile(folder + "/ .csv", DailyCsv(1, 0, 2));
-    test::WriteFile(folder + "/caf\xE9.csv", DailyCsv(2, 0, 2));
+    test::WriteFile(test::Join(folder, "caf") + "\xE9.csv", DailyCsv(2, 0, 2));
     Outcome batch = Cli({"convert", folder, "--out", out});
     EXPECT_EQ(batch.status, 1);
     EXPECT_NE(

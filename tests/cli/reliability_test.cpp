@@ -81,7 +81,7 @@ protected:
         test::WriteFile(m_input, input);
         std::vector<std::string> args = {"convert", m_input,         "--out",  m_out,         "--symbol",
                                          "HOST",    "--date-format", "MMDDYY", "--delimiter", "comma"};
-        args.push_back(test::FileExists(m_out + "/MASTER") ? "--existing-master" : "--new-master");
+        args.push_back(test::FileExists(test::Join(m_out, "MASTER")) ? "--existing-master" : "--new-master");
         args.insert(args.end(), extra.begin(), extra.end());
         return Cli(args);
     }
@@ -163,11 +163,11 @@ protected:
         test::WriteFile(m_input, Rows(30, 7));
         ASSERT_EQ(Cli({"convert", m_input, "--out", m_out, "--symbol", "BBB", "--existing-master"}).status,
                   0);
-        fs::remove(m_out + "/MASTER.BAK");
+        fs::remove(test::Join(m_out, "MASTER.BAK"));
         m_before = test::Snapshot(m_out);
         m_outside = m_env / "outside";
         test::WriteFile(m_outside, "outside bytes");
-        m_master = m_out + "/MASTER";
+        m_master = test::Join(m_out, "MASTER");
     }
 
     // The earlier securities' files are as they were.
@@ -222,7 +222,7 @@ TEST_F(HostilePortfolioTest, DamagedMastersAreRefusedByEveryCommand) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         for (const auto& [name, bytes] : m_before) test::WriteFile(m_out + "/" + name, bytes);
-        fs::remove(m_out + "/XMASTER");
+        fs::remove(test::Join(m_out, "XMASTER"));
         test::WriteFile(m_out + "/" + c.file, c.master);
         const Files before = test::Snapshot(m_out);
         std::string prefix =
@@ -261,8 +261,8 @@ TEST_F(HostilePortfolioTest, TrapsInThePortfolioNeitherEscapeNorBlockNorCostData
         {"a link at F3.DAT.~NU", link("F3.DAT.~NU"), 0, ""},
         {"a FIFO at F3.DAT", fifo("F3.DAT"), 0, "", 4},
         {"a FIFO at MASTER.~NU", fifo("MASTER.~NU"), 0, ""},
-        {"a directory named F3.DAT", [&] { fs::create_directory(m_out + "/F3.DAT"); }, 0, "", 4},
-        {"MASTER and master both", [&] { test::WriteFile(m_out + "/master", "other"); }, 0, ""},
+        {"a directory named F3.DAT", [&] { fs::create_directory(test::Join(m_out, "F3.DAT")); }, 0, "", 4},
+        {"MASTER and master both", [&] { test::WriteFile(test::Join(m_out, "master"), "other"); }, 0, ""},
         {"MASTER as a link",
          [&] {
              fs::rename(m_master, m_env / "real-master");
@@ -277,28 +277,28 @@ TEST_F(HostilePortfolioTest, TrapsInThePortfolioNeitherEscapeNorBlockNorCostData
              fs::remove(m_master);
              ::mkfifo(m_master.c_str(), 0644);
          },
-         1, "Tarvel: " + canonical + "/MASTER is not a regular file."},
+         1, "Tarvel: " + test::Join(canonical, "MASTER") + " is not a regular file."},
         {"MASTER as a directory",
          [&] {
              fs::remove(m_master);
              fs::create_directory(m_master);
          },
-         1, "Tarvel: " + canonical + "/MASTER is not a regular file."},
+         1, "Tarvel: " + test::Join(canonical, "MASTER") + " is not a regular file."},
         {"a read-only MASTER", [&] { ::chmod(m_master.c_str(), 0444); }, 1,
-         "Tarvel: The Master file " + canonical + "/MASTER is read-only."},
+         "Tarvel: The Master file " + test::Join(canonical, "MASTER") + " is read-only."},
         {"EMASTER as a link",
          [&] {
-             fs::rename(m_out + "/EMASTER", m_env / "real-master");
-             fs::create_symlink(m_env / "real-master", m_out + "/EMASTER");
+             fs::rename(test::Join(m_out, "EMASTER"), m_env / "real-master");
+             fs::create_symlink(m_env / "real-master", test::Join(m_out, "EMASTER"));
          },
          1,
          "Tarvel: The Master file " + canonical +
              "/EMASTER is a symbolic link; Tarvel does not replace it. "
              "Convert into the directory it points to."},
-        {"a read-only EMASTER", [&] { ::chmod((m_out + "/EMASTER").c_str(), 0444); }, 1,
-         "Tarvel: The Master file " + canonical + "/EMASTER is read-only."},
-        {"XMASTER as a FIFO", [&] { ::mkfifo((m_out + "/XMASTER").c_str(), 0644); }, 1,
-         "Tarvel: " + canonical + "/XMASTER is not a regular file."},
+        {"a read-only EMASTER", [&] { ::chmod((test::Join(m_out, "EMASTER")).c_str(), 0444); }, 1,
+         "Tarvel: The Master file " + test::Join(canonical, "EMASTER") + " is read-only."},
+        {"XMASTER as a FIFO", [&] { ::mkfifo((test::Join(m_out, "XMASTER")).c_str(), 0644); }, 1,
+         "Tarvel: " + test::Join(canonical, "XMASTER") + " is not a regular file."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -323,20 +323,21 @@ TEST_F(HostilePortfolioTest, TrapsInThePortfolioNeitherEscapeNorBlockNorCostData
         EXPECT_EQ(record[kRecFileNumber], c.fileNumber);
         EXPECT_EQ(test::ReadFile(m_master).substr(0, 3 * 53),
                   m_before["MASTER"].substr(0, 3 * 53).replace(0, 4, "\3\0\3\0", 4));
-        EXPECT_EQ(test::ReadFile(m_out + "/MASTER.BAK"), m_before["MASTER"]);
-        EXPECT_FALSE(fs::is_symlink(m_out + "/MASTER.BAK"));
+        EXPECT_EQ(test::ReadFile(test::Join(m_out, "MASTER.BAK")), m_before["MASTER"]);
+        EXPECT_FALSE(fs::is_symlink(test::Join(m_out, "MASTER.BAK")));
     }
 }
 
 TEST_F(HostilePortfolioTest, ReadersNeverBlockOnAFifo) {
-    fs::remove(m_out + "/F1.DAT");
-    ::mkfifo((m_out + "/F1.DAT").c_str(), 0644);
+    fs::remove(test::Join(m_out, "F1.DAT"));
+    ::mkfifo((test::Join(m_out, "F1.DAT")).c_str(), 0644);
     Outcome list = Cli({"list", m_out});
     EXPECT_EQ(list.status, 0);
     EXPECT_NE(list.out.find("AAA"), std::string::npos);
     Outcome exported = Cli({"export", m_out, "AAA"});
     EXPECT_EQ(exported.status, 1);
-    EXPECT_EQ(exported.err, "tarvel-cli: cannot read " + m_out + "/F1.DAT: not a regular file\n");
+    EXPECT_EQ(exported.err,
+              "tarvel-cli: cannot read " + test::Join(m_out, "F1.DAT") + ": not a regular file\n");
 }
 
 TEST_F(HostilePortfolioTest, AnotherConversionHoldingThePortfolioMakesTheNextWaitThenGiveUp) {
@@ -438,7 +439,7 @@ TEST(ConcurrentConversions, ListSeesNoUpdateHalfDone) {
             std::string rows = "Date,Close\n";
             for (int day = 1; day <= 3 + round; ++day)
                 rows += "2000-01-" + std::string(day < 10 ? "0" : "") + std::to_string(day) + ",1\n";
-            test::WriteFile(folder + "/S" + std::to_string(s) + ".csv", rows);
+            test::WriteFile(test::Join(folder, "S") + std::to_string(s) + ".csv", rows);
         }
     };
     writeRound(0);
@@ -551,7 +552,7 @@ TEST(ConcurrentConversions, SixteenProcessesWithReadersKeepEverySecurity) {
     Outcome full = Cli({"convert", env / "in-0-0.csv", "--out", out, "--symbol", "LAST", "--existing-master",
                         "--date-format", "MMDDYY"});
     EXPECT_EQ(full.status, 0) << full.err;
-    EXPECT_TRUE(test::FileExists(out + "/F256.MWD"));
+    EXPECT_TRUE(test::FileExists(test::Join(out, "F256.MWD")));
     EXPECT_EQ(Cli({"export", out, "LAST"}).out, Cli({"export", out, "F254"}).out);
     EXPECT_EQ(test::CheckPortfolio(out), "");
 }
@@ -573,7 +574,7 @@ TEST(KilledConversions, LeaveTheOldPortfolioOrTheNewOne) {
         fs::remove_all(out);
         fs::create_directory(out);
         for (const char* symbol : {"AAA", "BBB", "CCC"}) {
-            ASSERT_EQ(Spawn(convert(out, symbol, !test::FileExists(out + "/MASTER"))), 0);
+            ASSERT_EQ(Spawn(convert(out, symbol, !test::FileExists(test::Join(out, "MASTER")))), 0);
         }
     };
     reset();
@@ -613,7 +614,8 @@ TEST(KilledConversions, LeaveTheOldPortfolioOrTheNewOne) {
         // The next conversion into the same portfolio cleans up and succeeds.
         // A journal left by a killed commit makes MASTER when the next run
         // carries it out.
-        bool exists = test::FileExists(dir + "/MASTER") || test::FileExists(dir + "/" + kJournalName);
+        bool exists =
+            test::FileExists(test::Join(dir, "MASTER")) || test::FileExists(dir + "/" + kJournalName);
         EXPECT_EQ(Spawn(convert(dir, std::string("N").append(std::to_string(k)), !exists)), 0)
             << "after kill " << k;
         EXPECT_EQ(test::CheckPortfolio(dir), "") << "after kill " << k;
@@ -644,11 +646,12 @@ TEST(KilledConversions, AnUpdateLeavesEverySecurityOldOrNew) {
     fs::create_directory(prices);
     fs::create_directory(newer);
     for (int i = 0; i < 258; ++i)
-        test::WriteFile(prices + "/S" + std::to_string(i) + ".csv", IsoRows(0, 50, i));
+        test::WriteFile(test::Join(prices, "S") + std::to_string(i) + ".csv", IsoRows(0, 50, i));
     ASSERT_EQ(Spawn({"tarvel-cli", "convert", prices, "--out", base}), 0);
-    ASSERT_TRUE(test::FileExists(base + "/XMASTER"));
+    ASSERT_TRUE(test::FileExists(test::Join(base, "XMASTER")));
     for (int i : {0, 1, 2, 255, 256, 257}) {
-        test::WriteFile(newer + "/S" + std::to_string(i) + ".csv", IsoRows(0, 50, i) + IsoRows(50, 2500, i));
+        test::WriteFile(test::Join(newer, "S") + std::to_string(i) + ".csv",
+                        IsoRows(0, 50, i) + IsoRows(50, 2500, i));
     }
     const std::vector<std::string> update = {"tarvel-cli", "convert",  newer,    "--out",
                                              work,         "--update", "--wait", "0"};
@@ -673,7 +676,7 @@ TEST(KilledConversions, AnUpdateLeavesEverySecurityOldOrNew) {
     // the next run does first.
     auto settled = [&] {
         auto platform = MakeSystemPlatform();
-        RemoveLeftovers(*platform, work, work + "/MASTER");
+        RemoveLeftovers(*platform, work, test::Join(work, "MASTER"));
         Files files = test::Snapshot(work);
         files.erase("MASTER.BAK");
         return files;
@@ -734,13 +737,13 @@ TEST(KilledConversions, RemoveRenameAndUndoLeaveTheOldPortfolioOrTheNew) {
     const std::string prices = env / "prices", work = env / "pf";
     fs::create_directory(prices);
     for (int i = 0; i < 258; ++i)
-        test::WriteFile(prices + "/S" + std::to_string(i) + ".csv", IsoRows(0, 50, i));
+        test::WriteFile(test::Join(prices, "S") + std::to_string(i) + ".csv", IsoRows(0, 50, i));
     ASSERT_EQ(Spawn({"tarvel-cli", "convert", prices, "--out", work}), 0);
     const Files base = test::Snapshot(work);
     // The portfolio once what a killed run left is completed or removed.
     auto settled = [&] {
         auto platform = MakeSystemPlatform();
-        RemoveLeftovers(*platform, work, work + "/MASTER");
+        RemoveLeftovers(*platform, work, test::Join(work, "MASTER"));
         return test::Snapshot(work);
     };
     struct Sweep {

@@ -107,11 +107,11 @@ TEST_F(TrustTest, ADamagedPriceFileIsNeitherUpdatedNorExported) {
         SCOPED_TRACE(c.name);
         const std::string pf = Path(std::string("pf").append(std::to_string(++n)));
         ASSERT_EQ(Cli({"convert", Write("ACME.csv", PriceRows(2, 5, 10)), "--out", pf}).status, 0);
-        std::string dat = test::ReadFile(pf + "/F1.DAT");
+        std::string dat = test::ReadFile(test::Join(pf, "F1.DAT"));
         c.damage(dat);
-        test::WriteFile(pf + "/F1.DAT", dat);
+        test::WriteFile(test::Join(pf, "F1.DAT"), dat);
         const auto before = test::Snapshot(pf);
-        const std::string reason = "The price file " + pf + "/F1.DAT is damaged: " + c.reason;
+        const std::string reason = "The price file " + test::Join(pf, "F1.DAT") + " is damaged: " + c.reason;
 
         Outcome update = Cli({"convert", Write("ACME.csv", PriceRows(8, 2, 11)), "--out", pf, "--update"});
         EXPECT_EQ(update.status, 1);
@@ -135,7 +135,7 @@ TEST_F(TrustTest, AFileDetectionCallsNoTextIsNotConvertedWithSavedSettings) {
     std::string text = PriceRows(2, 3, 10);
     while (text.size() < 6000) text += "# a comment line that pads the file past its first 4 KiB\n";
     text += std::string("\0\0\0\n", 4) + PriceRows(8, 2, 10).substr(32);
-    const std::string input = Write("NUL.csv", text);
+    const std::string input = Write("nul_bytes.csv", text);
     const auto before = test::Snapshot(pf);
     Outcome o = Cli({"convert", input, "--out", pf});
     EXPECT_EQ(o.status, 1);
@@ -172,7 +172,7 @@ TEST_F(TrustTest, NamesThatWouldHideOrBreakAListingAreRefused) {
         Outcome o = Cli(args);
         EXPECT_EQ(o.status, 2);
         EXPECT_NE(o.err.find(c.message), std::string::npos) << o.err;
-        EXPECT_FALSE(test::FileExists(pf + "/MASTER"));
+        EXPECT_FALSE(test::FileExists(test::Join(pf, "MASTER")));
     }
     // A file whose name holds a control character gives no symbol of it.
     Outcome o = Cli({"convert",
