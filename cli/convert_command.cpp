@@ -81,7 +81,8 @@ int DetectSettings(const ConvertOptions& o, const std::string& input, CPlatform&
                 << " says no symbol (a download's name, a date or a copy number); give --symbol\n";
             return kExitUsage;
         }
-        if (!*o.symbolOption && layout.m_tickers.size() < 2 && FileStem(input).size() > s.strSymbol.size()) {
+        if (!*o.symbolOption && layout.m_tickers.size() < 2 &&
+            job->symbolSource.size() > s.strSymbol.size()) {
             prompt.MessageBox("The symbol is " + s.strSymbol + ", the file's name cut to " +
                                   std::to_string(kMaxSymbolBytes) + " bytes; --symbol chooses another.",
                               kMbOk);

@@ -41,8 +41,7 @@ void CSettingsStore::ImportIni() {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return;
 
-    QSettings settings(m_fileName, m_fileName.startsWith(QLatin1String("HKEY_")) ? QSettings::NativeFormat
-                                                                                 : QSettings::IniFormat);
+    QSettings settings(m_fileName, StoreFormat(m_fileName));
     bool sectionOpen = false;
     QString section;
     char buffer[kLineBuffer];

@@ -24,15 +24,9 @@ QString Key(const char* section, const char* name) {
 const QString kUserKey = QStringLiteral("HKEY_CURRENT_USER\\Software\\Hollark Software\\Tarvel");
 const QString kMachineKey = QStringLiteral("HKEY_LOCAL_MACHINE\\Software\\Hollark Software\\Tarvel");
 
-bool InRegistry(const QString& file) { return file.startsWith(QLatin1String("HKEY_")); }
-
-QSettings::Format FormatOf(const QString& file) {
-    return InRegistry(file) ? QSettings::NativeFormat : QSettings::IniFormat;
-}
-
 // Reads one value; false when it is missing or too long.
 bool ReadValue(const QString& file, const char* section, const char* name, std::string* text) {
-    QVariant value = QSettings(file, FormatOf(file)).value(Key(section, name));
+    QVariant value = QSettings(file, StoreFormat(file)).value(Key(section, name));
     if (!value.isValid() && file == kUserKey)
         value = QSettings(kMachineKey, QSettings::NativeFormat).value(Key(section, name));
     if (!value.isValid()) return false;
@@ -67,7 +61,7 @@ void RemoveAbandonedLock(const QString& file) {
 
 int WriteValue(const QString& file, const char* section, const char* name, const std::string& text) {
     if (!InRegistry(file)) RemoveAbandonedLock(file);
-    QSettings settings(file, FormatOf(file));
+    QSettings settings(file, StoreFormat(file));
     // Text that is not UTF-8 (a file name as the system has it) is kept as
     // bytes; a QString would replace what it cannot decode.
     QString string = QString::fromStdString(text);

@@ -12,10 +12,18 @@
 // failure by returning 0 and tell the user nothing.
 #pragma once
 
+#include <QSettings>
 #include <QString>
 #include <string>
 
 namespace tarvel {
+
+// Whether a store's name is a registry key ("HKEY_...") rather than a file.
+inline bool InRegistry(const QString& store) { return store.startsWith(QLatin1String("HKEY_")); }
+// The QSettings format that reads and writes the store of that name.
+inline QSettings::Format StoreFormat(const QString& store) {
+    return InRegistry(store) ? QSettings::NativeFormat : QSettings::IniFormat;
+}
 
 class CSettingsStore {
 public:

@@ -138,9 +138,11 @@ bool CChooseDir::OnFileNameOK() {
         m_prompt.MessageBox(text + " is not a valid pathname.", kMbOk);
         return false;
     }
-    // A directory that lists can be used; the current directory stays.
-    std::vector<std::string> names;
-    CStatus entered = text.empty() ? CStatus::Error(ENOENT) : m_platform.ListDirectory(text, &names);
+    // The check the conversion makes of its portfolio: the path resolves and
+    // names a directory. The current directory stays.
+    std::string full;
+    CStatus entered = text.empty() ? CStatus::Error(ENOENT) : m_platform.CanonicalPath(text, &full);
+    if (entered && !m_platform.IsDirectory(full)) entered = CStatus::Error(ENOTDIR);
     if (entered) return true;
     // Only a missing directory is offered for creation; one that is there
     // but cannot be entered says why.

@@ -63,6 +63,24 @@ TEST(PosixPlatform, FindsNamesExactlyFirstThenInAnyCase) {
     EXPECT_EQ(platform->FindName(dir.path(), "F1.DAT"), std::nullopt);
 }
 
+// Paths as the user of each system writes them, spelled out literally.
+TEST(PathText, ReadsAndJoinsTheSystemsOwnPaths) {
+#ifdef _WIN32
+    EXPECT_EQ(JoinPath("C:\\MetaStock Data\\Stocks", "MASTER"), "C:\\MetaStock Data\\Stocks\\MASTER");
+    EXPECT_EQ(WithSeparator("C:\\"), "C:\\");
+    for (const char* path : {"C:\\pf", "c:/pf", "\\\\server\\share\\pf", "\\\\?\\C:\\pf"})
+        EXPECT_TRUE(IsAbsolutePath(path)) << path;
+    for (const char* path : {"pf", "C:pf", "..\\pf"}) EXPECT_FALSE(IsAbsolutePath(path)) << path;
+    EXPECT_TRUE(HoldsPathSeparator("..\\x"));
+#else
+    EXPECT_EQ(JoinPath("/home/me/Stocks", "MASTER"), "/home/me/Stocks/MASTER");
+    EXPECT_EQ(WithSeparator("/"), "/");
+    EXPECT_TRUE(IsAbsolutePath("/pf"));
+    for (const char* path : {"pf", "C:\\pf", "..\\pf"}) EXPECT_FALSE(IsAbsolutePath(path)) << path;
+    EXPECT_FALSE(HoldsPathSeparator("..\\x"));
+#endif
+}
+
 TEST(PosixPlatform, ADirectoryDoesNotOpenAsAFile) {
     CTempDir dir;
     auto platform = MakeSystemPlatform();
