@@ -5,9 +5,13 @@
 #undef GetCurrentDirectory
 #undef SetCurrentDirectory
 
+#include <fcntl.h>
+#include <io.h>
+
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <cwchar>
 #include <string>
 #include <thread>
@@ -377,6 +381,10 @@ std::vector<std::string> ProgramArguments(int argc, char** argv) {
 }
 
 void PrepareConsole() {
+    // Lines end in "\n" on every system, so that what a script reads from
+    // list --json or export is the same bytes wherever it ran.
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
     ::SetConsoleOutputCP(CP_UTF8);
     HANDLE error = ::GetStdHandle(STD_ERROR_HANDLE);
     DWORD mode = 0;

@@ -2,6 +2,9 @@
 #include <QFile>
 #include <QSettings>
 #include <QStandardPaths>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include "platform/ascii.h"
 #include "settings/settings_store.h"
@@ -11,11 +14,21 @@ namespace {
 
 constexpr qint64 kLineBuffer = 520;  // a line arrives in pieces of at most 519 bytes
 
+// Where the INI files of programs of old stand: the Windows directory there,
+// the user's configuration folder elsewhere.
+QString SystemIniFolder() {
+#ifdef _WIN32
+    wchar_t folder[MAX_PATH];
+    const UINT length = ::GetWindowsDirectoryW(folder, MAX_PATH);
+    if (length > 0 && length < MAX_PATH)
+        return QString::fromWCharArray(folder, static_cast<qsizetype>(length));
+#endif
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+}
+
 QString LegacyIniPath() {
-    QByteArray dir = qgetenv("TARVEL_LEGACY_INI_DIR");
-    QString directory = dir.isEmpty()
-                            ? QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-                            : QString::fromLocal8Bit(dir);
+    QString directory = qEnvironmentVariable("TARVEL_LEGACY_INI_DIR");
+    if (directory.isEmpty()) directory = SystemIniFolder();
     const QString name = QStringLiteral("Tarvel.INI");
     QDir folder(directory);
     if (folder.exists(name)) return folder.filePath(name);

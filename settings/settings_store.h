@@ -47,8 +47,9 @@ public:
     int WriteString(const char* section, const char* name, const std::string& text);
 
     // Copies the legacy INI file Tarvel.INI (any case) from
-    // $TARVEL_LEGACY_INI_DIR, or else the user's configuration directory, into
-    // the store: each [section] a section, each name=value line a value.
+    // $TARVEL_LEGACY_INI_DIR, or else the Windows directory on Windows and the
+    // user's configuration directory elsewhere, into the store: each
+    // [section] a section, each name=value line a value.
     void ImportIni();
 
     const QString& fileName() const { return m_fileName; }

@@ -252,7 +252,10 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
 }
 
 QUrl CMainFrame::OnHelp() {
+    // Beside the program (the Windows installer and zip), where the Linux
+    // package installs it, then the source tree of a build.
     QStringList candidates = {
+        QCoreApplication::applicationDirPath() + QStringLiteral("/help/index.html"),
         QCoreApplication::applicationDirPath() + QStringLiteral("/../share/tarvel/help/index.html"),
         QStringLiteral(TARVEL_HELP_DIR "/index.html")};
     QUrl page;

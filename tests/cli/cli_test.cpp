@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "platform/file_util.h"
 #include "pricedb/find_security.h"
 #include "settings/settings_store.h"
 #include "tests/cli/cli_runner.h"
@@ -151,7 +152,8 @@ TEST_F(CliTest, FilesFromCommonSourcesConvertWithoutLayoutOptions) {
     };
     int shapes = 0;
     for (const auto& entry : fs::directory_iterator(TARVEL_TEST_DATA_DIR "/shapes")) {
-        const std::string path = entry.path().string();
+        // As the messages show it: a full path in the system's own form.
+        const std::string path = Utf8Of(fs::absolute(entry.path()).make_preferred());
         if (path.ends_with(".expected")) continue;
         SCOPED_TRACE(path);
         ++shapes;

@@ -91,6 +91,10 @@ TEST(ManPages, TarvelCliDescribesEverySubcommandAndOptionItsHelpPrints) {
 }
 
 TEST(ManPages, TarvelDescribesEveryOptionItsHelpPrints) {
+#ifdef _WIN32
+    GTEST_SKIP() << "tarvel.exe is a windowed program: Windows shows its --help in a message box, not on "
+                    "standard output";
+#endif
     std::FILE* pipe = ::popen("'" TARVEL_GUI_PATH "' --help", "r");
     ASSERT_NE(pipe, nullptr);
     std::string help;

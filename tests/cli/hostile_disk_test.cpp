@@ -88,7 +88,7 @@ TEST_F(HostileDiskTest, AJournalIsCarriedOutOnlyWhenItIsWhollyOurs) {
         c.plant(pf);
         Outcome o = Cli({"convert", Write("BETA.csv", PriceRows(2, 3)), "--out", pf});
         EXPECT_EQ(o.status, c.status) << o.err;
-        std::string message = c.message;
+        std::string message = test::NativeSlashes(c.message);
         if (std::size_t at = message.find("PF"); at != std::string::npos) message.replace(at, 2, pf);
         EXPECT_NE(o.err.find(pf + message), std::string::npos) << o.err;
         EXPECT_EQ(test::ReadFile(test::Join(pf, "MASTER")).substr(53, 53), master.substr(53, 53));
@@ -150,7 +150,7 @@ TEST_F(HostileDiskTest, MessagesSayWhatIsWrong) {
         std::vector<std::string> args = {"convert", Write("ACME.csv", PriceRows(8, 2)), "--out", pf};
         args.insert(args.end(), c.args.begin(), c.args.end());
         Outcome o = Cli(args);
-        std::string message = c.message;
+        std::string message = test::NativeSlashes(c.message);
         if (std::size_t at = message.find("PF"); at != std::string::npos) message.replace(at, 2, pf);
         EXPECT_EQ(o.status, 1);
         EXPECT_NE(o.err.find(message), std::string::npos) << o.err;
@@ -267,7 +267,7 @@ TEST(CheckCommand, NamesEachProblemByItsFileAndChangesNothing) {
         c.damage(pf);
         const auto before = test::Snapshot(pf);
         Outcome o = Cli({"check", pf});
-        std::string line = c.line;
+        std::string line = test::NativeSlashes(c.line);
         line.replace(0, 2, pf);
         EXPECT_NE(o.out.find(line + "\n"), std::string::npos) << o.out;
         EXPECT_EQ(o.status,

@@ -174,6 +174,7 @@ TEST_F(TrustTest, NamesThatWouldHideOrBreakAListingAreRefused) {
         EXPECT_NE(o.err.find(c.message), std::string::npos) << o.err;
         EXPECT_FALSE(test::FileExists(test::Join(pf, "MASTER")));
     }
+#ifndef _WIN32  // names there hold no control characters
     // A file whose name holds a control character gives no symbol of it.
     Outcome o = Cli({"convert",
                      Write("in/AB\x1b"
@@ -182,6 +183,7 @@ TEST_F(TrustTest, NamesThatWouldHideOrBreakAListingAreRefused) {
                      "--out", pf});
     EXPECT_EQ(o.status, 2);
     EXPECT_NE(o.err.find("a symbol may not hold control characters"), std::string::npos) << o.err;
+#endif
 }
 
 // A conversion that stores nothing takes away the folders it made for the

@@ -25,7 +25,7 @@ private slots:
         QFETCH(int, dateColAfterFirst);
         QFETCH(int, dateColAfterSecond);
         test::CSettingsEnv env;
-        if (!firstIni.isEmpty()) test::WriteFile(env / "Tarvel.INI", firstIni.toStdString());
+        if (!firstIni.isEmpty()) test::WriteFile(env.legacy("Tarvel.INI"), firstIni.toStdString());
         test::CFaultyPlatform platform;
         test::CRecordingPrompt prompt;
         {
@@ -35,7 +35,7 @@ private slots:
             app.ExitInstance(0);
         }
         QVERIFY(test::FileExists(env.file()));
-        test::WriteFile(env / "Tarvel.INI", "[Setting]\nDateCol=9\nSkipRows=4\n");
+        test::WriteFile(env.legacy("Tarvel.INI"), "[Setting]\nDateCol=9\nSkipRows=4\n");
         CTarvelApp again(platform, prompt);
         QVERIFY(again.InitInstance({}));
         QCOMPARE(again.m_pSettings->GetInt("Setting", "DateCol", 1), dateColAfterSecond);

@@ -9,7 +9,7 @@ namespace {
 class ImportIniTest : public ::testing::Test {
 protected:
     void Import(const std::string& ini, const std::string& fileName = "Tarvel.INI") {
-        test::WriteFile(m_env / fileName, ini);
+        test::WriteFile(m_env.legacy(fileName), ini);
         m_store.ImportIni();
     }
     test::CSettingsEnv m_env;

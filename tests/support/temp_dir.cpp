@@ -15,13 +15,17 @@ namespace tarvel::test {
 
 bool MakeLink(const std::string& target, const std::string& link) {
     std::error_code error;
-    std::filesystem::create_symlink(target, link, error);
+    std::filesystem::create_symlink(PathOf(target), PathOf(link), error);
     return !error;
 }
 
 std::string Join(const std::string& dir, std::string rest) {
-    std::ranges::replace(rest, '/', kPathSeparator);
-    return JoinPath(dir, rest);
+    return JoinPath(dir, NativeSlashes(std::move(rest)));
+}
+
+std::string NativeSlashes(std::string text) {
+    std::ranges::replace(text, '/', kPathSeparator);
+    return text;
 }
 
 std::string MakeUniqueDir(const std::string& base, const std::string& prefix) {
@@ -51,24 +55,24 @@ CTempDir::~CTempDir() {
 }
 
 void WriteFile(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::ofstream out(PathOf(path), std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out) throw std::runtime_error("cannot write " + path);
 }
 
 std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(PathOf(path), std::ios::binary);
     std::ostringstream contents;
     contents << in.rdbuf();
     return contents.str();
 }
 
-bool FileExists(const std::string& path) { return std::filesystem::exists(path); }
+bool FileExists(const std::string& path) { return std::filesystem::exists(PathOf(path)); }
 
 std::vector<std::string> ListDir(const std::string& dir) {
     std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(dir))
-        names.push_back(entry.path().filename().string());
+    for (const auto& entry : std::filesystem::directory_iterator(PathOf(dir)))
+        names.push_back(Utf8Of(entry.path().filename()));
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -76,9 +80,10 @@ std::vector<std::string> ListDir(const std::string& dir) {
 std::map<std::string, std::string> Snapshot(const std::string& dir) {
     std::map<std::string, std::string> files;
     for (const std::string& name : ListDir(dir)) {
-        std::string path = dir + "/" + name;
-        files[name] =
-            std::filesystem::is_regular_file(std::filesystem::symlink_status(path)) ? ReadFile(path) : "";
+        const std::string path = JoinPath(dir, name);
+        files[name] = std::filesystem::is_regular_file(std::filesystem::symlink_status(PathOf(path)))
+                          ? ReadFile(path)
+                          : "";
     }
     return files;
 }

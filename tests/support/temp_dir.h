@@ -15,6 +15,10 @@ std::string MakeUniqueDir(const std::string& base, const std::string& prefix);
 // the paths this system's messages show.
 std::string Join(const std::string& dir, std::string rest);
 
+// `text` with each "/" written as that separator: for expected messages
+// whose every slash separates the names of a path.
+std::string NativeSlashes(std::string text);
+
 class CTempDir {
 public:
     CTempDir();
