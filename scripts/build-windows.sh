@@ -7,7 +7,8 @@
 # source version, the configure line and the compiler version: a matching
 # key reuses it, any change rebuilds it (about 15 minutes on two cores).
 #
-#   scripts/build-windows.sh            install, build Qt if needed, build Tarvel
+#   scripts/build-windows.sh            install, build Qt if needed, build Tarvel,
+#                                       make the zip and the installer
 #   scripts/build-windows.sh --qt-only  stop after Qt
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -92,5 +93,7 @@ cmake -S . -B build-windows -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_CROSSCOMPILING_EMULATOR=/usr/lib/wine/wine64 \
     -DTARVEL_WERROR="${TARVEL_WERROR:-OFF}" >/dev/null
 cmake --build build-windows --parallel "$jobs"
-
 echo "build-windows.sh: built into build-windows/"
+
+# The zip and the installer a Windows user takes.
+./scripts/package-windows.sh

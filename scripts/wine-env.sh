@@ -1,0 +1,33 @@
+# shellcheck shell=bash
+# Sourced, not run, by the scripts that run the Windows build under Wine:
+#     source scripts/wine-env.sh BUILD_DIR
+# where BUILD_DIR is the Windows build (build-windows/, made by
+# scripts/build-windows.sh). It makes a Wine prefix of its own, removed on
+# exit, quiets Wine, lets Wine's PATH find Qt's DLLs and the MinGW runtime, and
+# starts the prefix once. It leaves $wine (the loader), $wineserver, winpath
+# and wine_env_cleanup, which the EXIT trap it sets runs; a script with
+# temporaries of its own sets its own trap and calls wine_env_cleanup from it.
+wine=/usr/lib/wine/wine64
+wineserver=/usr/lib/wine/wineserver
+WINEPREFIX=$(mktemp -d)
+export WINEPREFIX WINEDEBUG=-all WINEARCH=win64
+wine_env_cleanup() {
+    "$wineserver" -k 2>/dev/null || true
+    rm -rf "$WINEPREFIX"
+}
+trap wine_env_cleanup EXIT
+
+# Qt's DLLs and the MinGW runtime they need, found through Wine's PATH.
+wine_env_folders=("$(cat "$1/qt-prefix")/bin")
+while read -r dll; do wine_env_folders+=("$(dirname "$dll")"); done <"$1/runtime-dlls"
+WINEPATH=$(printf 'Z:%s;' "${wine_env_folders[@]}" | tr / '\\')
+export WINEPATH
+
+# The first start makes the prefix and starts Wine's services: seconds that
+# nothing run afterwards should pay for.
+"$wine" wineboot --init >/dev/null 2>&1 || true
+"$wineserver" -w
+
+# winpath PATH: the absolute PATH as a Windows program under Wine names it
+# (Z: is the root of the Linux file system).
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
