@@ -16,6 +16,9 @@ public:
     static CStatus Ok() { return CStatus(); }
     // A failure with errno value `number` and the system's text for it.
     static CStatus Error(int number);
+    // A failure with errno value `number` told in the system's own `text`
+    // (on Windows, what the system says of its own error code).
+    static CStatus Error(int number, std::string text) { return CStatus(number, std::move(text)); }
     // A failure because the name is no regular file (a directory, FIFO,
     // device or socket where a file was wanted).
     static CStatus NotRegular() { return CStatus(kNotRegular, "not a regular file"); }

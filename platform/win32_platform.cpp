@@ -63,8 +63,6 @@ int ErrnoOf(DWORD error) {
     }
 }
 
-CStatus LastError() { return CStatus::Error(ErrnoOf(::GetLastError())); }
-
 std::wstring Wide(const std::string& utf8) {
     if (utf8.empty()) return {};
     const int count =
@@ -83,8 +81,38 @@ std::string Narrow(const wchar_t* wide, std::size_t length) {
     return utf8;
 }
 
-// `path`, or the current directory for "".
-std::wstring WidePath(const std::string& path) { return path.empty() ? std::wstring(L".") : Wide(path); }
+// The failure of the last call: its errno counterpart, told in the system's
+// own words (without the closing period, as the messages add their own).
+CStatus LastError() {
+    const DWORD error = ::GetLastError();
+    wchar_t* text = nullptr;
+    const DWORD length = ::FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+        error, 0, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
+    std::string message = length > 0 ? Narrow(text, length) : std::string();
+    if (text != nullptr) ::LocalFree(text);
+    while (!message.empty() && (message.back() == '.' || static_cast<unsigned char>(message.back()) <= ' '))
+        message.pop_back();
+    if (message.empty()) return CStatus::Error(ErrnoOf(error));
+    return CStatus::Error(ErrnoOf(error), message);
+}
+
+// `path` as the file system calls take it: the current directory for "",
+// and a path too long for MAX_PATH in the "\\?\" form, which takes any
+// length but only a full path with backslashes alone.
+std::wstring WidePath(const std::string& path) {
+    if (path.empty()) return L".";
+    std::wstring wide = Wide(path);
+    if (wide.size() < MAX_PATH - 12 || wide.starts_with(L"\\\\?\\")) return wide;
+    const DWORD size = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (size == 0) return wide;
+    std::wstring full(size, L'\0');
+    const DWORD length = ::GetFullPathNameW(wide.c_str(), size, full.data(), nullptr);
+    if (length == 0 || length >= size) return wide;
+    full.resize(length);
+    if (full.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);
+    return L"\\\\?\\" + full;
+}
 
 class CWin32File final : public CFile {
 public:
@@ -147,11 +175,19 @@ private:
 
 // A rename that another program's open handle holds up (a charting program
 // reading MASTER) is tried again for a while before it fails.
+// Replacing a file that another program holds open fails as "access denied"
+// (sharing violation under some systems); a read-only file or folder fails
+// the same way and is not waited for.
 bool MoveWithRetry(const std::wstring& from, const std::wstring& to, DWORD flags) {
     for (int attempt = 0;; ++attempt) {
         if (::MoveFileExW(from.c_str(), to.c_str(), flags | MOVEFILE_WRITE_THROUGH)) return true;
-        const DWORD error = ::GetLastError();
-        if ((error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED) || attempt == 50) {
+        DWORD error = ::GetLastError();
+        const DWORD target = ::GetFileAttributesW(to.c_str());
+        const bool held = error == ERROR_SHARING_VIOLATION ||
+                          (error == ERROR_ACCESS_DENIED && target != INVALID_FILE_ATTRIBUTES &&
+                           (target & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) == 0);
+        if (held) error = ERROR_SHARING_VIOLATION;
+        if (!held || attempt == 50) {
             ::SetLastError(error);
             return false;
         }
@@ -163,7 +199,7 @@ class CWin32Platform final : public CPlatform {
 public:
     CStatus Open(const std::string& path, OpenMode mode, std::unique_ptr<CFile>* file) override {
         file->reset();
-        const std::wstring wide = Wide(path);
+        const std::wstring wide = WidePath(path);
         const DWORD attributes = ::GetFileAttributesW(wide.c_str());
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
             return CStatus::NotRegular();
@@ -189,22 +225,23 @@ public:
     }
 
     CStatus Rename(const std::string& from, const std::string& to) override {
-        return MoveWithRetry(Wide(from), Wide(to), MOVEFILE_REPLACE_EXISTING) ? CStatus::Ok() : LastError();
+        return MoveWithRetry(WidePath(from), WidePath(to), MOVEFILE_REPLACE_EXISTING) ? CStatus::Ok()
+                                                                                      : LastError();
     }
 
     using CPlatform::RenameNoReplace;
     CStatus RenameNoReplace(const std::string& from, const std::string& to, bool /*syncDirectory*/) override {
         // MOVEFILE_WRITE_THROUGH makes the new name durable; there is no
         // directory to sync on this system.
-        return MoveWithRetry(Wide(from), Wide(to), 0) ? CStatus::Ok() : LastError();
+        return MoveWithRetry(WidePath(from), WidePath(to), 0) ? CStatus::Ok() : LastError();
     }
 
     CStatus CopyPermissions(const std::string& model, const std::string& path) override {
         // A file's permissions here are its read-only attribute (and the
         // folder's access list, which a new file inherits).
-        const DWORD from = ::GetFileAttributesW(Wide(model).c_str());
+        const DWORD from = ::GetFileAttributesW(WidePath(model).c_str());
         if (from == INVALID_FILE_ATTRIBUTES) return LastError();
-        const std::wstring target = Wide(path);
+        const std::wstring target = WidePath(path);
         const DWORD to = ::GetFileAttributesW(target.c_str());
         if (to == INVALID_FILE_ATTRIBUTES) return LastError();
         const DWORD bits = (to & ~DWORD{FILE_ATTRIBUTE_READONLY}) | (from & FILE_ATTRIBUTE_READONLY);
@@ -233,7 +270,7 @@ public:
     }
 
     CStatus Remove(const std::string& path) override {
-        return ::DeleteFileW(Wide(path).c_str()) ? CStatus::Ok() : LastError();
+        return ::DeleteFileW(WidePath(path).c_str()) ? CStatus::Ok() : LastError();
     }
 
     CStatus GetCurrentDirectory(std::string* path) override {
@@ -250,7 +287,7 @@ public:
     }
 
     CStatus MakeDirectory(const std::string& path) override {
-        return ::CreateDirectoryW(Wide(path).c_str(), nullptr) ? CStatus::Ok() : LastError();
+        return ::CreateDirectoryW(WidePath(path).c_str(), nullptr) ? CStatus::Ok() : LastError();
     }
 
     bool IsDirectory(const std::string& path) override {
@@ -261,7 +298,7 @@ public:
     FileInfo Examine(const std::string& path) override {
         FileInfo info;
         WIN32_FILE_ATTRIBUTE_DATA data;
-        if (!::GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data)) return info;
+        if (!::GetFileAttributesExW(WidePath(path).c_str(), GetFileExInfoStandard, &data)) return info;
         info.exists = true;
         info.symbolicLink = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
         info.regular = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && !info.symbolicLink;

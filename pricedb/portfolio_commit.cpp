@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <optional>
 #include <span>
@@ -309,12 +310,18 @@ int CPortfolio::Commit(bool backup) {
         staged.Forget(tempPath);
         staged.Add(path);
     }
-    if (steps.size() == 1) {
+    bool journaled = steps.size() != 1;
+    if (!journaled) {
         // One file to replace: its rename is the commit.
         const JournalStep& step = steps.front();
         std::string from = JoinPath(m_strDirectory, step.from), to = JoinPath(m_strDirectory, step.to);
         CStatus committed = step.replace ? m_platform.Rename(from, to) : m_platform.RenameNoReplace(from, to);
-        if (!committed) {
+        if (!committed && committed.Number() == EBUSY && m_platform.FindName(m_strDirectory, step.from)) {
+            // Another program holds the file open (on Windows, a reader of
+            // MASTER): the conversion is saved by a journal, and the rename
+            // is left to it, now or in the next run.
+            journaled = true;
+        } else if (!committed) {
             if (!m_platform.FindName(m_strDirectory, step.from)) {
                 // Renamed, but the directory could not be synced: put the old
                 // file back so that it lists no security whose files go.
@@ -326,7 +333,8 @@ int CPortfolio::Commit(bool backup) {
             }
             return FailWrite(to, committed);
         }
-    } else {
+    }
+    if (journaled) {
         std::string journal = JoinPath(m_strDirectory, kJournalName);
         std::string text = JournalText(steps);
         staged.Add(journal + kTempSuffix);

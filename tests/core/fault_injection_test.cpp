@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <map>
 
+#include "platform/file_util.h"
 #include "pricedb/extended_masters.h"
+#include "pricedb/journal.h"
 #include "tests/support/conversion_fixture.h"
 #include "tests/support/master_builder.h"
 
@@ -159,6 +162,42 @@ TEST_F(FaultInjectionTest, AFullDiskIsNamedInTheMessage) {
                                         test::Join(std::filesystem::canonical(m_out).string(), "F4.DAT") +
                                         ": No space left on device");
     EXPECT_EQ(Snapshot(m_out), m_before);
+}
+
+// MASTER held open by another program (a reader on Windows), so that it
+// cannot be replaced: the conversion is saved with a journal and says so,
+// MASTER stays as it was, and the next run, once MASTER is free, completes it.
+TEST_F(FaultInjectionTest, AHeldMasterIsReplacedByTheNextRun) {
+    struct CHeldMaster : test::CFaultyPlatform {
+        CStatus Rename(const std::string& from, const std::string& to) override {
+            if (held && FileName(to) == "MASTER") return CStatus::Error(EBUSY);
+            return CFaultyPlatform::Rename(from, to);
+        }
+        bool held = true;
+    } platform;
+    test::CRecordingPrompt prompt;
+    EXPECT_EQ(RunWithFault(0, platform, prompt), 0);
+    ASSERT_EQ(prompt.shown.size(), 1u);
+    const std::string dir = std::filesystem::canonical(m_out).string();
+    EXPECT_EQ(prompt.shown[0].text, "The conversion is saved, but " + dir +
+                                        " could not be brought up to date: " + std::strerror(EBUSY) +
+                                        ". The next conversion into it completes it.");
+    EXPECT_EQ(test::ReadFile(test::Join(m_out, "MASTER")), m_before["MASTER"]);
+    EXPECT_TRUE(test::FileExists(test::Join(m_out, kJournalName)));
+    EXPECT_EQ(test::CheckPortfolio(m_out, true), "");
+
+    platform.held = false;
+    test::CRecordingSettings settings;
+    CConverter next(platform, prompt, settings);
+    SetUpJob(next, "LATER", "LATER");
+    next.m_bUseExistingMaster = 1;
+    EXPECT_EQ(next.Run(), 0);
+    EXPECT_EQ(prompt.shown.size(), 1u);
+    EXPECT_FALSE(test::FileExists(test::Join(m_out, kJournalName)));
+    EXPECT_EQ(test::CheckPortfolio(m_out), "");
+    const std::string master = test::ReadFile(test::Join(m_out, "MASTER"));
+    EXPECT_NE(master.find("NEW"), std::string::npos);
+    EXPECT_NE(master.find("LATER"), std::string::npos);
 }
 
 }  // namespace
