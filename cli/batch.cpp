@@ -213,7 +213,7 @@ bool CBatch::MakeDirectory() {
     std::string& directory = m_strDirectory;
     std::error_code ec;
     if (*o.outOption) {
-        directory = Utf8Of(std::filesystem::absolute(PathOf(o.out), ec));
+        directory = AbsolutePath(o.out);
     } else {
         m_platform->GetCurrentDirectory(&directory);
     }
@@ -356,8 +356,7 @@ void CBatch::Commit() {
 bool BatchFiles(const std::vector<std::string>& inputs, std::vector<std::string>* files, std::ostream& err) {
     for (const std::string& input : inputs) {
         std::error_code ec;
-        std::filesystem::path path = std::filesystem::absolute(PathOf(input), ec);
-        if (ec) path = PathOf(input);
+        std::filesystem::path path = PathOf(AbsolutePath(input));
         if (!std::filesystem::is_directory(path, ec)) {
             files->push_back(Utf8Of(path));
             continue;

@@ -330,8 +330,7 @@ int RunConvert(const ConvertOptions& o, std::ostream& out, std::ostream& err) {
     CCliPrompt prompt(err);
     auto platform = MakeSystemPlatform();
     std::error_code ec;
-    std::string input = Utf8Of(std::filesystem::absolute(PathOf(o.inputs.front()), ec));
-    if (ec) input = o.inputs.front();
+    std::string input = AbsolutePath(o.inputs.front());
 
     PreparedJob prepared;
     int status =

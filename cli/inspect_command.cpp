@@ -39,9 +39,7 @@ std::string LayoutOptions(const std::string& file, const CDetectedLayout& layout
 
 int RunInspect(const std::string& file, std::ostream& out, std::ostream& err) {
     auto platform = MakeSystemPlatform();
-    std::error_code ec;
-    std::string input = Utf8Of(std::filesystem::absolute(PathOf(file), ec));
-    if (ec) input = file;
+    std::string input = AbsolutePath(file);
     CDetectedLayout layout = DetectFileLayout(*platform, input);
     if (layout.m_bFound) out << LayoutOptions(file, layout) << "\n";
     for (const std::string& line : layout.m_evidence) out << "  " << line << "\n";

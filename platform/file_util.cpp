@@ -93,6 +93,13 @@ bool IsAbsolutePath(std::string_view path) {
     return drive || (path.size() >= 2 && IsPathSeparator(path[0]) && IsPathSeparator(path[1]));
 }
 
+std::string AbsolutePath(const std::string& path) {
+    if (IsAbsolutePath(path)) return path;
+    std::error_code error;
+    std::filesystem::path absolute = std::filesystem::absolute(PathOf(path), error);
+    return error ? path : Utf8Of(absolute);
+}
+
 std::string WithSeparator(const std::string& dir) {
     return dir.empty() || IsPathSeparator(dir.back()) ? dir : dir + kPathSeparator;
 }

@@ -84,6 +84,12 @@ std::string FileStem(const std::string& path);
 std::filesystem::path PathOf(const std::string& utf8);
 std::string Utf8Of(const std::filesystem::path& path);
 
+// `path` made absolute against the current directory; an absolute path, as
+// IsAbsolutePath tells (std::filesystem does not know "\\server\share" or
+// "\\?\" on every Windows toolchain), and a path that cannot be resolved
+// stay as given.
+std::string AbsolutePath(const std::string& path);
+
 // `dir` and `name` joined by one separator ("" joins to `name` alone).
 std::string JoinPath(const std::string& dir, const std::string& name);
 

@@ -252,7 +252,10 @@ public:
     CStatus ListDirectory(const std::string& dir, std::vector<std::string>* names) override {
         names->clear();
         WIN32_FIND_DATAW found;
-        HANDLE search = ::FindFirstFileW((WidePath(dir) + L"\\*").c_str(), &found);
+        // "\\?\" paths take no doubled separator.
+        std::wstring pattern = WidePath(dir);
+        pattern += pattern.ends_with(L'\\') || pattern.ends_with(L'/') ? L"*" : L"\\*";
+        HANDLE search = ::FindFirstFileW(pattern.c_str(), &found);
         if (search == INVALID_HANDLE_VALUE) {
             return ::GetLastError() == ERROR_FILE_NOT_FOUND ? CStatus::Ok() : LastError();
         }

@@ -5,11 +5,14 @@
 #     scripts/windows-smoke.sh NATIVE_CLI_DIR WINDOWS_BUILD_DIR
 # e.g. scripts/windows-smoke.sh build-a/cli build-windows
 #
-# Three stages, each into a portfolio of each build's own:
+# Four stages, each into a portfolio of each build's own:
 #   examples  the three conversions of examples/README.md, list, check, export
 #   batch     300 generated price files converted as one folder
 #   update    rows appended to some of them (and one new file), the folder
 #             converted again with --update
+#   paths     acme-daily.csv converted from and into folders that Windows
+#             names with letters beyond ASCII, spaces, \\?\, UNC or over
+#             MAX_PATH characters, and a missing file named in the message
 # After each stage every file of the two portfolios is compared with cmp, and
 # so is what each command printed. Standard output is compared exactly: lines
 # end in "\n" on both systems, so a Windows build that prints "\r\n" fails.
@@ -175,10 +178,11 @@ check_outputs() {
     commands=()
 }
 
-# check_portfolio NAME: compares the portfolio NAME of both builds, the list
-# of its files and every file.
+# check_portfolio NAME [FOLDER]: compares the portfolio NAME of both builds,
+# the list of its files and every file; FOLDER is the Windows build's when it
+# is not $work/windows/NAME.
 check_portfolio() {
-    local a=$work/native/$1 b=$work/windows/$1 size file
+    local a=$work/native/$1 b=${2:-$work/windows/$1} size file
     if ! diff <(cd "$a" && find . -mindepth 1 -printf '%y %P\n' | LC_ALL=C sort) \
         <(cd "$b" && find . -mindepth 1 -printf '%y %P\n' | LC_ALL=C sort) >"$work/files.diff"; then
         differences=$((differences + 1))
@@ -190,13 +194,19 @@ check_portfolio() {
     done < <(cd "$a" && find . -type f -printf '%s %P\n' | LC_ALL=C sort -k 2)
 }
 
+# stage_line NAME DIFFERENCES FILES: the line on the stage NAME, which began
+# when $differences and $files_compared were DIFFERENCES and FILES.
+stage_line() {
+    printf '%-9s %4d files compared, %s\n' "$1" $((files_compared - $3)) \
+        "$( ((differences == $2)) && echo same || echo "$((differences - $2)) DIFFERENT")"
+}
+
 # stage NAME PORTFOLIO: the comparisons after the stage NAME, and a line on them.
 stage() {
     local before=$differences files=$files_compared
     check_outputs
     check_portfolio "$2"
-    printf '%-9s %4d files compared, %s\n' "$1" $((files_compared - files)) \
-        "$( ((differences == before)) && echo same || echo "$((differences - before)) DIFFERENT")"
+    stage_line "$1" "$before" "$files"
 }
 
 # list_and_export STAGE PORTFOLIO SYMBOL...: reads the portfolio back with
@@ -293,6 +303,113 @@ generate 301 301 0
 both update convert "@$work/in" --out "@$work/{side}/batch" --update
 list_and_export update batch S001 S010 S100 S200 S256 S300 S301
 stage update batch
+
+# Paths as Windows users write them, each given to the Windows build as the
+# input file and as the portfolio folder: letters beyond ASCII, spaces (two in
+# a row, which only quoting keeps whole), the \\?\ form, UNC paths and paths
+# longer than MAX_PATH (260). Each case converts acme-daily.csv from such a
+# path into such a folder, and the native build converts it from examples/
+# into a plain folder; the portfolios and list --json must be the same bytes.
+# Then each build converts a file that is not there, beside the one it read:
+# both must fail alike, and the message must name the file exactly as it was
+# given, letters and all.
+#
+# Wine serves \\SERVER\SHARE from $WINEPREFIX/dosdevices/unc/SERVER/SHARE (it
+# has no administrative shares such as \\localhost\Z$), so the work folder is
+# shared there as \\localhost\smoke. Wine limits no path to MAX_PATH: a long
+# path that converts here shows that the program carries it whole, not that
+# Windows would open it without the \\?\ form.
+mkdir -p "$WINEPREFIX/dosdevices/unc/localhost"
+ln -s "$work" "$WINEPREFIX/dosdevices/unc/localhost/smoke"
+
+# named FORM PATH: the absolute PATH, under $work, as the Windows build is
+# given it: drive (Z:\...), device (\\?\Z:\...), unc (\\localhost\smoke\...)
+# or device-unc (\\?\UNC\localhost\smoke\...).
+named() {
+    local rest=${2#"$work"}
+    rest=${rest//\//\\}
+    # shellcheck disable=SC1003 # '\\?\' is the prefix itself, not an escape
+    case $1 in
+        drive) winpath "$2" ;;
+        device) printf '%s%s' '\\?\' "$(winpath "$2")" ;;
+        unc) printf '%s%s' '\\localhost\smoke' "$rest" ;;
+        device-unc) printf '%s%s' '\\?\UNC\localhost\smoke' "$rest" ;;
+    esac
+}
+
+# failed_alike NAME NATIVE_PATH WINDOWS_PATH: the conversion NAME of a missing
+# file failed on both sides with the same status and output, and each build's
+# message names the file as that build was given it.
+failed_alike() {
+    local name=$1 ours=$work/native/out/$1 theirs=$work/windows/out/$1 side path
+    if [[ $(cat "$ours.status") == 0 || $(cat "$ours.status") != $(cat "$theirs.status") ]]; then
+        differences=$((differences + 1))
+        echo "FAILED: $name: exit status $(cat "$ours.status") native, $(cat "$theirs.status") windows;" \
+            "both should fail alike"
+    fi
+    same "$ours.stdout" "$theirs.stdout" "$name: standard output"
+    for side in native windows; do
+        path=$2
+        [[ $side == native ]] || path=$3
+        if ! grep -qF "Cannot open the input file $path: " "$work/$side/out/$name.stderr"; then
+            differences=$((differences + 1))
+            echo "WRONG MESSAGE: $name: the $side build does not name the missing file $path as given:"
+            sed "s/^/    $side: /" "$work/$side/out/$name.stderr" | head -3
+        fi
+    done
+}
+
+acme=(--new-master --symbol ACME --name "Acme Corp" --delimiter comma --date-format CCYYMMDD --skip 1 --no-oi)
+paths_portfolios=()
+# paths_case NAME FORM INPUT PORTFOLIO: the Windows build converts
+# $work/paths/INPUT into $work/windows/PORTFOLIO, both named in FORM (see
+# named); the native build converts acme-daily.csv into $work/native/paths-NAME.
+# convert takes a portfolio folder of at most 200 characters, as the settings
+# dialog does: a longer one is converted into $work/windows/paths-NAME and
+# moved there, and read there.
+paths_case() {
+    local name=paths-$1 form=$2 input=$work/paths/$3 portfolio=$work/windows/$4
+    local plain=$work/native/paths-$1 missing windows_portfolio windows_out
+    missing="$(dirname "$input")/fehlt ÄÖÜ 株価.csv"
+    windows_portfolio=$(named "$form" "$portfolio")
+    windows_out=$windows_portfolio
+    ((${#windows_out} <= 200)) || windows_out=$(named "$form" "$work/windows/$name")
+    mkdir -p "$(dirname "$input")" "$portfolio" "$plain"
+    cp "$examples/acme-daily.csv" "$input"
+    run native "$name" convert "$examples/acme-daily.csv" --out "$plain" "${acme[@]}"
+    if [[ $windows_out == "$windows_portfolio" ]]; then
+        run windows "$name" convert "$(named "$form" "$input")" --out "$windows_out" "${acme[@]}"
+    else
+        mkdir "$work/windows/$name"
+        run windows "$name" convert "$(named "$form" "$input")" --out "$windows_out" "${acme[@]}"
+        rmdir "$portfolio"
+        mv "$work/windows/$name" "$portfolio"
+    fi
+    run native "$name-list-json" list --json "$plain"
+    run windows "$name-list-json" list --json "$windows_portfolio"
+    commands+=("$name" "$name-list-json")
+    run native "$name-missing" convert "$examples/fehlt ÄÖÜ 株価.csv" --out "$plain" "${acme[@]}"
+    run windows "$name-missing" convert "$(named "$form" "$missing")" --out "$windows_out" "${acme[@]}"
+    failed_alike "$name-missing" "$examples/fehlt ÄÖÜ 株価.csv" "$(named "$form" "$missing")"
+    paths_portfolios+=("paths-$1" "$portfolio")
+}
+
+paths_before=$differences paths_files=$files_compared
+# Folders nested until the long case's input and portfolio, as the Windows
+# build names them, are about 300 characters long.
+deep=Tiefe
+while ((${#work} + 20 + ${#deep} < 300)); do deep+="/Ordner mit einem langen Namen"; done
+paths_case umlaut drive "börse Frankfurt/über.csv" "Kurse ÄÖÜ"
+paths_case cjk drive "株価  データ/日足  ACME.csv" "株価  ポートフォリオ"
+paths_case long drive "$deep/acme daily.csv" "$deep/Kurse ÄÖÜ"
+paths_case device device "device form/acme daily.csv" "device form portfolio"
+paths_case unc unc "UNC Freigabe/über.csv" "UNC Kurse ÄÖÜ"
+paths_case device-unc device-unc "UNC device form/acme.csv" "UNC device form portfolio"
+check_outputs
+for ((i = 0; i < ${#paths_portfolios[@]}; i += 2)); do
+    check_portfolio "${paths_portfolios[i]}" "${paths_portfolios[i + 1]}"
+done
+stage_line paths "$paths_before" "$paths_files"
 
 elapsed=$(seconds 0 "$started")
 printf '%d files compared (%d bytes); %.0f s in all: Wine start %.1f s, native build %.1f s, Windows build %.1f s\n' \
