@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
@@ -365,11 +366,22 @@ public:
         if (handle == INVALID_HANDLE_VALUE) return LastError();
         std::wstring buffer(MAX_PATH, L'\0');
         DWORD length = 0;
+        // A buffer too small gives the size needed, or (under Wine) only
+        // ERROR_MORE_DATA: it grows until the path fits, up to the longest
+        // path the system has.
         for (;;) {
             length = ::GetFinalPathNameByHandleW(handle, buffer.data(), static_cast<DWORD>(buffer.size()),
                                                  FILE_NAME_NORMALIZED);
-            if (length == 0 || length < buffer.size()) break;
-            buffer.resize(length + 1);
+            if (length != 0 && length < buffer.size()) break;
+            if (length == 0 && ::GetLastError() != ERROR_MORE_DATA) break;
+            if (buffer.size() >= 32768) {
+                // Wine gives no final path past MAX_PATH: the full path, in
+                // the form long paths take, stands in for it.
+                buffer = WidePath(path);
+                length = static_cast<DWORD>(buffer.size());
+                break;
+            }
+            buffer.resize(std::max<std::size_t>(length + 1, buffer.size() * 2));
         }
         CStatus status = length == 0 ? LastError() : CStatus::Ok();
         ::CloseHandle(handle);

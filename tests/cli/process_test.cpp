@@ -306,17 +306,19 @@ TEST(OtherProcesses, AConversionWaitsForTheOneHoldingThePortfolio) {
     std::unique_ptr<CDirectoryLock> held;
     ASSERT_TRUE(platform->LockDirectory(canonical, 0, nullptr, &held));
     const Files before = test::Snapshot(out);
-    const std::string busy = "Tarvel: " + canonical + " is busy with another conversion.\nConversion failed.\n";
+    const std::string busy =
+        "Tarvel: " + canonical + " is busy with another conversion.\nConversion failed.\n";
     const std::string log = env / "log.txt";
     for (const char* wait : {"0", "1"}) {
         SCOPED_TRACE(wait);
-        test::CChild next(TARVEL_CLI_PATH, {"convert", env.Write("BETA.csv", IsoRows(0, 20, 2)), "--out", out,
-                                            "--wait", wait},
+        test::CChild next(TARVEL_CLI_PATH,
+                          {"convert", env.Write("BETA.csv", IsoRows(0, 20, 2)), "--out", out, "--wait", wait},
                           log);
         EXPECT_EQ(next.Wait(), 1);
-        EXPECT_EQ(test::ReadFile(log), std::string(wait) == "0" ? busy
-                                                                : "Tarvel: Waiting for another conversion into " +
-                                                                      canonical + "...\n" + busy);
+        EXPECT_EQ(test::ReadFile(log),
+                  std::string(wait) == "0"
+                      ? busy
+                      : "Tarvel: Waiting for another conversion into " + canonical + "...\n" + busy);
         EXPECT_EQ(test::Snapshot(out), before);
     }
     held.reset();
@@ -349,8 +351,8 @@ TEST(OtherProcesses, AMasterHeldOpenIsWaitedForThenLeftToTheNextRun) {
     HANDLE reader = HoldOpen(master);
     ASSERT_NE(reader, INVALID_HANDLE_VALUE);
     {
-        test::CChild conversion(TARVEL_CLI_PATH, {"convert", env.Write("BETA.csv", IsoRows(0, 20, 2)), "--out", out},
-                                log);
+        test::CChild conversion(TARVEL_CLI_PATH,
+                                {"convert", env.Write("BETA.csv", IsoRows(0, 20, 2)), "--out", out}, log);
         for (int i = 0; i < 500 && !test::FileExists(master + ".~NU"); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -369,8 +371,9 @@ TEST(OtherProcesses, AMasterHeldOpenIsWaitedForThenLeftToTheNextRun) {
     EXPECT_EQ(test::ReadFile(master), listed);
     ::CloseHandle(reader);
     const std::string said = test::ReadFile(log);
-    EXPECT_NE(said.find("Tarvel: The conversion is saved, but " + canonical + " could not be brought up to date: "),
-              std::string::npos)
+    EXPECT_NE(
+        said.find("Tarvel: The conversion is saved, but " + canonical + " could not be brought up to date: "),
+        std::string::npos)
         << said;
     EXPECT_NE(said.find(". The next conversion into it completes it.\n"), std::string::npos) << said;
     EXPECT_EQ(test::CheckPortfolio(out, true), "");

@@ -57,8 +57,8 @@ CChild::CChild(const std::string& program, const std::vector<std::string>& argum
     startup.hStdOutput = null;
     startup.hStdError = null;
     PROCESS_INFORMATION info{};
-    if (::CreateProcessW(path.c_str(), line.data(), nullptr, nullptr, TRUE, DETACHED_PROCESS, nullptr, nullptr,
-                         &startup, &info)) {
+    if (::CreateProcessW(path.c_str(), line.data(), nullptr, nullptr, TRUE, DETACHED_PROCESS, nullptr,
+                         nullptr, &startup, &info)) {
         ::CloseHandle(info.hThread);
         m_process = info.hProcess;
     }
