@@ -119,7 +119,7 @@ TEST(KilledConversions, LeaveTheOldPortfolioOrTheNewOne) {
     std::uniform_int_distribution<std::int64_t> delay(0, span.count() * 5 / 4);
     // Each sanitized run, and each under Wine, starts slowly; the full sweep
     // runs in the plain build.
-    constexpr int kKills = Kills(320, 40, 30);
+    constexpr int kKills = Kills(320, 40, 20);
     for (int k = 0; k < kKills; ++k) {
         if (k % 60 == 0) reset();
         const bool newMaster = k % 4 == 3;
@@ -170,21 +170,7 @@ TEST(KilledConversions, AnUpdateLeavesEverySecurityOldOrNew) {
                                              work,         "--update", "--wait", "0"};
     fs::copy(base, work, fs::copy_options::recursive);
     const Files baseFiles = test::Snapshot(base);
-    // Puts back what a run changed (copying hundreds of files every time
-    // would be most of the test's time).
-    auto reset = [&] {
-        for (const auto& [name, bytes] : test::Snapshot(work)) {
-            auto it = baseFiles.find(name);
-            if (it == baseFiles.end()) {
-                fs::remove(test::Join(work, name));
-            } else if (it->second != bytes) {
-                test::WriteFile(test::Join(work, name), it->second);
-            }
-        }
-        for (const auto& [name, bytes] : baseFiles) {
-            if (!test::FileExists(test::Join(work, name))) test::WriteFile(test::Join(work, name), bytes);
-        }
-    };
+    auto reset = [&] { PutBack(work, baseFiles); };
     // The portfolio once what a killed run left is completed or removed, as
     // the next run does first.
     auto settled = [&] {

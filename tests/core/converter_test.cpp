@@ -138,7 +138,7 @@ TEST_F(ConversionTest, RefusesWhatTheChecksFindAndChangesNothing) {
     const Case cases[] = {
         {"missing input", [](ConversionTest& t, CConverter& j) { j.m_strPathIn = t.m_dir / "missing.txt"; },
          [](ConversionTest& t) {
-             return "Cannot open the input file " + t.m_dir / "missing.txt" + ": No such file or directory";
+             return "Cannot open the input file " + t.m_dir / "missing.txt" + ": " + test::MissingFileText();
          }},
         {"existing master chosen, none there",
          [](ConversionTest&, CConverter& j) { j.m_bUseExistingMaster = 1; },

@@ -121,7 +121,7 @@ TEST(DetectLayout, GivesACodeBesideEachReason) {
     auto platform = MakeSystemPlatform();
     CDetectedLayout missing = DetectFileLayout(*platform, dir / "missing.txt");
     EXPECT_EQ(missing.m_failure, DetectFailure::kUnreadable);
-    EXPECT_EQ(missing.m_strReason, "cannot read " + dir / "missing.txt" + ": No such file or directory");
+    EXPECT_EQ(missing.m_strReason, "cannot read " + dir / "missing.txt" + ": " + test::MissingFileText());
 }
 
 }  // namespace

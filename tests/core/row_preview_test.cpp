@@ -100,7 +100,7 @@ TEST(ReadPreviewHead, ReadsUtf16AsTextAndNamesAFileThatCannotBeRead) {
 
     EXPECT_FALSE(ReadPreviewHead(platform, dir / "missing.txt", &head, &error));
     EXPECT_EQ(head, "");
-    EXPECT_EQ(error, "cannot read " + dir / "missing.txt" + ": No such file or directory");
+    EXPECT_EQ(error, "cannot read " + dir / "missing.txt" + ": " + test::MissingFileText());
 }
 
 }  // namespace

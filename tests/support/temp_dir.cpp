@@ -5,11 +5,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <random>
 #include <sstream>
 #include <stdexcept>
 
 #include "platform/file_util.h"
+#include "platform/platform.h"
 
 namespace tarvel::test {
 
@@ -52,6 +54,12 @@ CTempDir::~CTempDir() {
     std::filesystem::permissions(m_path, std::filesystem::perms::owner_all,
                                  std::filesystem::perm_options::add, ec);
     std::filesystem::remove_all(m_path, ec);
+}
+
+std::string MissingFileText() {
+    CTempDir dir;
+    std::unique_ptr<CFile> file;
+    return MakeSystemPlatform()->Open(dir / "missing", OpenMode::kRead, &file).Text();
 }
 
 void WriteFile(const std::string& path, const std::string& bytes) {

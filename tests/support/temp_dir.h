@@ -48,6 +48,9 @@ std::map<std::string, std::string> Snapshot(const std::string& dir);
 // The rows of a table file, each a list of its tab-separated fields with the
 // \n, \t, \\ and \xHH escapes read; lines that begin with "#" are left out.
 std::vector<std::vector<std::string>> ReadTable(const std::string& path);
+// What the system says of a file that is not there ("No such file or
+// directory" on POSIX; Windows has words of its own).
+std::string MissingFileText();
 // Space-separated hex of `bytes`, for readable failures.
 std::string Hex(const std::string& bytes);
 
