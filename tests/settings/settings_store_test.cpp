@@ -6,6 +6,7 @@
 #include <unistd.h>
 #endif
 
+#include <QSettings>
 #include <filesystem>
 
 #include "tests/support/settings_env.h"
@@ -124,6 +125,32 @@ TEST(SettingsStore, TwoProcessesWritingAtOnceBothKeepTheirValues) {
     }
 }
 
+#endif
+
+#ifdef _WIN32
+// Without $TARVEL_SETTINGS the store is the registry: writes go below
+// HKEY_CURRENT_USER, and a value missing there is read from the same key
+// below HKEY_LOCAL_MACHINE. (Run in a Wine prefix of its own, or on a test
+// machine: it writes both keys and removes what it wrote.)
+TEST(SettingsStore, OnWindowsTheUsersKeyFirstThenTheMachines) {
+    const QString user = QStringLiteral("HKEY_CURRENT_USER\\Software\\Hollark Software\\Tarvel");
+    const QString machine = QStringLiteral("HKEY_LOCAL_MACHINE\\Software\\Hollark Software\\Tarvel");
+    QSettings(machine, QSettings::NativeFormat).setValue("Setting/TestMachineOnly", "7");
+    QSettings(machine, QSettings::NativeFormat).setValue("Setting/TestBoth", "8");
+    CSettingsStore store;
+    EXPECT_EQ(store.fileName(), user);
+    EXPECT_EQ(store.GetInt("Setting", "TestMachineOnly", 0), 7);
+    EXPECT_EQ(store.GetInt("Setting", "TestBoth", 0), 8);
+    ASSERT_EQ(store.WriteInt("Setting", "TestBoth", 9), 1);
+    EXPECT_EQ(store.GetInt("Setting", "TestBoth", 0), 9);
+    EXPECT_EQ(QSettings(user, QSettings::NativeFormat).value("Setting/TestBoth").toString(), "9");
+    EXPECT_EQ(QSettings(machine, QSettings::NativeFormat).value("Setting/TestBoth").toString(), "8");
+    for (const QString& key : {user, machine}) {
+        QSettings settings(key, QSettings::NativeFormat);
+        settings.remove("Setting/TestBoth");
+        settings.remove("Setting/TestMachineOnly");
+    }
+}
 #endif
 
 }  // namespace
