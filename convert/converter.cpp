@@ -167,6 +167,11 @@ int CConverter::StageInto(CPortfolio& portfolio) {
     int added = 0, updated = 0, firstNumber = 0;
     long written = 0, leftOut = 0;
     std::vector<std::pair<std::string, bool>> changed;
+    StoredNumber firstDate{}, lastDate{};
+    auto wrote = [&](const StoredNumber& first, const StoredNumber& last) {
+        if (written == 0 || DecodeStoredNumber(first) < DecodeStoredNumber(firstDate)) firstDate = first;
+        if (written == 0 || DecodeStoredNumber(last) > DecodeStoredNumber(lastDate)) lastDate = last;
+    };
     auto fail = [&](const std::string& message) {
         portfolio.RollBack(*mark);
         if (!message.empty()) m_prompt.MessageBox(message, kMbOk);
@@ -189,6 +194,14 @@ int CConverter::StageInto(CPortfolio& portfolio) {
             if (!m_bUpdate) return fail(duplicate);
             int taken = 0, old = 0;
             if (portfolio.StageAppend(*entry, security, &taken, &old) != 0) return fail("");
+            if (taken > 0) {
+                // The rows taken are the newest, at the end of the records.
+                const std::size_t width = 4 * static_cast<std::size_t>(security.fieldCount);
+                const std::size_t first = (static_cast<std::size_t>(security.recordCount) - taken) * width;
+                StoredNumber date{};
+                std::copy_n(security.records.begin() + static_cast<std::ptrdiff_t>(first), 4, date.begin());
+                wrote(date, security.lastDate);
+            }
             Bytes().swap(security.records);  // the portfolio holds what it needs of them
             updated += taken > 0 ? 1 : 0;
             if (taken > 0) changed.emplace_back(security.symbol, false);
@@ -220,6 +233,7 @@ int CConverter::StageInto(CPortfolio& portfolio) {
         if (firstNumber == 0) firstNumber = n;
         ++added;
         changed.emplace_back(security.symbol, true);
+        wrote(security.firstDate, security.lastDate);
         written += security.recordCount;
     }
     m_nFileNumber = firstNumber;
@@ -227,6 +241,8 @@ int CConverter::StageInto(CPortfolio& portfolio) {
     m_nUpdated = updated;
     m_nRecordsWritten = written;
     m_nRecordsLeftOut = leftOut;
+    m_firstDateWritten = firstDate;
+    m_lastDateWritten = lastDate;
     m_changed = std::move(changed);
     return 0;
 }

@@ -138,6 +138,10 @@ public:
     int m_nUpdated = 0;
     long m_nRecordsWritten = 0;
     long m_nRecordsLeftOut = 0;
+    // The dates of the first and the last record written, over every
+    // security changed; zero when none was.
+    StoredNumber m_firstDateWritten{};
+    StoredNumber m_lastDateWritten{};
     // The symbols of the securities a successful run added or gave rows to,
     // each with true when it was added.
     std::vector<std::pair<std::string, bool>> m_changed;

@@ -30,6 +30,7 @@ inline constexpr int ID_NEXT_PANE = 57680;
 inline constexpr int ID_PREV_PANE = 57681;
 inline constexpr int ID_FILE_SETTINGS = 32771;
 inline constexpr int ID_VIEW_CLEARWINDOW = 32774;
+inline constexpr int ID_FILE_SAVE_LOG = 32775;
 
 // Strings.
 inline constexpr int AFX_IDS_APP_TITLE = 57344;

@@ -6,6 +6,7 @@
 #include <QStatusBar>
 
 #include "convert/detect.h"
+#include "pricedb/extended_masters.h"
 #include "settings/conversion_settings.h"
 #include "shell/settings_dialog.h"
 #include "shell/tarvel_app.h"
@@ -36,6 +37,58 @@ std::string DetectionNote(const CDetectedLayout& layout) {
     return {};
 }
 
+// Shows each box as `shown` does and keeps its text for the log.
+class CLoggedPrompt : public CPrompt {
+public:
+    explicit CLoggedPrompt(CPrompt& shown) : m_shown(shown) {}
+    int MessageBox(const std::string& text, int type) override {
+        m_texts.push_back(QString::fromStdString(text));
+        return m_shown.MessageBox(text, type);
+    }
+    const QStringList& Texts() const { return m_texts; }
+
+private:
+    CPrompt& m_shown;
+    QStringList m_texts;
+};
+
+QString RowsText(long rows) {
+    return rows == 1 ? QStringLiteral("1 row") : QStringLiteral("%L1 rows").arg(rows);
+}
+
+QString DayText(const StoredNumber& date) {
+    const int day = DayOfStoredDate(date);
+    return QString::asprintf("%04d-%02d-%02d", day / 10000, day / 100 % 100, day % 100);
+}
+
+// The log's words for a conversion that succeeded: what was stored, from
+// when to when, what was left out and why.
+QString SuccessEntry(const CConverter& job, const QString& symbol) {
+    QString entry;
+    if (job.m_nRecordsWritten == 0) {
+        entry = QStringLiteral("%1: no newer rows; the file's %2 are in the portfolio already.")
+                    .arg(symbol, RowsText(job.m_nRecordsLeftOut));
+    } else {
+        const QString what = job.m_changed.size() > 1
+                                 ? QStringLiteral("%1 securities").arg(job.m_changed.size())
+                                 : QString::fromStdString(job.m_changed.front().first);
+        QString rows = RowsText(job.m_nRecordsWritten);
+        if (job.m_nUpdated > 0) rows.replace(QLatin1String(" row"), QLatin1String(" newer row"));
+        const QString first = DayText(job.m_firstDateWritten), last = DayText(job.m_lastDateWritten);
+        entry = QStringLiteral("%1: %2 added, %3.")
+                    .arg(what, rows, first == last ? first : first + QStringLiteral(" to ") + last);
+        if (job.m_nRecordsLeftOut > 0)
+            entry += QStringLiteral(" %1 already there left out.").arg(RowsText(job.m_nRecordsLeftOut));
+    }
+    if (job.SkippedRows() > 0) {
+        entry += QStringLiteral("\r\n%1 skipped; the first, line %2: %3.")
+                     .arg(RowsText(job.SkippedRows()))
+                     .arg(job.FirstSkippedLine())
+                     .arg(QString::fromStdString(job.FirstSkipReason()));
+    }
+    return entry;
+}
+
 }  // namespace
 
 void CTarvelView::OnSettings() {
@@ -59,7 +112,8 @@ void CTarvelView::OnSettings() {
     CConversionSettings settings = dialog.ToSettings();
     SaveSettingValues(*app.m_pSettings, settings);
     CStoreSettingsWriter writer(*app.m_pSettings);
-    CConverter job(app.platform(), app.prompt(), writer);
+    CLoggedPrompt prompt(app.prompt());
+    CConverter job(app.platform(), prompt, writer);
     FillConverter(settings, m_strPathIn.toStdString(), m_nDateFormat, job);
     // The columns the dialog does not show (time, period, ticker) still hold
     // while the file is read as detected, so intraday data is refused here too.
@@ -75,14 +129,20 @@ void CTarvelView::OnSettings() {
     };
 
     QApplication::setOverrideCursor(Qt::WaitCursor);
+    const QString symbol = QString::fromStdString(settings.strSymbol);
+    const QString folder = QString::fromStdString(settings.strPathOut);
     if (job.Run() == 0) {
-        AppendPortfolioLink(
-            QStringLiteral("Show %1 in the portfolio window").arg(QString::fromStdString(settings.strSymbol)),
-            QString::fromStdString(settings.strPathOut));
-        AppendToLog(QStringLiteral("\r\nConversion completed successfully!"));
+        AppendToLog(QStringLiteral("\r\nConversion completed successfully!\r\n") + SuccessEntry(job, symbol) +
+                    QStringLiteral("\r\nPortfolio: "));
+        AppendPortfolioLink(folder, folder);
         m_beep();
     } else {
-        AppendToLog(QStringLiteral("\r\nConversion failed."));
+        const QStringList& said = prompt.Texts();
+        AppendToLog(
+            QStringLiteral("\r\nConversion failed.\r\n%1 into %2: %3\r\n")
+                .arg(symbol, folder,
+                     said.isEmpty() ? QStringLiteral("the conversion stopped.") : said.join(' ')) +
+            QStringLiteral("Change the settings with File > Settings... (Ctrl+T) and convert again."));
     }
     QApplication::restoreOverrideCursor();
     if (auto* frame = qobject_cast<QMainWindow*>(window())) frame->statusBar()->clearMessage();

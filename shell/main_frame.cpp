@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QSaveFile>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
@@ -22,6 +23,12 @@
 #include "shell/tarvel_app.h"
 
 namespace tarvel {
+
+namespace {
+
+const QString kOpenFilters = QStringLiteral("Price Files (*.csv *.txt *.tsv *.prn);;All Files (*)");
+
+}  // namespace
 
 QRect ComputePlacement(int x, int y, int cx, int cy, QSize workArea) {
     const int w = workArea.width(), h = workArea.height();
@@ -58,7 +65,10 @@ QAction* CMainFrame::AddCommand(int id, const QString& text, const char* prompt,
     auto* action = new QAction(text, this);
     QString promptText = QString::fromLatin1(prompt);
     action->setStatusTip(promptText.section(QLatin1Char('\n'), 0, 0));
-    if (promptText.contains(QLatin1Char('\n'))) action->setToolTip(promptText.section(QLatin1Char('\n'), 1));
+    if (promptText.contains(QLatin1Char('\n'))) {
+        action->setToolTip(promptText.section(QLatin1Char('\n'), 1));
+        action->setIconText(action->toolTip());
+    }
     if (!icon.isEmpty()) action->setIcon(QIcon(icon));
     action->setShortcuts(keys);
     action->setData(id);
@@ -69,25 +79,35 @@ QAction* CMainFrame::AddCommand(int id, const QString& text, const char* prompt,
 
 void CMainFrame::CreateActions() {
     using namespace res;
-    connect(AddCommand(ID_FILE_OPEN, tr("&Open..."), "Open an existing document\nOpen",
+    connect(AddCommand(ID_FILE_OPEN, tr("&Open..."), "Open a price file to convert\nOpen",
                        QStringLiteral(":/icons/open.png"), {QKeySequence(Qt::CTRL | Qt::Key_O)}),
             &QAction::triggered, this, [this] {
-                QString path = QFileDialog::getOpenFileName(this, tr("Open"), QString(), tr("All Files (*)"));
+                QString path = QFileDialog::getOpenFileName(this, tr("Open"), OpenFolder(), kOpenFilters);
                 if (!path.isEmpty()) m_app.OpenDocumentFile(path);
             });
-    connect(AddCommand(ID_FILE_SETTINGS, tr("Settings..."), "File conversion settings\nSettings",
-                       QStringLiteral(":/icons/settings.png")),
+    connect(AddCommand(ID_FILE_SETTINGS, tr("&Settings..."),
+                       "Set how the opened file is converted, then convert it\nConversion Settings",
+                       QStringLiteral(":/icons/settings.png"), {QKeySequence(Qt::CTRL | Qt::Key_T)}),
             &QAction::triggered, m_pView, &CTarvelView::OnSettings);
-    connect(AddCommand(ID_APP_EXIT, tr("E&xit"), "Quit the application; prompts to save documents\nExit"),
-            &QAction::triggered, this, &QWidget::close);
-    connect(AddCommand(ID_VIEW_CLEARWINDOW, tr("&Clear Window"), "Clear Window\nClear Window",
+    connect(
+        AddCommand(ID_FILE_SAVE_LOG, tr("Save &Log..."), "Save the log's entries to a text file\nSave Log"),
+        &QAction::triggered, this, [this] {
+            QString path = QFileDialog::getSaveFileName(this, tr("Save Log"),
+                                                        OpenFolder() + QStringLiteral("/tarvel-log.txt"),
+                                                        tr("Text Files (*.txt);;All Files (*)"));
+            if (!path.isEmpty()) SaveLog(path);
+        });
+    connect(AddCommand(ID_APP_EXIT, tr("E&xit"), "Quit Tarvel\nExit"), &QAction::triggered, this,
+            &QWidget::close);
+    connect(AddCommand(ID_VIEW_CLEARWINDOW, tr("&Clear Window"), "Clear the log\nClear Log",
                        QStringLiteral(":/icons/clear.png")),
             &QAction::triggered, m_pView, &CTarvelView::OnClearWindow);
-    connect(AddCommand(ID_HELP_FINDER, tr("&Help Topics"), "List Help topics\nHelp Topics"),
+    // F1 itself belongs to ID_HELP; the menu names it.
+    connect(AddCommand(ID_HELP_FINDER, tr("&Help\tF1"), "Open Tarvel's help\nHelp",
+                       QStringLiteral(":/icons/about.png")),
             &QAction::triggered, this, [this] { OnHelp(); });
     connect(AddCommand(ID_APP_ABOUT, tr("&About Tarvel..."),
-                       "Display program information, version number and copyright\nAbout",
-                       QStringLiteral(":/icons/about.png")),
+                       "Show Tarvel's version, copyright and licence\nAbout"),
             &QAction::triggered, this, [this] { m_app.OnAppAbout(); });
 
     // Accelerators without a menu item.
@@ -125,6 +145,7 @@ void CMainFrame::CreateMenus() {
     m_fileMenu->addAction(action(ID_FILE_OPEN));
     action(ID_FILE_OPEN)->setShortcutVisibleInContextMenu(true);
     m_fileMenu->addAction(action(ID_FILE_SETTINGS));
+    m_fileMenu->addAction(action(ID_FILE_SAVE_LOG));
     m_fileMenu->addSeparator();
     m_recentSeparator = m_fileMenu->addSeparator();
     m_fileMenu->addAction(action(ID_APP_EXIT));
@@ -198,7 +219,9 @@ void CMainFrame::CreateToolBar() {
     m_wndToolBar->addAction(action(ID_FILE_SETTINGS));
     m_wndToolBar->addAction(action(ID_VIEW_CLEARWINDOW));
     m_wndToolBar->addSeparator();
-    m_wndToolBar->addAction(action(ID_APP_ABOUT));
+    m_wndToolBar->addAction(action(ID_HELP_FINDER));
+    // Words beside the pictures: a tick and a cross would read as OK and Cancel.
+    m_wndToolBar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
 }
 
 void CMainFrame::CreateStatusBar() {
@@ -265,8 +288,42 @@ QUrl CMainFrame::OnHelp() {
             break;
         }
     }
-    if (page.isEmpty() || !m_openUrl(page)) QApplication::beep();
+    if (page.isEmpty()) {
+        m_app.prompt().MessageBox("The help page is not installed: " + candidates.front().toStdString() +
+                                      " is missing. Reinstall Tarvel to have it back.",
+                                  kMbOk);
+        return page;
+    }
+    // No browser: the page in a window of the program.
+    if (!m_openUrl(page)) {
+        if (!m_help) {
+            m_help = std::make_unique<QTextBrowser>();
+            m_help->setWindowTitle(tr("Tarvel Help"));
+            m_help->setOpenExternalLinks(true);
+            m_help->resize(720, 560);
+        }
+        m_help->setSource(page);
+        m_help->show();
+        m_help->raise();
+    }
     return page;
+}
+
+QString CMainFrame::OpenFolder() const {
+    const QStringList& recent = m_app.RecentFiles();
+    const QString folder = recent.isEmpty() ? QString() : QFileInfo(recent.first()).absolutePath();
+    return !folder.isEmpty() && QFileInfo(folder).isDir() ? folder : QDir::homePath();
+}
+
+bool CMainFrame::SaveLog(const QString& path) {
+    QSaveFile file(path);
+    QByteArray text = m_pView->toPlainText().toUtf8();
+    if (!text.isEmpty() && !text.endsWith('\n')) text += '\n';
+    if (file.open(QIODevice::WriteOnly) && file.write(text) == text.size() && file.commit()) return true;
+    m_app.prompt().MessageBox("Cannot save the log to " + QDir::toNativeSeparators(path).toStdString() +
+                                  ": " + file.errorString().toStdString(),
+                              kMbOk);
+    return false;
 }
 
 void CMainFrame::OnContextHelp() {

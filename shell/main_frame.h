@@ -8,6 +8,7 @@
 #include <QMap>
 #include <QRect>
 #include <QSize>
+#include <QTextBrowser>
 #include <QToolBar>
 #include <QUrl>
 #include <functional>
@@ -41,8 +42,16 @@ public:
     void UpdateRecentFileMenu();
     // Saves the placement (unless minimised) as closing does.
     void OnClose();
-    // Opens the help page; returns the address it asked the desktop to open.
+    // Opens the help page with the desktop's browser or, when there is none,
+    // in a help window; returns the page's address (empty, after a message,
+    // when the page is missing).
     QUrl OnHelp();
+    QTextBrowser* helpWindow() const { return m_help.get(); }
+    // File > Save Log...: the log's text as UTF-8; false after a message.
+    bool SaveLog(const QString& path);
+    // Where Open and Save Log start: the folder of the file opened last,
+    // else the home folder.
+    QString OpenFolder() const;
     // Opens an address with the desktop; QDesktopServices by default.
     std::function<bool(const QUrl&)> m_openUrl;
     void OnContextHelp();
@@ -83,6 +92,7 @@ private:
     bool m_bPlaced = false;
     bool m_bHelpMode = false;
     std::unique_ptr<CPortfolioWindow> m_portfolio;
+    std::unique_ptr<QTextBrowser> m_help;
 };
 
 }  // namespace tarvel

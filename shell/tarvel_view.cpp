@@ -24,10 +24,15 @@ CTarvelView::CTarvelView(CTarvelApp& app, QWidget* parent)
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setUndoRedoEnabled(false);
     setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    setPlaceholderText(
+        tr("To convert a price file, open it with File > Open... (Ctrl+O), or drop it on this window.\n\n"
+           "Tarvel shows its first lines here and opens Conversion Settings with the layout it found: "
+           "check the columns in the preview, choose the portfolio folder and press OK. "
+           "Each conversion then leaves an entry here: the symbol, the rows added, their dates and the "
+           "portfolio, or why it failed."));
 }
 
 void CTarvelView::AppendPortfolioLink(const QString& text, const QString& portfolio) {
-    AppendToLog(QStringLiteral("\r\n"));
     QTextCursor end(document());
     end.movePosition(QTextCursor::End);
     QTextCharFormat link;
@@ -64,7 +69,7 @@ void CTarvelView::AppendToLog(const QString& text) {
     ensureCursorVisible();
     QString lines = text;
     lines.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    end.insertText(lines);
+    end.insertText(lines, QTextCharFormat());  // never the format of a link before it
     setTextCursor(end);
     ensureCursorVisible();
     document()->setModified(false);
@@ -84,7 +89,8 @@ void CTarvelView::OnPreviewFile() {
     setUpdatesEnabled(false);
     std::unique_ptr<CFile> file;
     CStatus opened = m_app.platform().Open(m_strPathIn.toStdString(), OpenMode::kRead, &file);
-    OnClearWindow();
+    // The entries of earlier conversions stay; the preview starts below them.
+    if (!document()->isEmpty()) AppendToLog(QStringLiteral("\r\n\r\n"));
     AppendToLog(QStringLiteral("To help you with the conversion settings, your file...\r\n\r\n\t") +
                 QFile::decodeName(m_strPathIn) + QStringLiteral("\r\n\r\nlooks like this...\r\n\r\n"));
     if (!opened) {

@@ -18,8 +18,7 @@ public:
     // Appends `text` at the end ("\r\n" is a line end), scrolls to it and
     // leaves the document unmodified.
     void AppendToLog(const QString& text);
-    // Appends `text` on a line of its own as a link that opens the portfolio
-    // window on `portfolio`.
+    // Appends `text` as a link that opens the portfolio window on `portfolio`.
     void AppendPortfolioLink(const QString& text, const QString& portfolio);
     // The portfolio a link of the log at `pos` (viewport coordinates) opens;
     // empty when there is none.

@@ -168,6 +168,12 @@ private slots:
         QVERIFY(!f.frame().InHelpMode());
         QCOMPARE(opened.size(), 3);
         QCOMPARE(f.frame().statusBar()->currentMessage(), QStringLiteral("For Help, press F1"));
+        // No browser: the page opens in a window of the program.
+        f.frame().m_openUrl = [](const QUrl&) { return false; };
+        f.frame().action(res::ID_HELP)->trigger();
+        QVERIFY(f.frame().helpWindow() != nullptr && f.frame().helpWindow()->isVisible());
+        QCOMPARE(f.frame().helpWindow()->source(), opened[0]);
+        QVERIFY(!f.frame().helpWindow()->toPlainText().isEmpty());
     }
 };
 

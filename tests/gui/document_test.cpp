@@ -132,7 +132,12 @@ private slots:
         };
         QString path = Write(f.env, "input.txt", "010500,1,2,3,4,5,6\n");
         QVERIFY(f.app.OpenDocumentFile(path));
-        QVERIFY(f.view().toPlainText().endsWith(QStringLiteral("\nConversion failed.")));
+        QVERIFY2(f.view().toPlainText().endsWith(
+                     QStringLiteral(
+                         "\nConversion failed.\nIBM into %1: Path does not exist: %1\nChange the settings "
+                         "with File > Settings... (Ctrl+T) and convert again.")
+                         .arg(QString::fromStdString(f.env / "nowhere"))),
+                 qPrintable(f.view().toPlainText()));
         QCOMPARE(f.beeps, 0);
         CSettingsStore& store = *f.app.m_pSettings;
         QCOMPARE(store.GetString("Setting", "DateFormat", ""), std::string("MMDDYY"));
@@ -163,7 +168,9 @@ private slots:
         test::WriteFile(name, "010500,1,2,0.5,1.5,100,7\n010600,2,3,1.5,2.5,200,8\n");
         QVERIFY(f.app.OpenDocumentFile(QByteArray::fromStdString(name)));
         QCOMPARE(f.view().m_strPathIn, QByteArray::fromStdString(name));
-        QVERIFY2(f.view().toPlainText().endsWith(QStringLiteral("\nConversion completed successfully!")),
+        QVERIFY2(f.view().toPlainText().endsWith(
+                     QStringLiteral(": 2 rows added, 2000-01-05 to 2000-01-06.\nPortfolio: ") +
+                     QString::fromStdString(portfolio)),
                  qPrintable(f.view().toPlainText()));
         QVERIFY(f.prompt.shown.empty());
         QCOMPARE(test::CheckPortfolio(portfolio), std::string());
@@ -171,15 +178,71 @@ private slots:
         QCOMPARE(store.GetString("Convert", "PathIn", ""), name);
         // The log links to the portfolio: a click opens the portfolio window on it.
         f.frame().show();
-        QTextCursor link = f.view().document()->find(QStringLiteral("in the portfolio window"));
+        QTextCursor link = f.view().document()->find(QStringLiteral("Portfolio: "));
         QVERIFY2(!link.isNull(), qPrintable(f.view().toPlainText()));
-        link.setPosition(link.selectionStart() - 2);
+        link.setPosition(link.selectionEnd() + 2);
         const QPoint at = f.view().cursorRect(link).center();
         QCOMPARE(f.view().PortfolioLinkAt(at), QString::fromStdString(portfolio));
         QTest::mouseClick(f.view().viewport(), Qt::LeftButton, {}, at);
         QVERIFY(f.frame().portfolioWindow() != nullptr);
         QCOMPARE(f.frame().portfolioWindow()->Directory(), QString::fromStdString(portfolio));
         QCOMPARE(f.frame().portfolioWindow()->SecurityRows()->rowCount(), 1);
+    }
+
+    // A day's upkeep: each conversion leaves its entry below the earlier
+    // ones, and Save Log writes them all.
+    void eachConversionLeavesAnEntryThatSaveLogKeeps() {
+        CDocumentFixture f;
+        const std::string portfolio = f.env / "portfolio";
+        std::filesystem::create_directory(portfolio);
+        CSettingsStore& store = *f.app.m_pSettings;
+        store.WriteString("Convert", "PathOut", portfolio);
+        store.WriteInt("Setting", "Exist", 1);
+        bool update = false;
+        f.script.result = QDialog::Accepted;
+        f.script.act = [&](CSettingsDlg& d) {
+            d.m_symbol->setText(QStringLiteral("ACME"));
+            d.m_checkUpdate->setChecked(update);
+            d.OnOK();
+        };
+        const QString dir = QString::fromStdString(portfolio);
+        const std::string rows = "010500,1,2,0.5,1.5,100,7\n010600,2,3,1.5,2.5,200,8\n";
+        const struct {
+            bool update;
+            std::string contents;
+            QString entry;
+        } days[] = {
+            {false, "010500,1,2,0.5,1.5,100,7\n01x600,1,2,3,4,5,6\n010600,2,3,1.5,2.5,200,8\n",
+             "Conversion completed successfully!\nACME: 2 rows added, 2000-01-05 to 2000-01-06.\n1 row "
+             "skipped; "
+             "the first, line 2: the date in column 1 cannot be read.\nPortfolio: " +
+                 dir},
+            {true, rows + "010700,3,4,2.5,3.5,300,9\n",
+             "Conversion completed successfully!\nACME: 1 newer row added, 2000-01-07. 2 rows already there "
+             "left "
+             "out.\nPortfolio: " +
+                 dir},
+            {true, rows,
+             "Conversion completed successfully!\nACME: no newer rows; the file's 2 rows are in the "
+             "portfolio already.\nPortfolio: " +
+                 dir},
+            {false, rows,
+             "Conversion failed.\nACME into " + dir + ": Duplicate Symbol Failure\nChange the settings"},
+        };
+        qsizetype from = 0;
+        for (const auto& day : days) {
+            update = day.update;
+            QVERIFY(f.app.OpenDocumentFile(Write(f.env, "acme.csv", day.contents)));
+            const qsizetype at = f.view().toPlainText().indexOf(day.entry, from);
+            QVERIFY2(at > 0, qPrintable(f.view().toPlainText()));
+            from = at + day.entry.size();
+        }
+        QCOMPARE(f.beeps, 3);
+        const std::string saved = f.env / "log.txt";
+        QVERIFY(f.frame().SaveLog(QString::fromStdString(saved)));
+        QCOMPARE(QString::fromStdString(test::ReadFile(saved)), f.view().toPlainText() + QLatin1Char('\n'));
+        QVERIFY(!f.frame().SaveLog(QString::fromStdString(f.env / "missing/log.txt")));
+        QVERIFY(QString::fromStdString(f.prompt.shown.back().text).startsWith("Cannot save the log to "));
     }
 
     void openingTheSameFileAgainConvertsAgain() {
