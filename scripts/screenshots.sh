@@ -32,4 +32,9 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
     kill $pid' _ "$build" "$out"
 
 xvfb-run -a -s "-screen 0 1024x768x24" "$build/shell/tarvel_screenshots" "$out" "$HOME/prices" "$HOME/portfolio"
+# Conversion Settings on a small screen, and on a laptop's at 150 %.
+xvfb-run -a -s "-screen 0 800x600x24" \
+    "$build/shell/tarvel_screenshots" --dialog-screen "$out/settings-dialog-800x600.png" "$HOME/prices" "$HOME/portfolio"
+QT_SCALE_FACTOR=1.5 xvfb-run -a -s "-screen 0 1366x768x24" \
+    "$build/shell/tarvel_screenshots" --dialog-screen "$out/settings-dialog-150.png" "$HOME/prices" "$HOME/portfolio"
 ls -l "$out"/*.png

@@ -56,11 +56,6 @@ QString RowsText(long rows) {
     return rows == 1 ? QStringLiteral("1 row") : QStringLiteral("%L1 rows").arg(rows);
 }
 
-QString DayText(const StoredNumber& date) {
-    const int day = DayOfStoredDate(date);
-    return QString::asprintf("%04d-%02d-%02d", day / 10000, day / 100 % 100, day % 100);
-}
-
 // The log's words for a conversion that succeeded: what was stored, from
 // when to when, what was left out and why.
 QString SuccessEntry(const CConverter& job, const QString& symbol) {
@@ -74,7 +69,8 @@ QString SuccessEntry(const CConverter& job, const QString& symbol) {
                                  : QString::fromStdString(job.m_changed.front().first);
         QString rows = RowsText(job.m_nRecordsWritten);
         if (job.m_nUpdated > 0) rows.replace(QLatin1String(" row"), QLatin1String(" newer row"));
-        const QString first = DayText(job.m_firstDateWritten), last = DayText(job.m_lastDateWritten);
+        const QString first = DayQText(DayOfStoredDate(job.m_firstDateWritten));
+        const QString last = DayQText(DayOfStoredDate(job.m_lastDateWritten));
         entry = QStringLiteral("%1: %2 added, %3.")
                     .arg(what, rows, first == last ? first : first + QStringLiteral(" to ") + last);
         if (job.m_nRecordsLeftOut > 0)
@@ -93,8 +89,11 @@ QString SuccessEntry(const CConverter& job, const QString& symbol) {
 
 void CTarvelView::OnSettings() {
     CTarvelApp& app = m_app;
+    CSettingsStore& store = *app.m_pSettings;
     CSettingsDlg dialog(app.prompt(), app.platform(), &m_nDateFormat, window());
-    CConversionSettings saved = LoadConversionSettings(*app.m_pSettings);
+    CConversionSettings saved = LoadConversionSettings(store);
+    // Adding newer rows is chosen for a file, never carried over to the next.
+    saved.bUpdate = 0;
     CDetectedLayout layout;
     if (m_strPathIn.isEmpty()) {
         dialog.FromSettings(saved);
@@ -107,9 +106,25 @@ void CTarvelView::OnSettings() {
         dialog.SetPathIn(m_strPathIn);
         dialog.SetDetectionNote(QString::fromStdString(DetectionNote(layout)));
     }
-    if (m_runSettingsDialog(dialog) != QDialog::Accepted) return;
+    const QSize size(store.GetInt("Screen", "SettingsCx", 0), store.GetInt("Screen", "SettingsCy", 0));
+    if (size.width() > 0 && size.height() > 0) dialog.resize(size);
+    // A conversion that fails opens the dialog again with the values given,
+    // and the reason above them, until it succeeds or is cancelled.
+    while (m_runSettingsDialog(dialog) == QDialog::Accepted) {
+        store.WriteInt("Screen", "SettingsCx", dialog.width());
+        store.WriteInt("Screen", "SettingsCy", dialog.height());
+        const QString failure = Convert(dialog.ToSettings(), layout);
+        if (failure.isNull()) break;
+        dialog.m_bRetry = true;
+        dialog.SetDetectionNote(
+            QStringLiteral("The conversion failed: %1 Change the settings and press OK, or "
+                           "Cancel.")
+                .arg(failure));
+    }
+}
 
-    CConversionSettings settings = dialog.ToSettings();
+QString CTarvelView::Convert(const CConversionSettings& settings, const CDetectedLayout& layout) {
+    CTarvelApp& app = m_app;
     SaveSettingValues(*app.m_pSettings, settings);
     CStoreSettingsWriter writer(*app.m_pSettings);
     CLoggedPrompt prompt(app.prompt());
@@ -131,6 +146,7 @@ void CTarvelView::OnSettings() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const QString symbol = QString::fromStdString(settings.strSymbol);
     const QString folder = QString::fromStdString(settings.strPathOut);
+    QString failure;
     if (job.Run() == 0) {
         AppendToLog(QStringLiteral("\r\nConversion completed successfully!\r\n") + SuccessEntry(job, symbol) +
                     QStringLiteral("\r\nPortfolio: "));
@@ -138,14 +154,14 @@ void CTarvelView::OnSettings() {
         m_beep();
     } else {
         const QStringList& said = prompt.Texts();
+        failure = said.isEmpty() ? QStringLiteral("the conversion stopped.") : said.join(' ');
         AppendToLog(
-            QStringLiteral("\r\nConversion failed.\r\n%1 into %2: %3\r\n")
-                .arg(symbol, folder,
-                     said.isEmpty() ? QStringLiteral("the conversion stopped.") : said.join(' ')) +
+            QStringLiteral("\r\nConversion failed.\r\n%1 into %2: %3\r\n").arg(symbol, folder, failure) +
             QStringLiteral("Change the settings with File > Settings... (Ctrl+T) and convert again."));
     }
     QApplication::restoreOverrideCursor();
     if (auto* frame = qobject_cast<QMainWindow*>(window())) frame->statusBar()->clearMessage();
+    return failure;
 }
 
 }  // namespace tarvel

@@ -6,12 +6,17 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <limits>
 
 #include "convert/date_text.h"
 #include "convert/row_preview.h"
+#include "pricedb/find_security.h"
+#include "pricedb/price_file.h"
 #include "res/resource_ids.h"
 #include "shell/choose_dir.h"
 
@@ -59,8 +64,9 @@ void CheckRadio(QButtonGroup& group, int index) {
     group.setExclusive(true);
 }
 
-// A value as stored: the shortest decimal that reads back as the same float.
 }  // namespace
+
+QString DayQText(int day) { return QString::fromStdString(DayText(day)); }
 
 CSettingsDlg::CSettingsDlg(CPrompt& prompt, CPlatform& platform, int* dateFormat, QWidget* parent)
     : QDialog(parent), m_prompt(prompt), m_platform(platform), m_pDateFormat(dateFormat) {
@@ -75,14 +81,15 @@ CSettingsDlg::CSettingsDlg(CPrompt& prompt, CPlatform& platform, int* dateFormat
     // Fields and columns.
     auto* fields = new QGroupBox(QStringLiteral("Input File: Supported Fields and Column Assignments"), this);
     auto* fieldGrid = new QGridLayout(fields);
-    m_checkOpen = Control(new QCheckBox(QStringLiteral("Open"), fields), IDC_OPEN_ON);
-    m_checkHigh = Control(new QCheckBox(QStringLiteral("High"), fields), IDC_HIGH_ON);
-    m_checkLow = Control(new QCheckBox(QStringLiteral("Low"), fields), IDC_LOW_ON);
-    m_checkVolume = Control(new QCheckBox(QStringLiteral("Volume"), fields), IDC_VOL_ON);
-    m_checkOpenInt = Control(new QCheckBox(QStringLiteral("Open Int"), fields), IDC_OI_ON);
-    QWidget* captions[kFieldCount] = {
-        new QLabel(QStringLiteral("Date"), fields),  m_checkOpen,   m_checkHigh,   m_checkLow,
-        new QLabel(QStringLiteral("Close"), fields), m_checkVolume, m_checkOpenInt};
+    m_checkOpen = Control(new QCheckBox(QStringLiteral("&Open"), fields), IDC_OPEN_ON);
+    m_checkHigh = Control(new QCheckBox(QStringLiteral("&High"), fields), IDC_HIGH_ON);
+    m_checkLow = Control(new QCheckBox(QStringLiteral("&Low"), fields), IDC_LOW_ON);
+    m_checkVolume = Control(new QCheckBox(QStringLiteral("&Volume"), fields), IDC_VOL_ON);
+    m_checkOpenInt = Control(new QCheckBox(QStringLiteral("Open &Int"), fields), IDC_OI_ON);
+    auto* dateLabel = new QLabel(QStringLiteral("&Date"), fields);
+    auto* closeLabel = new QLabel(QStringLiteral("&Close"), fields);
+    QWidget* captions[kFieldCount] = {dateLabel,  m_checkOpen,   m_checkHigh,   m_checkLow,
+                                      closeLabel, m_checkVolume, m_checkOpenInt};
     const int columnIds[kFieldCount] = {IDC_DATE_COL,  IDC_OPEN_COL, IDC_HIGH_COL, IDC_LOW_COL,
                                         IDC_CLOSE_COL, IDC_VOL_COL,  IDC_OI_COL};
     const int spinIds[kFieldCount] = {IDC_DATE_SPIN,  IDC_OPEN_SPIN, IDC_HIGH_SPIN, IDC_LOW_SPIN,
@@ -98,33 +105,37 @@ CSettingsDlg::CSettingsDlg(CPrompt& prompt, CPlatform& platform, int* dateFormat
         fieldGrid->addWidget(captions[f], 0, f);
         fieldGrid->addLayout(cell, 1, f);
     }
+    dateLabel->setBuddy(m_column[kDate]);
+    closeLabel->setBuddy(m_column[kClose]);
 
     // Delimiter, date format, skip rows.
     auto* detail = new QGroupBox(QStringLiteral("Input File: Detail Settings"), this);
     auto* detailGrid = new QGridLayout(detail);
     detailGrid->addWidget(new QLabel(QStringLiteral("Which Column Delimiter Character?"), detail), 0, 0, 1,
                           3);
-    m_comma = Control(new QRadioButton(QStringLiteral("Comma"), detail), IDC_COMMA);
-    m_tab = Control(new QRadioButton(QStringLiteral("Tab"), detail), IDC_TAB);
-    m_space = Control(new QRadioButton(QStringLiteral("Space"), detail), IDC_SPACE);
-    m_semicolon = Control(new QRadioButton(QStringLiteral("Semicolon"), detail), IDC_SEMICOLON);
-    m_pipe = Control(new QRadioButton(QStringLiteral("Pipe"), detail), IDC_PIPE);
+    m_comma = Control(new QRadioButton(QStringLiteral("Co&mma"), detail), IDC_COMMA);
+    m_tab = Control(new QRadioButton(QStringLiteral("&Tab"), detail), IDC_TAB);
+    m_space = Control(new QRadioButton(QStringLiteral("&Space"), detail), IDC_SPACE);
+    m_semicolon = Control(new QRadioButton(QStringLiteral("S&emicolon"), detail), IDC_SEMICOLON);
+    m_pipe = Control(new QRadioButton(QStringLiteral("&Pipe"), detail), IDC_PIPE);
     // Values as stored in "Delimiter"; three to a row.
     for (auto [button, index] : {std::pair{m_comma, 0}, std::pair{m_tab, 1}, std::pair{m_space, 2},
                                  std::pair{m_semicolon, 3}, std::pair{m_pipe, 4}}) {
         m_delimiterGroup.addButton(button, index);
         detailGrid->addWidget(button, 1 + index / 3, index % 3);
     }
-    detailGrid->addWidget(new QLabel(QStringLiteral("Date Format"), detail), 0, 3);
+    auto* formatLabel = new QLabel(QStringLiteral("Date &Format"), detail);
+    detailGrid->addWidget(formatLabel, 0, 3);
     m_dateFormat = Control(new QComboBox(detail), IDC_DATE_FORMAT);
+    formatLabel->setBuddy(m_dateFormat);
     m_dateFormat->setEditable(true);
     m_dateFormat->setInsertPolicy(QComboBox::NoInsert);
     m_dateFormat->setCompleter(nullptr);
     for (const char* name : kDateFormatNames) m_dateFormat->addItem(QString::fromLatin1(name));
     detailGrid->addWidget(m_dateFormat, 1, 3);
-    m_checkDecimalComma = Control(new QCheckBox(QStringLiteral("Decimal comma"), detail), IDC_DECIMAL_COMMA);
+    m_checkDecimalComma = Control(new QCheckBox(QStringLiteral("Decim&al comma"), detail), IDC_DECIMAL_COMMA);
     detailGrid->addWidget(m_checkDecimalComma, 2, 3);
-    m_checkSkip = Control(new QCheckBox(QStringLiteral("Skip Rows"), detail), IDC_SKIP_ON);
+    m_checkSkip = Control(new QCheckBox(QStringLiteral("S&kip Rows"), detail), IDC_SKIP_ON);
     detailGrid->addWidget(m_checkSkip, 0, 4);
     m_skipRows = Control(new QLineEdit(detail), IDC_SKIP_ROWS);
     m_skipRows->setMaximumWidth(48);
@@ -139,9 +150,11 @@ CSettingsDlg::CSettingsDlg(CPrompt& prompt, CPlatform& platform, int* dateFormat
     // Output directory.
     auto* output = new QGroupBox(QStringLiteral("Output File: Path to Output Files"), this);
     auto* outputGrid = new QGridLayout(output);
-    outputGrid->addWidget(new QLabel(QStringLiteral("Directory Path"), output), 0, 0);
+    auto* pathLabel = new QLabel(QStringLiteral("Di&rectory Path"), output);
+    outputGrid->addWidget(pathLabel, 0, 0);
     m_path = Control(new QLineEdit(output), IDC_PATH);
-    m_browse = Control(new QPushButton(QStringLiteral("Browse..."), output), IDC_BROWSE);
+    pathLabel->setBuddy(m_path);
+    m_browse = Control(new QPushButton(QStringLiteral("&Browse..."), output), IDC_BROWSE);
     outputGrid->addWidget(m_path, 1, 0);
     outputGrid->addWidget(m_browse, 1, 1);
 
@@ -151,21 +164,31 @@ CSettingsDlg::CSettingsDlg(CPrompt& prompt, CPlatform& platform, int* dateFormat
     securityGrid->addWidget(
         new QLabel(QStringLiteral("How to use a Master File in this Directory?"), security), 0, 0, 1, 2);
     m_existing =
-        Control(new QRadioButton(QStringLiteral("Use Existing Master"), security), IDC_EXISTING_MASTER);
-    m_new = Control(new QRadioButton(QStringLiteral("Make New Master"), security), IDC_NEW_MASTER);
+        Control(new QRadioButton(QStringLiteral("&Use Existing Master"), security), IDC_EXISTING_MASTER);
+    m_new = Control(new QRadioButton(QStringLiteral("Make Ne&w Master"), security), IDC_NEW_MASTER);
     m_masterGroup.addButton(m_existing, 0);
     m_masterGroup.addButton(m_new, 1);
     securityGrid->addWidget(m_existing, 1, 0);
     securityGrid->addWidget(m_new, 1, 1);
-    securityGrid->addWidget(new QLabel(QStringLiteral("Symbol"), security), 0, 2);
-    securityGrid->addWidget(new QLabel(QStringLiteral("Name"), security), 0, 3);
+    auto* symbolLabel = new QLabel(QStringLiteral("S&ymbol"), security);
+    auto* nameLabel = new QLabel(QStringLiteral("&Name"), security);
+    securityGrid->addWidget(symbolLabel, 0, 2);
+    securityGrid->addWidget(nameLabel, 0, 3);
     m_symbol = Control(new QLineEdit(security), IDC_SYMBOL);
     m_name = Control(new QLineEdit(security), IDC_NAME);
+    symbolLabel->setBuddy(m_symbol);
+    nameLabel->setBuddy(m_name);
     securityGrid->addWidget(m_symbol, 1, 2);
     securityGrid->addWidget(m_name, 1, 3);
-    m_checkUpdate = Control(new QCheckBox(QStringLiteral("Add newer rows to an existing security"), security),
-                            IDC_UPDATE);
+    m_checkUpdate = Control(
+        new QCheckBox(QStringLiteral("Add newer rows to an existin&g security"), security), IDC_UPDATE);
     securityGrid->addWidget(m_checkUpdate, 2, 0, 1, 4);
+    // What the portfolio says of the folder and the symbol, while they are typed.
+    m_outputCheck = new QLabel(security);
+    m_outputCheck->setWordWrap(true);
+    m_outputCheck->setObjectName(QStringLiteral("outputCheck"));
+    m_outputCheck->setTextFormat(Qt::RichText);
+    securityGrid->addWidget(m_outputCheck, 3, 0, 1, 4);
 
     // The first rows as they would be stored.
     m_previewGroup = new QGroupBox(QStringLiteral("Preview: First Rows as They Would Be Stored"), this);
@@ -174,6 +197,7 @@ CSettingsDlg::CSettingsDlg(CPrompt& prompt, CPlatform& platform, int* dateFormat
     m_preview->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_preview->setSelectionMode(QAbstractItemView::NoSelection);
     m_preview->setWordWrap(false);
+    m_preview->setTabKeyNavigation(false);  // Tab goes on to the next control, not cell by cell
     m_preview->verticalHeader()->setDefaultSectionSize(m_preview->fontMetrics().height() + 4);
     m_preview->horizontalHeader()->setStretchLastSection(true);
     // Room for every row previewed and a reason beside them, no more.
@@ -193,11 +217,23 @@ CSettingsDlg::CSettingsDlg(CPrompt& prompt, CPlatform& platform, int* dateFormat
     m_detectionNote->setWordWrap(true);
     m_detectionNote->setStyleSheet(QStringLiteral("QLabel { color: #a00; }"));
     m_detectionNote->hide();
+    // Everything but OK and Cancel scrolls, so that the dialog fits a small
+    // or magnified screen with its buttons in reach.
+    auto* body = new QWidget;
+    auto* bodyLayout = new QVBoxLayout(body);
+    bodyLayout->setContentsMargins(0, 0, 0, 0);
+    bodyLayout->addWidget(m_detectionNote);
+    for (QGroupBox* group : {fields, detail, output, security}) bodyLayout->addWidget(group);
+    bodyLayout->addWidget(m_previewGroup, 1);
+    m_scroll = new QScrollArea(this);
+    m_scroll->setWidget(body);
+    m_scroll->setWidgetResizable(true);
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(m_detectionNote);
-    for (QGroupBox* group : {fields, detail, output, security}) layout->addWidget(group);
-    layout->addWidget(m_previewGroup, 1);
+    layout->addWidget(m_scroll, 1);
     layout->addLayout(buttons);
+    setSizeGripEnabled(true);
 
     // OK comes first in the tab order, so Enter confirms the preset values.
     setTabOrder(m_ok, m_cancel);
@@ -224,7 +260,31 @@ CSettingsDlg::CSettingsDlg(CPrompt& prompt, CPlatform& platform, int* dateFormat
     });
     connect(m_dateFormat, &QComboBox::currentIndexChanged, this, &CSettingsDlg::UpdatePreview);
     connect(m_dateFormat, &QComboBox::editTextChanged, this, &CSettingsDlg::UpdatePreview);
+
+    for (QLineEdit* edit : {m_path, m_symbol})
+        connect(edit, &QLineEdit::textChanged, this, &CSettingsDlg::CheckOutput);
+    connect(&m_masterGroup, &QButtonGroup::idToggled, this, [this](int, bool checked) {
+        if (checked) CheckOutput();
+    });
+    connect(m_checkUpdate, &QCheckBox::toggled, this, [this] {
+        CheckOutput();
+        UpdatePreview();
+    });
+    connect(m_outputCheck, &QLabel::linkActivated, this, [this] { m_checkUpdate->setChecked(true); });
 }
+
+QSize CSettingsDlg::sizeHint() const {
+    // The whole body when the screen has room for it; never more than the screen.
+    QSize wanted =
+        m_scroll->widget()->sizeHint() + QSize(m_scroll->verticalScrollBar()->sizeHint().width(), 0);
+    wanted += QSize(layout()->contentsMargins().left() + layout()->contentsMargins().right(),
+                    layout()->contentsMargins().top() + layout()->contentsMargins().bottom() +
+                        layout()->spacing() + m_ok->sizeHint().height());
+    if (const QScreen* screen = this->screen()) wanted = wanted.boundedTo(screen->availableSize() * 0.95);
+    return wanted;
+}
+
+QSize CSettingsDlg::minimumSizeHint() const { return {320, 240}; }
 
 void CSettingsDlg::FromSettings(const CConversionSettings& s) {
     m_strDateFormat = QString::fromStdString(s.strDateFormat);
@@ -292,6 +352,7 @@ void CSettingsDlg::ShowValues() {
         m_dateFormat->setEditText(m_strDateFormat);
     }
     m_bShowing = false;
+    if (m_bOpened) CheckOutput();
     UpdatePreview();
 }
 
@@ -374,11 +435,18 @@ void CSettingsDlg::UpdateEnabling() {
 void CSettingsDlg::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (m_bOpened) return;
+    // Qt opens a window at most two thirds of the screen; this one takes
+    // what it needs up to nearly all of it, unless given a size.
+    if (!testAttribute(Qt::WA_Resized)) {
+        resize(sizeHint());
+        adjustPosition(parentWidget());
+    }
     ShowValues();
     m_skipSpin->SetRange(0, kMaxSkipRows);
     for (CSpinButton* spin : m_spin) spin->SetRange(1, kMaxColumns);
     UpdateEnabling();
     m_bOpened = true;
+    CheckOutput();
     // A file whose name makes no symbol waits for one.
     if (m_symbol->text().isEmpty()) {
         m_symbol->setFocus();
@@ -407,6 +475,7 @@ void CSettingsDlg::OnCheckBox(QCheckBox* box) {
 }
 
 void CSettingsDlg::SetPathIn(const QString& path) {
+    m_strPathIn = path.toStdString();
     m_bHasHead = false;
     m_strHead.clear();
     m_strHeadError.clear();
@@ -436,6 +505,82 @@ bool CSettingsDlg::ReadingSettings(CConversionSettings* s, int* dateFormat) cons
     int entry = FindDateFormat(m_dateFormat->currentText().toStdString());
     *dateFormat = entry > 0 ? entry : m_dateFormat->currentIndex() + 1;
     return true;
+}
+
+void CSettingsDlg::CheckOutput() {
+    if (m_bShowing) return;
+    m_nHeldLastDay = 0;
+    const QString folder = m_path->text();
+    const std::string dir = QFile::encodeName(folder).toStdString();
+    const std::string symbol = m_symbol->text().trimmed().toStdString();
+    const int master = m_masterGroup.checkedId();  // 0 existing, 1 new, -1 either
+    QString problem, note;
+    bool html = false;  // `problem` is marked up already
+    if (folder.trimmed().isEmpty()) {
+        problem = QStringLiteral("Enter the folder of the portfolio, or choose it with Browse...");
+    } else if (!m_platform.IsDirectory(dir)) {
+        problem =
+            QStringLiteral("%1 is no folder that exists: choose one with Browse..., or type the path of one.")
+                .arg(folder);
+    } else {
+        const bool hasMaster = m_platform.FindName(dir, kMasterName).has_value();
+        ListedSecurity held;
+        std::string unread;
+        if (master == 0 && !hasMaster) {
+            problem = QStringLiteral(
+                          "%1 holds no MASTER: choose Make New Master to start a portfolio there, or another "
+                          "folder.")
+                          .arg(folder);
+        } else if (master == 1 && hasMaster) {
+            problem = QStringLiteral(
+                          "%1 holds a portfolio already: choose Use Existing Master to add to it, or another "
+                          "folder.")
+                          .arg(folder);
+        } else if (symbol.empty()) {
+            problem = QStringLiteral("Enter a symbol for the security.");
+        } else if (hasMaster && FindListedSecurity(m_platform, dir, symbol, &held, &unread)) {
+            const std::size_t length = held.inXMaster ? 4 * static_cast<std::size_t>(held.fieldCount)
+                                                      : held.record[kRecRecordLength];
+            const long rows = CountPriceRecords(m_platform, held.directory, held.dataFile, length);
+            const QString what = QStringLiteral("%1 is in this portfolio already (%2%3)")
+                                     .arg(QString::fromStdString(held.entry.symbol),
+                                          rows >= 0 ? (rows == 1 ? QStringLiteral("1 row")
+                                                                 : QStringLiteral("%L1 rows").arg(rows)) +
+                                                          QStringLiteral(" to ")
+                                                    : QStringLiteral("up to "),
+                                          DayQText(held.entry.lastDay));
+            QString below = QString::fromStdString(held.directory);
+            while (below.size() > 1 &&
+                   (below.endsWith(QLatin1Char('/')) || below.endsWith(QLatin1Char('\\'))))
+                below.chop(1);
+            QString top = folder;
+            while (top.size() > 1 && (top.endsWith(QLatin1Char('/')) || top.endsWith(QLatin1Char('\\'))))
+                top.chop(1);
+            if (below != top) {
+                problem = what + QStringLiteral(
+                                     ", kept in %1, which adding newer rows does not reach. Give another "
+                                     "symbol.")
+                                     .arg(below);
+            } else if (m_checkUpdate->isChecked()) {
+                m_nHeldLastDay = held.entry.lastDay;
+                note =
+                    what +
+                    QStringLiteral(": the rows dated after %1 are added.").arg(DayQText(held.entry.lastDay));
+            } else {
+                problem = what.toHtmlEscaped() +
+                          QStringLiteral(
+                              ". <a href=\"newer\">Add the newer rows</a> to it, or give another symbol.");
+                html = true;
+            }
+        } else if (!unread.empty()) {
+            problem = QString::fromStdString(unread);
+        }
+    }
+    const QString said = problem.isEmpty() ? note : problem;
+    m_outputCheck->setText(html ? said : said.toHtmlEscaped());
+    m_outputCheck->setStyleSheet(problem.isEmpty() ? QString() : QStringLiteral("QLabel { color: #a00; }"));
+    m_outputCheck->setVisible(!said.isEmpty());
+    m_ok->setEnabled(problem.isEmpty());
 }
 
 bool CSettingsDlg::RunChooser(CChooseDir& chooser) { return chooser.exec() == QDialog::Accepted; }

@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QTableWidget>
 #include <string>
 
@@ -25,6 +26,9 @@
 namespace tarvel {
 
 class CChooseDir;
+
+// "YYYY-MM-DD" of a YYYYMMDD day.
+QString DayQText(int day);
 
 class CSettingsDlg : public QDialog {
 public:
@@ -52,6 +56,13 @@ public:
     // without an input file.
     void UpdatePreview();
 
+    // Says under the output settings what the folder and the symbol come to
+    // (no folder, no MASTER, the symbol held already with its rows and last
+    // date, ...) and enables OK only when the conversion can run.
+    void CheckOutput();
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
     // Runs the directory chooser modally; tests replace it.
     virtual bool RunChooser(CChooseDir& chooser);
 
@@ -77,6 +88,8 @@ public:
     int m_bDecimalComma = 0;
     int m_bUpdate = 0;
     QString m_strDateFormat;
+    // Shown again after the conversion failed.
+    bool m_bRetry = false;
 
     // Controls, by the ids of dialog 130 (objectName is the id).
     QCheckBox* m_checkOpen;
@@ -109,6 +122,13 @@ public:
     QTableWidget* m_preview;
     QLabel* m_previewSummary;
     QLabel* m_detectionNote;
+    // Its link "Add the newer rows", shown when the symbol is held, checks
+    // "Add newer rows".
+    QLabel* m_outputCheck;
+    QScrollArea* m_scroll;
+    // The last day of the security of the symbol in the folder, when the
+    // folder's portfolio holds it; 0 otherwise.
+    int m_nHeldLastDay = 0;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -121,6 +141,9 @@ private:
     // The reading settings on screen, without messages; false when a column
     // or the rows to skip do not read.
     bool ReadingSettings(CConversionSettings* settings, int* dateFormat) const;
+    // With "Add newer rows" and the symbol held: the rows of the whole input
+    // dated after the held ones, as they would be stored.
+    void PreviewNewerRows(const CConversionSettings& settings, int dateFormat);
 
     CPrompt& m_prompt;
     CPlatform& m_platform;
@@ -130,6 +153,7 @@ private:
     bool m_bOpened = false;
     bool m_bShowing = false;  // ShowValues is filling the controls
     bool m_bHasHead = false;
+    std::string m_strPathIn;
     std::string m_strHead;  // the input's first bytes, as text
     std::string m_strHeadError;
 };

@@ -2,9 +2,11 @@
 // would read them, each value in its column and each skipped row with why.
 #include <QHeaderView>
 #include <QTableWidget>
+#include <algorithm>
 #include <charconv>
 
 #include "convert/row_preview.h"
+#include "pricedb/extended_masters.h"
 #include "shell/settings_dialog.h"
 
 namespace tarvel {
@@ -26,7 +28,72 @@ QTableWidgetItem* FaultItem(const std::string& reason) {
     return item;
 }
 
+// Keeps the messages of a read that only looks.
+class CQuietPrompt : public CPrompt {
+public:
+    int MessageBox(const std::string& text, int) override {
+        if (m_strFirst.empty()) m_strFirst = text;
+        return kIdNo;
+    }
+    std::string m_strFirst;
+};
+
 }  // namespace
+
+void CSettingsDlg::PreviewNewerRows(const CConversionSettings& settings, int dateFormat) {
+    CNoSettingsWriter noSettings;
+    CQuietPrompt quiet;
+    CConverter job(m_platform, quiet, noSettings);
+    FillConverter(settings, m_strPathIn, dateFormat, job);
+    if (job.DryRun() != 0) {
+        m_previewSummary->setText(QStringLiteral("No preview: ") + QString::fromStdString(quiet.m_strFirst));
+        return;
+    }
+    // Records hold the fields on, in field order, oldest first.
+    const NewSecurity& staged = job.Staged();
+    std::vector<int> fields;
+    for (int f = 0; f < kFieldCount; ++f) {
+        if (job.m_bFieldOn[f]) fields.push_back(f);
+    }
+    const std::size_t width = 4 * fields.size();
+    auto value = [&](std::size_t record, std::size_t field) {
+        StoredNumber stored{};
+        std::copy_n(staged.records.begin() + static_cast<std::ptrdiff_t>(record * width + 4 * field), 4,
+                    stored.begin());
+        return stored;
+    };
+    std::size_t first = 0;
+    while (first < staged.recordCount && DayOfStoredDate(value(first, 0)) <= m_nHeldLastDay) ++first;
+    const std::size_t newer = staged.recordCount - first;
+    QStringList headers;
+    for (int f : fields) headers << QString::fromLatin1(kFieldNames[f]);
+    m_preview->setColumnCount(static_cast<int>(fields.size()));
+    m_preview->setHorizontalHeaderLabels(headers);
+    const int shown = static_cast<int>(std::min<std::size_t>(newer, kPreviewRows));
+    m_preview->setRowCount(shown);
+    QStringList lines;
+    for (int r = 0; r < shown; ++r) {
+        const std::size_t record = first + static_cast<std::size_t>(r);
+        lines << QStringLiteral("New %1").arg(r + 1);
+        m_preview->setItem(r, 0, new QTableWidgetItem(DayQText(DayOfStoredDate(value(record, 0)))));
+        for (std::size_t c = 1; c < fields.size(); ++c) {
+            auto* item = new QTableWidgetItem(StoredValueText(DecodeStoredNumber(value(record, c))));
+            item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            m_preview->setItem(r, static_cast<int>(c), item);
+        }
+    }
+    m_preview->setVerticalHeaderLabels(lines);
+    m_preview->resizeColumnsToContents();
+    const QString after = DayQText(m_nHeldLastDay);
+    m_previewSummary->setText(
+        newer == 0 ? QStringLiteral("No newer rows: the file has none dated after %1.").arg(after)
+                   : QStringLiteral("%L1 newer %2 would be added (dated after %3)%4.")
+                         .arg(static_cast<qulonglong>(newer))
+                         .arg(newer == 1 ? QStringLiteral("row") : QStringLiteral("rows"), after,
+                              newer > static_cast<std::size_t>(shown)
+                                  ? QStringLiteral("; the first %1 shown").arg(shown)
+                                  : QString()));
+}
 
 void CSettingsDlg::UpdatePreview() {
     if (!m_bHasHead || m_bShowing) return;
@@ -42,6 +109,10 @@ void CSettingsDlg::UpdatePreview() {
     if (!ReadingSettings(&settings, &dateFormat)) {
         m_previewSummary->setText(
             QStringLiteral("No preview: a column or the rows to skip is not a valid number."));
+        return;
+    }
+    if (m_checkUpdate->isChecked() && m_nHeldLastDay > 0 && !m_strPathIn.empty()) {
+        PreviewNewerRows(settings, dateFormat);
         return;
     }
     CNoSettingsWriter noSettings;

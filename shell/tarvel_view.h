@@ -10,6 +10,8 @@ namespace tarvel {
 
 class CTarvelApp;
 class CSettingsDlg;
+struct CConversionSettings;
+struct CDetectedLayout;
 
 class CTarvelView : public QPlainTextEdit {
 public:
@@ -26,8 +28,10 @@ public:
     void OnClearWindow();
     // Whether "Settings..." is enabled: a file has been opened.
     bool OnUpdateSettings() const { return !m_strPathIn.isEmpty(); }
-    // The convert command: settings dialog, then on OK the conversion.
+    // The convert command: settings dialog, then on OK the conversion; a
+    // conversion that fails opens the dialog again.
     void OnSettings();
+
     // Writes the opened file's first lines into the log, then runs OnSettings.
     void OnPreviewFile();
     void SetPathIn(const QByteArray& path);
@@ -50,6 +54,10 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+    // Converts the opened file with `settings` and logs the outcome; a null
+    // string on success, else the failure's reason.
+    QString Convert(const CConversionSettings& settings, const CDetectedLayout& layout);
+
     CTarvelApp& m_app;
 };
 

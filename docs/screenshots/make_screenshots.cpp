@@ -1,14 +1,19 @@
 // Draws the program's windows into PNG files for the documentation:
 //   tarvel_screenshots OUTPUT_DIR EXAMPLES_DIR PORTFOLIO_DIR
+// or photographs the whole screen with Conversion Settings open on an
+// example, to show how it fits the screen:
+//   tarvel_screenshots --dialog-screen OUTPUT_FILE EXAMPLES_DIR PORTFOLIO_DIR
 // Run it under a real X server (scripts/screenshots.sh uses xvfb-run). The
 // directories appear in the pictures, so the script passes neutral ones; the
 // settings file is $TARVEL_SETTINGS, which the script points at a scratch file.
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 
+#include "convert/detect.h"
 #include "shell/about_dlg.h"
 #include "shell/choose_dir.h"
 #include "shell/main_frame.h"
@@ -29,10 +34,34 @@ void Save(QWidget& widget, const QString& file) {
     if (!widget.grab().save(file)) qFatal("cannot write %s", qPrintable(file));
 }
 
+// The screen with the dialog as it opens on `file`, centred.
+int DialogScreen(CTarvelApp& app, CPrompt& prompt, const QString& file, const QString& out) {
+    int dateFormat = 1;
+    CSettingsDlg dialog(prompt, app.platform(), &dateFormat, app.mainFrame());
+    const std::string path = QFile::encodeName(file).toStdString();
+    dialog.FromSettings(
+        PresetFromLayout(CConversionSettings(), DetectFileLayout(app.platform(), path), path, false));
+    dialog.SetPathIn(file);
+    dialog.show();
+    for (int i = 0; i < 10; ++i) QApplication::processEvents();
+    QTest::qWait(500);
+    QScreen* screen = dialog.screen();
+    return screen->grabWindow(0).save(out) ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
+    if (argc == 5 && QByteArray(argv[1]) == "--dialog-screen") {
+        auto platform = MakeSystemPlatform();
+        CQtPrompt prompt;
+        CTarvelApp app(*platform, prompt);
+        app.InitInstance({});
+        app.mainFrame()->showMaximized();
+        return DialogScreen(app, prompt, QFile::decodeName(argv[3]) + QStringLiteral("/acme-daily.csv"),
+                            QFile::decodeName(argv[2]));
+    }
     if (argc != 4) qFatal("usage: tarvel_screenshots OUTPUT_DIR EXAMPLES_DIR PORTFOLIO_DIR");
     if (qEnvironmentVariableIsEmpty("TARVEL_SETTINGS")) qFatal("set TARVEL_SETTINGS to a scratch file");
     // Absolute: the conversion changes the current directory.
@@ -75,14 +104,39 @@ int main(int argc, char** argv) {
     store.WriteInt("Setting", "OIOn", 0);
     store.WriteString("Setting", "DateFormat", "CCYYMMDD");
     frame.view().m_runSettingsDialog = [&](CSettingsDlg& dialog) {
+        dialog.show();
+        dialog.m_symbol->setText(QStringLiteral("ACME"));
         Save(dialog, out + QStringLiteral("/settings-dialog-example.png"));
         QTest::keyClick(&dialog, Qt::Key_Return);
         return dialog.result();
     };
     app.OpenDocumentFile(examples + QStringLiteral("/acme-daily.csv"));
     Save(frame, out + QStringLiteral("/main-after-conversion.png"));
-    const bool converted =
-        frame.view().toPlainText().endsWith(QStringLiteral("Conversion completed successfully!"));
+    bool converted =
+        frame.view().toPlainText().contains(QStringLiteral("Conversion completed successfully!"));
+
+    // The next day: the same file with three newer rows, added with the
+    // dialog's offer; then the log as the day leaves it.
+    QFile daily(examples + QStringLiteral("/acme-daily.csv"));
+    QFile newer(examples + QStringLiteral("/acme-daily-new.csv"));
+    if (!daily.open(QIODevice::ReadOnly) || !newer.open(QIODevice::WriteOnly)) return 1;
+    newer.write(daily.readAll() +
+                "20240326,51.29,51.80,50.90,51.60,18200\n20240327,51.60,52.10,51.20,51.95,21000\n"
+                "20240328,51.95,52.40,51.50,52.20,19800\n");
+    newer.close();
+    frame.view().m_runSettingsDialog = [&](CSettingsDlg& dialog) {
+        dialog.show();
+        dialog.m_symbol->setText(QStringLiteral("ACME"));
+        emit dialog.m_outputCheck->linkActivated(QStringLiteral("newer"));
+        Save(dialog, out + QStringLiteral("/settings-dialog-update.png"));
+        QTest::keyClick(&dialog, Qt::Key_Return);
+        return dialog.result();
+    };
+    app.OpenDocumentFile(newer.fileName());
+    QFile::remove(newer.fileName());
+    converted = converted && frame.view().toPlainText().contains(QStringLiteral("3 newer rows added"));
+    frame.resize(900, 560);
+    Save(frame, out + QStringLiteral("/log-after-update.png"));
 
     // The portfolio window on what was just converted, as candles.
     frame.OnPortfolio();

@@ -1,4 +1,5 @@
 #include <QMimeData>
+#include <QTextDocumentFragment>
 #include <filesystem>
 
 #include "res/resource_ids.h"
@@ -14,14 +15,20 @@ namespace {
 const QString kHeader = QStringLiteral(
     "To help you with the conversion settings, your file...\n\n\t%1\n\nlooks like this...\n\n");
 
-// Counts the dialogs the convert command shows and answers them.
+// Counts the dialogs the convert command shows and answers them; one shown
+// again after a failed conversion is cancelled, its note kept.
 struct CDialogScript {
     int shown = 0;
     int result = QDialog::Rejected;
+    QString retryNote;
     std::function<void(CSettingsDlg&)> act;
     void Install(CTarvelView& view) {
         view.m_runSettingsDialog = [this](CSettingsDlg& dialog) {
             ++shown;
+            if (dialog.m_bRetry) {
+                retryNote = dialog.m_detectionNote->text();
+                return int(QDialog::Rejected);
+            }
             dialog.show();
             if (act) act(dialog);
             return result == QDialog::Accepted ? dialog.result() : int(QDialog::Rejected);
@@ -199,9 +206,25 @@ private slots:
         store.WriteString("Convert", "PathOut", portfolio);
         store.WriteInt("Setting", "Exist", 1);
         bool update = false;
+        // On the second day the dialog says ACME is there and offers its newer rows.
+        struct {
+            QString check, summary, firstDate;
+            bool okBefore = true, okAfter = false, offered = false;
+            int rows = 0;
+        } seen;
         f.script.result = QDialog::Accepted;
         f.script.act = [&](CSettingsDlg& d) {
             d.m_symbol->setText(QStringLiteral("ACME"));
+            if (update && seen.check.isEmpty()) {
+                seen.check = QTextDocumentFragment::fromHtml(d.m_outputCheck->text()).toPlainText();
+                seen.okBefore = d.m_ok->isEnabled();
+                seen.offered = d.m_outputCheck->text().contains(QLatin1String("<a href"));
+                emit d.m_outputCheck->linkActivated(QStringLiteral("newer"));
+                seen.okAfter = d.m_ok->isEnabled();
+                seen.summary = d.m_previewSummary->text();
+                seen.rows = d.m_preview->rowCount();
+                seen.firstDate = d.m_preview->item(0, 0) ? d.m_preview->item(0, 0)->text() : QString();
+            }
             d.m_checkUpdate->setChecked(update);
             d.OnOK();
         };
@@ -238,6 +261,17 @@ private slots:
             from = at + day.entry.size();
         }
         QCOMPARE(f.beeps, 3);
+        QCOMPARE(seen.check,
+                 QStringLiteral("ACME is in this portfolio already (2 rows to 2000-01-06). Add the newer "
+                                "rows to it, or give another symbol."));
+        QVERIFY(!seen.okBefore && seen.offered && seen.okAfter);
+        QCOMPARE(seen.summary, QStringLiteral("1 newer row would be added (dated after 2000-01-06)."));
+        QCOMPARE(seen.rows, 1);
+        QCOMPARE(seen.firstDate, QStringLiteral("2000-01-07"));
+        // The failed one came back with its values and why.
+        QCOMPARE(f.script.shown, 5);
+        QVERIFY2(f.script.retryNote.startsWith("The conversion failed: Duplicate Symbol Failure"),
+                 qPrintable(f.script.retryNote));
         const std::string saved = f.env / "log.txt";
         QVERIFY(f.frame().SaveLog(QString::fromStdString(saved)));
         QCOMPARE(QString::fromStdString(test::ReadFile(saved)), f.view().toPlainText() + QLatin1Char('\n'));
