@@ -58,9 +58,6 @@ cleanup() {
     if [[ ${SMOKE_KEEP:-} == 1 ]]; then echo "work folder kept: $work" >&2; else rm -rf "$work"; fi
 }
 trap cleanup EXIT
-# One Wine server for the whole run, rather than one started for each
-# command of the Windows build.
-"$wineserver" -p
 wine_seconds=$(seconds 0 "$wine_started")
 
 mkdir -p "$work/bin" "$work/in" "$work/native/out" "$work/windows/out"

@@ -24,9 +24,12 @@ WINEPATH=$(printf 'Z:%s;' "${wine_env_folders[@]}" | tr / '\\')
 export WINEPATH
 
 # The first start makes the prefix and starts Wine's services: seconds that
-# nothing run afterwards should pay for.
-"$wine" wineboot --init >/dev/null 2>&1 || true
-"$wineserver" -w
+# nothing run afterwards should pay for. The server stays up (-p) until the
+# cleanup, and the services with it: otherwise each program started after
+# an idle moment starts them again, and they hold that program's standard
+# output open (a test "runs" until they quit) while they live.
+"$wineserver" -p >/dev/null 2>&1 </dev/null
+"$wine" wineboot --init >/dev/null 2>&1 </dev/null || true
 
 # winpath PATH: the absolute PATH as a Windows program under Wine names it
 # (Z: is the root of the Linux file system).
