@@ -24,10 +24,7 @@ bool CMadeDirectory::Make(const std::string& directory, std::error_code* error) 
     m_made.clear();
     std::error_code ignored;
     std::filesystem::path deepest = PathOf(AbsolutePath(directory));
-    // A "\\server\share" or "\\?\" root is no root to every std::filesystem:
-    // normalizing would fold its leading separators.
-    if (!(IsPathSeparator(directory[0]) && directory.size() > 1 && IsPathSeparator(directory[1])))
-        deepest = deepest.lexically_normal();
+    if (!HasDoubleSeparatorRoot(directory)) deepest = deepest.lexically_normal();
     if (deepest.filename().empty()) deepest = deepest.parent_path();  // "pf/" names pf
     for (std::filesystem::path level = deepest; !level.empty() && !std::filesystem::exists(level, ignored);
          level = level.parent_path()) {

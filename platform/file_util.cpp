@@ -90,7 +90,11 @@ bool IsAbsolutePath(std::string_view path) {
     if (kPathSeparator == '/') return path.starts_with('/');
     const bool drive = path.size() >= 3 && ((path[0] | 0x20) >= 'a' && (path[0] | 0x20) <= 'z') &&
                        path[1] == ':' && IsPathSeparator(path[2]);
-    return drive || (path.size() >= 2 && IsPathSeparator(path[0]) && IsPathSeparator(path[1]));
+    return drive || HasDoubleSeparatorRoot(path);
+}
+
+bool HasDoubleSeparatorRoot(std::string_view path) {
+    return path.size() >= 2 && IsPathSeparator(path[0]) && IsPathSeparator(path[1]);
 }
 
 std::string AbsolutePath(const std::string& path) {

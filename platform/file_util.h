@@ -57,6 +57,10 @@ bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b);
 // none.
 std::optional<std::string> MatchingName(const std::vector<std::string>& entries, const std::string& name);
 
+// A path whose root is two separators: "\\server\share" or "\\?\" on
+// Windows ("//" on POSIX systems, which may read it their own way). Such a
+// root must not be normalized: folding the separators names another place.
+bool HasDoubleSeparatorRoot(std::string_view path);
 // The separator of path names in this system's messages and in the paths
 // the core builds; "/" is read as one on Windows too.
 #ifdef _WIN32

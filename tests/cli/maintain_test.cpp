@@ -14,8 +14,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::Cli;
+using test::Files;
 using test::Outcome;
-using Files = std::map<std::string, std::string>;
 
 std::string Rows(int first, int count, int seed = 0) {
     std::string text = "Date,Open,High,Low,Close,Volume\n";

@@ -29,8 +29,8 @@ namespace {
 namespace fs = std::filesystem;
 
 using test::Cli;
+using test::Files;
 using test::Outcome;
-using Files = std::map<std::string, std::string>;
 
 // How many kills a sweep makes: in the plain build, under the sanitizers,
 // and under Windows, where every process start costs a good part of a second.

@@ -36,8 +36,8 @@ namespace {
 namespace fs = std::filesystem;
 
 using test::Cli;
+using test::Files;
 using test::Outcome;
-using Files = std::map<std::string, std::string>;
 
 std::string RandomBytes(std::size_t size, unsigned seed) {
     std::mt19937 random(seed);

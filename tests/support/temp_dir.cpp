@@ -85,7 +85,7 @@ std::vector<std::string> ListDir(const std::string& dir) {
     return names;
 }
 
-std::map<std::string, std::string> Snapshot(const std::string& dir) {
+Files Snapshot(const std::string& dir) {
     std::map<std::string, std::string> files;
     for (const std::string& name : ListDir(dir)) {
         const std::string path = JoinPath(dir, name);

@@ -43,8 +43,10 @@ std::string ReadFile(const std::string& path);
 bool FileExists(const std::string& path);
 // Sorted names of the entries of `dir`.
 std::vector<std::string> ListDir(const std::string& dir);
+// Files by name, with their bytes.
+using Files = std::map<std::string, std::string>;
 // Every entry of `dir` with its bytes ("" for what is no regular file).
-std::map<std::string, std::string> Snapshot(const std::string& dir);
+Files Snapshot(const std::string& dir);
 // The rows of a table file, each a list of its tab-separated fields with the
 // \n, \t, \\ and \xHH escapes read; lines that begin with "#" are left out.
 std::vector<std::vector<std::string>> ReadTable(const std::string& path);
