@@ -4,11 +4,13 @@
 #include <QDir>
 #include <QFile>
 #include <QGridLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QStorageInfo>
 #include <cerrno>
 
+#include "pricedb/layout.h"
 #include "res/resource_ids.h"
 
 namespace tarvel {
@@ -26,7 +28,7 @@ CChooseDir::CChooseDir(CPrompt& prompt, CPlatform& platform, const QString& star
 
     auto* nameLabel = new QLabel(QStringLiteral("Directory &name:"), this);
     nameLabel->setBuddy(m_editDir);
-    auto* drivesLabel = new QLabel(QStringLiteral("Dri&ves:"), this);
+    auto* drivesLabel = new QLabel(QStringLiteral("Dri&ves and places:"), this);
     drivesLabel->setBuddy(m_drives);
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
@@ -53,13 +55,24 @@ CChooseDir::CChooseDir(CPrompt& prompt, CPlatform& platform, const QString& star
         if (volume.isValid() && volume.isReady() && !drives.contains(volume.rootPath()))
             drives << volume.rootPath();
     }
-    m_drives->addItems(drives);
+    for (const QString& drive : drives) m_drives->addItem(m_icons.icon(QFileIconProvider::Drive), drive);
+    m_drives->setItemText(1, QStringLiteral("Home: ") + QDir::homePath());
+    m_drives->setItemData(1, QDir::homePath());
+    auto* home = new QPushButton(QStringLiteral("&Home"), this);
+    home->setAutoDefault(false);
+    connect(home, &QPushButton::clicked, this, [this] { SetListedDirectory(QDir::homePath()); });
+    buttons->insertWidget(2, home);
+    // Enter opens the folder selected in the list, or the place chosen.
+    m_list->installEventFilter(this);
+    m_drives->installEventFilter(this);
 
     connect(m_list, &QListWidget::currentRowChanged, this, [this] { OnLBSelChangedNotify(); });
     connect(m_list, &QListWidget::itemDoubleClicked, this,
             [this](QListWidgetItem* item) { SetListedDirectory(DirectoryText(m_list->row(item))); });
-    connect(m_drives, &QComboBox::activated, this,
-            [this](int index) { SetListedDirectory(m_drives->itemText(index)); });
+    connect(m_drives, &QComboBox::activated, this, [this](int index) {
+        const QVariant place = m_drives->itemData(index);
+        SetListedDirectory(place.isValid() ? place.toString() : m_drives->itemText(index));
+    });
     // The starting directory's entry is selected, so the field shows its path.
     QString startDir = start;
     if (startDir.isEmpty() || !m_platform.IsDirectory(QFile::encodeName(startDir).toStdString())) {
@@ -75,10 +88,11 @@ void CChooseDir::SetListedDirectory(const QString& path) {
     m_bQuietSelection = true;
     m_list->clear();
     QStringList parts = m_current.split(QLatin1Char('/'), Qt::SkipEmptyParts);
-    m_list->addItem(QStringLiteral("/"));
+    const QIcon folder = m_icons.icon(QFileIconProvider::Folder);
+    m_list->addItem(new QListWidgetItem(folder, QStringLiteral("/")));
     QString indent = QStringLiteral("  ");
     for (const QString& part : parts) {
-        m_list->addItem(indent + part);
+        m_list->addItem(new QListWidgetItem(folder, indent + part));
         m_list->item(m_list->count() - 1)->setData(Qt::UserRole, part);
         indent += QStringLiteral("  ");
     }
@@ -87,11 +101,54 @@ void CChooseDir::SetListedDirectory(const QString& path) {
     const QStringList subdirectories = QDir(m_current).entryList(
         QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name | QDir::IgnoreCase);
     for (const QString& sub : subdirectories) {
-        m_list->addItem(indent + sub);
+        m_list->addItem(new QListWidgetItem(folder, indent + sub));
         m_list->item(m_list->count() - 1)->setData(Qt::UserRole, sub);
+    }
+    // A folder with a MASTER: bold, with a tip that says so.
+    for (int row = 0; row < m_list->count(); ++row) {
+        const std::string dir = QFile::encodeName(DirectoryText(row)).toStdString();
+        if (!m_platform.FindName(dir, kMasterName)) continue;
+        QListWidgetItem* item = m_list->item(row);
+        QFont bold = item->font();
+        bold.setBold(true);
+        item->setFont(bold);
+        item->setText(item->text() + QStringLiteral("  (portfolio)"));
+        item->setData(Qt::UserRole + 1, true);
+        item->setToolTip(QStringLiteral("This folder holds a portfolio (a MASTER file)."));
     }
     m_bQuietSelection = false;
     m_list->setCurrentRow(m_levels - 1);
+    m_list->scrollToItem(m_list->currentItem());
+}
+
+bool CChooseDir::HoldsPortfolio(int row) const {
+    return row >= 0 && row < m_list->count() && m_list->item(row)->data(Qt::UserRole + 1).toBool();
+}
+
+void CChooseDir::AddPlaces(const QStringList& folders) {
+    for (const QString& folder : folders) {
+        if (folder.isEmpty() || m_drives->findData(folder) >= 0) continue;
+        m_drives->addItem(m_icons.icon(QFileIconProvider::Folder), QStringLiteral("Portfolio: ") + folder,
+                          folder);
+    }
+}
+
+bool CChooseDir::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            if (watched == m_list && m_list->currentRow() >= 0) {
+                SetListedDirectory(DirectoryText(m_list->currentRow()));
+                return true;
+            }
+            if (watched == m_drives) {
+                emit m_drives->activated(m_drives->currentIndex());
+                m_list->setFocus();
+                return true;
+            }
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 QString CChooseDir::DirectoryText(int row) const {
@@ -120,10 +177,8 @@ void CChooseDir::paintEvent(QPaintEvent* event) {
     QDialog::paintEvent(event);
     if (!m_bFirstPaint) return;
     m_bFirstPaint = 0;
-    // The list shows its top; the field keeps the starting directory.
-    m_bQuietSelection = true;
-    m_list->setCurrentRow(0);
-    m_bQuietSelection = false;
+    // The starting folder stays highlighted and in view.
+    m_list->scrollToItem(m_list->currentItem());
 }
 
 bool CChooseDir::OnFileNameOK() {

@@ -1,9 +1,12 @@
 // "Choose Directory": the user picks the output directory; a directory that
-// does not exist is created, one level, after a question.
+// does not exist is created, one level, after a question. Folders that hold
+// a portfolio (a MASTER) are marked; Enter in the list opens the folder
+// selected, OK takes the one named.
 #pragma once
 
 #include <QComboBox>
 #include <QDialog>
+#include <QFileIconProvider>
 #include <QLineEdit>
 #include <QListWidget>
 
@@ -17,6 +20,12 @@ public:
     // Starts in `start`, or in the current directory when `start` is empty or
     // names no directory.
     CChooseDir(CPrompt& prompt, CPlatform& platform, const QString& start, QWidget* parent = nullptr);
+
+    // Puts `folders` (the portfolios used lately) in the places list, after
+    // the root, the home folder and the mounted volumes.
+    void AddPlaces(const QStringList& folders);
+    // Whether list entry `row` is a folder that holds a MASTER.
+    bool HoldsPortfolio(int row) const;
 
     // The checks of OK; true accepts. Leaves the chosen directory in m_strDir,
     // a relative one resolved against the listed directory.
@@ -39,6 +48,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void OnLBSelChangedNotify();
@@ -48,6 +58,7 @@ private:
     QString m_current;
     int m_levels = 0;
     bool m_bQuietSelection = false;
+    QFileIconProvider m_icons;
 };
 
 }  // namespace tarvel

@@ -85,6 +85,29 @@ QString SuccessEntry(const CConverter& job, const QString& symbol) {
     return entry;
 }
 
+// The portfolio folders converted into lately, newest first.
+constexpr int kRecentPortfolios = 4;
+constexpr const char* kRecentSection = "Recent Portfolios";
+
+QStringList RecentPortfolios(CSettingsStore& store) {
+    QStringList folders;
+    for (int i = 1; i <= kRecentPortfolios; ++i) {
+        const std::string folder =
+            store.GetString(kRecentSection, ("Folder" + std::to_string(i)).c_str(), "");
+        if (!folder.empty()) folders << QString::fromStdString(folder);
+    }
+    return folders;
+}
+
+void RememberPortfolio(CSettingsStore& store, const QString& folder) {
+    QStringList folders = RecentPortfolios(store);
+    folders.removeAll(folder);
+    folders.prepend(folder);
+    for (int i = 0; i < kRecentPortfolios && i < folders.size(); ++i)
+        store.WriteString(kRecentSection, ("Folder" + std::to_string(i + 1)).c_str(),
+                          folders[i].toStdString());
+}
+
 }  // namespace
 
 void CTarvelView::OnSettings() {
@@ -106,6 +129,7 @@ void CTarvelView::OnSettings() {
         dialog.SetPathIn(m_strPathIn);
         dialog.SetDetectionNote(QString::fromStdString(DetectionNote(layout)));
     }
+    dialog.m_recentPortfolios = RecentPortfolios(store);
     const QSize size(store.GetInt("Screen", "SettingsCx", 0), store.GetInt("Screen", "SettingsCy", 0));
     if (size.width() > 0 && size.height() > 0) dialog.resize(size);
     // A conversion that fails opens the dialog again with the values given,
@@ -151,6 +175,7 @@ QString CTarvelView::Convert(const CConversionSettings& settings, const CDetecte
         AppendToLog(QStringLiteral("\r\nConversion completed successfully!\r\n") + SuccessEntry(job, symbol) +
                     QStringLiteral("\r\nPortfolio: "));
         AppendPortfolioLink(folder, folder);
+        RememberPortfolio(*app.m_pSettings, folder);
         m_beep();
     } else {
         const QStringList& said = prompt.Texts();

@@ -588,6 +588,7 @@ bool CSettingsDlg::RunChooser(CChooseDir& chooser) { return chooser.exec() == QD
 void CSettingsDlg::OnBrowse() {
     TakeValues();  // a failure has shown its message; the chooser opens all the same
     CChooseDir chooser(m_prompt, m_platform, m_strPathOut, this);
+    chooser.AddPlaces(m_recentPortfolios);
     if (!RunChooser(chooser)) return;
     m_strPathOut = chooser.m_strDir;
     ShowValues();

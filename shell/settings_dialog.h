@@ -90,6 +90,8 @@ public:
     QString m_strDateFormat;
     // Shown again after the conversion failed.
     bool m_bRetry = false;
+    // Portfolio folders converted into lately, offered by Browse...
+    QStringList m_recentPortfolios;
 
     // Controls, by the ids of dialog 130 (objectName is the id).
     QCheckBox* m_checkOpen;

@@ -1,5 +1,6 @@
 #include "shell/choose_dir.h"
 
+#include <QPushButton>
 #include <filesystem>
 
 #include "tests/gui/gui_test_support.h"
@@ -29,18 +30,52 @@ private slots:
         QCOMPARE(chooser.DirectoryText(levels - 1), start);
         QCOMPARE(chooser.DirectoryText(levels), start + QStringLiteral("/A"));
         QCOMPARE(chooser.DirectoryText(levels + 1), start + QStringLiteral("/b"));
-        // The first paint moves the highlight to the root; the field keeps the start.
+        // The starting folder stays highlighted.
         chooser.show();
         QVERIFY(QTest::qWaitForWindowExposed(&chooser));
         QTRY_COMPARE(chooser.m_bFirstPaint, 0);
-        QCOMPARE(chooser.m_list->currentRow(), 0);
+        QCOMPARE(chooser.m_list->currentRow(), levels - 1);
         QCOMPARE(chooser.m_editDir->text(), start);
-        // Selecting shows the entry's path; double-clicking enters it.
-        chooser.m_list->setCurrentRow(levels + 1);
+        // Selecting shows the entry's path; Enter opens it and accepts nothing.
+        chooser.m_list->setFocus();
+        QTest::keyClick(chooser.m_list, Qt::Key_Down);
+        QTest::keyClick(chooser.m_list, Qt::Key_Down);
         QCOMPARE(chooser.m_editDir->text(), start + QStringLiteral("/b"));
-        chooser.SetListedDirectory(chooser.DirectoryText(levels + 1));
+        QTest::keyClick(chooser.m_list, Qt::Key_Return);
+        QVERIFY(chooser.isVisible());
         QCOMPARE(chooser.listedDirectory(), start + QStringLiteral("/b"));
         QCOMPARE(chooser.m_list->count(), levels + 1);
+    }
+
+    // Portfolios are marked; Home and the portfolios used lately are places.
+    void marksPortfoliosAndOffersHomeAndRecentOnes() {
+        test::CTempDir dir;
+        std::filesystem::create_directories(dir / "data/stocks");
+        std::filesystem::create_directories(dir / "data/notes");
+        test::WriteFile(dir / "data/stocks/MASTER", "");
+        test::CFaultyPlatform platform;
+        test::CRecordingPrompt prompt;
+        const QString data = QString::fromStdString(dir / "data");
+        CChooseDir chooser(prompt, platform, data);
+        const int levels = chooser.levelCount();
+        QCOMPARE(chooser.DirectoryText(levels + 1), data + QStringLiteral("/stocks"));
+        QVERIFY(chooser.HoldsPortfolio(levels + 1));
+        QVERIFY(!chooser.HoldsPortfolio(levels));
+        QVERIFY(!chooser.HoldsPortfolio(levels - 1));
+        chooser.AddPlaces({data + QStringLiteral("/stocks")});
+        const int place = chooser.m_drives->findData(data + QStringLiteral("/stocks"));
+        QVERIFY(place > 0);
+        QVERIFY(chooser.m_drives->findData(QDir::homePath()) > 0);
+        chooser.show();
+        chooser.m_drives->setFocus();
+        chooser.m_drives->setCurrentIndex(place);
+        QTest::keyClick(chooser.m_drives, Qt::Key_Return);
+        QVERIFY(chooser.isVisible());
+        QCOMPARE(chooser.listedDirectory(), data + QStringLiteral("/stocks"));
+        for (QPushButton* button : chooser.findChildren<QPushButton*>()) {
+            if (button->text() == QStringLiteral("&Home")) button->click();
+        }
+        QCOMPARE(chooser.listedDirectory(), QDir::cleanPath(QDir::homePath()));
     }
 
     void okChecksCreatesOrRefuses_data() { test::AddTableRows("choose_dir_ok.tsv"); }
