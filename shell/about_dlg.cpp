@@ -19,8 +19,16 @@ QString LegalNotice() {
 
 namespace {
 
+// `text` as flowing paragraphs: its line breaks within a paragraph were cut
+// for a fixed width and would make ragged lines where the label wraps.
+QString Flowing(const QString& text) {
+    QStringList paragraphs = text.split(QStringLiteral("\n\n"));
+    for (QString& paragraph : paragraphs) paragraph = paragraph.simplified();
+    return paragraphs.join(QStringLiteral("\n\n"));
+}
+
 QLabel* Centred(const QString& text, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
+    auto* label = new QLabel(Flowing(text), parent);
     label->setAlignment(Qt::AlignCenter);
     label->setWordWrap(true);
     return label;
@@ -77,6 +85,7 @@ CAboutDlg::CAboutDlg(int* visitedMail, int* visitedWeb, QWidget* parent)
     auto* layout = new QHBoxLayout(this);
     layout->addLayout(left, 1);
     layout->addLayout(right, 1);
+    setMinimumWidth(660);
     ok->setFocus();
 }
 
