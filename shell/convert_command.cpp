@@ -2,6 +2,7 @@
 // the layout detected for the opened file, show the dialog, and on OK save
 // them, run one conversion and log its outcome.
 #include <QApplication>
+#include <QFileInfo>
 #include <QMainWindow>
 #include <QStatusBar>
 
@@ -61,8 +62,9 @@ QString RowsText(long rows) {
 QString SuccessEntry(const CConverter& job, const QString& symbol) {
     QString entry;
     if (job.m_nRecordsWritten == 0) {
-        entry = QStringLiteral("%1: no newer rows; the file's %2 are in the portfolio already.")
-                    .arg(symbol, RowsText(job.m_nRecordsLeftOut));
+        entry = QStringLiteral("%1: no newer rows; the file's %2 %3 in the portfolio already.")
+                    .arg(symbol, RowsText(job.m_nRecordsLeftOut),
+                         job.m_nRecordsLeftOut == 1 ? QStringLiteral("is") : QStringLiteral("are"));
     } else {
         const QString what = job.m_changed.size() > 1
                                  ? QStringLiteral("%1 securities").arg(job.m_changed.size())
@@ -175,7 +177,7 @@ QString CTarvelView::Convert(const CConversionSettings& settings, const CDetecte
         AppendToLog(QStringLiteral("\r\nConversion completed successfully!\r\n") + SuccessEntry(job, symbol) +
                     QStringLiteral("\r\nPortfolio: "));
         AppendPortfolioLink(folder, folder);
-        RememberPortfolio(*app.m_pSettings, folder);
+        RememberPortfolio(*app.m_pSettings, QFileInfo(folder).absoluteFilePath());
         m_beep();
     } else {
         const QStringList& said = prompt.Texts();

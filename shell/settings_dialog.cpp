@@ -15,6 +15,7 @@
 
 #include "convert/date_text.h"
 #include "convert/row_preview.h"
+#include "platform/ascii.h"
 #include "pricedb/find_security.h"
 #include "pricedb/price_file.h"
 #include "res/resource_ids.h"
@@ -266,6 +267,11 @@ CSettingsDlg::CSettingsDlg(CPrompt& prompt, CPlatform& platform, int* dateFormat
     connect(&m_masterGroup, &QButtonGroup::idToggled, this, [this](int, bool checked) {
         if (checked) CheckOutput();
     });
+    for (QCheckBox* box : {m_checkOpen, m_checkHigh, m_checkLow, m_checkVolume, m_checkOpenInt}) {
+        connect(box, &QCheckBox::toggled, this, [this] {
+            if (m_checkUpdate->isChecked()) CheckOutput();
+        });
+    }
     connect(m_checkUpdate, &QCheckBox::toggled, this, [this] {
         CheckOutput();
         UpdatePreview();
@@ -509,6 +515,7 @@ bool CSettingsDlg::ReadingSettings(CConversionSettings* s, int* dateFormat) cons
 
 void CSettingsDlg::CheckOutput() {
     if (m_bShowing) return;
+    const int heldBefore = m_nHeldLastDay;
     m_nHeldLastDay = 0;
     const QString folder = m_path->text();
     const std::string dir = QFile::encodeName(folder).toStdString();
@@ -556,11 +563,28 @@ void CSettingsDlg::CheckOutput() {
             QString top = folder;
             while (top.size() > 1 && (top.endsWith(QLatin1Char('/')) || top.endsWith(QLatin1Char('\\'))))
                 top.chop(1);
-            if (below != top) {
+            bool fieldsDiffer = false;
+            QStringList heldFields;
+            for (int f = 0; f < kFieldCount; ++f) {
+                if (held.entry.fieldOn[f]) heldFields << QString::fromLatin1(kFieldNames[f]);
+                const QCheckBox* box = CheckBox(f);
+                if (held.fieldsKnown && box != nullptr && box->isChecked() != held.entry.fieldOn[f])
+                    fieldsDiffer = true;
+            }
+            if (AsciiUpper(held.entry.symbol) != AsciiUpper(symbol)) {
+                // The portfolio would take the symbol for another security
+                // (its name, or the first words of its symbol).
+                problem = QStringLiteral(
+                              "%1 would be taken for %2, which this portfolio holds: give another symbol.")
+                              .arg(m_symbol->text().trimmed(), QString::fromStdString(held.entry.symbol));
+            } else if (below != top) {
                 problem = what + QStringLiteral(
                                      ", kept in %1, which adding newer rows does not reach. Give another "
                                      "symbol.")
                                      .arg(below);
+            } else if (m_checkUpdate->isChecked() && fieldsDiffer) {
+                problem = what + QStringLiteral(" with the fields %1: tick those above to add rows to it.")
+                                     .arg(heldFields.join(QStringLiteral(", ")));
             } else if (m_checkUpdate->isChecked()) {
                 m_nHeldLastDay = held.entry.lastDay;
                 note =
@@ -581,6 +605,8 @@ void CSettingsDlg::CheckOutput() {
     m_outputCheck->setStyleSheet(problem.isEmpty() ? QString() : QStringLiteral("QLabel { color: #a00; }"));
     m_outputCheck->setVisible(!said.isEmpty());
     m_ok->setEnabled(problem.isEmpty());
+    // The preview shows all rows or only the newer ones.
+    if (m_nHeldLastDay != heldBefore) UpdatePreview();
 }
 
 bool CSettingsDlg::RunChooser(CChooseDir& chooser) { return chooser.exec() == QDialog::Accepted; }

@@ -104,6 +104,7 @@ int main(int argc, char** argv) {
     store.WriteInt("Setting", "OIOn", 0);
     store.WriteString("Setting", "DateFormat", "CCYYMMDD");
     frame.view().m_runSettingsDialog = [&](CSettingsDlg& dialog) {
+        if (dialog.m_bRetry) return static_cast<int>(QDialog::Rejected);
         dialog.show();
         dialog.m_symbol->setText(QStringLiteral("ACME"));
         Save(dialog, out + QStringLiteral("/settings-dialog-example.png"));
@@ -125,6 +126,7 @@ int main(int argc, char** argv) {
                 "20240328,51.95,52.40,51.50,52.20,19800\n");
     newer.close();
     frame.view().m_runSettingsDialog = [&](CSettingsDlg& dialog) {
+        if (dialog.m_bRetry) return static_cast<int>(QDialog::Rejected);
         dialog.show();
         dialog.m_symbol->setText(QStringLiteral("ACME"));
         emit dialog.m_outputCheck->linkActivated(QStringLiteral("newer"));

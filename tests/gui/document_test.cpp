@@ -208,8 +208,8 @@ private slots:
         bool update = false;
         // On the second day the dialog says ACME is there and offers its newer rows.
         struct {
-            QString check, summary, firstDate;
-            bool okBefore = true, okAfter = false, offered = false;
+            QString check, summary, firstDate, fields, otherSummary;
+            bool okBefore = true, okAfter = false, offered = false, okWithoutVolume = true;
             int rows = 0;
         } seen;
         f.script.result = QDialog::Accepted;
@@ -224,6 +224,14 @@ private slots:
                 seen.summary = d.m_previewSummary->text();
                 seen.rows = d.m_preview->rowCount();
                 seen.firstDate = d.m_preview->item(0, 0) ? d.m_preview->item(0, 0)->text() : QString();
+                // Rows go only where the fields are the same; another symbol previews every row.
+                d.m_checkVolume->setChecked(false);
+                seen.fields = QTextDocumentFragment::fromHtml(d.m_outputCheck->text()).toPlainText();
+                seen.okWithoutVolume = d.m_ok->isEnabled();
+                d.m_checkVolume->setChecked(true);
+                d.m_symbol->setText(QStringLiteral("OTHER"));
+                seen.otherSummary = d.m_previewSummary->text();
+                d.m_symbol->setText(QStringLiteral("ACME"));
             }
             d.m_checkUpdate->setChecked(update);
             d.OnOK();
@@ -268,6 +276,12 @@ private slots:
         QCOMPARE(seen.summary, QStringLiteral("1 newer row would be added (dated after 2000-01-06)."));
         QCOMPARE(seen.rows, 1);
         QCOMPARE(seen.firstDate, QStringLiteral("2000-01-07"));
+        QCOMPARE(seen.fields,
+                 QStringLiteral("ACME is in this portfolio already (2 rows to 2000-01-06) with the fields "
+                                "Date, Open, High, Low, Close, Volume, Open Int: tick those above to add "
+                                "rows to it."));
+        QVERIFY(!seen.okWithoutVolume);
+        QCOMPARE(seen.otherSummary, QStringLiteral("3 rows shown, 0 would be skipped"));
         // The failed one came back with its values and why.
         QCOMPARE(f.script.shown, 5);
         QVERIFY2(f.script.retryNote.startsWith("The conversion failed: Duplicate Symbol Failure"),
