@@ -27,6 +27,8 @@ namespace tarvel {
 
 class CChooseDir;
 
+// An unsigned decimal integer, blanks around it and a plus sign allowed.
+bool ParseUnsigned(const QString& text, long long* value);
 // "YYYY-MM-DD" of a YYYYMMDD day.
 QString DayQText(int day);
 
@@ -137,6 +139,8 @@ protected:
 
 private:
     bool Refuse(QWidget* control, const std::string& message);
+    // Runs CheckOutput whenever what it checks changes.
+    void ConnectOutputChecks();
     // The check box of an optional field; nullptr for Date and Close.
     QCheckBox* CheckBox(int field) const;
     void UpdateEnabling();

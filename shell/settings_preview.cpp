@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <charconv>
 
+#include "convert/date_text.h"
 #include "convert/row_preview.h"
 #include "pricedb/extended_masters.h"
 #include "shell/settings_dialog.h"
@@ -39,6 +40,39 @@ public:
 };
 
 }  // namespace
+
+void CSettingsDlg::SetPathIn(const QString& path) {
+    m_strPathIn = path.toStdString();
+    m_bHasHead = false;
+    m_strHead.clear();
+    m_strHeadError.clear();
+    if (!path.isEmpty()) {
+        ReadPreviewHead(m_platform, path.toStdString(), &m_strHead, &m_strHeadError);
+        m_bHasHead = true;
+    }
+    m_previewGroup->setVisible(m_bHasHead);
+    UpdatePreview();
+}
+
+bool CSettingsDlg::ReadingSettings(CConversionSettings* s, int* dateFormat) const {
+    for (int f = 0; f < kFieldCount; ++f) {
+        long long column = 0;
+        if (!ParseUnsigned(m_column[f]->text(), &column) || column < 1 || column > kMaxColumns) return false;
+        s->nColumn[f] = static_cast<int>(column);
+        if (QCheckBox* box = CheckBox(f)) s->bFieldOn[f] = box->isChecked();
+    }
+    long long skip = 0;
+    s->bSkipOn = m_checkSkip->isChecked();
+    if (s->bSkipOn && (!ParseUnsigned(m_skipRows->text(), &skip) || skip > kMaxSkipRows)) return false;
+    s->nSkipRows = static_cast<int>(skip);
+    s->nDelimiter = m_delimiterGroup.checkedId();
+    s->bDecimalComma = m_checkDecimalComma->isChecked();
+    s->bUpdate = m_checkUpdate->isChecked();
+    // As OK takes it: the entry the text begins, else the entry selected.
+    int entry = FindDateFormat(m_dateFormat->currentText().toStdString());
+    *dateFormat = entry > 0 ? entry : m_dateFormat->currentIndex() + 1;
+    return true;
+}
 
 void CSettingsDlg::PreviewNewerRows(const CConversionSettings& settings, int dateFormat) {
     CNoSettingsWriter noSettings;
