@@ -30,102 +30,6 @@ std::string ColumnOption(int field) {
     return std::string("--").append(kFieldOptionNames[field]).append("-col");
 }
 
-// Sets in *settings what detection says of `input`: the layout, the symbol
-// (the file's one ticker, else its name) and the current directory as the
-// portfolio. Returns kReady, kExitFailed after a message on `prompt`, or
-// kExitUsage after one on `err` when the file's name makes no symbol and
-// --symbol was not given.
-int DetectSettings(const ConvertOptions& o, const std::string& input, CPlatform& platform, CPrompt& prompt,
-                   std::ostream& err, PreparedJob* job, CConversionSettings* settings) {
-    CConversionSettings& s = *settings;
-    CDetectedLayout& layout = job->layout;
-    // The input must open before its layout can tell anything.
-    std::unique_ptr<CFile> opened;
-    if (CStatus status = platform.Open(input, OpenMode::kRead, &opened); !status) {
-        prompt.MessageBox(OpenFailureMessage(status, "Cannot open the input file", input), kMbOk);
-        return kExitFailed;
-    }
-    opened.reset();
-    layout = DetectFileLayout(platform, input);
-    // An empty file, one line with no end, or one that is no text the
-    // conversion itself refuses with its own words; so it does a layout the
-    // options give whole.
-    const bool engineSays = layout.m_failure == DetectFailure::kEmpty ||
-                            layout.m_failure == DetectFailure::kNoLineEnd ||
-                            layout.m_failure == DetectFailure::kNotText;
-    if (!layout.m_bFound && !engineSays && !*o.dateFormatOption) {
-        prompt.MessageBox(LayoutRefusal(input, layout), kMbOk);
-        return kExitFailed;
-    }
-    if (layout.m_bIntraday) {
-        prompt.MessageBox(IntradayMessage(input), kMbOk);
-        return kExitFailed;
-    }
-    // What detection could not tell, the options tell or the defaults; a
-    // layout saved for another file never decides it.
-    s = layout.m_bFound ? PresetFromLayout(s, layout, input, false) : CConversionSettings{};
-    // The symbol: the file's one ticker, else its name (cut, and said so).
-    if (layout.m_tickers.size() == 1) {
-        job->symbolSource = layout.m_tickers.front();
-        s.strSymbol = CutToCharBoundary(job->symbolSource, kMaxSymbolBytes);
-        if (!*o.symbolOption && s.strSymbol.size() < job->symbolSource.size()) {
-            prompt.MessageBox("The symbol is " + s.strSymbol + ", the file's ticker cut to " +
-                                  std::to_string(kMaxSymbolBytes) + " bytes; --symbol chooses another.",
-                              kMbOk);
-        }
-    } else {
-        job->symbolSource = FileStem(input);
-        s.strSymbol = SymbolFromFileName(input);
-        if (!*o.symbolOption && layout.m_tickers.size() < 2 && s.strSymbol.empty()) {
-            err << "tarvel-cli: the name of " << input
-                << " says no symbol (a download's name, a date or a copy number); give --symbol\n";
-            return kExitUsage;
-        }
-        if (!*o.symbolOption && layout.m_tickers.size() < 2 &&
-            job->symbolSource.size() > s.strSymbol.size()) {
-            prompt.MessageBox("The symbol is " + s.strSymbol + ", the file's name cut to " +
-                                  std::to_string(kMaxSymbolBytes) + " bytes; --symbol chooses another.",
-                              kMbOk);
-        }
-    }
-    s.strName.clear();
-    std::string cwd;
-    platform.GetCurrentDirectory(&cwd);
-    s.strPathOut = cwd;
-    s.nExist = -1;
-    return kReady;
-}
-
-// Sets in *settings what the options that were given say.
-void ApplyOptions(const ConvertOptions& o, CConversionSettings* settings) {
-    CConversionSettings& s = *settings;
-    if (*o.outOption) s.strPathOut = o.out;
-    if (*o.symbolOption) s.strSymbol = o.symbol;
-    if (*o.nameOption) s.strName = o.name;
-    if (*o.newMaster) s.nExist = 1;
-    if (*o.existingMaster) s.nExist = 0;
-    if (*o.delimiterOption) {
-        static constexpr const char* kNames[] = {"comma", "tab", "space", "semicolon", "pipe"};
-        s.nDelimiter = static_cast<int>(std::find(std::begin(kNames), std::end(kNames), o.delimiter) -
-                                        std::begin(kNames));
-    }
-    if (*o.decimalCommaOption) s.bDecimalComma = 1;
-    if (*o.noDecimalComma) s.bDecimalComma = 0;
-    if (*o.dateFormatOption) s.strDateFormat = o.dateFormat;
-    if (*o.skipOption) {
-        s.bSkipOn = 1;
-        s.nSkipRows = o.skip;
-    }
-    if (*o.noSkip) s.bSkipOn = 0;
-    for (int f = 0; f < kFieldCount; ++f) {
-        if (o.columnOption[f] && *o.columnOption[f]) {
-            s.nColumn[f] = o.columns[f];
-            s.bFieldOn[f] = 1;
-        }
-        if (o.disableOption[f] && *o.disableOption[f]) s.bFieldOn[f] = 0;
-    }
-}
-
 }  // namespace
 
 void AddConvertOptions(CLI::App& convert, ConvertOptions& o) {
@@ -251,78 +155,33 @@ std::string OptionMessage(const CSettingProblem& p, const CConversionSettings& s
     return p.strMessage;
 }
 
-int PrepareJob(const ConvertOptions& o, const std::string& input, CPlatform& platform, CPrompt& prompt,
-               const CConversionSettings& saved, std::ostream& err, bool batch, PreparedJob* job) {
-    const bool detect = !o.fromSettings;
-    CConversionSettings s = saved;
-    CDetectedLayout& layout = job->layout;
-    if (detect) {
-        int status = DetectSettings(o, input, platform, prompt, err, job, &s);
-        if (status != kReady) return status;
-    } else if (batch) {
-        job->symbolSource = FileStem(input);
-        s.strSymbol = SymbolFromFileName(input);
-        s.strName.clear();
+JobChoices Choices(const ConvertOptions& o) {
+    JobChoices c;
+    auto given = [](const CLI::Option* option) { return option != nullptr && *option; };
+    if (given(o.outOption)) c.out = o.out;
+    if (given(o.symbolOption)) c.symbol = o.symbol;
+    if (given(o.nameOption)) c.name = o.name;
+    if (given(o.dateFormatOption)) c.dateFormat = o.dateFormat;
+    if (given(o.delimiterOption)) {
+        static constexpr const char* kNames[] = {"comma", "tab", "space", "semicolon", "pipe"};
+        c.delimiter = static_cast<int>(std::find(std::begin(kNames), std::end(kNames), o.delimiter) -
+                                       std::begin(kNames));
     }
-    ApplyOptions(o, &s);
-    if (detect || batch) {
-        if (!*o.nameOption) s.strName = s.strSymbol;
+    if (given(o.decimalCommaOption)) c.decimalComma = true;
+    if (given(o.noDecimalComma)) c.decimalComma = false;
+    if (given(o.skipOption)) c.skip = o.skip;
+    c.noSkip = given(o.noSkip);
+    for (int f = 0; f < kFieldCount; ++f) {
+        if (given(o.columnOption[f])) c.column[f] = o.columns[f];
+        c.noField[f] = given(o.disableOption[f]);
     }
-    if (detect && !batch && s.nExist == -1) {
-        // The MASTER there, or a new one in a directory made as needed.
-        // A journal there is a committed conversion still to be completed:
-        // the next run does that first, and it may be what makes MASTER.
-        bool hasMaster = platform.IsDirectory(s.strPathOut) &&
-                         (platform.FindName(s.strPathOut, kMasterName) ||
-                          platform.Examine(JoinPath(s.strPathOut, kJournalName)).exists);
-        s.nExist = hasMaster ? 0 : 1;
-        job->makeDirectory = !hasMaster;
-    }
-    if (batch) s.nExist = 0;
-
-    // A detected preamble may be longer than the dialog's limit; it is
-    // checked as the detection found it, not against that limit.
-    CConversionSettings checked = s;
-    if (detect && !*o.skipOption) checked.nSkipRows = std::min(checked.nSkipRows, kMaxSkipRows);
-    std::optional<CSettingProblem> problem = FindTakenProblem(checked);
-    if (!problem) problem = NormaliseAndFindProblem(checked);
-    if (problem) {
-        err << "tarvel-cli: " << OptionMessage(*problem, s) << "\n";
-        return kExitUsage;
-    }
-    std::error_code dirError;
-    if (!batch && !job->makeDirectory && !std::filesystem::is_directory(PathOf(s.strPathOut), dirError)) {
-        err << "tarvel-cli: Path does not exist: " << s.strPathOut << "\n";
-        return kExitUsage;
-    }
-    checked.nSkipRows = s.nSkipRows;
-    s = checked;
-    if (detect && layout.m_bFound && !*o.dateFormatOption && layout.m_nDateFormat == 0) {
-        prompt.MessageBox(UndecidedDatesMessage(input), kMbOk);
-        return kExitFailed;
-    }
-    if (detect && layout.m_bDecimalUndecided && !*o.decimalCommaOption && !*o.noDecimalComma) {
-        prompt.MessageBox(UndecidedDecimalMessage(input), kMbOk);
-        return kExitFailed;
-    }
-    job->dateFormat = FindDateFormatSpelling(s.strDateFormat);
-    if (job->dateFormat == 0) {
-        err << "tarvel-cli: unknown date format \"" << s.strDateFormat
-            << "\"; see tarvel-cli convert --help\n";
-        return kExitUsage;
-    }
-    s.strDateFormat = kDateFormatNames[static_cast<std::size_t>(job->dateFormat - 1)];
-    job->s = s;
-    return kReady;
-}
-
-void FillJob(const ConvertOptions& o, const PreparedJob& prepared, const std::string& input,
-             CConverter& job) {
-    FillConverter(prepared.s, input, prepared.dateFormat, job);
-    if (!o.fromSettings) TakeUnsetColumns(prepared.layout, job);
-    job.m_bStrict = o.strict ? 1 : 0;
-    job.m_bUpdate = o.update ? 1 : 0;
-    job.m_nWaitSeconds = o.waitSeconds;
+    c.exist = given(o.newMaster) ? 1 : given(o.existingMaster) ? 0 : -1;
+    c.fromSettings = o.fromSettings;
+    c.strict = o.strict;
+    c.update = o.update;
+    c.waitSeconds = o.waitSeconds;
+    c.describe = OptionMessage;
+    return c;
 }
 
 int RunConvert(const ConvertOptions& o, std::ostream& out, std::ostream& err) {
@@ -332,10 +191,13 @@ int RunConvert(const ConvertOptions& o, std::ostream& out, std::ostream& err) {
     std::error_code ec;
     std::string input = AbsolutePath(o.inputs.front());
 
+    const JobChoices choices = Choices(o);
     PreparedJob prepared;
-    int status =
-        PrepareJob(o, input, *platform, prompt, LoadConversionSettings(store), err, false, &prepared);
+    std::string refusal;
+    int status = PrepareJob(choices, input, *platform, prompt, LoadConversionSettings(store), &refusal, false,
+                            &prepared);
     if (status == kExitFailed) out << "Conversion failed.\n";
+    if (status == kExitUsage) err << "tarvel-cli: " << refusal << "\n";
     if (status != kReady) return status;
     CConversionSettings& s = prepared.s;
     if (o.save) SaveSettingValues(store, s);
@@ -350,7 +212,7 @@ int RunConvert(const ConvertOptions& o, std::ostream& out, std::ostream& err) {
     CStoreSettingsWriter storeWriter(store);
     CNoSettingsWriter noWriter;
     CConverter job(*platform, prompt, o.save ? static_cast<CSettingsWriter&>(storeWriter) : noWriter);
-    FillJob(o, prepared, input, job);
+    FillJob(choices, prepared, input, job);
     job.m_onWaiting = [&err](const std::string& text) { err << "Tarvel: " << text << std::endl; };
     if (job.Run() == 0) {
         out << "Conversion completed successfully!\n";

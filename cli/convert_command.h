@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "batch/job.h"
 #include "convert/converter.h"
 #include "convert/detect.h"
 #include "platform/platform.h"
@@ -52,26 +53,7 @@ void AddConvertOptions(CLI::App& convert, ConvertOptions& o);
 // it, then what to give instead. `s` holds the settings that were refused.
 std::string OptionMessage(const CSettingProblem& p, const CConversionSettings& s);
 
-// A job's settings for one input, from detection (or the saved settings)
-// and the options.
-struct PreparedJob {
-    CConversionSettings s;
-    CDetectedLayout layout;
-    int dateFormat = 0;
-    bool makeDirectory = false;  // the portfolio's directory, and its parents, when missing
-    std::string symbolSource;    // the ticker or file name the symbol comes from, as written
-};
-
-// Settles the settings of converting `input` over `saved`. In a batch the
-// portfolio is settled by the caller, and the symbol is always the file's
-// name (or its one ticker). Returns kReady with *job filled, kExitFailed
-// after a message on `prompt`, or kExitUsage after a line on `err`; *job is
-// then partly filled.
-int PrepareJob(const ConvertOptions& o, const std::string& input, CPlatform& platform, CPrompt& prompt,
-               const CConversionSettings& saved, std::ostream& err, bool batch, PreparedJob* job);
-
-// Sets `job` up to convert `input` as `prepared` says, with the options
-// that are no setting (--strict, --update, --wait).
-void FillJob(const ConvertOptions& o, const PreparedJob& prepared, const std::string& input, CConverter& job);
+// The choices of a job as the options that were given make them.
+JobChoices Choices(const ConvertOptions& o);
 
 }  // namespace tarvel

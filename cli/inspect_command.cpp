@@ -59,7 +59,7 @@ int RunInspect(const std::string& file, std::ostream& out, std::ostream& err) {
         err << "Tarvel: " << IntradayMessage(input) << "\n";
         return kExitFailed;
     }
-    CRecordingCliPrompt prompt;
+    CRecordingPrompt prompt;
     CNoSettingsWriter settings;
     CConverter job(*platform, prompt, settings);
     job.m_strPathIn = input;

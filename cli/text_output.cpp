@@ -9,20 +9,6 @@
 
 namespace tarvel {
 
-std::string Grouped(long value) {
-    const std::string digits = std::to_string(value);
-    std::string grouped;
-    grouped.reserve(digits.size() + digits.size() / 3);
-    const std::size_t sign = value < 0 ? 1 : 0;
-    for (std::size_t i = 0; i < digits.size(); ++i) {
-        if (i > sign && (digits.size() - i) % 3 == 0) grouped.push_back(',');
-        grouped.push_back(digits[i]);
-    }
-    return grouped;
-}
-
-std::string RowsText(long rows) { return Grouped(rows) + (rows == 1 ? " row" : " rows"); }
-
 std::string DateText(const StoredNumber& stored) {
     float value = DecodeStoredNumber(stored);
     if (!std::isfinite(value) || value < 0 || value > 99991231.0f || value != std::floor(value)) {

@@ -6,16 +6,13 @@
 #include <string>
 #include <string_view>
 
+#include "batch/count_text.h"
 #include "pricedb/price_file.h"
 #include "pricedb/stored_number.h"
 
 namespace tarvel {
 
-// 1234567 as "1,234,567"; a minus sign stays in front of the digits.
-std::string Grouped(long value);
-
-// "1 row", "1,234 rows".
-std::string RowsText(long rows);
+// Grouped and RowsText are batch/count_text.h's.
 
 // A stored date as YYYY-MM-DD. A value that is no whole number from 0 to
 // 99991231 is written as the number it is.

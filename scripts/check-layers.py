@@ -2,7 +2,8 @@
 """Fails when a source file includes a header of a higher layer.
 
 The layers, lowest first: platform, pricedb, convert (standard library
-only), settings (QtCore), then shell (widgets) and cli side by side. A file
+only), settings (QtCore), batch (the conversion of many files, over
+settings), then shell (widgets) and cli side by side. A file
 may include headers of its own folder and of the folders below it; the
 standard-library layers include no Qt or CLI11 header at all.
 """
@@ -15,9 +16,10 @@ ALLOWED = {
     "pricedb": {"platform", "pricedb"},
     "convert": {"platform", "pricedb", "convert"},
     "settings": {"platform", "pricedb", "convert", "settings"},
+    "batch": {"platform", "pricedb", "convert", "settings", "batch"},
     "res": {"res"},
-    "shell": {"platform", "pricedb", "convert", "settings", "res", "shell"},
-    "cli": {"platform", "pricedb", "convert", "settings", "cli"},
+    "shell": {"platform", "pricedb", "convert", "settings", "batch", "res", "shell"},
+    "cli": {"platform", "pricedb", "convert", "settings", "batch", "cli"},
 }
 STANDARD_ONLY = {"platform", "pricedb", "convert"}
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')

@@ -1,42 +1,133 @@
-#include "cli/batch.h"
+#include "batch/batch.h"
 
 #include <algorithm>
-#include <cerrno>
+#include <cstdint>
+#include <deque>
 #include <filesystem>
+#include <future>
 #include <map>
-#include <optional>
+#include <memory>
 #include <set>
 #include <thread>
 #include <utility>
 
-#include "cli/commands.h"
-#include "cli/text_output.h"
+#include "batch/count_text.h"
 #include "platform/ascii.h"
-#include "platform/console.h"
 #include "platform/file_util.h"
 #include "pricedb/open_portfolio.h"
 #include "pricedb/portfolio.h"
-#include "settings/settings_store.h"
 
 namespace tarvel {
 namespace {
 
-// Messages of a batch name the file they are about, and take the place of
-// the progress line.
+// Messages of the conversions of a batch go to its events, each naming the
+// file it is about; a question is answered No.
 class CBatchPrompt : public CPrompt {
 public:
-    CBatchPrompt(std::ostream& err, CBatchProgress& progress) : m_err(err), m_progress(progress) {}
+    explicit CBatchPrompt(CBatchEvents& events) : m_events(events) {}
     int MessageBox(const std::string& text, int type) override {
-        m_progress.Clear();
-        m_err << "Tarvel: " << (m_strFile.empty() ? "" : m_strFile + ": ") << text << "\n";
+        m_events.Message(m_strFile, text);
         return (type & 0xF) == kMbYesNo ? kIdNo : kIdOk;
     }
     std::string m_strFile;
 
 private:
-    std::ostream& m_err;
-    CBatchProgress& m_progress;
+    CBatchEvents& m_events;
 };
+
+// Reads (detects and parses) the files of a batch on worker threads, a few
+// ahead of the one being staged, each with its messages kept, so that
+// staging and commits stay on the calling thread, in file order. Every
+// worker uses `platform`, which keeps no state between calls. At most
+// 2 * max(2, cores) + 1 files are held in memory at once, and past the next
+// one only while their sizes add up to kReadAheadBytes, so that memory is
+// bounded by bytes whatever the sizes of the files. `c`, `platform`,
+// `directory` and `files` must outlive this object and the files it gives.
+class CBatchReader {
+public:
+    // Bytes of input files read ahead at most, beyond the file needed next.
+    static constexpr std::uint64_t kReadAheadBytes = 64u << 20;
+
+    // A file as a worker read it: kReady and a dry-run job ready to stage,
+    // kExitFailed after messages in `prompt`, or kExitUsage with the
+    // refusal.
+    struct File {
+        CRecordingPrompt prompt;
+        CNoSettingsWriter settings;
+        std::string refusal;
+        std::unique_ptr<CConverter> job;
+        int status = kReady;
+        std::string symbolSource;
+    };
+
+    CBatchReader(const JobChoices& c, CPlatform& platform, const CConversionSettings& saved,
+                 const std::string& directory, const std::vector<BatchFile>& files)
+        : m_choices(c),
+          m_platform(platform),
+          m_saved(saved),
+          m_strDirectory(directory),
+          m_files(files),
+          m_nReadAhead(2 * std::max(2u, std::thread::hardware_concurrency()) + 1) {}
+
+    // Starts reading further files until as many as are allowed are read or
+    // being read.
+    void ReadAhead();
+    // The next file in order, waiting for its worker; ReadAhead must have
+    // started it.
+    std::unique_ptr<File> Take();
+
+private:
+    std::unique_ptr<File> Read(const BatchFile& file) const;
+
+    const JobChoices& m_choices;
+    CPlatform& m_platform;
+    const CConversionSettings m_saved;
+    const std::string& m_strDirectory;
+    const std::vector<BatchFile>& m_files;
+    const std::size_t m_nReadAhead;
+    std::deque<std::future<std::unique_ptr<File>>> m_reading;
+    std::deque<std::uint64_t> m_readingBytes;  // the size of each file of m_reading
+    std::size_t m_nNext = 0;
+};
+
+void CBatchReader::ReadAhead() {
+    std::uint64_t held = 0;
+    for (std::uint64_t bytes : m_readingBytes) held += bytes;
+    while (m_nNext < m_files.size() && m_reading.size() < m_nReadAhead) {
+        const std::uint64_t size = m_platform.Examine(m_files[m_nNext].path).size;
+        if (!m_reading.empty() && held + size > kReadAheadBytes) break;
+        held += size;
+        m_readingBytes.push_back(size);
+        m_reading.push_back(
+            std::async(std::launch::async, [this, file = &m_files[m_nNext]] { return Read(*file); }));
+        ++m_nNext;
+    }
+}
+
+std::unique_ptr<CBatchReader::File> CBatchReader::Read(const BatchFile& file) const {
+    auto read = std::make_unique<File>();
+    read->job = std::make_unique<CConverter>(m_platform, read->prompt, read->settings);
+    JobChoices c = m_choices;
+    if (file.symbol) c.symbol = file.symbol;
+    if (file.name) c.name = file.name;
+    PreparedJob prepared;
+    read->status =
+        PrepareJob(c, file.path, m_platform, read->prompt, m_saved, &read->refusal, true, &prepared);
+    read->symbolSource = prepared.symbolSource;
+    if (read->status == kReady) {
+        FillJob(c, prepared, file.path, *read->job);
+        read->job->SetPathOut(m_strDirectory);
+        read->status = read->job->DryRun() == 0 ? kReady : kExitFailed;
+    }
+    return read;
+}
+
+std::unique_ptr<CBatchReader::File> CBatchReader::Take() {
+    std::unique_ptr<File> read = m_reading.front().get();
+    m_reading.pop_front();
+    m_readingBytes.pop_front();
+    return read;
+}
 
 // Files converted since the last commit, with what each did.
 struct PendingFile {
@@ -60,61 +151,29 @@ std::string SymbolKey(std::string text) { return AsciiUpper(std::move(text)); }
 // memory does not grow with the number of files.
 constexpr std::size_t kBatchCommitBytes = 8u << 20;
 
-// What a batch did, as its summary line says it.
-struct BatchTotals {
-    long converted = 0;
-    long rows = 0;
-    long securities = 0;
-    long added = 0;
-    long updated = 0;
-    long leftOut = 0;
-    long failed = 0;
-};
-
-// Writes the summary line of a batch on `out`. Returns 0, or kExitFailed
-// when a file failed.
-int WriteSummary(std::ostream& out, const BatchTotals& t) {
-    out << "Converted " << Grouped(t.converted) << (t.converted == 1 ? " file (" : " files (")
-        << RowsText(t.rows) << ") into " << Grouped(t.securities)
-        << (t.securities == 1 ? " security" : " securities");
-    if (t.updated > 0) out << " (" << Grouped(t.added) << " new, " << Grouped(t.updated) << " updated)";
-    if (t.leftOut > 0) out << "; " << RowsText(t.leftOut) << " already there left out";
-    if (t.failed > 0) {
-        out << "; " << Grouped(t.failed) << " failed: see above.\n";
-        return kExitFailed;
-    }
-    out << ".\n";
-    return 0;
-}
-
 // One batch: the files into the portfolio under one lock, each file staged
 // on its own (a file that fails changes nothing), committed a few megabytes
 // at a time.
 class CBatch {
 public:
-    CBatch(const ConvertOptions& o, const std::vector<std::string>& files, std::ostream& out,
-           std::ostream& err)
-        : m_options(o),
-          m_files(files),
-          m_out(out),
-          m_err(err),
-          m_progress(err, StandardErrorIsConsole()),
-          m_prompt(err, m_progress),
-          m_platform(MakeSystemPlatform()) {}
+    CBatch(CPlatform& platform, const JobChoices& c, const CConversionSettings& saved,
+           std::vector<BatchFile> files, CBatchEvents& events)
+        : m_choices(c),
+          m_saved(saved),
+          m_files(std::move(files)),
+          m_events(events),
+          m_prompt(events),
+          m_platform(platform) {}
 
-    // Runs the batch and writes its summary. Returns the exit status.
-    int Run();
+    // Runs the batch.
+    BatchTotals Run();
 
 private:
-    // Nothing could be converted: every file failed.
-    int AllFailed() {
-        return WriteSummary(m_out, {0, 0, 0, 0, 0, 0, static_cast<long>(m_files.size()) + m_nFailed});
-    }
     // Takes out of m_files, with a message naming them, the files that would
-    // each be the same security: those that take their symbol from their
-    // name (no ticker column) and whose names give one symbol. One security
-    // takes its rows from one file in a run; which file that should be only
-    // the user can say, so none of them is converted.
+    // each be the same security: those given one symbol, or taking their
+    // symbol from their name (no ticker column) when their names give one.
+    // One security takes its rows from one file in a run; which file that
+    // should be only the user can say, so none of them is converted.
     void RefuseFilesOfOneSymbol();
     // Settles the portfolio's directory and makes it when it is missing.
     // False after a message.
@@ -132,63 +191,70 @@ private:
     // Commits the pending files; they are converted, or all failed.
     void Commit();
 
-    const ConvertOptions& m_options;
-    std::vector<std::string> m_files;
-    std::ostream& m_out;
-    std::ostream& m_err;
-    CSettingsStore m_store;
-    CBatchProgress m_progress;
+    const JobChoices& m_choices;
+    const CConversionSettings& m_saved;
+    std::vector<BatchFile> m_files;
+    CBatchEvents& m_events;
     CBatchPrompt m_prompt;
-    std::unique_ptr<CPlatform> m_platform;
+    CPlatform& m_platform;
     std::string m_strDirectory;
     CMadeDirectory m_made;  // when the run made the portfolio directory
     std::unique_ptr<CPortfolio> m_portfolio;
 
-    long m_nRowsRead = 0;  // of the files staged so far, for the progress line
+    long m_nRowsRead = 0;  // of the files staged so far
     long m_nConverted = 0;
     long m_nFailed = 0;
     long m_nRecords = 0;
     long m_nLeftOut = 0;
+    long m_nStopped = 0;
     std::set<std::string> m_added, m_updated;     // symbol keys of the securities the run changed
     std::map<std::string, SymbolSource> m_named;  // every symbol key staged, with where it came from
     std::vector<PendingFile> m_pending;
 };
 
-int CBatch::Run() {
+BatchTotals CBatch::Run() {
+    const auto all = static_cast<long>(m_files.size());
     RefuseFilesOfOneSymbol();
-    if (m_files.empty() || !MakeDirectory() || !LockAndOpen()) return AllFailed();
-    m_progress.Start();
-    CBatchReader reader(m_options, *m_platform, LoadConversionSettings(m_store), m_strDirectory, m_files);
+    if (m_files.empty() || !MakeDirectory() || !LockAndOpen()) {
+        BatchTotals failed;
+        failed.failed = all;
+        return failed;
+    }
+    CBatchReader reader(m_choices, m_platform, m_saved, m_strDirectory, m_files);
     for (std::size_t i = 0; i < m_files.size(); ++i) {
         reader.ReadAhead();
-        m_progress.Draw(i, m_files.size(), m_nRowsRead, m_files[i]);
-        StageFile(m_files[i], reader.Take());
+        if (!m_events.Next(i, m_files.size(), m_nRowsRead, m_files[i].path)) {
+            m_nStopped = static_cast<long>(m_files.size() - i);
+            break;
+        }
+        StageFile(m_files[i].path, reader.Take());
     }
     Commit();
-    m_progress.Clear();
     m_portfolio.reset();  // releases the lock
     m_made.RemoveIfEmpty();
     for (const std::string& symbol : m_added) m_updated.erase(symbol);
     const auto added = static_cast<long>(m_added.size());
     const auto updated = static_cast<long>(m_updated.size());
-    return WriteSummary(m_out,
-                        {m_nConverted, m_nRecords, added + updated, added, updated, m_nLeftOut, m_nFailed});
+    return {m_nConverted, m_nRecords, added + updated, added, updated, m_nLeftOut, m_nFailed, m_nStopped};
 }
 
 void CBatch::RefuseFilesOfOneSymbol() {
     std::map<std::string, std::vector<std::string>> bySymbol;
-    for (const std::string& file : m_files) {
+    std::set<std::string> chosen;  // files given their symbol
+    for (const BatchFile& file : m_files) {
         // A name that makes no symbol is refused on its own, for its name.
-        if (std::string symbol = SymbolFromFileName(file); !symbol.empty())
-            bySymbol[SymbolKey(symbol)].push_back(file);
+        std::string symbol = file.symbol ? *file.symbol : SymbolFromFileName(file.path);
+        if (file.symbol) chosen.insert(file.path);
+        if (!symbol.empty()) bySymbol[SymbolKey(symbol)].push_back(file.path);
     }
     std::set<std::string> refused;
     for (auto& [symbol, files] : bySymbol) {
         if (files.size() < 2) continue;
         // A file with a ticker column names its securities by its tickers.
-        if (!m_options.fromSettings) {
-            std::erase_if(files, [this](const std::string& file) {
-                return DetectFileLayout(*m_platform, file).m_nTickerColumn != kNoColumn;
+        if (!m_choices.fromSettings) {
+            std::erase_if(files, [this, &chosen](const std::string& file) {
+                return chosen.count(file) == 0 &&
+                       DetectFileLayout(m_platform, file).m_nTickerColumn != kNoColumn;
             });
         }
         if (files.size() < 2) continue;
@@ -205,22 +271,22 @@ void CBatch::RefuseFilesOfOneSymbol() {
         refused.insert(files.begin(), files.end());
     }
     m_nFailed += static_cast<long>(refused.size());
-    std::erase_if(m_files, [&refused](const std::string& file) { return refused.count(file) != 0; });
+    std::erase_if(m_files, [&refused](const BatchFile& file) { return refused.count(file.path) != 0; });
 }
 
 bool CBatch::MakeDirectory() {
-    const ConvertOptions& o = m_options;
     std::string& directory = m_strDirectory;
     std::error_code ec;
-    if (*o.outOption) {
-        directory = AbsolutePath(o.out);
+    if (m_choices.out) {
+        directory = AbsolutePath(*m_choices.out);
+    } else if (m_choices.fromSettings) {
+        directory = m_saved.strPathOut;
     } else {
-        m_platform->GetCurrentDirectory(&directory);
+        m_platform.GetCurrentDirectory(&directory);
     }
-    if (o.fromSettings && !*o.outOption) directory = LoadConversionSettings(m_store).strPathOut;
     while (directory.size() > 1 && IsPathSeparator(directory.back())) directory.pop_back();
     if (!std::filesystem::is_directory(PathOf(directory), ec)) {
-        if (*o.existingMaster) {
+        if (m_choices.exist == 0) {
             m_prompt.MessageBox("Path does not exist: " + directory, kMbOk);
             return false;
         }
@@ -233,14 +299,13 @@ bool CBatch::MakeDirectory() {
 }
 
 bool CBatch::LockAndOpen() {
-    const ConvertOptions& o = m_options;
     PortfolioAccess access;
-    access.master = *o.existingMaster ? MasterChoice::kExisting
-                    : *o.newMaster    ? MasterChoice::kNew
-                                      : MasterChoice::kEither;
-    access.waitSeconds = o.waitSeconds;
-    access.onWaiting = [this](const std::string& text) { m_err << "Tarvel: " << text << std::endl; };
-    switch (OpenPortfolioForChange(*m_platform, m_prompt, m_strDirectory, access, &m_portfolio)) {
+    access.master = m_choices.exist == 0   ? MasterChoice::kExisting
+                    : m_choices.exist == 1 ? MasterChoice::kNew
+                                           : MasterChoice::kEither;
+    access.waitSeconds = m_choices.waitSeconds;
+    access.onWaiting = [this](const std::string& text) { m_events.Waiting(text); };
+    switch (OpenPortfolioForChange(m_platform, m_prompt, m_strDirectory, access, &m_portfolio)) {
         case PortfolioOpening::kOpened:
             return true;
         case PortfolioOpening::kRefused:
@@ -255,14 +320,9 @@ bool CBatch::LockAndOpen() {
 void CBatch::StageFile(const std::string& file, std::unique_ptr<CBatchReader::File> read) {
     m_prompt.m_strFile = file;
     for (const std::string& text : read->prompt.m_texts) m_prompt.MessageBox(text, kMbOk);
-    // What the command line refuses of one file's settings (a symbol
-    // its name makes, say) fails that file alone.
-    if (read->status == kExitUsage) {
-        std::string refused = read->err.str();
-        if (refused.starts_with("tarvel-cli: ")) refused.erase(0, 12);
-        while (!refused.empty() && refused.back() == '\n') refused.pop_back();
-        m_prompt.MessageBox(refused, kMbOk);
-    }
+    // A refused setting of one file (a symbol its name cannot make, say)
+    // fails that file alone.
+    if (read->status == kExitUsage) m_prompt.MessageBox(read->refusal, kMbOk);
     CConverter& job = *read->job;
     std::vector<std::pair<std::string, std::string>> symbols;  // symbol, what it came from
     if (read->status == kReady) {
@@ -326,7 +386,7 @@ void CBatch::Commit() {
                                (files == 1 ? " file" : " files"));
     if (m_portfolio->Commit(!m_portfolio->WroteBackup()) != 0) {
         for (const PendingFile& file : m_pending) {
-            m_err << "Tarvel: " << file.name << " was not converted.\n";
+            m_events.Message("", file.name + " was not converted.");
             // Its symbols are free again for files from other names.
             for (const auto& [symbol, source] : file.symbols) {
                 auto it = m_named.find(SymbolKey(symbol));
@@ -341,11 +401,7 @@ void CBatch::Commit() {
             m_nLeftOut += file.leftOut;
             for (const auto& [symbol, isNew] : file.changed)
                 (isNew ? m_added : m_updated).insert(SymbolKey(symbol));
-            if (!m_progress.Terminal()) {
-                m_err << "Tarvel: " << file.name << ": " << RowsText(file.records) << " stored";
-                if (file.leftOut > 0) m_err << ", " << RowsText(file.leftOut) << " already there left out";
-                m_err << ".\n";
-            }
+            m_events.Converted(file.name, file.records, file.leftOut);
         }
     }
     m_pending.clear();
@@ -353,7 +409,7 @@ void CBatch::Commit() {
 
 }  // namespace
 
-bool BatchFiles(const std::vector<std::string>& inputs, std::vector<std::string>* files, std::ostream& err) {
+bool BatchFiles(const std::vector<std::string>& inputs, std::vector<std::string>* files, std::string* error) {
     for (const std::string& input : inputs) {
         std::error_code ec;
         std::filesystem::path path = PathOf(AbsolutePath(input));
@@ -364,7 +420,7 @@ bool BatchFiles(const std::vector<std::string>& inputs, std::vector<std::string>
         std::vector<std::string> names;
         std::filesystem::directory_iterator it(path, ec), end;
         if (ec) {
-            err << "tarvel-cli: cannot read the directory " << Utf8Of(path) << ": " << ec.message() << "\n";
+            *error = "cannot read the directory " + Utf8Of(path) + ": " + ec.message();
             return false;
         }
         for (; it != end; it.increment(ec)) {
@@ -382,86 +438,21 @@ bool BatchFiles(const std::vector<std::string>& inputs, std::vector<std::string>
     return true;
 }
 
-CBatchReader::CBatchReader(const ConvertOptions& o, CPlatform& platform, const CConversionSettings& saved,
-                           const std::string& directory, const std::vector<std::string>& files)
-    : m_options(o),
-      m_platform(platform),
-      m_saved(saved),
-      m_strDirectory(directory),
-      m_files(files),
-      m_nReadAhead(2 * std::max(2u, std::thread::hardware_concurrency()) + 1) {}
-
-void CBatchReader::ReadAhead() {
-    std::uint64_t held = 0;
-    for (std::uint64_t bytes : m_readingBytes) held += bytes;
-    while (m_nNext < m_files.size() && m_reading.size() < m_nReadAhead) {
-        const std::uint64_t size = m_platform.Examine(m_files[m_nNext]).size;
-        if (!m_reading.empty() && held + size > kReadAheadBytes) break;
-        held += size;
-        m_readingBytes.push_back(size);
-        m_reading.push_back(std::async(std::launch::async, [this, file = m_files[m_nNext]] {
-            auto read = std::make_unique<File>();
-            read->job = std::make_unique<CConverter>(m_platform, read->prompt, read->settings);
-            PreparedJob prepared;
-            read->status =
-                PrepareJob(m_options, file, m_platform, read->prompt, m_saved, read->err, true, &prepared);
-            read->symbolSource = prepared.symbolSource;
-            if (read->status == kReady) {
-                FillJob(m_options, prepared, file, *read->job);
-                read->job->SetPathOut(m_strDirectory);
-                read->status = read->job->DryRun() == 0 ? kReady : kExitFailed;
-            }
-            return read;
-        }));
-        ++m_nNext;
-    }
+std::string SummaryLine(const BatchTotals& t) {
+    std::string line = "Converted " + Grouped(t.converted) + (t.converted == 1 ? " file (" : " files (") +
+                       RowsText(t.rows) + ") into " + Grouped(t.securities) +
+                       (t.securities == 1 ? " security" : " securities");
+    if (t.updated > 0) line += " (" + Grouped(t.added) + " new, " + Grouped(t.updated) + " updated)";
+    if (t.leftOut > 0) line += "; " + RowsText(t.leftOut) + " already there left out";
+    if (t.stopped > 0)
+        line += "; stopped before " + Grouped(t.stopped) + (t.stopped == 1 ? " file" : " files");
+    line += t.failed > 0 ? "; " + Grouped(t.failed) + " failed: see above." : ".";
+    return line;
 }
 
-std::unique_ptr<CBatchReader::File> CBatchReader::Take() {
-    std::unique_ptr<File> read = m_reading.front().get();
-    m_reading.pop_front();
-    m_readingBytes.pop_front();
-    return read;
-}
-
-void CBatchProgress::Start() {
-    m_start = std::chrono::steady_clock::now();
-    m_drawn = m_start;
-}
-
-void CBatchProgress::Draw(std::size_t done, std::size_t total, long rowsRead, const std::string& file) {
-    const auto now = std::chrono::steady_clock::now();
-    if (!m_bTerminal || (done != 0 && now - m_drawn < std::chrono::milliseconds(100))) return;
-    m_drawn = now;
-    double seconds = std::chrono::duration<double>(now - m_start).count();
-    m_err << "\r\033[K[" << done << "/" << total << "] " << RowsText(rowsRead) << ", "
-          << Grouped(seconds > 0 ? static_cast<long>(static_cast<double>(rowsRead) / seconds) : 0)
-          << " rows/s  " << FileName(file) << std::flush;
-    m_bShown = true;
-}
-
-void CBatchProgress::Clear() {
-    if (m_bShown) m_err << "\r\033[K";
-    m_bShown = false;
-}
-
-int RunBatch(const ConvertOptions& o, std::ostream& out, std::ostream& err) {
-    for (const CLI::Option* option : {o.symbolOption, o.nameOption}) {
-        if (*option) {
-            err << "tarvel-cli: " << option->get_name()
-                << " names one security; give one INPUT file with it\n";
-            return kExitUsage;
-        }
-    }
-    std::vector<std::string> files;
-    if (!BatchFiles(o.inputs, &files, err)) return kExitUsage;
-    if (files.empty()) {
-        err << "tarvel-cli: no .csv, .txt, .tsv or .prn files in";
-        for (const std::string& input : o.inputs) err << " " << input;
-        err << "\n";
-        return kExitUsage;
-    }
-    CBatch batch(o, files, out, err);
+BatchTotals RunFileBatch(CPlatform& platform, const JobChoices& c, const CConversionSettings& saved,
+                         std::vector<BatchFile> files, CBatchEvents& events) {
+    CBatch batch(platform, c, saved, std::move(files), events);
     return batch.Run();
 }
 

@@ -1,0 +1,19 @@
+#include "batch/count_text.h"
+
+namespace tarvel {
+
+std::string Grouped(long value) {
+    const std::string digits = std::to_string(value);
+    std::string grouped;
+    grouped.reserve(digits.size() + digits.size() / 3);
+    const std::size_t sign = value < 0 ? 1 : 0;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > sign && (digits.size() - i) % 3 == 0) grouped.push_back(',');
+        grouped.push_back(digits[i]);
+    }
+    return grouped;
+}
+
+std::string RowsText(long rows) { return Grouped(rows) + (rows == 1 ? " row" : " rows"); }
+
+}  // namespace tarvel

@@ -1,0 +1,14 @@
+// Counts as the programs write them in their outcome lines and logs.
+#pragma once
+
+#include <string>
+
+namespace tarvel {
+
+// 1234567 as "1,234,567"; a minus sign stays in front of the digits.
+std::string Grouped(long value);
+
+// "1 row", "1,234 rows".
+std::string RowsText(long rows);
+
+}  // namespace tarvel
