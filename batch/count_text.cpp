@@ -14,6 +14,10 @@ std::string Grouped(long value) {
     return grouped;
 }
 
-std::string RowsText(long rows) { return Grouped(rows) + (rows == 1 ? " row" : " rows"); }
+std::string Counted(long count, const std::string& noun) {
+    return Grouped(count) + " " + noun + (count == 1 ? "" : "s");
+}
+
+std::string RowsText(long rows) { return Counted(rows, "row"); }
 
 }  // namespace tarvel

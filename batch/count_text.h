@@ -11,4 +11,7 @@ std::string Grouped(long value);
 // "1 row", "1,234 rows".
 std::string RowsText(long rows);
 
+// `count` of `noun`, grouped, with an s past one: "1 newer row", "0 files".
+std::string Counted(long count, const std::string& noun);
+
 }  // namespace tarvel

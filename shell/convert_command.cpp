@@ -6,6 +6,7 @@
 #include <QMainWindow>
 #include <QStatusBar>
 
+#include "batch/count_text.h"
 #include "convert/detect.h"
 #include "pricedb/extended_masters.h"
 #include "settings/conversion_settings.h"
@@ -53,9 +54,7 @@ private:
     QStringList m_texts;
 };
 
-QString RowsText(long rows) {
-    return rows == 1 ? QStringLiteral("1 row") : QStringLiteral("%L1 rows").arg(rows);
-}
+QString RowsQText(long rows) { return QString::fromStdString(RowsText(rows)); }
 
 // The log's words for a conversion that succeeded: what was stored, from
 // when to when, what was left out and why.
@@ -63,24 +62,24 @@ QString SuccessEntry(const CConverter& job, const QString& symbol) {
     QString entry;
     if (job.m_nRecordsWritten == 0) {
         entry = QStringLiteral("%1: no newer rows; the file's %2 %3 in the portfolio already.")
-                    .arg(symbol, RowsText(job.m_nRecordsLeftOut),
+                    .arg(symbol, RowsQText(job.m_nRecordsLeftOut),
                          job.m_nRecordsLeftOut == 1 ? QStringLiteral("is") : QStringLiteral("are"));
     } else {
         const QString what = job.m_changed.size() > 1
                                  ? QStringLiteral("%1 securities").arg(job.m_changed.size())
                                  : QString::fromStdString(job.m_changed.front().first);
-        QString rows = RowsText(job.m_nRecordsWritten);
-        if (job.m_nUpdated > 0) rows.replace(QLatin1String(" row"), QLatin1String(" newer row"));
+        const QString rows = QString::fromStdString(
+            Counted(job.m_nRecordsWritten, job.m_nUpdated > 0 ? "newer row" : "row"));
         const QString first = DayQText(DayOfStoredDate(job.m_firstDateWritten));
         const QString last = DayQText(DayOfStoredDate(job.m_lastDateWritten));
         entry = QStringLiteral("%1: %2 added, %3.")
                     .arg(what, rows, first == last ? first : first + QStringLiteral(" to ") + last);
         if (job.m_nRecordsLeftOut > 0)
-            entry += QStringLiteral(" %1 already there left out.").arg(RowsText(job.m_nRecordsLeftOut));
+            entry += QStringLiteral(" %1 already there left out.").arg(RowsQText(job.m_nRecordsLeftOut));
     }
     if (job.SkippedRows() > 0) {
         entry += QStringLiteral("\r\n%1 skipped; the first, line %2: %3.")
-                     .arg(RowsText(job.SkippedRows()))
+                     .arg(RowsQText(job.SkippedRows()))
                      .arg(job.FirstSkippedLine())
                      .arg(QString::fromStdString(job.FirstSkipReason()));
     }
