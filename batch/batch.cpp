@@ -410,11 +410,16 @@ void CBatch::Commit() {
 }  // namespace
 
 bool BatchFiles(const std::vector<std::string>& inputs, std::vector<std::string>* files, std::string* error) {
+    // A file named twice (itself, and through its folder) is converted once.
+    std::set<std::filesystem::path> listed;
+    auto add = [&](const std::string& file) {
+        if (listed.insert(PathOf(file).lexically_normal()).second) files->push_back(file);
+    };
     for (const std::string& input : inputs) {
         std::error_code ec;
         std::filesystem::path path = PathOf(AbsolutePath(input));
         if (!std::filesystem::is_directory(path, ec)) {
-            files->push_back(Utf8Of(path));
+            add(Utf8Of(path));
             continue;
         }
         std::vector<std::string> names;
@@ -433,7 +438,7 @@ bool BatchFiles(const std::vector<std::string>& inputs, std::vector<std::string>
             if (wanted && it->is_regular_file(typeError)) names.push_back(name);
         }
         std::sort(names.begin(), names.end());
-        for (const std::string& name : names) files->push_back(JoinPath(Utf8Of(path), name));
+        for (const std::string& name : names) add(JoinPath(Utf8Of(path), name));
     }
     return true;
 }

@@ -26,7 +26,8 @@ struct BatchFile {
 // The files a batch converts: each INPUT that is a file, and the regular
 // files of each INPUT that is a directory whose names end in .csv, .txt,
 // .tsv or .prn (any case), in name order, appended to *files as absolute
-// paths. False, with the reason in *error, when a directory cannot be read.
+// paths; a file already listed is left out. False, with the reason in
+// *error, when a directory cannot be read.
 bool BatchFiles(const std::vector<std::string>& inputs, std::vector<std::string>* files, std::string* error);
 
 // What a batch did.

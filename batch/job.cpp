@@ -50,20 +50,22 @@ int DetectSettings(const JobChoices& c, const std::string& input, CPlatform& pla
         s.strSymbol = CutToCharBoundary(job->symbolSource, kMaxSymbolBytes);
         if (!c.symbol && s.strSymbol.size() < job->symbolSource.size()) {
             prompt.MessageBox("The symbol is " + s.strSymbol + ", the file's ticker cut to " +
-                                  std::to_string(kMaxSymbolBytes) + " bytes; " + c.symbolChoice + " chooses another.",
+                                  std::to_string(kMaxSymbolBytes) + " bytes; " + c.symbolChoice +
+                                  " chooses another.",
                               kMbOk);
         }
     } else {
         job->symbolSource = FileStem(input);
         s.strSymbol = SymbolFromFileName(input);
         if (!c.symbol && layout.m_tickers.size() < 2 && s.strSymbol.empty()) {
-            *refusal = "the name of " + input + " says no symbol (a download's name, a date or a copy number); give " + c.symbolChoice;
+            *refusal = "the name of " + input +
+                       " says no symbol (a download's name, a date or a copy number); give " + c.symbolChoice;
             return kExitUsage;
         }
-        if (!c.symbol && layout.m_tickers.size() < 2 &&
-            job->symbolSource.size() > s.strSymbol.size()) {
+        if (!c.symbol && layout.m_tickers.size() < 2 && job->symbolSource.size() > s.strSymbol.size()) {
             prompt.MessageBox("The symbol is " + s.strSymbol + ", the file's name cut to " +
-                                  std::to_string(kMaxSymbolBytes) + " bytes; " + c.symbolChoice + " chooses another.",
+                                  std::to_string(kMaxSymbolBytes) + " bytes; " + c.symbolChoice +
+                                  " chooses another.",
                               kMbOk);
         }
     }
@@ -165,8 +167,7 @@ int PrepareJob(const JobChoices& c, const std::string& input, CPlatform& platfor
     return kReady;
 }
 
-void FillJob(const JobChoices& c, const PreparedJob& prepared, const std::string& input,
-             CConverter& job) {
+void FillJob(const JobChoices& c, const PreparedJob& prepared, const std::string& input, CConverter& job) {
     FillConverter(prepared.s, input, prepared.dateFormat, job);
     if (!c.fromSettings) TakeUnsetColumns(prepared.layout, job);
     job.m_bStrict = c.strict ? 1 : 0;

@@ -68,8 +68,8 @@ QString SuccessEntry(const CConverter& job, const QString& symbol) {
         const QString what = job.m_changed.size() > 1
                                  ? QStringLiteral("%1 securities").arg(job.m_changed.size())
                                  : QString::fromStdString(job.m_changed.front().first);
-        const QString rows = QString::fromStdString(
-            Counted(job.m_nRecordsWritten, job.m_nUpdated > 0 ? "newer row" : "row"));
+        const QString rows =
+            QString::fromStdString(Counted(job.m_nRecordsWritten, job.m_nUpdated > 0 ? "newer row" : "row"));
         const QString first = DayQText(DayOfStoredDate(job.m_firstDateWritten));
         const QString last = DayQText(DayOfStoredDate(job.m_lastDateWritten));
         entry = QStringLiteral("%1: %2 added, %3.")
@@ -86,7 +86,8 @@ QString SuccessEntry(const CConverter& job, const QString& symbol) {
     return entry;
 }
 
-// The portfolio folders converted into lately, newest first.
+}  // namespace
+
 constexpr int kRecentPortfolios = 4;
 constexpr const char* kRecentSection = "Recent Portfolios";
 
@@ -108,8 +109,6 @@ void RememberPortfolio(CSettingsStore& store, const QString& folder) {
         store.WriteString(kRecentSection, ("Folder" + std::to_string(i + 1)).c_str(),
                           folders[i].toStdString());
 }
-
-}  // namespace
 
 void CTarvelView::OnSettings() {
     CTarvelApp& app = m_app;

@@ -16,9 +16,12 @@ void DescribeCommandLine(QCoreApplication& application, QCommandLineParser& pars
         QStringLiteral("Converts daily price data in delimited text files into a MetaStock price database."));
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.addPositionalArgument(QStringLiteral("FILE"),
-                                 QStringLiteral("The delimited text file to open once the window is up."),
-                                 QStringLiteral("[FILE]"));
+    parser.addPositionalArgument(
+        QStringLiteral("FILE"),
+        QStringLiteral("A delimited text file to open once the window is up. Several files, or folders "
+                       "(standing for their .csv, .txt, .tsv and .prn files), open the batch window, which "
+                       "converts them all into one portfolio."),
+        QStringLiteral("[FILE|FOLDER...]"));
     parser.process(application);  // ends the program for --help, --version and unknown options
 }
 
@@ -48,10 +51,6 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QCommandLineParser parser;
     DescribeCommandLine(application, parser);
-    if (parser.positionalArguments().size() > 1) {
-        std::fputs("tarvel: give at most one FILE; see tarvel --help\n", stderr);
-        return 2;
-    }
     // The file's name from argv itself: decoding it into a QString would lose
     // bytes that are not UTF-8.
     QByteArrayList files;

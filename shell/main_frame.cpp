@@ -19,6 +19,7 @@
 
 #include "res/resource_ids.h"
 #include "settings/conversion_settings.h"
+#include "shell/batch_window.h"
 #include "shell/portfolio_window.h"
 #include "shell/tarvel_app.h"
 
@@ -82,8 +83,11 @@ void CMainFrame::CreateActions() {
     connect(AddCommand(ID_FILE_OPEN, tr("&Open..."), "Open a price file to convert\nOpen",
                        QStringLiteral(":/icons/open.png"), {QKeySequence(Qt::CTRL | Qt::Key_O)}),
             &QAction::triggered, this, [this] {
-                QString path = QFileDialog::getOpenFileName(this, tr("Open"), OpenFolder(), kOpenFilters);
-                if (!path.isEmpty()) m_app.OpenDocumentFile(path);
+                QByteArrayList paths;
+                for (const QString& path :
+                     QFileDialog::getOpenFileNames(this, tr("Open"), OpenFolder(), kOpenFilters))
+                    paths << QFile::encodeName(path);
+                m_app.OpenFiles(paths);
             });
     connect(AddCommand(ID_FILE_SETTINGS, tr("&Settings..."),
                        "Set how the opened file is converted, then convert it\nConversion Settings",
@@ -346,9 +350,28 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
     return QMainWindow::eventFilter(watched, event);
 }
 
+namespace {
+
+// The local files and folders of a drop, their names as the system has them.
+QByteArrayList DroppedPaths(const QMimeData* mime) {
+    QByteArrayList paths;
+    for (const QUrl& url : mime->urls()) {
+        if (!url.isLocalFile()) continue;
+#ifdef _WIN32
+        paths << QFile::encodeName(url.toLocalFile());
+#else
+        // The URL's percent-encoded bytes are the file name as the system has
+        // it; toLocalFile() would replace bytes that are not UTF-8.
+        paths << QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+#endif
+    }
+    return paths;
+}
+
+}  // namespace
+
 void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
-    if (event->mimeData()->hasUrls() && event->mimeData()->urls().first().isLocalFile())
-        event->acceptProposedAction();
+    if (!DroppedPaths(event->mimeData()).isEmpty()) event->acceptProposedAction();
 }
 
 void CMainFrame::dropEvent(QDropEvent* event) {
@@ -356,14 +379,30 @@ void CMainFrame::dropEvent(QDropEvent* event) {
 }
 
 bool CMainFrame::OnDropFiles(const QMimeData* mime) {
-    if (!mime->hasUrls() || !mime->urls().first().isLocalFile()) return false;
-    // The URL's percent-encoded bytes are the file name as the system has it;
-    // toLocalFile() would replace bytes that are not UTF-8.
-    QByteArray path =
-        QByteArray::fromPercentEncoding(mime->urls().first().path(QUrl::FullyEncoded).toLatin1());
+    const QByteArrayList paths = DroppedPaths(mime);
+    if (paths.isEmpty()) return false;
     // Opened after the drop returns, so the source application is not held.
-    QTimer::singleShot(0, this, [this, path] { m_app.OpenDocumentFile(path); });
+    QTimer::singleShot(0, this, [this, paths] { m_app.OpenFiles(paths); });
     return true;
+}
+
+void CMainFrame::OpenBatch(const std::vector<std::string>& inputs) {
+    if (m_batch && m_batch->Running()) {
+        m_app.prompt().MessageBox(
+            "A batch is converting; let it end, or cancel it, before opening more files.", kMbOk);
+        m_batch->raise();
+        return;
+    }
+    auto batch = std::make_unique<CBatchWindow>(m_app, this);
+    if (!batch->SetInputs(inputs)) return;
+    batch->m_onFinished = [this](const QString& entry, const QString& folder) {
+        m_pView->AppendToLog(entry);
+        m_pView->AppendPortfolioLink(folder, folder);
+    };
+    m_batch = std::move(batch);
+    m_batch->show();
+    m_batch->raise();
+    m_batch->activateWindow();
 }
 
 }  // namespace tarvel

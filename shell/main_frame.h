@@ -13,6 +13,8 @@
 #include <QUrl>
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "shell/tarvel_doc.h"
 #include "shell/tarvel_view.h"
@@ -21,6 +23,7 @@ namespace tarvel {
 
 class CTarvelApp;
 class CPortfolioWindow;
+class CBatchWindow;
 
 // The placement the window opens with: the saved one when cx, cy > 0,
 // x, y >= 0 and cx, cy, x, y are within the work area's width and height;
@@ -56,8 +59,13 @@ public:
     std::function<bool(const QUrl&)> m_openUrl;
     void OnContextHelp();
     bool InHelpMode() const { return m_bHelpMode; }
-    // Opens the first local file of a drop, once the drop has returned.
+    // Opens the local files and folders of a drop, once the drop has
+    // returned, as OpenFiles opens them.
     bool OnDropFiles(const QMimeData* mime);
+    // The batch window on `inputs` (files and folders); refused with a
+    // message while a batch runs.
+    void OpenBatch(const std::vector<std::string>& inputs);
+    CBatchWindow* batchWindow() const { return m_batch.get(); }
     // View > Portfolio: the portfolio window on `dir`, else on the one it
     // shows, else on the folder conversions go to, else on one the user
     // chooses.
@@ -93,6 +101,7 @@ private:
     bool m_bHelpMode = false;
     std::unique_ptr<CPortfolioWindow> m_portfolio;
     std::unique_ptr<QTextBrowser> m_help;
+    std::unique_ptr<CBatchWindow> m_batch;
 };
 
 }  // namespace tarvel

@@ -1,6 +1,9 @@
 #include "shell/tarvel_app.h"
 
+#include <QFileInfo>
 #include <QTimer>
+#include <string>
+#include <vector>
 
 #include "shell/about_dlg.h"
 #include "shell/main_frame.h"
@@ -38,11 +41,8 @@ bool CTarvelApp::InitInstance(const QByteArrayList& files) {
 
     m_pMainWnd = std::make_unique<CMainFrame>(*this);
     m_pMainWnd->show();
-    if (!files.isEmpty()) {
-        // The file is opened once the window is up, as from the menu.
-        const QByteArray& path = files.first();
-        QTimer::singleShot(0, m_pMainWnd.get(), [this, path] { OpenDocumentFile(path); });
-    }
+    // The files are opened once the window is up, as from the menu.
+    if (!files.isEmpty()) QTimer::singleShot(0, m_pMainWnd.get(), [this, files] { OpenFiles(files); });
     return true;
 }
 
@@ -62,6 +62,17 @@ bool CTarvelApp::OpenDocumentFile(const QByteArray& path) {
     if (!m_pMainWnd->document().OnOpenDocument(path)) return false;
     AddToRecentFileList(QFile::decodeName(path));
     return true;
+}
+
+void CTarvelApp::OpenFiles(const QByteArrayList& paths) {
+    if (paths.isEmpty()) return;
+    if (paths.size() == 1 && !QFileInfo(QFile::decodeName(paths.first())).isDir()) {
+        OpenDocumentFile(paths.first());
+        return;
+    }
+    std::vector<std::string> inputs;
+    for (const QByteArray& path : paths) inputs.push_back(path.toStdString());
+    m_pMainWnd->OpenBatch(inputs);
 }
 
 void CTarvelApp::AddToRecentFileList(const QString& path) {

@@ -24,8 +24,8 @@ public:
     ~CTarvelApp();
 
     // Start-up: settings store, first-run import, recent files, main window,
-    // then the command line (`files`: empty, or one file to open, its name as
-    // the system has it). Returns false when the program must end.
+    // then the command line (`files`: the files and folders to open, their
+    // names as the system has them). Returns false when the program must end.
     bool InitInstance(const QByteArrayList& files);
     // Deletes the settings store; returns `exitCode`.
     int ExitInstance(int exitCode);
@@ -35,6 +35,10 @@ public:
     // `path` is the file name as the system has it (QFile::encodeName).
     bool OpenDocumentFile(const QByteArray& path);
     bool OpenDocumentFile(const QString& path) { return OpenDocumentFile(QFile::encodeName(path)); }
+    // Open, the command line and a drop with several names: one file opens as
+    // OpenDocumentFile opens it; several files, or any folder, open the batch
+    // window.
+    void OpenFiles(const QByteArrayList& paths);
     void AddToRecentFileList(const QString& path);
     const QStringList& RecentFiles() const { return m_recentFiles; }
 

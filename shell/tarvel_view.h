@@ -4,12 +4,14 @@
 #pragma once
 
 #include <QPlainTextEdit>
+#include <QStringList>
 #include <functional>
 
 namespace tarvel {
 
 class CTarvelApp;
 class CSettingsDlg;
+class CSettingsStore;
 struct CConversionSettings;
 struct CDetectedLayout;
 
@@ -60,6 +62,12 @@ private:
 
     CTarvelApp& m_app;
 };
+
+// The portfolio folders converted into lately, newest first, as settings
+// section "Recent Portfolios" keeps them; RememberPortfolio puts `folder`
+// first.
+QStringList RecentPortfolios(CSettingsStore& store);
+void RememberPortfolio(CSettingsStore& store, const QString& folder);
 
 // The preview's first lines: at most 10 pieces of at most 299 bytes.
 inline constexpr int kPreviewPieces = 10;

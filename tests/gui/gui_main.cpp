@@ -8,7 +8,7 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     int failures = 0;
     for (auto make : {NewAppTest, NewLinkAboutTest, NewSettingsDialogTest, NewChooseDirTest, NewDocumentTest,
-                      NewPortfolioWindowTest}) {
+                      NewPortfolioWindowTest, NewBatchWindowTest}) {
         std::unique_ptr<QObject> test(make());
         failures += QTest::qExec(test.get(), argc, argv);
     }

@@ -53,3 +53,4 @@ QObject* NewSettingsDialogTest();
 QObject* NewChooseDirTest();
 QObject* NewDocumentTest();
 QObject* NewPortfolioWindowTest();
+QObject* NewBatchWindowTest();
