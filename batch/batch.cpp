@@ -443,7 +443,7 @@ bool BatchFiles(const std::vector<std::string>& inputs, std::vector<std::string>
     return true;
 }
 
-std::string SummaryLine(const BatchTotals& t) {
+std::string SummaryLine(const BatchTotals& t, const std::string& where) {
     std::string line = "Converted " + Grouped(t.converted) + (t.converted == 1 ? " file (" : " files (") +
                        RowsText(t.rows) + ") into " + Grouped(t.securities) +
                        (t.securities == 1 ? " security" : " securities");
@@ -451,7 +451,7 @@ std::string SummaryLine(const BatchTotals& t) {
     if (t.leftOut > 0) line += "; " + RowsText(t.leftOut) + " already there left out";
     if (t.stopped > 0)
         line += "; stopped before " + Grouped(t.stopped) + (t.stopped == 1 ? " file" : " files");
-    line += t.failed > 0 ? "; " + Grouped(t.failed) + " failed: see above." : ".";
+    line += t.failed > 0 ? "; " + Grouped(t.failed) + " failed: see " + where + "." : ".";
     return line;
 }
 

@@ -43,9 +43,9 @@ struct BatchTotals {
 };
 
 // The summary line of a batch, without a line end: "Converted 2 files (10
-// rows) into 2 securities.", with what was updated, left out, failed or
-// stopped.
-std::string SummaryLine(const BatchTotals& totals);
+// rows) into 2 securities.", with what was updated, left out, stopped or
+// failed; failures end in "see " and `where` the messages are.
+std::string SummaryLine(const BatchTotals& totals, const std::string& where = "above");
 
 // What a batch tells as it runs, on the thread that runs it.
 class CBatchEvents {

@@ -69,7 +69,7 @@ CBatchWindow::CBatchWindow(CTarvelApp& app, QWidget* parent) : QDialog(parent), 
     auto* layout = new QVBoxLayout(this);
     m_table = new QTableWidget(0, kColumns, this);
     m_table->setHorizontalHeaderLabels(
-        {tr("File"), tr("Symbol"), tr("Name"), tr("Rows"), tr("First date"), tr("Last date"), tr("Problem")});
+        {tr("File"), tr("Symbol"), tr("Name"), tr("Rows"), tr("First date"), tr("Last date"), tr("Problem or result")});
     m_table->horizontalHeader()->setStretchLastSection(true);
     m_table->verticalHeader()->hide();
     m_table->setTabKeyNavigation(false);
@@ -312,16 +312,19 @@ void CBatchWindow::ShowMessage(const QString& file, const QString& text) {
 void CBatchWindow::ShowConverted(const QString& file, long records, long leftOut) {
     const int row = RowOf(file);
     if (row < 0) return;
-    QString text = tr("Converted: %1 stored").arg(QText(RowsText(records)));
-    if (leftOut > 0) text += tr(", %1 already there left out").arg(QText(RowsText(leftOut)));
-    m_table->item(row, kProblem)->setText(text + QLatin1Char('.'));
+    QString text = records == 0 ? tr("No newer rows: the file's %1 in the portfolio already.")
+                                      .arg(QText(RowsText(leftOut)) + (leftOut == 1 ? tr(" is") : tr(" are")))
+                                : tr("Converted: %1 stored").arg(QText(RowsText(records)));
+    if (records > 0 && leftOut > 0) text += tr(", %1 already there left out").arg(QText(RowsText(leftOut)));
+    if (records > 0) text += QLatin1Char('.');
+    m_table->item(row, kProblem)->setText(text);
 }
 
 void CBatchWindow::Finish(const BatchTotals& totals) {
     m_worker.join();
     const QString summary = QText(SummaryLine(totals));
     m_progress->setValue(static_cast<int>(m_paths.size() - static_cast<std::size_t>(totals.stopped)));
-    m_status->setText(summary);
+    m_status->setText(QText(SummaryLine(totals, "the rows' problems")));
     const QString folder = QFileInfo(m_folder->text().trimmed()).absoluteFilePath();
     if (totals.converted > 0) RememberPortfolio(*m_app.m_pSettings, folder);
     EnableControls();

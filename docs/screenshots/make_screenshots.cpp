@@ -15,6 +15,7 @@
 
 #include "convert/detect.h"
 #include "shell/about_dlg.h"
+#include "shell/batch_window.h"
 #include "shell/choose_dir.h"
 #include "shell/main_frame.h"
 #include "shell/portfolio_window.h"
@@ -154,6 +155,19 @@ int main(int argc, char** argv) {
                      QPoint(window->Chart()->width() * 2 / 3, window->Chart()->height() / 2));
     Save(*window, out + QStringLiteral("/portfolio-window.png"));
     window->close();
+
+    // The day's files as one batch: the examples' folder into the same
+    // portfolio, newer rows added.
+    frame.OpenBatch({QFile::encodeName(examples).toStdString()});
+    CBatchWindow* batch = frame.batchWindow();
+    if (batch == nullptr) return 1;
+    batch->m_update->setChecked(true);
+    batch->m_table->item(0, CBatchWindow::kSymbol)->setText(QStringLiteral("ACME"));
+    batch->resize(1000, 330);
+    batch->m_convert->click();
+    while (batch->Running()) QTest::qWait(50);
+    Save(*batch, out + QStringLiteral("/batch-window.png"));
+    batch->close();
 
     // A file whose layout the rows do not decide: two series, no name says
     // which is the close. The dialog says so over the defaults.
