@@ -52,14 +52,17 @@ public:
         return !m_window.m_bStop;
     }
     void Converted(const std::string& file, long records, long leftOut) override {
-        Post([file = QText(file), records, leftOut](CBatchWindow& w) { w.ShowConverted(file, records, leftOut); });
+        Post([file = QText(file), records, leftOut](CBatchWindow& w) {
+            w.ShowConverted(file, records, leftOut);
+        });
     }
 
 private:
     template <typename F>
     void Post(F show) {
         CBatchWindow* window = &m_window;
-        QMetaObject::invokeMethod(window, [window, show] { show(*window); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            window, [window, show] { show(*window); }, Qt::QueuedConnection);
     }
     CBatchWindow& m_window;
 };
@@ -68,8 +71,8 @@ CBatchWindow::CBatchWindow(CTarvelApp& app, QWidget* parent) : QDialog(parent), 
     setWindowTitle(tr("Convert Several Files"));
     auto* layout = new QVBoxLayout(this);
     m_table = new QTableWidget(0, kColumns, this);
-    m_table->setHorizontalHeaderLabels(
-        {tr("File"), tr("Symbol"), tr("Name"), tr("Rows"), tr("First date"), tr("Last date"), tr("Problem or result")});
+    m_table->setHorizontalHeaderLabels({tr("File"), tr("Symbol"), tr("Name"), tr("Rows"), tr("First date"),
+                                        tr("Last date"), tr("Problem or result")});
     m_table->horizontalHeader()->setStretchLastSection(true);
     m_table->verticalHeader()->hide();
     m_table->setTabKeyNavigation(false);
@@ -214,8 +217,9 @@ void CBatchWindow::OnSymbolEdited(QTableWidgetItem* item) {
     if (item->column() != kSymbol) return;
     // A name still the old symbol follows the symbol.
     QTableWidgetItem* name = m_table->item(item->row(), kName);
-    const QString previous = item->data(Qt::UserRole).isValid() ? item->data(Qt::UserRole).toString()
-                                                                : QText(m_detected[static_cast<std::size_t>(item->row())]);
+    const QString previous = item->data(Qt::UserRole).isValid()
+                                 ? item->data(Qt::UserRole).toString()
+                                 : QText(m_detected[static_cast<std::size_t>(item->row())]);
     const QSignalBlocker quiet(m_table);
     item->setData(Qt::UserRole, item->text());
     if (name != nullptr && name->text() == previous) name->setText(item->text());
@@ -249,7 +253,8 @@ void CBatchWindow::Convert() {
         const std::string name = m_table->item(row, kName)->text().toStdString();
         const bool tickers = !(m_table->item(row, kSymbol)->flags() & Qt::ItemIsEditable);
         if (!tickers && symbol != m_detected[i]) file.symbol = symbol;
-        if (!tickers && name != symbol) file.name = name;
+        // A name left empty is the symbol, as it is unchanged.
+        if (!tickers && !name.empty() && name != symbol) file.name = name;
         files.push_back(std::move(file));
         m_table->item(row, kProblem)->setText(QString());
     }
@@ -266,7 +271,8 @@ void CBatchWindow::Convert() {
     m_worker = std::thread([this, c, saved, files = std::move(files)]() mutable {
         CEvents events(*this);
         const BatchTotals totals = RunFileBatch(m_app.platform(), c, saved, std::move(files), events);
-        QMetaObject::invokeMethod(this, [this, totals] { Finish(totals); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, totals] { Finish(totals); }, Qt::QueuedConnection);
     });
     EnableControls();
 }
@@ -331,8 +337,10 @@ void CBatchWindow::Finish(const BatchTotals& totals) {
     m_close->setEnabled(true);
     QString entry = tr("\r\nBatch of %1 files:\r\n").arg(m_paths.size());
     for (const QString& message : m_messages) entry += message + QStringLiteral("\r\n");
-    entry += summary + QStringLiteral("\r\nPortfolio: ");
-    if (m_onFinished) m_onFinished(entry, folder);
+    entry += summary;
+    // The portfolio is linked when the batch put something in it.
+    if (totals.converted > 0) entry += QStringLiteral("\r\nPortfolio: ");
+    if (m_onFinished) m_onFinished(entry, totals.converted > 0 ? folder : QString());
 }
 
 void CBatchWindow::closeEvent(QCloseEvent* event) {

@@ -56,8 +56,9 @@ public:
     // Told that file `index` is next, before the batch goes on; tests stop
     // the batch there.
     std::function<void(int index)> m_onFileStarted;
-    // Told the log's entry of a batch that has ended; the main window appends
-    // it to the log.
+    // Told the log's entry of a batch that has ended and the portfolio it
+    // links to (none when nothing was converted); the main window appends
+    // them to the log.
     std::function<void(const QString& entry, const QString& folder)> m_onFinished;
 
 protected:
@@ -78,14 +79,14 @@ private:
 
     class CEvents;
     CTarvelApp& m_app;
-    std::vector<std::string> m_paths;       // the rows' files
-    std::vector<std::string> m_detected;    // the symbol each row had when read
-    QStringList m_messages;                 // of the last run, for the log
+    std::vector<std::string> m_paths;     // the rows' files
+    std::vector<std::string> m_detected;  // the symbol each row had when read
+    QStringList m_messages;               // of the last run, for the log
     std::thread m_worker;
     std::atomic<bool> m_bStop{false};
     std::mutex m_mutex;
     std::condition_variable m_answered;
-    int m_nShown = -1;      // the last file whose start the window has shown
+    int m_nShown = -1;  // the last file whose start the window has shown
     bool m_bClosing = false;
 };
 

@@ -397,7 +397,7 @@ void CMainFrame::OpenBatch(const std::vector<std::string>& inputs) {
     if (!batch->SetInputs(inputs)) return;
     batch->m_onFinished = [this](const QString& entry, const QString& folder) {
         m_pView->AppendToLog(entry);
-        m_pView->AppendPortfolioLink(folder, folder);
+        if (!folder.isEmpty()) m_pView->AppendPortfolioLink(folder, folder);
     };
     m_batch = std::move(batch);
     m_batch->show();

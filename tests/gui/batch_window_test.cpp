@@ -1,9 +1,10 @@
+#include "shell/batch_window.h"
+
 #include <QMimeData>
 #include <filesystem>
 #include <sstream>
 
 #include "cli/cli.h"
-#include "shell/batch_window.h"
 #include "tests/gui/gui_test_support.h"
 #include "tests/support/portfolio_check.h"
 
@@ -87,8 +88,9 @@ private slots:
         args.insert(args.end(), inputs.begin(), inputs.end());
         args.insert(args.end(), {"--out", pf2, "--update"});
         const std::string summary = Cli(args);
-        QCOMPARE(summary, std::string("Converted 3 files (70 rows) into 2 securities; 60 rows already there left "
-                                      "out; 1 failed: see above.\n"));
+        QCOMPARE(summary,
+                 std::string("Converted 3 files (70 rows) into 2 securities; 60 rows already there left "
+                             "out; 1 failed: see above.\n"));
         QCOMPARE(cell(3, CBatchWindow::kProblem).isEmpty(), false);
         QVERIFY(test::Snapshot(f.env / "pf") == test::Snapshot(pf2));
         QCOMPARE(test::CheckPortfolio(f.env / "pf"), std::string());
