@@ -11,6 +11,9 @@ wine=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver
 WINEPREFIX=$(mktemp -d)
 export WINEPREFIX WINEDEBUG=-all WINEARCH=win64
+# Wine hands a program no QT_ variable of the Unix environment, and passes
+# WINEQT_... on as QT_...: the widget tests draw on the offscreen platform.
+export WINEQT_QPA_PLATFORM=offscreen
 wine_env_cleanup() {
     "$wineserver" -k 2>/dev/null || true
     rm -rf "$WINEPREFIX"

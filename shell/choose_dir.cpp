@@ -3,6 +3,7 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -49,14 +50,18 @@ CChooseDir::CChooseDir(CPrompt& prompt, CPlatform& platform, const QString& star
     grid->addLayout(buttons, 0, 1, 5, 1);
     resize(400, 320);
 
-    // The file-system root, the home directory and every mounted volume.
-    QStringList drives = {QStringLiteral("/"), QDir::homePath()};
+    // The file-system root (on Windows, each drive), the home directory and
+    // every mounted volume.
+    QStringList drives;
+    for (const QFileInfo& drive : QDir::drives()) drives << drive.absolutePath();
+    drives.insert(1, QDir::homePath());
     for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
         if (volume.isValid() && volume.isReady() && !drives.contains(volume.rootPath()))
             drives << volume.rootPath();
     }
-    for (const QString& drive : drives) m_drives->addItem(m_icons.icon(QFileIconProvider::Drive), drive);
-    m_drives->setItemText(1, QStringLiteral("Home: ") + QDir::homePath());
+    for (const QString& drive : drives)
+        m_drives->addItem(m_icons.icon(QFileIconProvider::Drive), QDir::toNativeSeparators(drive), drive);
+    m_drives->setItemText(1, QStringLiteral("Home: ") + QDir::toNativeSeparators(QDir::homePath()));
     m_drives->setItemData(1, QDir::homePath());
     auto* home = new QPushButton(QStringLiteral("&Home"), this);
     home->setAutoDefault(false);
@@ -83,20 +88,38 @@ CChooseDir::CChooseDir(CPrompt& prompt, CPlatform& platform, const QString& star
     m_bFirstPaint = 1;
 }
 
+namespace {
+
+// The root of a clean path with '/' separators, ending in '/': "/", a drive
+// ("C:/") or a network share ("//server/share/").
+QString RootOf(const QString& path) {
+    if (path.size() >= 2 && path[1] == QLatin1Char(':') && path[0].isLetter())
+        return path.left(2) + QLatin1Char('/');
+    if (path.startsWith(QLatin1String("//"))) {
+        const qsizetype server = path.indexOf(QLatin1Char('/'), 2);
+        const qsizetype share = server < 0 ? -1 : path.indexOf(QLatin1Char('/'), server + 1);
+        return (share < 0 ? path : path.left(share)) + QLatin1Char('/');
+    }
+    return QStringLiteral("/");
+}
+
+}  // namespace
+
 void CChooseDir::SetListedDirectory(const QString& path) {
-    m_current = QDir::cleanPath(path);
+    m_current = QDir::cleanPath(QDir::fromNativeSeparators(path));
     m_bQuietSelection = true;
     m_list->clear();
-    QStringList parts = m_current.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    const QString root = RootOf(m_current);
+    QStringList parts = m_current.mid(root.size()).split(QLatin1Char('/'), Qt::SkipEmptyParts);
     const QIcon folder = m_icons.icon(QFileIconProvider::Folder);
-    m_list->addItem(new QListWidgetItem(folder, QStringLiteral("/")));
+    m_list->addItem(new QListWidgetItem(folder, QDir::toNativeSeparators(root)));
     QString indent = QStringLiteral("  ");
     for (const QString& part : parts) {
         m_list->addItem(new QListWidgetItem(folder, indent + part));
         m_list->item(m_list->count() - 1)->setData(Qt::UserRole, part);
         indent += QStringLiteral("  ");
     }
-    m_list->item(0)->setData(Qt::UserRole, QStringLiteral("/"));
+    m_list->item(0)->setData(Qt::UserRole, root);
     m_levels = m_list->count();
     const QStringList subdirectories = QDir(m_current).entryList(
         QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name | QDir::IgnoreCase);
@@ -128,8 +151,8 @@ bool CChooseDir::HoldsPortfolio(int row) const {
 void CChooseDir::AddPlaces(const QStringList& folders) {
     for (const QString& folder : folders) {
         if (folder.isEmpty() || m_drives->findData(folder) >= 0) continue;
-        m_drives->addItem(m_icons.icon(QFileIconProvider::Folder), QStringLiteral("Portfolio: ") + folder,
-                          folder);
+        m_drives->addItem(m_icons.icon(QFileIconProvider::Folder),
+                          QStringLiteral("Portfolio: ") + QDir::toNativeSeparators(folder), folder);
     }
 }
 
@@ -159,7 +182,7 @@ QString CChooseDir::DirectoryText(int row) const {
     }
     // The root as it stands, the second level appended directly, later ones
     // after a separator.
-    QString text = QStringLiteral("/");
+    QString text = m_list->item(0)->data(Qt::UserRole).toString();
     for (int i = 1; i <= row; ++i) {
         if (i > 1) text += QLatin1Char('/');
         text += m_list->item(i)->data(Qt::UserRole).toString();
@@ -169,7 +192,7 @@ QString CChooseDir::DirectoryText(int row) const {
 
 void CChooseDir::OnLBSelChangedNotify() {
     if (m_bQuietSelection || m_list->currentRow() < 0) return;
-    m_strDir = DirectoryText(m_list->currentRow());
+    m_strDir = QDir::toNativeSeparators(DirectoryText(m_list->currentRow()));
     m_editDir->setText(m_strDir);
 }
 
@@ -186,7 +209,7 @@ bool CChooseDir::OnFileNameOK() {
     // A relative name means a directory below the one the list shows; it is
     // made absolute here, once, so that nothing resolves it again later.
     if (!m_strDir.isEmpty() && QDir::isRelativePath(m_strDir)) {
-        m_strDir = QDir::cleanPath(QDir(m_current).absoluteFilePath(m_strDir));
+        m_strDir = QDir::toNativeSeparators(QDir::cleanPath(QDir(m_current).absoluteFilePath(m_strDir)));
     }
     const std::string text = QFile::encodeName(m_strDir).toStdString();
     if (text.find_first_of("*?|<>\"") != std::string::npos) {

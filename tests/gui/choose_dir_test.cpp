@@ -20,16 +20,20 @@ private slots:
         std::filesystem::create_directories(dir / "start/inner/A");
         test::CFaultyPlatform platform;
         test::CRecordingPrompt prompt;
-        QString start = QString::fromStdString(dir / "start/inner");
+        // The field shows the system's separators; the levels are paths
+        // with '/', from the root ("/", or a drive: "C:/").
+        const QString start = QString::fromStdString(dir / "start/inner");
+        const QString path = QDir::fromNativeSeparators(start);
+        const QString root = path.section(QLatin1Char('/'), 0, 0) + QLatin1Char('/');
         CChooseDir chooser(prompt, platform, start);
         QCOMPARE(chooser.m_editDir->text(), start);
         int levels = chooser.levelCount();
         QCOMPARE(chooser.m_list->count(), levels + 2);
-        QCOMPARE(chooser.DirectoryText(0), QStringLiteral("/"));
-        QCOMPARE(chooser.DirectoryText(1), QStringLiteral("/") + start.section(QLatin1Char('/'), 1, 1));
-        QCOMPARE(chooser.DirectoryText(levels - 1), start);
-        QCOMPARE(chooser.DirectoryText(levels), start + QStringLiteral("/A"));
-        QCOMPARE(chooser.DirectoryText(levels + 1), start + QStringLiteral("/b"));
+        QCOMPARE(chooser.DirectoryText(0), root);
+        QCOMPARE(chooser.DirectoryText(1), root + path.section(QLatin1Char('/'), 1, 1));
+        QCOMPARE(chooser.DirectoryText(levels - 1), path);
+        QCOMPARE(chooser.DirectoryText(levels), path + QStringLiteral("/A"));
+        QCOMPARE(chooser.DirectoryText(levels + 1), path + QStringLiteral("/b"));
         // The starting folder stays highlighted.
         chooser.show();
         QVERIFY(QTest::qWaitForWindowExposed(&chooser));
@@ -40,10 +44,10 @@ private slots:
         chooser.m_list->setFocus();
         QTest::keyClick(chooser.m_list, Qt::Key_Down);
         QTest::keyClick(chooser.m_list, Qt::Key_Down);
-        QCOMPARE(chooser.m_editDir->text(), start + QStringLiteral("/b"));
+        QCOMPARE(chooser.m_editDir->text(), QDir::toNativeSeparators(path + QStringLiteral("/b")));
         QTest::keyClick(chooser.m_list, Qt::Key_Return);
         QVERIFY(chooser.isVisible());
-        QCOMPARE(chooser.listedDirectory(), start + QStringLiteral("/b"));
+        QCOMPARE(chooser.listedDirectory(), path + QStringLiteral("/b"));
         QCOMPARE(chooser.m_list->count(), levels + 1);
     }
 
@@ -55,7 +59,7 @@ private slots:
         test::WriteFile(dir / "data/stocks/MASTER", "");
         test::CFaultyPlatform platform;
         test::CRecordingPrompt prompt;
-        const QString data = QString::fromStdString(dir / "data");
+        const QString data = QDir::fromNativeSeparators(QString::fromStdString(dir / "data"));
         CChooseDir chooser(prompt, platform, data);
         const int levels = chooser.levelCount();
         QCOMPARE(chooser.DirectoryText(levels + 1), data + QStringLiteral("/stocks"));
@@ -96,6 +100,11 @@ private slots:
         QCOMPARE(chooser.OnFileNameOK(), accepted == QStringLiteral("1"));
         QStringList shown;
         for (const std::string& text : test::Texts(prompt)) shown << QString::fromStdString(text);
+        auto madeText = [](const std::string& folder) {
+            return QString::fromStdString(MakeSystemPlatform()->MakeDirectory(folder).Text());
+        };
+        messages.replace(QStringLiteral("%no-parent"), madeText(dir / "p/q"))
+            .replace(QStringLiteral("%no-name"), madeText(""));
         QCOMPARE(
             shown,
             messages.split(QLatin1Char('|'), Qt::SkipEmptyParts).replaceInStrings(QStringLiteral("@"), base));
@@ -126,7 +135,8 @@ private slots:
         std::filesystem::create_directories(elsewhere / "data");  // a wrong resolution would find this one
         QDir::setCurrent(QString::fromStdString(elsewhere.path()));
         QString base = QString::fromStdString(listed.path());
-        QString expected = base + QStringLiteral("/") + (typed == QStringLiteral("fresh") ? "fresh" : "data");
+        const QString expected = QDir::toNativeSeparators(
+            base + QStringLiteral("/") + (typed == QStringLiteral("fresh") ? "fresh" : "data"));
         test::CFaultyPlatform platform;
         test::CRecordingPrompt prompt;
         if (answer) prompt.AnswerNext(answer);
@@ -136,7 +146,9 @@ private slots:
         QCOMPARE(chooser.m_strDir, expected);
         QStringList shown;
         for (const std::string& text : test::Texts(prompt)) shown << QString::fromStdString(text);
-        QCOMPARE(shown, messages.replaceInStrings(QStringLiteral("@"), base));
+        for (QString& message : messages.replaceInStrings(QStringLiteral("@"), base))
+            message = QDir::toNativeSeparators(message);
+        QCOMPARE(shown, messages);
         QVERIFY(QFileInfo(expected).isDir());
         QVERIFY(!QFileInfo::exists(QString::fromStdString(elsewhere / "fresh")));
         QVERIFY(!QFileInfo::exists(expected + QStringLiteral("/data")));

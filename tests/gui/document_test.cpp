@@ -96,7 +96,7 @@ private slots:
         QCOMPARE(f.view().m_strPathIn, QByteArray());
         QCOMPARE(f.script.shown, 0);
         QCOMPARE(test::Texts(f.prompt), std::vector<std::string>{"Cannot open " + missing.toStdString() +
-                                                                 ": No such file or directory"});
+                                                                 ": " + test::MissingFileText()});
         QVERIFY(f.app.RecentFiles().isEmpty());
     }
 
@@ -162,6 +162,9 @@ private slots:
     // A name that is not UTF-8 reaches the engine byte for byte: previewed,
     // converted, and kept as the last input file as the system spells it.
     void aFileNameThatIsNotUtf8IsOpenedAndConverted() {
+#ifdef _WIN32
+        QSKIP("Windows names files in UTF-16: no file name there is bytes that are not UTF-8");
+#endif
         CDocumentFixture f;
         std::string portfolio = f.env / "portfolio";
         std::filesystem::create_directory(portfolio);

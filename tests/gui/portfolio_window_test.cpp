@@ -2,6 +2,8 @@
 
 #include <QImage>
 #include <QPainter>
+#include <chrono>
+#include <cstdio>
 #include <filesystem>
 
 #include "tests/cli/cli_runner.h"
@@ -74,15 +76,14 @@ private slots:
     void drawsTheLargestSecurityFromCenturiesToDays() {
         test::CSettingsEnv env;
         std::string rows = "Date,Close\n";
-        std::tm day{};
-        day.tm_year = 1901 - 1900;
-        day.tm_mday = 1;
+        // Days from the calendar itself: the C library of some systems
+        // makes no time of a date before 1970.
+        const std::chrono::sys_days first = std::chrono::year{1901} / 1 / 1;
         for (int i = 0; i < 65534; ++i) {
-            day.tm_mday = 1 + i;
-            std::tm d = day;
-            std::mktime(&d);
+            const std::chrono::year_month_day day{first + std::chrono::days{i}};
             char line[32];
-            std::strftime(line, sizeof line, "%Y-%m-%d", &d);
+            std::snprintf(line, sizeof line, "%04d-%02u-%02u", int(day.year()), unsigned(day.month()),
+                          unsigned(day.day()));
             rows += std::string(line) + "," + std::to_string(100 + i % 50) + "\n";
         }
         const std::string pf = env / "pf";
