@@ -223,11 +223,13 @@ BatchTotals CBatch::Run() {
     CBatchReader reader(m_choices, m_platform, m_saved, m_strDirectory, m_files);
     for (std::size_t i = 0; i < m_files.size(); ++i) {
         reader.ReadAhead();
-        if (!m_events.Next(i, m_files.size(), m_nRowsRead, m_files[i].path)) {
+        m_events.Reading(i, m_files.size(), m_nRowsRead, m_files[i].path);
+        std::unique_ptr<CBatchReader::File> read = reader.Take();
+        if (!m_events.GoOn(i, m_files[i].path)) {
             m_nStopped = static_cast<long>(m_files.size() - i);
             break;
         }
-        StageFile(m_files[i].path, reader.Take());
+        StageFile(m_files[i].path, std::move(read));
     }
     Commit();
     m_portfolio.reset();  // releases the lock

@@ -55,10 +55,12 @@ public:
     virtual void Message(const std::string& file, const std::string& text) = 0;
     // The batch waits for another conversion into the portfolio.
     virtual void Waiting(const std::string& text) = 0;
-    // File `index` of `total` is next, after `rowsRead` rows of the files
-    // before it. False stops the batch: the files before this one are
-    // committed, this one and the rest are not converted.
-    virtual bool Next(std::size_t index, std::size_t total, long rowsRead, const std::string& file) = 0;
+    // File `index` of `total` is being read, after `rowsRead` rows of the
+    // files before it.
+    virtual void Reading(std::size_t index, std::size_t total, long rowsRead, const std::string& file) = 0;
+    // File `index` is read and about to be converted. False stops the batch:
+    // the files before it are committed, it and the rest are not converted.
+    virtual bool GoOn(std::size_t /*index*/, const std::string& /*file*/) { return true; }
     // `file`'s rows reached the portfolio: `records` stored and `leftOut`
     // not newer than what the portfolio held.
     virtual void Converted(const std::string& file, long records, long leftOut) = 0;

@@ -10,6 +10,18 @@
 namespace tarvel {
 namespace {
 
+// Detection's `message`, which ends in the options that settle what it left
+// open ("; give --date-format."), with the way `c` settles it instead.
+std::string Settled(const JobChoices& c, std::string message) {
+    if (c.settleAlone.empty()) return message;
+    if (const std::size_t give = message.find("; give "); give != std::string::npos) {
+        message.erase(give);
+    } else if (message.ends_with('.')) {
+        message.pop_back();
+    }
+    return message + "; " + c.settleAlone + ".";
+}
+
 // Sets in *settings what detection says of `input`: the layout, the symbol
 // (the file's one ticker, else its name) and the current directory as the
 // portfolio. Returns kReady, kExitFailed after a message on `prompt`, or
@@ -34,7 +46,7 @@ int DetectSettings(const JobChoices& c, const std::string& input, CPlatform& pla
                             layout.m_failure == DetectFailure::kNoLineEnd ||
                             layout.m_failure == DetectFailure::kNotText;
     if (!layout.m_bFound && !engineSays && !c.dateFormat) {
-        prompt.MessageBox(LayoutRefusal(input, layout), kMbOk);
+        prompt.MessageBox(Settled(c, LayoutRefusal(input, layout)), kMbOk);
         return kExitFailed;
     }
     if (layout.m_bIntraday) {
@@ -150,11 +162,11 @@ int PrepareJob(const JobChoices& c, const std::string& input, CPlatform& platfor
     checked.nSkipRows = s.nSkipRows;
     s = checked;
     if (detect && layout.m_bFound && !c.dateFormat && layout.m_nDateFormat == 0) {
-        prompt.MessageBox(UndecidedDatesMessage(input), kMbOk);
+        prompt.MessageBox(Settled(c, UndecidedDatesMessage(input)), kMbOk);
         return kExitFailed;
     }
-    if (detect && layout.m_bDecimalUndecided && !c.decimalComma && !c.decimalComma) {
-        prompt.MessageBox(UndecidedDecimalMessage(input), kMbOk);
+    if (detect && layout.m_bDecimalUndecided && !c.decimalComma) {
+        prompt.MessageBox(Settled(c, UndecidedDecimalMessage(input)), kMbOk);
         return kExitFailed;
     }
     job->dateFormat = FindDateFormatSpelling(s.strDateFormat);

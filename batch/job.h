@@ -40,6 +40,9 @@ struct JobChoices {
     int waitSeconds = kDefaultWaitSeconds;
     // How the user chooses another symbol, as messages name it.
     std::string symbolChoice = "--symbol";
+    // How the user settles what detection leaves open (the layout, the order
+    // of day and month, the decimal mark); empty: the options that do.
+    std::string settleAlone;
     // The words of a refused setting; its strMessage when unset.
     std::function<std::string(const CSettingProblem&, const CConversionSettings&)> describe;
 };

@@ -20,8 +20,10 @@ class CBatchProgress {
 public:
     CBatchProgress(std::ostream& err, bool terminal) : m_err(err), m_bTerminal(terminal) {}
 
+    // The rate counts from the first file.
     void Draw(std::size_t done, std::size_t total, long rowsRead, const std::string& file) {
         const auto now = std::chrono::steady_clock::now();
+        if (done == 0) m_start = now;
         if (!m_bTerminal || (done != 0 && now - m_drawn < std::chrono::milliseconds(100))) return;
         m_drawn = now;
         const double seconds = std::chrono::duration<double>(now - m_start).count();
@@ -40,7 +42,7 @@ private:
     std::ostream& m_err;
     const bool m_bTerminal;
     bool m_bShown = false;
-    const std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
     std::chrono::steady_clock::time_point m_drawn = m_start;
 };
 
@@ -54,9 +56,8 @@ public:
         m_err << "Tarvel: " << (file.empty() ? "" : file + ": ") << text << "\n";
     }
     void Waiting(const std::string& text) override { m_err << "Tarvel: " << text << std::endl; }
-    bool Next(std::size_t index, std::size_t total, long rowsRead, const std::string& file) override {
+    void Reading(std::size_t index, std::size_t total, long rowsRead, const std::string& file) override {
         m_progress.Draw(index, total, rowsRead, file);
-        return true;
     }
     void Converted(const std::string& file, long records, long leftOut) override {
         if (m_progress.Terminal()) return;

@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <utility>
 
 #include "batch/count_text.h"
 #include "pricedb/stored_number.h"
@@ -30,31 +31,32 @@ QTableWidgetItem* Cell(const QString& text) {
 
 }  // namespace
 
-// What the batch tells, carried from its thread to the window's. The start
-// of each file waits until the window has shown it, so that a Stop pressed
-// by then is seen before the file is converted.
+// What the batch tells, carried from its thread to the window's. Each file,
+// once read, waits for the window's answer, so that a Stop pressed while it
+// was read is seen before it is converted.
 class CBatchWindow::CEvents : public CBatchEvents {
 public:
     explicit CEvents(CBatchWindow& window) : m_window(window) {}
     void Message(const std::string& file, const std::string& text) override {
-        Post([file = QText(file), text = QText(text)](CBatchWindow& w) { w.ShowMessage(file, text); });
+        Post([file, text = QText(text)](CBatchWindow& w) { w.ShowMessage(file, text); });
     }
     void Waiting(const std::string& text) override {
         Post([text = QText(text)](CBatchWindow& w) { w.m_status->setText(text); });
     }
-    bool Next(std::size_t index, std::size_t total, long, const std::string& file) override {
-        const int i = static_cast<int>(index);
-        Post([i, total = static_cast<int>(total), file = QText(file)](CBatchWindow& w) {
-            w.ShowNext(w.RowOf(file), i, total);
+    void Reading(std::size_t index, std::size_t total, long, const std::string& file) override {
+        Post([file, i = static_cast<int>(index), n = static_cast<int>(total)](CBatchWindow& w) {
+            w.ShowReading(w.RowOf(file), i, n);
         });
+    }
+    bool GoOn(std::size_t index, const std::string& file) override {
+        const int i = static_cast<int>(index);
+        Post([file, i](CBatchWindow& w) { w.AnswerRead(w.RowOf(file), i); });
         std::unique_lock lock(m_window.m_mutex);
         m_window.m_answered.wait(lock, [&] { return m_window.m_nShown >= i || m_window.m_bClosing; });
         return !m_window.m_bStop;
     }
     void Converted(const std::string& file, long records, long leftOut) override {
-        Post([file = QText(file), records, leftOut](CBatchWindow& w) {
-            w.ShowConverted(file, records, leftOut);
-        });
+        Post([file, records, leftOut](CBatchWindow& w) { w.ShowConverted(file, records, leftOut); });
     }
 
 private:
@@ -87,12 +89,12 @@ CBatchWindow::CBatchWindow(CTarvelApp& app, QWidget* parent) : QDialog(parent), 
     auto* folderLabel = new QLabel(tr("Portfolio f&older:"), this);
     m_folder = new QLineEdit(this);
     folderLabel->setBuddy(m_folder);
-    auto* browse = new QPushButton(tr("&Browse..."), this);
-    connect(browse, &QPushButton::clicked, this, &CBatchWindow::OnBrowse);
+    m_browse = new QPushButton(tr("&Browse..."), this);
+    connect(m_browse, &QPushButton::clicked, this, &CBatchWindow::OnBrowse);
     connect(m_folder, &QLineEdit::textChanged, this, &CBatchWindow::EnableControls);
     folderRow->addWidget(folderLabel);
     folderRow->addWidget(m_folder, 1);
-    folderRow->addWidget(browse);
+    folderRow->addWidget(m_browse);
     layout->addLayout(folderRow);
     m_update = new QCheckBox(tr("Add &newer rows to the securities the portfolio holds"), this);
     layout->addWidget(m_update);
@@ -154,16 +156,25 @@ bool CBatchWindow::SetInputs(const std::vector<std::string>& inputs) {
     for (int row = 0; row < m_table->rowCount(); ++row) ReadRow(row, m_paths[static_cast<std::size_t>(row)]);
     m_table->resizeColumnsToContents();
     QApplication::restoreOverrideCursor();
-    m_status->setText(tr("%1 files to convert into the portfolio folder.").arg(files.size()));
+    m_status->setText(files.size() == 1
+                          ? tr("1 file to convert into the portfolio folder.")
+                          : tr("%1 files to convert into the portfolio folder.").arg(files.size()));
     m_progress->setRange(0, static_cast<int>(files.size()));
     m_progress->setValue(0);
     EnableControls();
     return true;
 }
 
+JobChoices CBatchWindow::Choices() const {
+    JobChoices c;
+    c.symbolChoice = "a symbol in its row";
+    c.settleAlone = "open the file alone (File > Open...) to set it in Conversion Settings";
+    return c;
+}
+
 void CBatchWindow::ReadRow(int row, const std::string& path) {
     CPlatform& platform = m_app.platform();
-    JobChoices c;
+    const JobChoices c = Choices();
     CRecordingPrompt prompt;
     CNoSettingsWriter writer;
     CConverter job(platform, prompt, writer);
@@ -236,6 +247,7 @@ void CBatchWindow::EnableControls() {
     m_convert->setEnabled(!running && !m_paths.empty() && !m_folder->text().trimmed().isEmpty());
     m_table->setEnabled(!running);
     m_folder->setEnabled(!running);
+    m_browse->setEnabled(!running);
     m_update->setEnabled(!running);
     m_close->setText(running ? tr("&Cancel") : tr("Close"));
 }
@@ -248,20 +260,21 @@ void CBatchWindow::Convert() {
         const std::size_t i = static_cast<std::size_t>(row);
         BatchFile file{m_paths[i], {}, {}};
         // Only what the user changed is chosen; the rest is read as
-        // tarvel-cli reads it.
-        const std::string symbol = m_table->item(row, kSymbol)->text().trimmed().toStdString();
-        const std::string name = m_table->item(row, kName)->text().toStdString();
+        // tarvel-cli reads it. Texts compare as shown, so that a name whose
+        // bytes are no UTF-8 keeps its symbol.
+        const QString symbol = m_table->item(row, kSymbol)->text().trimmed();
+        const QString name = m_table->item(row, kName)->text();
         const bool tickers = !(m_table->item(row, kSymbol)->flags() & Qt::ItemIsEditable);
-        if (!tickers && symbol != m_detected[i]) file.symbol = symbol;
+        if (!tickers && symbol != QText(m_detected[i])) file.symbol = symbol.toStdString();
         // A name left empty is the symbol, as it is unchanged.
-        if (!tickers && !name.empty() && name != symbol) file.name = name;
+        if (!tickers && !name.isEmpty() && name != symbol) file.name = name.toStdString();
         files.push_back(std::move(file));
         m_table->item(row, kProblem)->setText(QString());
     }
-    JobChoices c;
+    JobChoices c = Choices();
     c.out = folder.toStdString();
     c.update = m_update->isChecked();
-    c.symbolChoice = "a symbol in its row";
+    m_runFolder = QFileInfo(folder).absoluteFilePath();
     m_bStop = false;
     m_nShown = -1;
     m_messages.clear();
@@ -280,25 +293,24 @@ void CBatchWindow::Convert() {
 void CBatchWindow::Stop() {
     m_bStop = true;
     m_close->setEnabled(false);
-    m_status->setText(tr("Stopping: the files converted so far stay, the one being read is not added."));
+    m_status->setText(tr("Stopping: the files converted so far stay; the one being read is not added."));
 }
 
-int CBatchWindow::RowOf(const QString& file) const {
-    const std::string path = file.toStdString();
-    const auto it = std::find(m_paths.begin(), m_paths.end(), path);
+int CBatchWindow::RowOf(const std::string& file) const {
+    const auto it = std::find(m_paths.begin(), m_paths.end(), file);
     return it == m_paths.end() ? -1 : static_cast<int>(it - m_paths.begin());
 }
 
-void CBatchWindow::ShowNext(int row, int index, int total) {
+void CBatchWindow::ShowReading(int row, int index, int total) {
     m_progress->setValue(index);
-    if (row >= 0) {
-        m_table->selectRow(row);
-        m_status->setText(tr("Converting %1 (%2 of %3)...")
-                              .arg(m_table->item(row, kFile)->text())
-                              .arg(index + 1)
-                              .arg(total));
-    }
-    if (m_onFileStarted) m_onFileStarted(row);
+    if (row < 0) return;
+    m_table->selectRow(row);
+    m_status->setText(
+        tr("Converting %1 (%2 of %3)...").arg(m_table->item(row, kFile)->text()).arg(index + 1).arg(total));
+}
+
+void CBatchWindow::AnswerRead(int row, int index) {
+    if (m_onFileRead) m_onFileRead(row);
     {
         std::lock_guard lock(m_mutex);
         m_nShown = index;
@@ -306,8 +318,8 @@ void CBatchWindow::ShowNext(int row, int index, int total) {
     m_answered.notify_all();
 }
 
-void CBatchWindow::ShowMessage(const QString& file, const QString& text) {
-    m_messages << (file.isEmpty() ? text : QFileInfo(file).fileName() + QStringLiteral(": ") + text);
+void CBatchWindow::ShowMessage(const std::string& file, const QString& text) {
+    m_messages << (file.empty() ? text : QFileInfo(QText(file)).fileName() + QStringLiteral(": ") + text);
     const int row = RowOf(file);
     if (row < 0) return;
     QTableWidgetItem* problem = m_table->item(row, kProblem);
@@ -315,7 +327,7 @@ void CBatchWindow::ShowMessage(const QString& file, const QString& text) {
     problem->setToolTip(problem->text());
 }
 
-void CBatchWindow::ShowConverted(const QString& file, long records, long leftOut) {
+void CBatchWindow::ShowConverted(const std::string& file, long records, long leftOut) {
     const int row = RowOf(file);
     if (row < 0) return;
     QString text = records == 0 ? tr("No newer rows: the file's %1 in the portfolio already.")
@@ -329,18 +341,28 @@ void CBatchWindow::ShowConverted(const QString& file, long records, long leftOut
 void CBatchWindow::Finish(const BatchTotals& totals) {
     m_worker.join();
     const QString summary = QText(SummaryLine(totals));
-    m_progress->setValue(static_cast<int>(m_paths.size() - static_cast<std::size_t>(totals.stopped)));
-    m_status->setText(QText(SummaryLine(totals, "the rows' problems")));
-    const QString folder = QFileInfo(m_folder->text().trimmed()).absoluteFilePath();
-    if (totals.converted > 0) RememberPortfolio(*m_app.m_pSettings, folder);
+    const auto stopped = static_cast<std::size_t>(totals.stopped);
+    m_progress->setValue(static_cast<int>(m_paths.size() - stopped));
+    m_status->setText(QText(SummaryLine(totals, "the rows and the log")));
+    // A row the batch said nothing of was refused with others, or stopped.
+    for (int row = 0; row < m_table->rowCount(); ++row) {
+        QTableWidgetItem* problem = m_table->item(row, kProblem);
+        if (!problem->text().isEmpty()) continue;
+        const bool notBegun = static_cast<std::size_t>(row) >= m_paths.size() - stopped;
+        problem->setText(notBegun && totals.stopped > 0 ? tr("Not converted: the batch was stopped.")
+                                                        : tr("Not converted: see the log."));
+    }
+    if (totals.converted > 0) RememberPortfolio(*m_app.m_pSettings, m_runFolder);
     EnableControls();
     m_close->setEnabled(true);
-    QString entry = tr("\r\nBatch of %1 files:\r\n").arg(m_paths.size());
+    QString entry = m_paths.size() == 1 ? tr("\r\nBatch of 1 file:\r\n")
+                                        : tr("\r\nBatch of %1 files:\r\n").arg(m_paths.size());
     for (const QString& message : m_messages) entry += message + QStringLiteral("\r\n");
     entry += summary;
     // The portfolio is linked when the batch put something in it.
     if (totals.converted > 0) entry += QStringLiteral("\r\nPortfolio: ");
-    if (m_onFinished) m_onFinished(entry, totals.converted > 0 ? folder : QString());
+    if (m_onFinished) m_onFinished(entry, totals.converted > 0 ? m_runFolder : QString());
+    if (auto ended = std::exchange(m_onEnded, nullptr)) ended();
 }
 
 void CBatchWindow::closeEvent(QCloseEvent* event) {

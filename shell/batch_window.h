@@ -40,8 +40,8 @@ public:
     bool SetInputs(const std::vector<std::string>& inputs);
     // Starts the batch; it runs on a thread of its own until finished().
     void Convert();
-    // Asks a running batch to stop once the file it is on is read: the files
-    // before it stay converted, it and the rest are not.
+    // Asks a running batch to stop once the file it is reading is read: the
+    // files before it stay converted, it and the rest are not.
     void Stop();
     bool Running() const { return m_worker.joinable(); }
 
@@ -50,31 +50,38 @@ public:
     QCheckBox* m_update;
     QProgressBar* m_progress;
     QLabel* m_status;
+    QPushButton* m_browse;
     QPushButton* m_convert;
     QPushButton* m_close;
 
-    // Told that file `index` is next, before the batch goes on; tests stop
-    // the batch there.
-    std::function<void(int index)> m_onFileStarted;
+    // Told that the file of `row` is read, before it is converted; tests
+    // stop the batch there.
+    std::function<void(int row)> m_onFileRead;
     // Told the log's entry of a batch that has ended and the portfolio it
     // links to (none when nothing was converted); the main window appends
     // them to the log.
     std::function<void(const QString& entry, const QString& folder)> m_onFinished;
+    // Told once when a batch has ended, after m_onFinished.
+    std::function<void()> m_onEnded;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // The choices of this window's batch, over what each file says.
+    JobChoices Choices() const;
     // What reading `path` found, in its row.
     void ReadRow(int row, const std::string& path);
     void OnSymbolEdited(QTableWidgetItem* item);
     void OnBrowse();
-    // Shows file `index` as the next, then lets the batch go on.
-    void ShowNext(int row, int index, int total);
-    void ShowMessage(const QString& file, const QString& text);
-    void ShowConverted(const QString& file, long records, long leftOut);
+    // Shows the file of `row` as the one being read.
+    void ShowReading(int row, int index, int total);
+    // The file `index` (of `row`) is read: lets the batch go on.
+    void AnswerRead(int row, int index);
+    void ShowMessage(const std::string& file, const QString& text);
+    void ShowConverted(const std::string& file, long records, long leftOut);
     void Finish(const BatchTotals& totals);
-    int RowOf(const QString& file) const;
+    int RowOf(const std::string& file) const;
     void EnableControls();
 
     class CEvents;
@@ -82,6 +89,7 @@ private:
     std::vector<std::string> m_paths;     // the rows' files
     std::vector<std::string> m_detected;  // the symbol each row had when read
     QStringList m_messages;               // of the last run, for the log
+    QString m_runFolder;                  // the portfolio of the last run
     std::thread m_worker;
     std::atomic<bool> m_bStop{false};
     std::mutex m_mutex;

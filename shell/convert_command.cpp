@@ -10,6 +10,7 @@
 #include "convert/detect.h"
 #include "pricedb/extended_masters.h"
 #include "settings/conversion_settings.h"
+#include "shell/main_frame.h"
 #include "shell/settings_dialog.h"
 #include "shell/tarvel_app.h"
 #include "shell/tarvel_view.h"
@@ -112,6 +113,13 @@ void RememberPortfolio(CSettingsStore& store, const QString& folder) {
 
 void CTarvelView::OnSettings() {
     CTarvelApp& app = m_app;
+    // The batch holds the portfolio it converts into; a conversion beside it
+    // would wait on the window's own thread.
+    if (app.mainFrame() != nullptr && app.mainFrame()->BatchRunning()) {
+        app.prompt().MessageBox("A batch is converting; let it end, or cancel it, before converting a file.",
+                                kMbOk);
+        return;
+    }
     CSettingsStore& store = *app.m_pSettings;
     CSettingsDlg dialog(app.prompt(), app.platform(), &m_nDateFormat, window());
     CConversionSettings saved = LoadConversionSettings(store);

@@ -274,6 +274,14 @@ void CMainFrame::OnClose() {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
+    // A running batch is stopped, not cut off: its entry reaches the log,
+    // and Tarvel closes once it has ended.
+    if (m_batch && m_batch->Running()) {
+        m_batch->Stop();
+        m_batch->m_onEnded = [this] { QTimer::singleShot(0, this, &QWidget::close); };
+        event->ignore();
+        return;
+    }
     OnClose();
     event->accept();
 }
@@ -386,8 +394,10 @@ bool CMainFrame::OnDropFiles(const QMimeData* mime) {
     return true;
 }
 
+bool CMainFrame::BatchRunning() const { return m_batch && m_batch->Running(); }
+
 void CMainFrame::OpenBatch(const std::vector<std::string>& inputs) {
-    if (m_batch && m_batch->Running()) {
+    if (BatchRunning()) {
         m_app.prompt().MessageBox(
             "A batch is converting; let it end, or cancel it, before opening more files.", kMbOk);
         m_batch->raise();

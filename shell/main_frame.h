@@ -66,6 +66,8 @@ public:
     // message while a batch runs.
     void OpenBatch(const std::vector<std::string>& inputs);
     CBatchWindow* batchWindow() const { return m_batch.get(); }
+    // Whether a batch is converting; it holds the portfolio's lock meanwhile.
+    bool BatchRunning() const;
     // View > Portfolio: the portfolio window on `dir`, else on the one it
     // shows, else on the folder conversions go to, else on one the user
     // chooses.

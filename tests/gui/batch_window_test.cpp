@@ -66,10 +66,14 @@ private slots:
         QCOMPARE(cell(3, CBatchWindow::kFile), QStringLiteral("broken.csv"));
         QVERIFY2(!cell(3, CBatchWindow::kProblem).isEmpty(), "the file of no prices says why");
         QVERIFY(cell(0, CBatchWindow::kProblem).isEmpty());
+        for (int row = 0; row < 4; ++row) QVERIFY(!cell(row, CBatchWindow::kProblem).contains("--"));
 
         const QString folder = QString::fromStdString(f.env / "pf");
-        window->m_onFileStarted = [window](int row) {
-            if (row == 1) window->Stop();
+        // Cancel while the second file is shown being read: it is not added.
+        window->m_onFileRead = [window](int row) {
+            if (row != 1) return;
+            QCOMPARE(window->m_status->text(), QStringLiteral("Converting wheat-futures.txt (2 of 4)..."));
+            window->m_close->click();
         };
         RunBatch(*window, folder, false);
         QCOMPARE(window->m_status->text(),
@@ -80,7 +84,8 @@ private slots:
         Cli({"convert", f.env / "first", "--out", f.env / "pf1"});
         QVERIFY(test::Snapshot(f.env / "pf") == test::Snapshot(f.env / "pf1"));
 
-        window->m_onFileStarted = nullptr;
+        QCOMPARE(cell(1, CBatchWindow::kProblem), QStringLiteral("Not converted: the batch was stopped."));
+        window->m_onFileRead = nullptr;
         RunBatch(*window, folder, true);
         const std::string pf2 = f.env / "pf2";
         Cli({"convert", inputs[0], "--out", pf2});
@@ -118,6 +123,22 @@ private slots:
         test::CAppFixture f({QByteArray::fromStdString(inputs[2])});
         QTRY_VERIFY(f.frame().batchWindow() != nullptr);
         QCOMPARE(f.frame().batchWindow()->m_table->rowCount(), 2);
+    }
+
+    // Closing the main window during a batch stops it after the file being
+    // read; its entry reaches the log, then the window closes.
+    void closingDuringABatchStopsItAndKeepsItsEntry() {
+        test::CAppFixture f;
+        f.frame().show();
+        f.frame().OpenBatch(DayInputs(f.env / "in"));
+        CBatchWindow& window = *f.frame().batchWindow();
+        window.m_onFileRead = [&f](int row) {
+            if (row == 0) f.frame().close();
+        };
+        RunBatch(window, QString::fromStdString(f.env / "pf"), false);
+        QTRY_VERIFY(!f.frame().isVisible());
+        QVERIFY(f.view().toPlainText().contains(QStringLiteral("stopped before 4 files")));
+        QVERIFY(!fs::exists(fs::path(f.env / "pf") / "MASTER"));
     }
 
     // A symbol and a name typed in a row are the security's; a name left as

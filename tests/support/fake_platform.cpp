@@ -46,6 +46,8 @@ private:
 CFaultyPlatform::CFaultyPlatform() : m_real(MakeSystemPlatform()) {}
 
 CStatus CFaultyPlatform::Pass(const char* operation) {
+    // A batch calls from several threads at once, as it may the real platform.
+    std::lock_guard lock(m_mutex);
     m_log.emplace_back(operation);
     if (++m_count != m_failAt) return CStatus::Ok();
     return CStatus::Error(m_nInjected);

@@ -5,6 +5,7 @@
 
 #include <deque>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -61,6 +62,7 @@ private:
     int m_nInjected = 5;
     long m_count = 0;
     std::vector<std::string> m_log;
+    std::mutex m_mutex;  // of the count and the log
 };
 
 struct ShownBox {
