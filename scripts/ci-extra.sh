@@ -34,9 +34,8 @@ fi
 
 echo "== Windows: cross build, tests under Wine"
 ./scripts/build-windows.sh
-# The core and command-line suites under Wine; the widget suite is not yet
-# run on Windows.
-./scripts/test-windows.sh -E gui_tests
+# Every suite under Wine, the widget suite on the offscreen platform.
+./scripts/test-windows.sh
 echo "== Windows: both builds write the same portfolios and print the same bytes"
 ./scripts/windows-smoke.sh build-release-gcc/cli build-windows
 echo "== Windows: the installer installs and uninstalls under Wine"

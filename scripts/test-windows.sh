@@ -6,8 +6,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/wine-env.sh build-windows
 
-# Suites whose subject only a real Windows shows are left to it; the widget
-# suites use the offscreen platform.
+# Tests whose subject only a real Windows shows skip there; the widget suite
+# draws on the offscreen platform (wine-env.sh passes it on).
 # One more job than cores: Wine's programs spend part of their time waiting
 # on its server.
 QT_QPA_PLATFORM=offscreen ctest --test-dir build-windows --output-on-failure -j "$(($(nproc) + 1))" "$@"

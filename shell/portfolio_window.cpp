@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFormLayout>
@@ -379,8 +380,9 @@ void CPortfolioWindow::ShowSecurity(const ListedSecurity* s) {
 
 void CPortfolioWindow::UpdateActions() {
     const bool chosen = Selected() != nullptr;
-    const bool top =
-        chosen && Selected()->directory == (m_dir.endsWith('/') ? m_dir : m_dir + '/').toStdString();
+    // The same folder whichever separators name it ("C:\\pf\\" and "C:/pf").
+    auto folder = [](const QString& path) { return QDir::cleanPath(QDir::fromNativeSeparators(path)); };
+    const bool top = chosen && folder(QString::fromStdString(Selected()->directory)) == folder(m_dir);
     m_export->setEnabled(chosen);
     // Renaming and removing reach the portfolio's own securities, not those
     // of its sub-portfolios.

@@ -152,8 +152,8 @@ private slots:
 
         f.window.OnCheck();
         QCOMPARE(f.prompt.shown.back().text,
-                 f.pf + ": 3 securities checked; 0 problems, 1 warning.\n" + f.pf +
-                     "/MASTER: warning: BND has 4 fields; some readers refuse securities of fewer than five");
+                 f.pf + ": 3 securities checked; 0 problems, 1 warning.\n" + test::Join(f.pf, "MASTER") +
+                     ": warning: BND has 4 fields; some readers refuse securities of fewer than five");
 
         QVERIFY(f.window.SelectSymbol("WHEAT"));
         const std::string csv = f.env / "wheat.csv";

@@ -263,7 +263,8 @@ private slots:
         dialog.show();
         dialog.m_column[kDate]->setText(QStringLiteral("99"));  // a failing value does not stop Browse
         dialog.OnBrowse();
-        QCOMPARE(dialog.started, QString::fromStdString(CDialogFixture::Defaults().strPathOut));
+        QCOMPARE(dialog.started,
+                 QDir::toNativeSeparators(QString::fromStdString(CDialogFixture::Defaults().strPathOut)));
         QCOMPARE(dialog.m_path->text(), QStringLiteral("/chosen"));
         QCOMPARE(test::Texts(prompt), std::vector<std::string>{"Please enter an integer between 1 and 20."});
     }
