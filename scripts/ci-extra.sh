@@ -38,5 +38,7 @@ echo "== Windows: cross build, tests under Wine"
 ./scripts/test-windows.sh
 echo "== Windows: both builds write the same portfolios and print the same bytes"
 ./scripts/windows-smoke.sh build-release-gcc/cli build-windows
+echo "== Windows: tarvel.exe FILE and Enter write the Linux build's portfolio"
+./scripts/windows-gui-road.sh build-release-gcc/cli build-windows
 echo "== Windows: the installer installs and uninstalls under Wine"
 ./scripts/test-windows-installer.sh build-windows/tarvel-*-win64-setup.exe

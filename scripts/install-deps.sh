@@ -19,7 +19,7 @@ for option in "$@"; do
         --windows)
             # The cross build (scripts/build-windows.sh), its tests under Wine and the installer.
             packages+=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine wine64 nsis zip dpkg-dev
-                qt6-base-dev-tools xvfb xauth) ;;
+                qt6-base-dev-tools xvfb xauth xdotool) ;;
         *) echo "install-deps.sh: unknown option $option" >&2; exit 2 ;;
     esac
 done

@@ -7,7 +7,12 @@
 # portfolio in C:\users\ann\portfolio, so no path of the build machine shows.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-cmake --build build-windows --target tarvel_screenshots
+# Wine's desktop takes the display it starts with: the whole run is inside
+# the virtual X server.
+if [[ ${1:-} != --in-x ]]; then
+    cmake --build build-windows --target tarvel_screenshots
+    exec xvfb-run -a -s "-screen 0 1280x900x24" "$0" --in-x
+fi
 # shellcheck source=scripts/wine-env.sh
 source scripts/wine-env.sh build-windows
 unset WINEQT_QPA_PLATFORM  # the real platform, not the tests' offscreen one
@@ -21,7 +26,7 @@ export TARVEL_SETTINGS='C:\users\ann\Tarvel.ini'
 # Wine's services start with the first program; the pictures come from the
 # second run, once they are up.
 for run in warm-up pictures; do
-    xvfb-run -a -s "-screen 0 1280x900x24" "$wine" build-windows/shell/tarvel_screenshots.exe \
+    "$wine" build-windows/shell/tarvel_screenshots.exe \
         "$(winpath "$shots")" 'C:\users\ann\prices' 'C:\users\ann\portfolio' </dev/null >/dev/null 2>&1
     echo "$run done"
 done

@@ -26,7 +26,11 @@ void CSettingsDlg::ConnectOutputChecks() {
         CheckOutput();
         UpdatePreview();
     });
-    connect(m_outputCheck, &QLabel::linkActivated, this, [this] { m_checkUpdate->setChecked(true); });
+    // After the offer is taken, Enter means OK.
+    connect(m_outputCheck, &QLabel::linkActivated, this, [this] {
+        m_checkUpdate->setChecked(true);
+        if (m_ok->isEnabled()) m_ok->setFocus();
+    });
 }
 
 void CSettingsDlg::CheckOutput() {

@@ -437,8 +437,10 @@ void CSettingsDlg::showEvent(QShowEvent* event) {
     UpdateEnabling();
     m_bOpened = true;
     CheckOutput();
-    // A file whose name makes no symbol waits for one.
-    if (m_symbol->text().isEmpty()) {
+    // A file whose name makes no symbol waits for one; so does a symbol the
+    // portfolio holds, or a folder that will not do, which keep OK disabled
+    // (the focus would otherwise fall to Cancel, and Enter cancel).
+    if (m_symbol->text().isEmpty() || !m_ok->isEnabled()) {
         m_symbol->setFocus();
     } else {
         m_ok->setFocus();

@@ -212,7 +212,7 @@ private slots:
         // On the second day the dialog says ACME is there and offers its newer rows.
         struct {
             QString check, summary, firstDate, fields, otherSummary;
-            bool okBefore = true, okAfter = false, offered = false, okWithoutVolume = true;
+            bool okBefore = true, okAfter = false, offered = false, okWithoutVolume = true, okFocused = false;
             int rows = 0;
         } seen;
         f.script.result = QDialog::Accepted;
@@ -224,6 +224,7 @@ private slots:
                 seen.offered = d.m_outputCheck->text().contains(QLatin1String("<a href"));
                 emit d.m_outputCheck->linkActivated(QStringLiteral("newer"));
                 seen.okAfter = d.m_ok->isEnabled();
+                seen.okFocused = d.focusWidget() == d.m_ok;  // Enter means OK, not Cancel
                 seen.summary = d.m_previewSummary->text();
                 seen.rows = d.m_preview->rowCount();
                 seen.firstDate = d.m_preview->item(0, 0) ? d.m_preview->item(0, 0)->text() : QString();
@@ -275,7 +276,7 @@ private slots:
         QCOMPARE(seen.check,
                  QStringLiteral("ACME is in this portfolio already (2 rows to 2000-01-06). Add the newer "
                                 "rows to it, or give another symbol."));
-        QVERIFY(!seen.okBefore && seen.offered && seen.okAfter);
+        QVERIFY(!seen.okBefore && seen.offered && seen.okAfter && seen.okFocused);
         QCOMPARE(seen.summary, QStringLiteral("1 newer row would be added (dated after 2000-01-06)."));
         QCOMPARE(seen.rows, 1);
         QCOMPARE(seen.firstDate, QStringLiteral("2000-01-07"));
