@@ -244,7 +244,8 @@ void CMainFrame::PreCreateWindow() {
     int y = store.GetInt("Screen", "y", 0);
     int cx = store.GetInt("Screen", "cx", 0);
     int cy = store.GetInt("Screen", "cy", 0);
-    QScreen* screen = QGuiApplication::primaryScreen();
+    // The work area of the screen that holds the window.
+    QScreen* screen = this->screen() != nullptr ? this->screen() : QGuiApplication::primaryScreen();
     QSize workArea = screen ? screen->availableGeometry().size() : QSize(800, 600);
     m_placement = ComputePlacement(x, y, cx, cy, workArea);
     move(m_placement.topLeft());

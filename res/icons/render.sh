@@ -13,3 +13,7 @@ convert -background none tarvel.svg -resize 64x64 tarvel.png
 for size in 48 256; do rsvg-convert -w $size -h $size tarvel.svg -o tarvel-$size.png; done
 convert -background none document.svg -resize 64x64 document.png
 convert -background none hand.svg hand.png
+# The Windows programs' icon (res/windows/tarvel.ico, in tarvel.exe through tarvel.rc).
+for size in 16 24 32 48 64; do rsvg-convert -w $size -h $size tarvel.svg -o /tmp/tarvel-ico-$size.png; done
+convert /tmp/tarvel-ico-{16,24,32,48,64}.png tarvel-256.png ../windows/tarvel.ico
+rm -f /tmp/tarvel-ico-*.png
