@@ -1,5 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include "settings/settings_store.h"
 #include "tests/support/settings_env.h"
 
@@ -64,6 +71,42 @@ TEST_F(ImportIniTest, FindsTheFileInAnyCaseAndDoesNothingWithoutOne) {
     EXPECT_FALSE(test::FileExists(m_env.file()));
     Import("[Setting]\nSkipRows=2\n", "tarvel.ini");
     EXPECT_EQ(m_store.GetInt("Setting", "SkipRows", 0), 2);
+}
+
+// Without $TARVEL_LEGACY_INI_DIR the file is looked for where programs of
+// old kept theirs: the Windows directory on Windows, the user's
+// configuration folder ($XDG_CONFIG_HOME) elsewhere.
+TEST(ImportIniFromTheSystem, ReadsTheWindowsDirectoryOrTheConfigurationFolder) {
+    test::CSettingsEnv env;
+    qunsetenv("TARVEL_LEGACY_INI_DIR");
+#ifdef _WIN32
+    wchar_t folder[MAX_PATH];
+    const UINT length = ::GetWindowsDirectoryW(folder, MAX_PATH);
+    ASSERT_TRUE(length > 0 && length < MAX_PATH);
+    const std::string dir = QString::fromWCharArray(folder, static_cast<qsizetype>(length)).toStdString();
+#else
+    const QByteArray configHome = qgetenv("XDG_CONFIG_HOME");
+    const std::string dir = env / "config";
+    std::filesystem::create_directories(PathOf(dir));
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(dir));
+#endif
+    const std::string ini = test::Join(dir, "tarvel.ini");
+    bool written = true;
+    try {
+        test::WriteFile(ini, "[Convert]\nSymbol=OLD\n");
+    } catch (const std::exception&) {
+        written = false;
+    }
+    CSettingsStore store;
+    if (written) store.ImportIni();
+    std::error_code ignored;
+    std::filesystem::remove(PathOf(ini), ignored);
+#ifndef _WIN32
+    qputenv("XDG_CONFIG_HOME", configHome);
+    if (configHome.isEmpty()) qunsetenv("XDG_CONFIG_HOME");
+#endif
+    if (!written) GTEST_SKIP() << "only an administrator writes " << dir;
+    EXPECT_EQ(store.GetString("Convert", "Symbol", ""), "OLD");
 }
 
 }  // namespace
