@@ -44,9 +44,19 @@ export TARVEL_SETTINGS='C:\users\ann\Tarvel.ini'
 pid=$!
 # Enter in the dialog once it is up (no window manager runs: the dialog gets
 # the focus directly), then the portfolio once committed; each wait bounded.
-dialog=$(timeout 120 xdotool search --sync --name '^Conversion Settings$' | head -n 1) ||
+dialog=$(timeout 120 xdotool search --sync --onlyvisible --name '^Conversion Settings$' | head -n 1) ||
     fail "Conversion Settings did not open: $(tail -n 5 "$work/tarvel.log")"
-xdotool windowfocus --sync "$dialog" key --clearmodifiers Return
+# A window just mapped may not take the focus yet.
+focused=
+for _ in $(seq 40); do
+    if xdotool windowfocus --sync "$dialog" 2>/dev/null; then
+        focused=yes
+        break
+    fi
+    sleep 0.5
+done
+[[ -n $focused ]] || fail "Conversion Settings did not take the focus"
+xdotool key --clearmodifiers Return
 for _ in $(seq 60); do
     [[ -f $home/pf/MASTER && ! -e $home/pf/MASTER.~JN ]] && break
     sleep 1
