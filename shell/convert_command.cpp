@@ -2,6 +2,7 @@
 // the layout detected for the opened file, show the dialog, and on OK save
 // them, run one conversion and log its outcome.
 #include <QApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QMainWindow>
 #include <QStatusBar>
@@ -189,7 +190,8 @@ QString CTarvelView::Convert(const CConversionSettings& settings, const CDetecte
         const QStringList& said = prompt.Texts();
         failure = said.isEmpty() ? QStringLiteral("the conversion stopped.") : said.join(' ');
         AppendToLog(
-            QStringLiteral("\r\nConversion failed.\r\n%1 into %2: %3\r\n").arg(symbol, folder, failure) +
+            QStringLiteral("\r\nConversion failed.\r\n%1 into %2: %3\r\n")
+                .arg(symbol, QDir::toNativeSeparators(folder), failure) +
             QStringLiteral("Change the settings with File > Settings... (Ctrl+T) and convert again."));
     }
     QApplication::restoreOverrideCursor();

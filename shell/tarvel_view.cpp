@@ -1,6 +1,7 @@
 #include "shell/tarvel_view.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QMouseEvent>
 #include <QScrollBar>
@@ -40,7 +41,7 @@ void CTarvelView::AppendPortfolioLink(const QString& text, const QString& portfo
     link.setAnchorHref(QStringLiteral("portfolio:") + portfolio);
     link.setForeground(palette().color(QPalette::Link));
     link.setFontUnderline(true);
-    end.insertText(text, link);
+    end.insertText(QDir::toNativeSeparators(text), link);
     end.setCharFormat(QTextCharFormat());
     document()->setModified(false);
 }

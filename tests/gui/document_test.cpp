@@ -1,3 +1,4 @@
+#include <QDir>
 #include <QMimeData>
 #include <QTextDocumentFragment>
 #include <filesystem>
@@ -180,7 +181,7 @@ private slots:
         QCOMPARE(f.view().m_strPathIn, QByteArray::fromStdString(name));
         QVERIFY2(f.view().toPlainText().endsWith(
                      QStringLiteral(": 2 rows added, 2000-01-05 to 2000-01-06.\nPortfolio: ") +
-                     QString::fromStdString(portfolio)),
+                     QDir::toNativeSeparators(QString::fromStdString(portfolio))),
                  qPrintable(f.view().toPlainText()));
         QVERIFY(f.prompt.shown.empty());
         QCOMPARE(test::CheckPortfolio(portfolio), std::string());
@@ -240,7 +241,7 @@ private slots:
             d.m_checkUpdate->setChecked(update);
             d.OnOK();
         };
-        const QString dir = QString::fromStdString(portfolio);
+        const QString dir = QDir::toNativeSeparators(QString::fromStdString(portfolio));
         const std::string rows = "010500,1,2,0.5,1.5,100,7\n010600,2,3,1.5,2.5,200,8\n";
         const struct {
             bool update;
