@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHeaderView>
@@ -121,8 +122,8 @@ CBatchWindow::CBatchWindow(CTarvelApp& app, QWidget* parent) : QDialog(parent), 
     layout->addWidget(buttons);
 
     const QStringList recent = RecentPortfolios(*app.m_pSettings);
-    m_folder->setText(!recent.isEmpty() ? recent.first()
-                                        : QText(LoadConversionSettings(*app.m_pSettings).strPathOut));
+    m_folder->setText(QDir::toNativeSeparators(
+        !recent.isEmpty() ? recent.first() : QText(LoadConversionSettings(*app.m_pSettings).strPathOut)));
     resize(860, 420);
 }
 
