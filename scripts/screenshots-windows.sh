@@ -15,7 +15,10 @@ if [[ ${1:-} != --in-x ]]; then
 fi
 # shellcheck source=scripts/wine-env.sh
 source scripts/wine-env.sh build-windows
-unset WINEQT_QPA_PLATFORM  # the real platform, not the tests' offscreen one
+# The real platform, not the tests' offscreen one. Its text goes through
+# Qt's own FreeType engine: Wine's font engine draws labels but leaves the
+# text of edit boxes blank on some machines, which Windows does not.
+export WINEQT_QPA_PLATFORM=windows:fontengine=freetype
 out=$PWD/docs/screenshots
 home=$WINEPREFIX/drive_c/users/ann
 shots=$(mktemp -d)

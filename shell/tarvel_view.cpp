@@ -93,7 +93,8 @@ void CTarvelView::OnPreviewFile() {
     // The entries of earlier conversions stay; the preview starts below them.
     if (!document()->isEmpty()) AppendToLog(QStringLiteral("\r\n\r\n"));
     AppendToLog(QStringLiteral("To help you with the conversion settings, your file...\r\n\r\n\t") +
-                QFile::decodeName(m_strPathIn) + QStringLiteral("\r\n\r\nlooks like this...\r\n\r\n"));
+                QDir::toNativeSeparators(QFile::decodeName(m_strPathIn)) +
+                QStringLiteral("\r\n\r\nlooks like this...\r\n\r\n"));
     if (!opened) {
         setUpdatesEnabled(true);
         m_app.prompt().MessageBox(

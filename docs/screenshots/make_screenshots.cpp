@@ -96,7 +96,8 @@ int main(int argc, char** argv) {
 
     // A conversion of an example, accepted with Enter.
     CSettingsStore& store = *app.m_pSettings;
-    store.WriteString("Convert", "PathOut", QFile::encodeName(portfolio.path()).toStdString());
+    store.WriteString("Convert", "PathOut",
+                      QFile::encodeName(QDir::toNativeSeparators(portfolio.path())).toStdString());
     store.WriteString("Convert", "Symbol", "ACME");
     store.WriteString("Convert", "Name", "Acme Corp");
     store.WriteInt("Setting", "Exist", 1);

@@ -78,7 +78,7 @@ private slots:
         CDocumentFixture f;
         QString path = Write(f.env, "input.txt", contents.toStdString());
         QVERIFY(f.app.OpenDocumentFile(path));
-        QCOMPARE(f.view().toPlainText(), kHeader.arg(path) + shown);
+        QCOMPARE(f.view().toPlainText(), kHeader.arg(QDir::toNativeSeparators(path)) + shown);
         QCOMPARE(f.script.shown, 1);
         QCOMPARE(f.view().m_strPathIn, QFile::encodeName(path));
         QVERIFY(f.frame().action(res::ID_FILE_SETTINGS)->isEnabled());
@@ -122,7 +122,7 @@ private slots:
         // open, read to the end and close.
         f.platform.FailAt(f.platform.operations() + 6);
         QVERIFY(f.app.OpenDocumentFile(path));
-        QCOMPARE(f.view().toPlainText(), kHeader.arg(path));
+        QCOMPARE(f.view().toPlainText(), kHeader.arg(QDir::toNativeSeparators(path)));
         QCOMPARE(test::Texts(f.prompt),
                  std::vector<std::string>{"Cannot open the input file " + path.toStdString() +
                                           ": Input/output error"});
@@ -342,7 +342,8 @@ private slots:
         script.Install(app.mainFrame()->view());
         QTRY_COMPARE(script.shown, 1);
         QVERIFY(app.mainFrame()->isVisible());
-        QCOMPARE(app.mainFrame()->view().toPlainText(), kHeader.arg(named) + QStringLiteral("n\n"));
+        QCOMPARE(app.mainFrame()->view().toPlainText(),
+                 kHeader.arg(QDir::toNativeSeparators(named)) + QStringLiteral("n\n"));
     }
 
 private:
