@@ -154,7 +154,10 @@ bool CBatchWindow::SetInputs(const std::vector<std::string>& inputs) {
     m_detected.assign(files.size(), std::string());
     const QSignalBlocker quiet(m_table);
     m_table->setRowCount(static_cast<int>(files.size()));
-    for (int row = 0; row < m_table->rowCount(); ++row) ReadRow(row, m_paths[static_cast<std::size_t>(row)]);
+    // The saved settings are read once for all rows, not once per file.
+    const CConversionSettings saved = LoadConversionSettings(*m_app.m_pSettings);
+    for (int row = 0; row < m_table->rowCount(); ++row)
+        ReadRow(row, m_paths[static_cast<std::size_t>(row)], saved);
     m_table->resizeColumnsToContents();
     QApplication::restoreOverrideCursor();
     m_status->setText(files.size() == 1
@@ -173,7 +176,7 @@ JobChoices CBatchWindow::Choices() const {
     return c;
 }
 
-void CBatchWindow::ReadRow(int row, const std::string& path) {
+void CBatchWindow::ReadRow(int row, const std::string& path, const CConversionSettings& saved) {
     CPlatform& platform = m_app.platform();
     const JobChoices c = Choices();
     CRecordingPrompt prompt;
@@ -181,8 +184,7 @@ void CBatchWindow::ReadRow(int row, const std::string& path) {
     CConverter job(platform, prompt, writer);
     PreparedJob prepared;
     std::string refusal;
-    int status = PrepareJob(c, path, platform, prompt, LoadConversionSettings(*m_app.m_pSettings), &refusal,
-                            true, &prepared);
+    int status = PrepareJob(c, path, platform, prompt, saved, &refusal, true, &prepared);
     if (status == kReady) {
         FillJob(c, prepared, path, job);
         status = job.DryRun() == 0 ? kReady : kExitFailed;

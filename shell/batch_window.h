@@ -71,7 +71,7 @@ private:
     // The choices of this window's batch, over what each file says.
     JobChoices Choices() const;
     // What reading `path` found, in its row.
-    void ReadRow(int row, const std::string& path);
+    void ReadRow(int row, const std::string& path, const CConversionSettings& saved);
     void OnSymbolEdited(QTableWidgetItem* item);
     void OnBrowse();
     // Shows the file of `row` as the one being read.

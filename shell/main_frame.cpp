@@ -367,7 +367,7 @@ QByteArrayList DroppedPaths(const QMimeData* mime) {
     for (const QUrl& url : mime->urls()) {
         if (!url.isLocalFile()) continue;
 #ifdef _WIN32
-        paths << QFile::encodeName(QDir::toNativeSeparators(url.toLocalFile()));
+        paths << QFile::encodeName(url.toLocalFile());
 #else
         // The URL's percent-encoded bytes are the file name as the system has
         // it; toLocalFile() would replace bytes that are not UTF-8.

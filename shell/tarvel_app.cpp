@@ -1,5 +1,6 @@
 #include "shell/tarvel_app.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QTimer>
 #include <string>
@@ -64,8 +65,17 @@ bool CTarvelApp::OpenDocumentFile(const QByteArray& path) {
     return true;
 }
 
-void CTarvelApp::OpenFiles(const QByteArrayList& paths) {
-    if (paths.isEmpty()) return;
+void CTarvelApp::OpenFiles(const QByteArrayList& given) {
+    if (given.isEmpty()) return;
+#ifdef _WIN32
+    // Qt's dialogs and drops name files with forward slashes; the log, the
+    // settings and the recent files show them as Windows writes them.
+    QByteArrayList paths;
+    for (const QByteArray& path : given)
+        paths << QFile::encodeName(QDir::toNativeSeparators(QFile::decodeName(path)));
+#else
+    const QByteArrayList& paths = given;
+#endif
     if (paths.size() == 1 && !QFileInfo(QFile::decodeName(paths.first())).isDir()) {
         OpenDocumentFile(paths.first());
         return;
