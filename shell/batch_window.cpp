@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHeaderView>
+#include <QScreen>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <utility>
@@ -124,7 +125,10 @@ CBatchWindow::CBatchWindow(CTarvelApp& app, QWidget* parent) : QDialog(parent), 
     const QStringList recent = RecentPortfolios(*app.m_pSettings);
     m_folder->setText(QDir::toNativeSeparators(
         !recent.isEmpty() ? recent.first() : QText(LoadConversionSettings(*app.m_pSettings).strPathOut)));
-    resize(860, 420);
+    // Room for the columns where the screen has it; never more than the screen.
+    QSize size(860, 420);
+    if (const QScreen* screen = this->screen()) size = size.boundedTo(screen->availableSize() * 0.95);
+    resize(size);
 }
 
 CBatchWindow::~CBatchWindow() {

@@ -57,6 +57,8 @@ private slots:
         f.frame().OpenBatch(inputs);
         CBatchWindow* window = f.frame().batchWindow();
         QVERIFY(window != nullptr);
+        // The tests' screen is 800x600: the window, its buttons included, fits.
+        QVERIFY(window->screen()->availableSize().width() >= window->frameGeometry().width());
         QTableWidget& table = *window->m_table;
         QCOMPARE(table.rowCount(), 4);
         auto cell = [&table](int row, int column) { return table.item(row, column)->text(); };
