@@ -20,4 +20,10 @@ std::string Counted(long count, const std::string& noun) {
 
 std::string RowsText(long rows) { return Counted(rows, "row"); }
 
+std::string StoredText(long records, long leftOut) {
+    std::string text = RowsText(records) + " stored";
+    if (leftOut > 0) text += ", " + RowsText(leftOut) + " already there left out";
+    return text;
+}
+
 }  // namespace tarvel

@@ -61,9 +61,7 @@ public:
     }
     void Converted(const std::string& file, long records, long leftOut) override {
         if (m_progress.Terminal()) return;
-        m_err << "Tarvel: " << file << ": " << RowsText(records) << " stored";
-        if (leftOut > 0) m_err << ", " << RowsText(leftOut) << " already there left out";
-        m_err << ".\n";
+        m_err << "Tarvel: " << file << ": " << StoredText(records, leftOut) << ".\n";
     }
     void Finished() { m_progress.Clear(); }
 

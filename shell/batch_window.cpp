@@ -337,12 +337,10 @@ void CBatchWindow::ShowMessage(const std::string& file, const QString& text) {
 void CBatchWindow::ShowConverted(const std::string& file, long records, long leftOut) {
     const int row = RowOf(file);
     if (row < 0) return;
-    QString text = records == 0 ? tr("No newer rows: the file's %1 in the portfolio already.")
-                                      .arg(QText(RowsText(leftOut)) + (leftOut == 1 ? tr(" is") : tr(" are")))
-                                : tr("Converted: %1 stored").arg(QText(RowsText(records)));
-    if (records > 0 && leftOut > 0) text += tr(", %1 already there left out").arg(QText(RowsText(leftOut)));
-    if (records > 0) text += QLatin1Char('.');
-    m_table->item(row, kProblem)->setText(text);
+    m_table->item(row, kProblem)
+        ->setText(records == 0 ? tr("No newer rows: the file's %1 in the portfolio already.")
+                                     .arg(QText(RowsText(leftOut)) + (leftOut == 1 ? tr(" is") : tr(" are")))
+                               : tr("Converted: %1.").arg(QText(StoredText(records, leftOut))));
 }
 
 void CBatchWindow::Finish(const BatchTotals& totals) {
